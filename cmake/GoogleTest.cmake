@@ -1,0 +1,20 @@
+# GoogleTest from Debian's googletest source package, built with whichever toolchain is active.
+set(GOOGLETEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest sources")
+if(NOT EXISTS ${GOOGLETEST_SOURCE_DIR}/src/gtest-all.cc)
+  message(FATAL_ERROR "GoogleTest sources not found in ${GOOGLETEST_SOURCE_DIR}; run tools/setup.sh")
+endif()
+
+add_library(gtest STATIC ${GOOGLETEST_SOURCE_DIR}/src/gtest-all.cc)
+target_include_directories(gtest SYSTEM PUBLIC ${GOOGLETEST_SOURCE_DIR}/include
+                                        PRIVATE ${GOOGLETEST_SOURCE_DIR})
+find_package(Threads REQUIRED)
+target_link_libraries(gtest PUBLIC Threads::Threads)
+add_library(gtest_main STATIC ${GOOGLETEST_SOURCE_DIR}/src/gtest_main.cc)
+target_link_libraries(gtest_main PUBLIC gtest)
+if(COPPERFOLD_SANITIZE)
+  target_compile_options(gtest PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer)
+  target_link_options(gtest PUBLIC -fsanitize=address,undefined)
+endif()
+if(WIN32 AND NOT MSVC)
+  target_link_options(gtest PUBLIC -static -static-libgcc -static-libstdc++)
+endif()

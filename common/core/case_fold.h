@@ -1,0 +1,12 @@
+#pragma once
+// Case-insensitive comparison of names as the platform's profile functions do it: simple
+// one-to-one upper-case mapping of Latin, Greek, Cyrillic and full-width letters.
+
+#include <string_view>
+
+namespace common {
+
+wchar_t ToUpperSimple(wchar_t c);
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
+
+}  // namespace common

@@ -1,0 +1,90 @@
+#pragma once
+// CIniFile: access to one profile (INI) file by path, with the semantics of the platform's
+// profile functions (see ini_document.h), plus what those lack:
+//  - every write replaces the file atomically, so a crash or a full disk never leaves a
+//    half-written file, and a failed write throws CIniFileException and leaves it intact;
+//  - a Batch groups the writes of one operation into a single replacement;
+//  - no character is lost to a code page: a file whose new text its encoding cannot hold is
+//    rewritten as UTF-16LE with a byte order mark, as are new files.
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ini_document.h"
+#include "ini_file_access.h"
+#include "text_codec.h"
+
+class CIniFileException : public std::exception {
+public:
+    const char* what() const noexcept override { return "The settings file could not be written."; }
+};
+
+class CIniFile {
+public:
+    explicit CIniFile(std::wstring path);
+    CIniFile(std::wstring path, std::shared_ptr<common::IniFileAccess> access);
+
+    const std::wstring& Path() const { return path_; }
+
+    // The whole value, quotes removed when it starts and ends with the same quote character;
+    // the default (with trailing blanks removed) when file, section or key is missing.
+    std::wstring GetString(std::wstring_view section, std::wstring_view key,
+                           std::wstring_view defaultValue) const;
+    // An empty key deletes the whole section. Throws CIniFileException on failure, and for
+    // names or values the file format cannot hold (line breaks, a key with '=').
+    void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+
+    // Reads "0x"-prefixed hexadecimal as WriteInt writes it; see ParseProfileInt.
+    int GetInt(std::wstring_view section, std::wstring_view key, int defaultValue) const;
+    // Writes "0x%04X".
+    void WriteInt(std::wstring_view section, std::wstring_view key, int value);
+
+    // Key names of the section in file order, each cut to 259 characters.
+    void GetKeys(std::wstring_view section, std::vector<std::wstring>& keys) const;
+    bool SectionExists(std::wstring_view section) const;
+
+    static bool IsEmptyString(std::wstring_view text) { return text.empty(); }
+
+    // Reads see one snapshot of the file and writes collect in memory until Commit, which
+    // replaces the file once. Without Commit the collected writes are dropped. Batches nest;
+    // only the outermost one touches the file.
+    class Batch {
+    public:
+        explicit Batch(CIniFile& file);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        void Commit();  // throws CIniFileException
+
+    private:
+        CIniFile& file_;
+        bool outermost_;
+    };
+
+private:
+    struct Loaded {
+        common::IniDocument document;
+        common::TextEncoding encoding = common::TextEncoding::Utf16Le;
+        bool existed = false;
+        bool readable = true;
+    };
+
+    Loaded Load() const;
+    void Store(Loaded& loaded);
+    // Applies a change to the open batch's snapshot, or to the file at once.
+    void Modify(const std::function<bool(common::IniDocument&)>& change);
+
+    std::wstring path_;
+    std::shared_ptr<common::IniFileAccess> access_;
+    std::unique_ptr<Loaded> batch_;  // the open batch's snapshot
+    bool batchDirty_ = false;
+};
+
+// GetInt's conversion: skip the first two characters, then read hexadecimal digits (either
+// case) up to the first other character; the value wraps at 32 bits. "12" reads as 0.
+int ParseProfileInt(std::wstring_view text);
+std::wstring FormatProfileInt(int value);

@@ -1,0 +1,66 @@
+#pragma once
+// CCopperfoldDoc: Copperfold's job table. It loads the current user's jobs from the job file
+// when constructed and writes them back when a job is added or the table is changed.
+//
+// Job file layout, in the user's section (computer name, hyphen, user name):
+//   TASK=0x0003              number of jobs, "0x%04X"
+//   SRC0001 / DST0001        source and target folder of job 1 (numbered from 1)
+//   Type0001=Backup          type name; read as TYPE%04d, the same key without regard to case
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "../../common/core/device_table.h"
+
+class CIniFile;
+
+enum class JobType : std::int32_t {
+    Backup = 0,   // copy source to target
+    Sync = 1,     // make both folders consistent; the newer file wins
+    Restore = 2,  // copy target back over source
+    Unknown = -1  // the stored type name is none of the three: shown, never run
+};
+
+inline constexpr std::array<std::wstring_view, 3> jobTypeNames = {L"Backup", L"Sync", L"Restore"};
+
+struct JobRecord {
+    std::wstring source;
+    std::wstring target;
+    JobType type = JobType::Unknown;
+    // The name found in the file when it matched no type; written back unchanged so that a
+    // job from a newer or hand-edited file is never lost.
+    std::wstring unknownTypeName;
+
+    std::wstring_view TypeName() const;
+};
+
+inline constexpr int kMaxJobs = 255;  // the count is stored in 8 bits
+
+class CCopperfoldDoc {
+public:
+    // Loads the jobs of `jobSection` (LoadJobs). The file is shared, not owned.
+    CCopperfoldDoc(CIniFile* iniFile, std::wstring jobSection);
+
+    enum class AddResult { Added, TableFull };
+    // Appends one job and writes it (one replacement of the file). When the table already
+    // holds kMaxJobs jobs nothing changes and TableFull is returned. A failed write throws
+    // CIniFileException; the table keeps the new job.
+    AddResult AddJob(std::wstring_view source, std::wstring_view target, JobType type);
+    // Rewrites the whole job section from the table (one replacement of the file).
+    void SaveAllJobs();
+    void LoadJobs();
+
+    CIniFile* iniFile;
+    std::uint8_t jobCount = 0;
+    std::array<JobRecord, 256> jobs;
+    std::wstring jobSection;
+    common::DeviceTable deviceTable{};
+};
+
+// The job section name: computer name, hyphen, user name (each cut to 256 characters).
+std::wstring MakeJobSection(std::wstring_view computerName, std::wstring_view userName);
+
+// Why a job cannot run, or empty when it can.
+std::wstring_view JobNotRunnableReason(const JobRecord& job);
