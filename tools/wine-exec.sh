@@ -3,6 +3,6 @@
 #   wine-exec.sh STATE_DIR PROGRAM [ARGS...]
 set -euo pipefail
 state=${1:?state directory}; shift
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 if [ -f "$state/display" ]; then export DISPLAY; DISPLAY=$(cat "$state/display"); fi
 exec wine "$@"

@@ -8,7 +8,7 @@ action=${1:?start or stop}
 state=${2:?state directory}
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 
 free_display() {
   local n
@@ -30,8 +30,12 @@ start() {
   fi
   export DISPLAY; DISPLAY=$(cat "$state/display")
   # Wine's background services must not inherit our output, or whoever reads it hangs.
+  mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
-  wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  # The first program of a new prefix creates it and waits until its services run.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  # Without a window manager, every hidden window would wait two seconds for one.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   echo "wine session ready in $state (DISPLAY=$DISPLAY)"
 }
 

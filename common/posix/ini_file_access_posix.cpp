@@ -47,10 +47,13 @@ public:
         const std::string temp = *name + ".~" + std::to_string(::getpid()) + "." +
                                  std::to_string(counter.fetch_add(1)) + ".tmp";
         struct stat old {};
-        const mode_t mode = ::stat(name->c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const bool existed = ::stat(name->c_str(), &old) == 0;
+        // A file without write permission is the user's word that it must not change.
+        if (existed && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;
+        const mode_t mode = existed ? (old.st_mode & 07777) : 0644;
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) return false;
-        bool ok = true;
+        bool ok = ::fchmod(fd, mode) == 0;
         for (size_t done = 0; ok && done < bytes.size();) {
             const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
             if (put < 0 && errno == EINTR) continue;

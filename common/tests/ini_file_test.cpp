@@ -1,1 +1,357 @@
+#include "common/core/ini_file.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#endif
+
+using common::FileBytes;
+using common::TextEncoding;
+
+namespace {
+
+// An in-memory file system that counts replacements and can be told to fail.
+class FakeAccess final : public common::IniFileAccess {
+public:
+    FileBytes Read(const std::wstring& path) const override {
+        if (unreadable) return {FileBytes::Status::Unreadable, {}};
+        const auto it = files.find(path);
+        if (it == files.end()) return {FileBytes::Status::Missing, {}};
+        return {FileBytes::Status::Ok, it->second};
+    }
+    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
+        ++replacements;
+        if (failReplace) return false;
+        files[path] = std::string(bytes);
+        return true;
+    }
+    const common::CodePage& SystemCodePage() const override { return common::Windows1252CodePage(); }
+
+    std::map<std::wstring, std::string> files;
+    int replacements = 0;
+    bool failReplace = false;
+    bool unreadable = false;
+};
+
+const std::wstring kPath = L"C:\\Program Files\\Copperfold\\Copperfold.ini";
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void Put(std::string bytes) { access->files[kPath] = std::move(bytes); }
+    void PutUtf16(std::wstring_view text) {
+        Put(*common::EncodeText(text, TextEncoding::Utf16Le, common::Windows1252CodePage()));
+    }
+    const std::string& Bytes() const { return access->files.at(kPath); }
+    common::DecodedText Decoded() const { return common::DecodeText(Bytes(), common::Windows1252CodePage()); }
+
+    std::shared_ptr<FakeAccess> access = std::make_shared<FakeAccess>();
+    CIniFile ini{kPath, access};
+};
+
+}  // namespace
+
+TEST_F(IniFileTest, GetStringRemovesOnlyAPairOfMatchingQuotes) {
+    PutUtf16(L"[S]\r\nd=\"x\"\r\ns='x'\r\nmixed=\"x'\r\none=\"\r\nempty=''\r\ninner=\"a\"b\"\r\nspaced= ' x ' \r\n");
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"d", L"x"},         {L"s", L"x"},     {L"mixed", L"\"x'"},  {L"one", L"\""},
+        {L"empty", L""},      {L"inner", L"a\"b"}, {L"spaced", L" x "},
+    };
+    for (const auto& [key, expected] : cases) EXPECT_EQ(ini.GetString(L"S", key, L"dflt"), expected) << key;
+}
+
+TEST_F(IniFileTest, GetStringReturnsValuesOfAnyLength) {
+    std::wstring value;
+    for (int i = 0; i < 100000; ++i) value.push_back(static_cast<wchar_t>(L'a' + i % 26));
+    ini.WriteString(L"S", L"long", value);
+    EXPECT_EQ(ini.GetString(L"S", L"long", L""), value);
+}
+
+TEST_F(IniFileTest, GetStringFallsBackToTheDefaultWithTrailingSpacesRemoved) {
+    EXPECT_EQ(ini.GetString(L"S", L"k", L"dflt  "), L"dflt");  // no file
+    PutUtf16(L"[S]\r\nflag\r\nempty=\r\n");
+    EXPECT_EQ(ini.GetString(L"Other", L"k", L" d "), L" d");
+    EXPECT_EQ(ini.GetString(L"S", L"k", L"d"), L"d");
+    EXPECT_EQ(ini.GetString(L"S", L"flag", L"d"), L"d");
+    EXPECT_EQ(ini.GetString(L"S", L"empty", L"d"), L"");
+    EXPECT_EQ(ini.GetString(L"S", L"k", L"\"q\""), L"\"q\"");  // defaults keep their quotes
+    EXPECT_EQ(access->replacements, 0);
+}
+
+TEST_F(IniFileTest, WriteStringCreatesUtf16FileSectionAndKeyThenReplacesInPlace) {
+    ini.WriteString(L"Setting", L"LANG", L"ENG");
+    EXPECT_EQ(Bytes().substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(Decoded().encoding, TextEncoding::Utf16Le);
+    EXPECT_EQ(Decoded().text, L"[Setting]\r\nLANG=ENG\r\n");
+
+    ini.WriteString(L"setting", L"Extra", L"1");
+    ini.WriteString(L"SETTING", L"lang", L"DEU");
+    ini.WriteString(L"ENG", L"Add", L"Add");
+    EXPECT_EQ(Decoded().text, L"[Setting]\r\nLANG=DEU\r\nExtra=1\r\n[ENG]\r\nAdd=Add\r\n");
+}
+
+TEST_F(IniFileTest, WriteStringWithEmptyKeyDeletesTheWholeSection) {
+    PutUtf16(L"[A]\r\nk=1\r\n[Jobs]\r\nTASK=0x0001\r\nSRC0001=C:\\x\r\n[B]\r\nk=2\r\n");
+    ini.WriteString(L"jobs", L"", L"ignored");
+    EXPECT_EQ(Decoded().text, L"[A]\r\nk=1\r\n[B]\r\nk=2\r\n");
+    EXPECT_FALSE(ini.SectionExists(L"Jobs"));
+}
+
+TEST_F(IniFileTest, GetIntSkipsTwoCharactersAndReadsHexDigits) {
+    PutUtf16(L"[S]\r\nupper=0x000A\r\nlower=0x000a\r\nplain=10\r\ntwelve=12\r\nwrap=0x100000001\r\n"
+             L"all=0xFFFFFFFF\r\ntail=0x1Fz9\r\nempty=\r\nquoted=\"0x0010\"\r\n");
+    const std::pair<std::wstring, int> cases[] = {
+        {L"upper", 10}, {L"lower", 10}, {L"plain", 0}, {L"twelve", 0}, {L"wrap", 1},
+        {L"all", -1},   {L"tail", 31},  {L"empty", 7}, {L"missing", 7}, {L"quoted", 16},
+    };
+    for (const auto& [key, expected] : cases) EXPECT_EQ(ini.GetInt(L"S", key, 7), expected) << key;
+}
+
+TEST_F(IniFileTest, WriteIntWritesAtLeastFourUpperCaseHexDigits) {
+    const std::pair<int, std::wstring> cases[] = {
+        {3, L"0x0003"}, {10, L"0x000A"}, {0, L"0x0000"}, {0x12345, L"0x12345"}, {-1, L"0xFFFFFFFF"},
+    };
+    for (const auto& [value, text] : cases) {
+        ini.WriteInt(L"S", L"v", value);
+        EXPECT_EQ(ini.GetString(L"S", L"v", L""), text);
+        EXPECT_EQ(ini.GetInt(L"S", L"v", 7), value);
+    }
+}
+
+TEST_F(IniFileTest, GetKeysListsNamesInFileOrder) {
+    const std::wstring longName(300, L'n');
+    PutUtf16(L"[S]\r\nb=1\r\nA=2\r\n;comment=3\r\nflag\r\n=4\r\nb=5\r\n" + longName +
+             L"=6\r\n[Only comments]\r\n;x=1\r\nflag\r\n");
+    std::vector<std::wstring> keys{L"stale"};
+    ini.GetKeys(L"s", keys);
+    EXPECT_EQ(keys, (std::vector<std::wstring>{L"b", L"A", L"b", longName.substr(0, 259)}));
+    ini.GetKeys(L"Missing", keys);
+    EXPECT_TRUE(keys.empty());
+    EXPECT_TRUE(ini.SectionExists(L"S"));
+    EXPECT_FALSE(ini.SectionExists(L"Only comments"));
+    EXPECT_FALSE(ini.SectionExists(L"Missing"));
+}
+
+TEST_F(IniFileTest, Utf8FileStaysUtf8) {
+    Put("[S]\r\nk=caf\xC3\xA9\r\n");
+    ini.WriteString(L"S", L"n", L"\u4E2D\u6587");
+    EXPECT_EQ(Bytes(), "[S]\r\nk=caf\xC3\xA9\r\nn=\xE4\xB8\xAD\xE6\x96\x87\r\n");
+}
+
+TEST_F(IniFileTest, UnicodeFilesKeepTheirEncoding) {
+    for (const TextEncoding encoding : {TextEncoding::Utf16Le, TextEncoding::Utf16Be, TextEncoding::Utf8WithBom}) {
+        Put(*common::EncodeText(L"[S]\r\nk=v\r\n", encoding, common::Windows1252CodePage()));
+        ini.WriteString(L"S", L"n", L"\u4E2D\U0001F600");
+        EXPECT_EQ(Decoded().encoding, encoding);
+        EXPECT_EQ(Decoded().text, L"[S]\r\nk=v\r\nn=\u4E2D\U0001F600\r\n");
+    }
+}
+
+TEST_F(IniFileTest, CodePageFileStaysCodePageWhileItCanHoldTheText) {
+    Put("[S]\r\nk=caf\xE9\r\n");
+    ini.WriteString(L"S", L"n", L"\u20AC 5");
+    EXPECT_EQ(Bytes(), "[S]\r\nk=caf\xE9\r\nn=\x80 5\r\n");
+    EXPECT_EQ(ini.GetString(L"S", L"k", L""), L"caf\u00E9");
+}
+
+TEST_F(IniFileTest, CodePageFileBecomesUtf16WhenAValueDoesNotFit) {
+    const std::wstring values[] = {
+        L"D:\\\u5907\u4EFD",                          // Chinese
+        L"D:\\\u0420\u0435\u0437\u0435\u0440\u0432",  // Cyrillic
+        L"\U0001F600",                                // outside the BMP
+    };
+    for (const std::wstring& value : values) {
+        Put("; hand-made\r\n[S]\r\nk=caf\xE9\r\n");
+        ini.WriteString(L"S", L"SRC0001", value);
+        EXPECT_EQ(Bytes().substr(0, 2), "\xFF\xFE");
+        EXPECT_EQ(Bytes().substr(0, 2), "\xFF\xFE");
+        EXPECT_EQ(ini.GetString(L"S", L"SRC0001", L""), value);
+    }
+
+    // In Windows-1252 these are the bytes C3 A9, which would read back as UTF-8 for U+00E9.
+    Put("[S]\r\nk=v\r\n");
+    ini.WriteString(L"S", L"n", L"\u00C3\u00A9");
+    EXPECT_EQ(Decoded().encoding, TextEncoding::Utf16Le);
+    EXPECT_EQ(ini.GetString(L"S", L"n", L""), L"\u00C3\u00A9");
+}
+
+TEST_F(IniFileTest, BatchReplacesTheFileOnceOnCommit) {
+    PutUtf16(L"[S]\r\nold=1\r\n");
+    {
+        CIniFile::Batch batch(ini);
+        ini.WriteString(L"S", L"a", L"1");
+        ini.WriteInt(L"S", L"b", 2);
+        {
+            CIniFile::Batch inner(ini);
+            ini.WriteString(L"S", L"old", L"");
+            inner.Commit();  // only the outermost batch writes
+        }
+        EXPECT_EQ(access->replacements, 0);
+        EXPECT_EQ(ini.GetString(L"S", L"a", L""), L"1");  // reads see the pending writes
+        EXPECT_EQ(ini.GetInt(L"S", L"b", 0), 2);
+        batch.Commit();
+    }
+    EXPECT_EQ(access->replacements, 1);
+    EXPECT_EQ(Decoded().text, L"[S]\r\nold=\r\na=1\r\nb=0x0002\r\n");
+}
+
+TEST_F(IniFileTest, BatchWithoutCommitWritesNothing) {
+    PutUtf16(L"[S]\r\nold=1\r\n");
+    const std::string before = Bytes();
+    {
+        CIniFile::Batch batch(ini);
+        ini.WriteString(L"S", L"old", L"2");
+        ini.WriteString(L"S", L"", L"");
+    }
+    EXPECT_EQ(access->replacements, 0);
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(ini.GetString(L"S", L"old", L""), L"1");
+}
+
+TEST_F(IniFileTest, FailedReplacementThrowsAndKeepsThePreviousBytes) {
+    PutUtf16(L"[S]\r\nk=1\r\n");
+    const std::string before = Bytes();
+    access->failReplace = true;
+    EXPECT_THROW(ini.WriteString(L"S", L"k", L"2"), CIniFileException);
+    EXPECT_THROW(ini.WriteString(L"S", L"", L""), CIniFileException);
+    {
+        CIniFile::Batch batch(ini);
+        ini.WriteInt(L"S", L"n", 1);
+        EXPECT_THROW(batch.Commit(), CIniFileException);
+    }
+    EXPECT_EQ(Bytes(), before);
+    access->failReplace = false;
+    EXPECT_EQ(ini.GetString(L"S", L"k", L""), L"1");
+}
+
+TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten) {
+    PutUtf16(L"[S]\r\nk=1\r\n");
+    access->unreadable = true;
+    EXPECT_EQ(ini.GetString(L"S", L"k", L"d"), L"d");
+    EXPECT_THROW(ini.WriteString(L"S", L"k", L"2"), CIniFileException);
+    EXPECT_THROW(ini.WriteInt(L"New", L"k", 1), CIniFileException);
+    {
+        CIniFile::Batch batch(ini);
+        ini.WriteString(L"S", L"k", L"2");
+        EXPECT_THROW(batch.Commit(), CIniFileException);
+    }
+    EXPECT_EQ(access->replacements, 0);
+}
+
+TEST_F(IniFileTest, RefusesNamesAndValuesTheFileCannotHold) {
+    PutUtf16(L"[S]\r\nk=1\r\n");
+    const std::string before = Bytes();
+    const std::wstring cases[][3] = {
+        {L"S", L"k", L"two\r\nlines"},
+        {L"S", L"k", L"a\rb"},
+        {L"S", L"k", L"a\nb"},
+        {L"S", L"k", std::wstring(L"a\0b", 3)},
+        {L"S", L"a=b", L"v"},
+        {L"S", L"k\n", L"v"},
+        {L"S", L"[T]", L"v"},
+        {L"S\r\n[T]", L"k", L"v"},
+        {L"S\n", L"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_THROW(ini.WriteString(c[0], c[1], c[2]), CIniFileException) << c[0] << "|" << c[1];
+    }
+    EXPECT_EQ(access->replacements, 0);
+    EXPECT_EQ(Bytes(), before);
+}
+
+#ifndef _WIN32
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each test gets its own folder under /tmp and the real POSIX file access.
+class IniFileOnDiskTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = "/tmp/copperfold-inifile-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(dir, fs::perms::owner_all, ignored);
+        fs::remove_all(dir, ignored);
+    }
+    static std::wstring Wide(const fs::path& path) { return common::Utf8ToWide(path.string()); }
+    static std::string ReadAll(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(IniFileOnDiskTest, RoundTripsThroughARealFile) {
+    const fs::path file = dir / "Copperfold-\xC3\x84.ini";
+    {
+        CIniFile ini(Wide(file));
+        ini.WriteString(L"PC-alice", L"SRC0001", L"D:\\\u5907\u4EFD");
+        ini.WriteInt(L"PC-alice", L"TASK", 1);
+    }
+    EXPECT_EQ(ReadAll(file).substr(0, 2), "\xFF\xFE");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+
+    CIniFile again(Wide(file));
+    again.WriteString(L"Setting", L"LANG", L"ENG");
+    EXPECT_EQ(again.GetString(L"pc-alice", L"src0001", L""), L"D:\\\u5907\u4EFD");
+    EXPECT_EQ(again.GetInt(L"PC-alice", L"TASK", 0), 1);
+    EXPECT_EQ(again.GetString(L"Setting", L"LANG", L""), L"ENG");
+    // The replacement keeps the file's permissions and leaves no temporary file behind.
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(IniFileOnDiskTest, ReadOnlyFolderMakesWritesFailAndKeepsTheFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
+    const fs::path file = dir / "jobs.ini";
+    CIniFile ini(Wide(file));
+    ini.WriteString(L"S", L"k", L"1");
+    const std::string before = ReadAll(file);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(ini.WriteString(L"S", L"k", L"2"), CIniFileException);
+    fs::permissions(dir, fs::perms::owner_all);
+    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_EQ(ini.GetString(L"S", L"k", L""), L"1");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(IniFileOnDiskTest, UnreadableFileIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
+    const fs::path file = dir / "jobs.ini";
+    CIniFile ini(Wide(file));
+    ini.WriteString(L"S", L"k", L"1");
+    const std::string before = ReadAll(file);
+    fs::permissions(file, fs::perms::none);
+    EXPECT_THROW(ini.WriteString(L"S", L"other", L"2"), CIniFileException);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadAll(file), before);
+}
+
+TEST_F(IniFileOnDiskTest, MissingFolderIsNotCreated) {
+    CIniFile ini(Wide(dir / "missing" / "jobs.ini"));
+    EXPECT_EQ(ini.GetString(L"S", L"k", L"d"), L"d");
+    EXPECT_THROW(ini.WriteString(L"S", L"k", L"v"), CIniFileException);
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+#endif  // _WIN32

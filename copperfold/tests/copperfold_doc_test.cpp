@@ -1,1 +1,222 @@
+#include "copperfold/core/copperfold_doc.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/core/ini_file.h"
+
+using common::FileBytes;
+
+namespace {
+
+// An in-memory job file that counts replacements and can be told to fail.
+class FakeAccess final : public common::IniFileAccess {
+public:
+    FileBytes Read(const std::wstring& path) const override {
+        const auto it = files.find(path);
+        if (it == files.end()) return {FileBytes::Status::Missing, {}};
+        return {FileBytes::Status::Ok, it->second};
+    }
+    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
+        ++replacements;
+        if (failReplace) return false;
+        files[path] = std::string(bytes);
+        return true;
+    }
+    const common::CodePage& SystemCodePage() const override { return common::Windows1252CodePage(); }
+
+    std::map<std::wstring, std::string> files;
+    int replacements = 0;
+    bool failReplace = false;
+};
+
+const std::wstring kPath = L"C:\\Program Files\\Copperfold\\Copperfold.ini";
+
+class CopperfoldDocTest : public ::testing::Test {
+protected:
+    void PutText(std::wstring_view text) {
+        access->files[kPath] =
+            *common::EncodeText(text, common::TextEncoding::Utf16Le, common::Windows1252CodePage());
+    }
+    std::wstring Text() const {
+        return common::DecodeText(access->files.at(kPath), common::Windows1252CodePage()).text;
+    }
+    std::unique_ptr<CCopperfoldDoc> Open(const std::wstring& section) {
+        return std::make_unique<CCopperfoldDoc>(&ini, section);
+    }
+
+    std::shared_ptr<FakeAccess> access = std::make_shared<FakeAccess>();
+    CIniFile ini{kPath, access};
+    const std::wstring alice = MakeJobSection(L"PC", L"alice");
+    const std::wstring bob = MakeJobSection(L"PC", L"bob");
+};
+
+}  // namespace
+
+TEST_F(CopperfoldDocTest, AddJobWritesNumberedKeysThatLoadBack) {
+    auto doc = Open(alice);
+    EXPECT_EQ(doc->jobCount, 0);
+    EXPECT_EQ(doc->AddJob(L"C:\\Docs", L"E:\\Docs", JobType::Backup), CCopperfoldDoc::AddResult::Added);
+    EXPECT_EQ(doc->AddJob(L"C:\\Mail", L"F:\\Mail", JobType::Sync), CCopperfoldDoc::AddResult::Added);
+    EXPECT_EQ(doc->AddJob(L"C:\\Pics", L"E:\\Pics", JobType::Restore), CCopperfoldDoc::AddResult::Added);
+    EXPECT_EQ(access->replacements, 3);
+    EXPECT_EQ(Text(),
+              L"[PC-alice]\r\nTASK=0x0003\r\n"
+              L"SRC0001=C:\\Docs\r\nDST0001=E:\\Docs\r\nType0001=Backup\r\n"
+              L"SRC0002=C:\\Mail\r\nDST0002=F:\\Mail\r\nType0002=Sync\r\n"
+              L"SRC0003=C:\\Pics\r\nDST0003=E:\\Pics\r\nType0003=Restore\r\n");
+
+    const auto loaded = Open(alice);
+    ASSERT_EQ(loaded->jobCount, 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(loaded->jobs[i].source, doc->jobs[i].source);
+        EXPECT_EQ(loaded->jobs[i].target, doc->jobs[i].target);
+        EXPECT_EQ(loaded->jobs[i].type, doc->jobs[i].type);
+    }
+}
+
+TEST_F(CopperfoldDocTest, TaskIsHexAndOnlyItsLowEightBitsCount) {
+    const std::pair<std::wstring, int> cases[] = {
+        {L"0x000A", 10}, {L"0x000a", 10}, {L"10", 0}, {L"0x0100", 0}, {L"0x0101", 1},
+    };
+    for (const auto& [task, count] : cases) {
+        PutText(L"[PC-alice]\r\nTASK=" + task + L"\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nTYPE0001=Sync\r\n");
+        const auto doc = Open(alice);
+        EXPECT_EQ(doc->jobCount, count) << task;
+        if (count == 0) continue;
+        EXPECT_EQ(doc->jobs[0].source, L"C:\\a");
+        EXPECT_EQ(doc->jobs[0].type, JobType::Sync);
+        EXPECT_EQ(doc->jobs[count - 1].source, count == 1 ? L"C:\\a" : L"");  // missing keys read empty
+    }
+}
+
+TEST_F(CopperfoldDocTest, SaveAllJobsWithNoJobsLeavesOnlyTheCount) {
+    PutText(L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Sync\r\nstray=1\r\n");
+    auto doc = Open(alice);
+    doc->jobCount = 0;
+    doc->SaveAllJobs();
+    EXPECT_EQ(Text(), L"[PC-alice]\r\nTASK=0x0000\r\n");
+    EXPECT_EQ(Open(alice)->jobCount, 0);
+}
+
+TEST_F(CopperfoldDocTest, SaveAllJobsTouchesOnlyTheUsersSection) {
+    const std::wstring before = L"; settings\r\n[Setting]\r\nLANG=ENG\r\n";
+    const std::wstring after =
+        L"[ENG]\r\nAdd Job=Add Job\r\n"
+        L"[PC-bob]\r\nTASK=0x0001\r\nSRC0001=C:\\Bob\r\nDST0001=E:\\Bob\r\nType0001=Backup\r\n";
+    PutText(before + L"[PC-alice]\r\nTASK=0x0002\r\nSRC0001=C:\\1\r\nDST0001=E:\\1\r\nType0001=Sync\r\n"
+            L"SRC0002=C:\\2\r\nDST0002=E:\\2\r\nType0002=Sync\r\n" + after);
+    auto doc = Open(alice);
+    ASSERT_EQ(doc->jobCount, 2);
+    doc->jobs[0] = doc->jobs[1];
+    doc->jobCount = 1;
+    doc->SaveAllJobs();
+    EXPECT_EQ(access->replacements, 1);
+    EXPECT_EQ(Text(), before + after + L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\2\r\nDST0001=E:\\2\r\nType0001=Sync\r\n");
+}
+
+TEST_F(CopperfoldDocTest, TwoUsersOnOneComputerKeepSeparateNumberedSections) {
+    EXPECT_EQ(alice, L"PC-alice");
+    EXPECT_EQ(MakeJobSection(std::wstring(300, L'c'), std::wstring(300, L'u')),
+              std::wstring(256, L'c') + L"-" + std::wstring(256, L'u'));
+
+    auto aliceDoc = Open(alice);
+    auto bobDoc = Open(bob);
+    aliceDoc->AddJob(L"C:\\A1", L"E:\\A1", JobType::Backup);
+    bobDoc->AddJob(L"C:\\B1", L"F:\\B1", JobType::Restore);
+    aliceDoc->AddJob(L"C:\\A2", L"E:\\A2", JobType::Sync);
+
+    EXPECT_EQ(ini.GetString(bob, L"TASK", L""), L"0x0001");
+    EXPECT_EQ(ini.GetString(bob, L"SRC0001", L""), L"C:\\B1");
+    EXPECT_EQ(ini.GetString(alice, L"TASK", L""), L"0x0002");
+    EXPECT_EQ(ini.GetString(alice, L"SRC0002", L""), L"C:\\A2");
+
+    const auto aliceAgain = Open(alice);
+    const auto bobAgain = Open(bob);
+    ASSERT_EQ(aliceAgain->jobCount, 2);
+    ASSERT_EQ(bobAgain->jobCount, 1);
+    EXPECT_EQ(aliceAgain->jobs[0].source, L"C:\\A1");
+    EXPECT_EQ(bobAgain->jobs[0].target, L"F:\\B1");
+    EXPECT_EQ(bobAgain->jobs[0].type, JobType::Restore);
+}
+
+TEST_F(CopperfoldDocTest, FullTableRefusesAddAndWritesNothing) {
+    PutText(L"[PC-alice]\r\nTASK=0x00FF\r\n");
+    const std::string before = access->files.at(kPath);
+    auto doc = Open(alice);
+    ASSERT_EQ(doc->jobCount, 255);
+    EXPECT_EQ(doc->AddJob(L"C:\\x", L"E:\\x", JobType::Backup), CCopperfoldDoc::AddResult::TableFull);
+    EXPECT_EQ(doc->jobCount, 255);
+    EXPECT_EQ(access->replacements, 0);
+    EXPECT_EQ(access->files.at(kPath), before);
+}
+
+TEST_F(CopperfoldDocTest, UnknownTypeNameIsKeptAndTheJobIsNotRunnable) {
+    PutText(L"[PC-alice]\r\nTASK=0x0003\r\nSRC0001=C:\\m\r\nDST0001=E:\\m\r\nType0001=Mirror\r\n"
+            L"SRC0002=C:\\b\r\nDST0002=E:\\b\r\nType0002=backup\r\n"
+            L"SRC0003=C:\\s\r\nDST0003=E:\\s\r\nType0003=Sync\r\n");
+    auto doc = Open(alice);
+    ASSERT_EQ(doc->jobCount, 3);
+    EXPECT_EQ(doc->jobs[0].type, JobType::Unknown);
+    EXPECT_EQ(doc->jobs[1].type, JobType::Unknown);  // type names are matched exactly
+    EXPECT_EQ(doc->jobs[2].type, JobType::Sync);
+    EXPECT_FALSE(JobNotRunnableReason(doc->jobs[0]).empty());
+    EXPECT_TRUE(JobNotRunnableReason(doc->jobs[2]).empty());
+
+    doc->SaveAllJobs();
+    EXPECT_EQ(ini.GetString(alice, L"Type0001", L""), L"Mirror");
+    EXPECT_EQ(ini.GetString(alice, L"Type0002", L""), L"backup");
+    EXPECT_EQ(ini.GetString(alice, L"Type0003", L""), L"Sync");
+}
+
+TEST_F(CopperfoldDocTest, DeviceTableIsZeroAtConstruction) {
+    // Construct over dirty memory so that a missed initialisation shows.
+    void* storage = ::operator new(sizeof(CCopperfoldDoc));
+    std::memset(storage, 0xAB, sizeof(CCopperfoldDoc));
+    auto* doc = new (storage) CCopperfoldDoc(&ini, alice);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&doc->deviceTable);
+    EXPECT_TRUE(std::all_of(bytes, bytes + sizeof(common::DeviceTable), [](unsigned char b) { return b == 0; }));
+    doc->~CCopperfoldDoc();
+    ::operator delete(storage);
+}
+
+TEST_F(CopperfoldDocTest, SavingAFullTableIsOneReplacement) {
+    auto doc = Open(alice);
+    for (int i = 0; i < kMaxJobs; ++i) {
+        doc->jobs[i] = {L"C:\\src\\" + std::to_wstring(i), L"E:\\dst\\" + std::to_wstring(i),
+                        static_cast<JobType>(i % 3), {}};
+    }
+    doc->jobCount = kMaxJobs;
+    doc->SaveAllJobs();
+    EXPECT_EQ(access->replacements, 1);
+
+    const auto loaded = Open(alice);
+    ASSERT_EQ(loaded->jobCount, kMaxJobs);
+    EXPECT_EQ(loaded->jobs[254].source, L"C:\\src\\254");
+    EXPECT_EQ(loaded->jobs[254].target, L"E:\\dst\\254");
+    EXPECT_EQ(loaded->jobs[254].type, JobType::Restore);
+    std::vector<std::wstring> keys;
+    ini.GetKeys(alice, keys);
+    EXPECT_EQ(keys.size(), 1u + 3u * kMaxJobs);
+    EXPECT_EQ(keys.back(), L"Type0255");
+}
+
+TEST_F(CopperfoldDocTest, FailedWriteThrowsAndKeepsThePreviousFile) {
+    PutText(L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Sync\r\n");
+    const std::string before = access->files.at(kPath);
+    auto doc = Open(alice);
+    access->failReplace = true;
+    EXPECT_THROW(doc->AddJob(L"C:\\b", L"E:\\b", JobType::Backup), CIniFileException);
+    EXPECT_EQ(doc->jobCount, 2);  // the table keeps the change
+    EXPECT_THROW(doc->SaveAllJobs(), CIniFileException);
+    EXPECT_EQ(access->files.at(kPath), before);
+    access->failReplace = false;
+    EXPECT_EQ(Open(alice)->jobCount, 1);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t base[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, base);
+        static unsigned counter = 0;
+        path_ = std::wstring(base) + L"cftest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        // Read-only files would stop the removal.
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+            ::SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+inline std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    ::CloseHandle(file);
+    return bytes;
+}
+
+inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+inline std::string Utf16LeFile(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,69 @@
+#include "dialog.h"
+
+#include "common/core/text_codec.h"
+#include "window.h"
+
+namespace win32 {
+
+INT_PTR Dialog::DoModal(HWND parent) {
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId_), parent,
+                             &Dialog::Procedure, reinterpret_cast<LPARAM>(this));
+}
+
+bool Dialog::OnCommand(int id, int /*notifyCode*/) {
+    if (id == IDOK || id == IDCANCEL) {
+        End(id);
+        return true;
+    }
+    return false;
+}
+
+void Dialog::OnException(const std::exception& error) {
+    ShowError(hwnd_, common::Utf8ToWide(error.what()).c_str(), L"Error Message");
+}
+
+std::wstring Dialog::ItemText(int id) const {
+    const HWND item = ::GetDlgItem(hwnd_, id);
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog() ? TRUE : FALSE;
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        return TRUE;
+    default: {
+        INT_PTR result = 0;
+        if (OnMessage(message, wParam, lParam, result)) {
+            ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    }
+}
+
+INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<Dialog*>(lParam);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    }
+    auto* self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!self) return FALSE;
+    try {
+        return self->Dispatch(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        self->OnException(error);
+    } catch (...) {
+    }
+    return FALSE;
+}
+
+}  // namespace win32

@@ -1,0 +1,121 @@
+// The platform's file calls behind CIniFile: whole-file reads, and replacement through a
+// hidden temporary file in the same folder, flushed, then renamed over the old file (one
+// atomic rename on the same volume). The platform's own ReplaceFile is not used: it is not
+// atomic under every implementation of the platform.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+#include "common/core/ini_file_access.h"
+#include "unique_handle.h"
+
+namespace common {
+namespace {
+
+// The system code page through the platform, refusing best-fit substitutes.
+class SystemAnsiCodePage final : public CodePage {
+public:
+    std::wstring Decode(std::string_view bytes) const override {
+        if (bytes.empty()) return {};
+        const int size = static_cast<int>(bytes.size());
+        const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+        std::wstring text(static_cast<size_t>(length), L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
+        return text;
+    }
+
+    std::optional<std::string> Encode(std::wstring_view text) const override {
+        if (text.empty()) return std::string();
+        if (::GetACP() == CP_UTF8) return WideToUtf8(text);
+        const int size = static_cast<int>(text.size());
+        BOOL usedDefault = FALSE;
+        const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size,
+                                                 nullptr, 0, nullptr, &usedDefault);
+        if (length <= 0 || usedDefault) return std::nullopt;
+        std::string bytes(static_cast<size_t>(length), '\0');
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), length,
+                              nullptr, &usedDefault);
+        if (usedDefault || Decode(bytes) != text) return std::nullopt;
+        return bytes;
+    }
+};
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20));
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+class Win32IniFileAccess final : public IniFileAccess {
+public:
+    FileBytes Read(const std::wstring& path) const override {
+        win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            const DWORD error = ::GetLastError();
+            const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            return {missing ? FileBytes::Status::Missing : FileBytes::Status::Unreadable, {}};
+        }
+        FileBytes result{FileBytes::Status::Ok, {}};
+        char buffer[65536];
+        for (;;) {
+            DWORD got = 0;
+            if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+                return {FileBytes::Status::Unreadable, {}};
+            }
+            if (got == 0) break;
+            result.bytes.append(buffer, got);
+        }
+        return result;
+    }
+
+    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
+        // A read-only file is the user's word that it must not change. (Some implementations
+        // of the platform would rename over it all the same.)
+        const DWORD old = ::GetFileAttributesW(path.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+        static std::atomic<unsigned> counter{0};
+        const std::wstring temp = path + L".~" + std::to_wstring(::GetCurrentProcessId()) + L"." +
+                                  std::to_wstring(counter.fetch_add(1)) + L".tmp";
+        bool ok = false;
+        {
+            win32::UniqueFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                 FILE_ATTRIBUTE_HIDDEN, nullptr));
+            if (!file) return false;
+            ok = WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
+        }
+        if (ok) {
+            // The new file takes over the old one's attributes (a hidden file stays hidden).
+            const DWORD keep = old == INVALID_FILE_ATTRIBUTES
+                                   ? FILE_ATTRIBUTE_NORMAL
+                                   : (old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                             FILE_ATTRIBUTE_ARCHIVE));
+            ::SetFileAttributesW(temp.c_str(), keep ? keep : FILE_ATTRIBUTE_NORMAL);
+            ok = ::MoveFileExW(temp.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        }
+        if (!ok) ::DeleteFileW(temp.c_str());
+        return ok;
+    }
+
+    const CodePage& SystemCodePage() const override { return codePage_; }
+
+private:
+    SystemAnsiCodePage codePage_;
+};
+
+}  // namespace
+
+std::shared_ptr<IniFileAccess> PlatformIniFileAccess() {
+    static const auto instance = std::make_shared<Win32IniFileAccess>();
+    return instance;
+}
+
+}  // namespace common

@@ -1,0 +1,18 @@
+#pragma once
+// Facts about the running program and the machine, as the platform reports them.
+
+#include <string>
+
+namespace win32 {
+
+// Full path of the running program; empty when the platform cannot report it.
+std::wstring ModulePath();
+// `path` with everything after its last backslash replaced by `fileName`.
+std::wstring SiblingPath(const std::wstring& path, const std::wstring& fileName);
+std::wstring ComputerName();
+std::wstring UserName();
+std::wstring SystemDirectory();
+// The system's text for an error code, without the trailing line break.
+std::wstring SystemErrorText(unsigned long error);
+
+}  // namespace win32

@@ -1,0 +1,74 @@
+#include "window.h"
+
+#include <string>
+
+#include "common/core/text_codec.h"
+
+namespace win32 {
+
+Window::~Window() {
+    if (hwnd_) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+bool Window::Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
+                    int x, int y, int width, int height, HWND parent, HMENU menu, HICON icon) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (!::GetClassInfoExW(instance, className, &existing)) {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = &Window::Procedure;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = className;
+        windowClass.hIcon = icon;
+        windowClass.hIconSm = icon;
+        if (!::RegisterClassExW(&windowClass)) return false;
+    }
+    return ::CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu,
+                             instance, this) != nullptr;
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Window::OnException(const std::exception& error) {
+    ShowError(hwnd_, common::Utf8ToWide(error.what()).c_str(), L"Error Message");
+}
+
+LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        self->OnException(error);
+        result = ::DefWindowProcW(hwnd, message, wParam, lParam);
+    } catch (...) {
+        result = ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->OnFinalDestroy();
+    }
+    return result;
+}
+
+void ShowError(HWND owner, const wchar_t* text, const wchar_t* caption) {
+    ::MessageBoxW(owner, text, caption, MB_OK | MB_ICONSTOP);
+}
+
+}  // namespace win32

@@ -1,0 +1,11 @@
+// Copperfold's entry point.
+#include <windows.h>
+
+#include "common/win32/system_info.h"
+#include "copperfold_app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    CCopperfoldApp app(win32::ModulePath());
+    if (!app.InitInstance(commandLine ? commandLine : L"")) return 0;
+    return app.Run();
+}

@@ -1,0 +1,214 @@
+#include "main_frame.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+#include "about_dialog.h"
+#include "app_messages.h"
+#include "common/core/ini_file.h"
+#include "common/win32/system_info.h"
+#include "copperfold_app.h"
+#include "menu_translation.h"
+#include "resource.h"
+
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"CopperfoldFrame";
+constexpr UINT_PTR kIndicatorTimer = 1;
+constexpr int kFrameWidth = 900;
+constexpr int kFrameHeight = 700;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
+    document = std::make_unique<CCopperfoldDoc>(app.IniFile(),
+                                                MakeJobSection(win32::ComputerName(), win32::UserName()));
+    trayIconData.cbSize = sizeof trayIconData;
+    trayIconData.uID = 1;
+    trayIconData.uFlags = NIF_MESSAGE;
+    trayIconData.uCallbackMessage = copperfold::kTrayCallbackMessage;
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::Create() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const HMENU menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const DWORD style = WS_OVERLAPPEDWINDOW & ~(WS_THICKFRAME | WS_MAXIMIZEBOX);
+    if (!Window::Create(kFrameClass, copperfold::kMainWindowTitle, style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                        kFrameWidth, kFrameHeight, nullptr, menu, icon)) {
+        if (menu) ::DestroyMenu(menu);
+        return false;
+    }
+    return true;
+}
+
+int CMainFrame::OnCreate() {
+    statusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0,
+                                  0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_STATUS_BAR)),
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    if (!statusBar) return -1;
+    ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_STATUS_BAR, MF_BYCOMMAND | MF_CHECKED);
+
+    const auto translate = [this](const std::wstring& text) { return app.Translate(text, text); };
+    copperfold::TranslateMenu(::GetMenu(Handle()), translate);
+    ::DrawMenuBar(Handle());
+
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    trayIconData.hWnd = Handle();
+    trayIconData.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    if (trayIconData.hIcon) trayIconData.uFlags |= NIF_ICON;
+    wcscpy_s(trayIconData.szTip, copperfold::kMainWindowTitle);
+    trayIconData.uFlags |= NIF_TIP;
+
+    trayMenu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
+    if (trayMenu) copperfold::TranslateMenu(trayMenu.get(), translate);
+
+    static constexpr std::array<const wchar_t*, 4> paneTexts = {L"Ready", L"CAP", L"NUM", L"SCRL"};
+    for (size_t pane = 0; pane < paneTexts.size(); ++pane) statusTexts[pane] = translate(paneTexts[pane]);
+    ::SetTimer(Handle(), kIndicatorTimer, 250, nullptr);
+    UpdateStatusIndicators();
+    return 0;
+}
+
+void CMainFrame::LayoutChildren() {
+    if (!statusBar) return;
+    ::SendMessageW(statusBar, WM_SIZE, 0, 0);
+    RECT client{};
+    ::GetClientRect(statusBar, &client);
+    const int indicator = 48;
+    std::array<int, 4> edges = {client.right - 3 * indicator, client.right - 2 * indicator,
+                                client.right - indicator, -1};
+    ::SendMessageW(statusBar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    UpdateStatusIndicators();
+}
+
+void CMainFrame::UpdateStatusIndicators() {
+    if (!statusBar) return;
+    static constexpr std::array<int, 3> keys = {VK_CAPITAL, VK_NUMLOCK, VK_SCROLL};
+    ::SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(statusTexts[0].c_str()));
+    for (size_t pane = 1; pane < statusTexts.size(); ++pane) {
+        const bool on = (::GetKeyState(keys[pane - 1]) & 1) != 0;
+        ::SendMessageW(statusBar, SB_SETTEXTW, pane, reinterpret_cast<LPARAM>(on ? statusTexts[pane].c_str() : L""));
+    }
+}
+
+void CMainFrame::ToggleStatusBar() {
+    const bool visible = ::IsWindowVisible(statusBar) != 0;
+    ::ShowWindow(statusBar, visible ? SW_HIDE : SW_SHOW);
+    ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_STATUS_BAR, MF_BYCOMMAND | (visible ? MF_UNCHECKED : MF_CHECKED));
+    LayoutChildren();
+}
+
+void CMainFrame::HideToTray() {
+    if (inTray != 0) return;
+    if (::Shell_NotifyIconW(NIM_ADD, &trayIconData)) {
+        inTray = 1;
+        ::ShowWindow(Handle(), SW_HIDE);
+    }
+}
+
+void CMainFrame::RestoreFromTray() {
+    if (inTray != 1) return;
+    if (::Shell_NotifyIconW(NIM_DELETE, &trayIconData)) {
+        inTray = 0;
+        ::ShowWindow(Handle(), SW_SHOW);
+    }
+}
+
+void CMainFrame::ShowTrayMenu() {
+    if (!trayMenu) return;
+    ::SetForegroundWindow(Handle());
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    const HMENU popup = ::GetSubMenu(trayMenu.get(), 0);
+    ::SetMenuDefaultItem(popup, static_cast<UINT>(defaultTrayItem), TRUE);
+    ::TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Handle(), nullptr);
+}
+
+void CMainFrame::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId != 1) return;
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_RBUTTONDOWN:
+    case WM_CONTEXTMENU:
+        ShowTrayMenu();
+        break;
+    case WM_LBUTTONDBLCLK:
+        RestoreFromTray();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::OnCommand(UINT id) {
+    switch (id) {
+    case ID_APP_ABOUT: {
+        CAboutDlg about;
+        about.DoModal(Handle());
+        break;
+    }
+    case ID_VIEW_STATUS_BAR:
+        ToggleStatusBar();
+        break;
+    case ID_TRAY_OPEN:
+        RestoreFromTray();
+        break;
+    case ID_TRAY_EXIT:
+        ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::OnException(const std::exception& error) {
+    if (dynamic_cast<const CIniFileException*>(&error)) {
+        const std::wstring text = app.Translate(
+            L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.",
+            L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.");
+        win32::ShowError(Handle(), text.c_str(), L"Error Message");
+        return;
+    }
+    Window::OnException(error);
+}
+
+LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate();
+    case WM_SIZE:
+        LayoutChildren();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kIndicatorTimer) UpdateStatusIndicators();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            HideToTray();
+            return 0;
+        }
+        break;
+    case copperfold::kTrayCallbackMessage:
+        OnTrayNotify(wParam, lParam);
+        return 0;
+    case copperfold::kRestoreMessage:
+        RestoreFromTray();
+        if (::IsIconic(Handle())) ::ShowWindow(Handle(), SW_RESTORE);
+        ::SetForegroundWindow(Handle());
+        return 0;
+    case WM_DESTROY:
+        ::KillTimer(Handle(), kIndicatorTimer);
+        if (trayIconData.hWnd && trayIconData.uID && inTray == 1) ::Shell_NotifyIconW(NIM_DELETE, &trayIconData);
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}

@@ -1,0 +1,53 @@
+#pragma once
+// CMainFrame: Copperfold's top-level window, titled "Copperfold" (Dockline and a second
+// instance find it by that title). It holds the job document, the status bar and the menus
+// (translated at creation), hides in the notification area when minimised and comes back on a
+// double-click, "&Open" or a second start of the program.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "common/win32/unique_handle.h"
+#include "common/win32/window.h"
+#include "copperfold/core/copperfold_doc.h"
+
+class CCopperfoldApp;
+
+class CMainFrame : public win32::Window {
+public:
+    explicit CMainFrame(CCopperfoldApp& app);
+    ~CMainFrame() override;
+
+    bool Create();
+    CCopperfoldDoc& Document() { return *document; }
+    bool InTray() const { return inTray != 0; }
+
+    void HideToTray();
+    void RestoreFromTray();
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnException(const std::exception& error) override;
+
+private:
+    int OnCreate();
+    void OnCommand(UINT id);
+    void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    void ShowTrayMenu();
+    void ToggleStatusBar();
+    void LayoutChildren();
+    void UpdateStatusIndicators();
+
+    CCopperfoldApp& app;
+    std::unique_ptr<CCopperfoldDoc> document;
+    HWND statusBar = nullptr;
+    std::array<std::wstring, 4> statusTexts;  // idle text and the three key indicators
+    NOTIFYICONDATAW trayIconData{};
+    int inTray = 0;
+    win32::UniqueMenu trayMenu;
+    int defaultTrayItem = 0;
+};
