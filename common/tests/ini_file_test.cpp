@@ -355,3 +355,16 @@ TEST_F(IniFileOnDiskTest, MissingFolderIsNotCreated) {
 }
 
 #endif  // _WIN32
+
+#ifndef _WIN32
+TEST_F(IniFileOnDiskTest, ReadOnlyFileIsNotReplacedEvenForRoot) {
+    const fs::path file = dir / "jobs.ini";
+    CIniFile ini(Wide(file));
+    ini.WriteString(L"S", L"k", L"before");
+    const std::string before = ReadAll(file);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_THROW(ini.WriteString(L"S", L"k", L"after"), CIniFileException);
+    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+#endif
