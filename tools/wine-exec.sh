@@ -2,7 +2,7 @@
 # Runs one Windows program in the Wine session of STATE_DIR (see wine-session.sh).
 #   wine-exec.sh STATE_DIR PROGRAM [ARGS...]
 set -euo pipefail
-state=${1:?state directory}; shift
+state=$(cd "${1:?state directory}" && pwd); shift
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 if [ -f "$state/display" ]; then export DISPLAY; DISPLAY=$(cat "$state/display"); fi
 exec wine "$@"
