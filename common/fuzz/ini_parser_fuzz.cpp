@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/core/ini_document.h"
+#include "common/core/ini_file.h"
 #include "common/core/text_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring_view probe = std::wstring_view(decoded.text).substr(0, decoded.text.size() % 17);
     (void)document.FindValue(probe, probe);
     (void)document.KeyNames(probe);
+    (void)ParseProfileInt(probe);
     document.Set(L"Setting", L"LANG", L"ENG");
     if (document.FindValue(L"setting", L"lang") != std::wstring_view(L"ENG")) __builtin_trap();
     document.DeleteSection(probe);
