@@ -25,6 +25,17 @@ trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true' EXIT
 export DISPLAY; DISPLAY=$(cat "$state/display")
 run_wine() { tools/wine-exec.sh "$state" "$@"; }
 
+# Prints the id of the first window whose title matches, waiting up to SECONDS for it.
+wait_for_window() {
+  local pattern=$1 seconds=$2 id
+  for _ in $(seq 1 $((seconds * 10))); do
+    id=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
 # Saves a window once its picture has stopped changing (controls paint after the frame).
 capture_painted() {
   local id=$1 file=$2 previous=""
@@ -49,13 +60,7 @@ python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini"
 echo "=== starting Copperfold"
 run_wine "$out/program/Copperfold.exe" </dev/null >"$out/copperfold.log" 2>&1 &
 program=$!
-window=""
-for _ in $(seq 1 200); do
-  window=$(xdotool search --name '^Copperfold$' 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "Copperfold did not open its window"; exit 1; }
+window=$(wait_for_window '^Copperfold$' 20) || { echo "Copperfold did not open its window"; exit 1; }
 capture_painted "$window" "$out/screenshots/copperfold-main.png"
 
 # Help > About Copperfold..., captured, then closed.
@@ -66,13 +71,7 @@ sleep 0.3
 xdotool key alt+h
 sleep 0.5
 xdotool key a
-about=""
-for _ in $(seq 1 50); do
-  about=$(xdotool search --name '^About Copperfold$' 2>/dev/null | head -n 1 || true)
-  [ -n "$about" ] && break
-  sleep 0.1
-done
-if [ -n "$about" ]; then
+if about=$(wait_for_window '^About Copperfold$' 5); then
   capture_painted "$about" "$out/screenshots/about-box.png"
   xdotool key Return
 fi

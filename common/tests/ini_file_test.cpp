@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/tests/fake_ini_file_access.h"
+
 #include <map>
 #include <memory>
 #include <string>
@@ -22,43 +24,7 @@ using common::TextEncoding;
 
 namespace {
 
-// An in-memory file system that counts replacements and can be told to fail.
-class FakeAccess final : public common::IniFileAccess {
-public:
-    FileBytes Read(const std::wstring& path) const override {
-        if (unreadable) return {FileBytes::Status::Unreadable, {}};
-        const auto it = files.find(path);
-        if (it == files.end()) return {FileBytes::Status::Missing, {}};
-        return {FileBytes::Status::Ok, it->second};
-    }
-    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
-        ++replacements;
-        if (failReplace) return false;
-        files[path] = std::string(bytes);
-        return true;
-    }
-    const common::CodePage& SystemCodePage() const override { return common::Windows1252CodePage(); }
-
-    std::map<std::wstring, std::string> files;
-    int replacements = 0;
-    bool failReplace = false;
-    bool unreadable = false;
-};
-
-const std::wstring kPath = L"C:\\Program Files\\Copperfold\\Copperfold.ini";
-
-class IniFileTest : public ::testing::Test {
-protected:
-    void Put(std::string bytes) { access->files[kPath] = std::move(bytes); }
-    void PutUtf16(std::wstring_view text) {
-        Put(*common::EncodeText(text, TextEncoding::Utf16Le, common::Windows1252CodePage()));
-    }
-    const std::string& Bytes() const { return access->files.at(kPath); }
-    common::DecodedText Decoded() const { return common::DecodeText(Bytes(), common::Windows1252CodePage()); }
-
-    std::shared_ptr<FakeAccess> access = std::make_shared<FakeAccess>();
-    CIniFile ini{kPath, access};
-};
+class IniFileTest : public ::testing::Test, protected testing_support::FakeIniFile {};
 
 }  // namespace
 

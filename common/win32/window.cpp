@@ -24,7 +24,7 @@ bool Window::Create(const wchar_t* className, const wchar_t* title, DWORD style,
         windowClass.lpfnWndProc = &Window::Procedure;
         windowClass.hInstance = instance;
         windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
         windowClass.lpszClassName = className;
         windowClass.hIcon = icon;
         windowClass.hIconSm = icon;

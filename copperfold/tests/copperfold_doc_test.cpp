@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/tests/fake_ini_file_access.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -16,44 +18,12 @@ using common::FileBytes;
 
 namespace {
 
-// An in-memory job file that counts replacements and can be told to fail.
-class FakeAccess final : public common::IniFileAccess {
-public:
-    FileBytes Read(const std::wstring& path) const override {
-        const auto it = files.find(path);
-        if (it == files.end()) return {FileBytes::Status::Missing, {}};
-        return {FileBytes::Status::Ok, it->second};
-    }
-    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
-        ++replacements;
-        if (failReplace) return false;
-        files[path] = std::string(bytes);
-        return true;
-    }
-    const common::CodePage& SystemCodePage() const override { return common::Windows1252CodePage(); }
-
-    std::map<std::wstring, std::string> files;
-    int replacements = 0;
-    bool failReplace = false;
-};
-
-const std::wstring kPath = L"C:\\Program Files\\Copperfold\\Copperfold.ini";
-
-class CopperfoldDocTest : public ::testing::Test {
+class CopperfoldDocTest : public ::testing::Test, protected testing_support::FakeIniFile {
 protected:
-    void PutText(std::wstring_view text) {
-        access->files[kPath] =
-            *common::EncodeText(text, common::TextEncoding::Utf16Le, common::Windows1252CodePage());
-    }
-    std::wstring Text() const {
-        return common::DecodeText(access->files.at(kPath), common::Windows1252CodePage()).text;
-    }
     std::unique_ptr<CCopperfoldDoc> Open(const std::wstring& section) {
         return std::make_unique<CCopperfoldDoc>(&ini, section);
     }
 
-    std::shared_ptr<FakeAccess> access = std::make_shared<FakeAccess>();
-    CIniFile ini{kPath, access};
     const std::wstring alice = MakeJobSection(L"PC", L"alice");
     const std::wstring bob = MakeJobSection(L"PC", L"bob");
 };
@@ -87,7 +57,7 @@ TEST_F(CopperfoldDocTest, TaskIsHexAndOnlyItsLowEightBitsCount) {
         {L"0x000A", 10}, {L"0x000a", 10}, {L"10", 0}, {L"0x0100", 0}, {L"0x0101", 1},
     };
     for (const auto& [task, count] : cases) {
-        PutText(L"[PC-alice]\r\nTASK=" + task + L"\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nTYPE0001=Sync\r\n");
+        PutUtf16(L"[PC-alice]\r\nTASK=" + task + L"\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nTYPE0001=Sync\r\n");
         const auto doc = Open(alice);
         EXPECT_EQ(doc->jobCount, count) << task;
         if (count == 0) continue;
@@ -98,7 +68,7 @@ TEST_F(CopperfoldDocTest, TaskIsHexAndOnlyItsLowEightBitsCount) {
 }
 
 TEST_F(CopperfoldDocTest, SaveAllJobsWithNoJobsLeavesOnlyTheCount) {
-    PutText(L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Sync\r\nstray=1\r\n");
+    PutUtf16(L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Sync\r\nstray=1\r\n");
     auto doc = Open(alice);
     doc->jobCount = 0;
     doc->SaveAllJobs();
@@ -111,7 +81,7 @@ TEST_F(CopperfoldDocTest, SaveAllJobsTouchesOnlyTheUsersSection) {
     const std::wstring after =
         L"[ENG]\r\nAdd Job=Add Job\r\n"
         L"[PC-bob]\r\nTASK=0x0001\r\nSRC0001=C:\\Bob\r\nDST0001=E:\\Bob\r\nType0001=Backup\r\n";
-    PutText(before + L"[PC-alice]\r\nTASK=0x0002\r\nSRC0001=C:\\1\r\nDST0001=E:\\1\r\nType0001=Sync\r\n"
+    PutUtf16(before + L"[PC-alice]\r\nTASK=0x0002\r\nSRC0001=C:\\1\r\nDST0001=E:\\1\r\nType0001=Sync\r\n"
             L"SRC0002=C:\\2\r\nDST0002=E:\\2\r\nType0002=Sync\r\n" + after);
     auto doc = Open(alice);
     ASSERT_EQ(doc->jobCount, 2);
@@ -148,7 +118,7 @@ TEST_F(CopperfoldDocTest, TwoUsersOnOneComputerKeepSeparateNumberedSections) {
 }
 
 TEST_F(CopperfoldDocTest, FullTableRefusesAddAndWritesNothing) {
-    PutText(L"[PC-alice]\r\nTASK=0x00FF\r\n");
+    PutUtf16(L"[PC-alice]\r\nTASK=0x00FF\r\n");
     const std::string before = access->files.at(kPath);
     auto doc = Open(alice);
     ASSERT_EQ(doc->jobCount, 255);
@@ -159,7 +129,7 @@ TEST_F(CopperfoldDocTest, FullTableRefusesAddAndWritesNothing) {
 }
 
 TEST_F(CopperfoldDocTest, UnknownTypeNameIsKeptAndTheJobIsNotRunnable) {
-    PutText(L"[PC-alice]\r\nTASK=0x0003\r\nSRC0001=C:\\m\r\nDST0001=E:\\m\r\nType0001=Mirror\r\n"
+    PutUtf16(L"[PC-alice]\r\nTASK=0x0003\r\nSRC0001=C:\\m\r\nDST0001=E:\\m\r\nType0001=Mirror\r\n"
             L"SRC0002=C:\\b\r\nDST0002=E:\\b\r\nType0002=backup\r\n"
             L"SRC0003=C:\\s\r\nDST0003=E:\\s\r\nType0003=Sync\r\n");
     auto doc = Open(alice);
@@ -209,7 +179,7 @@ TEST_F(CopperfoldDocTest, SavingAFullTableIsOneReplacement) {
 }
 
 TEST_F(CopperfoldDocTest, FailedWriteThrowsAndKeepsThePreviousFile) {
-    PutText(L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Sync\r\n");
+    PutUtf16(L"[PC-alice]\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Sync\r\n");
     const std::string before = access->files.at(kPath);
     auto doc = Open(alice);
     access->failReplace = true;
