@@ -37,6 +37,9 @@ struct JobRecord {
 };
 
 inline constexpr int kMaxJobs = 255;  // the count is stored in 8 bits
+// What the user is told when a job is added to a full table (a key of the language sections).
+inline constexpr std::wstring_view kJobTableFullText =
+    L"The job list is full: Copperfold keeps at most 255 jobs. Remove a job before adding another.";
 
 class CCopperfoldDoc {
 public:

@@ -30,7 +30,10 @@ CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
     trayIconData.uCallbackMessage = copperfold::kTrayCallbackMessage;
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // Destroyed here, while the handlers of this class still run (the tray icon goes too).
+    if (Handle()) ::DestroyWindow(Handle());
+}
 
 bool CMainFrame::Create() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
