@@ -79,10 +79,3 @@ void CCopperfoldDoc::SaveAllJobs() {
 std::wstring MakeJobSection(std::wstring_view computerName, std::wstring_view userName) {
     return std::wstring(computerName.substr(0, 256)) + L"-" + std::wstring(userName.substr(0, 256));
 }
-
-std::wstring_view JobNotRunnableReason(const JobRecord& job) {
-    if (job.type == JobType::Unknown) {
-        return L"This job's type is not Backup, Sync or Restore, so it cannot run.";
-    }
-    return {};
-}

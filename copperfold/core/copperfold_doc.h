@@ -64,6 +64,3 @@ public:
 
 // The job section name: computer name, hyphen, user name (each cut to 256 characters).
 std::wstring MakeJobSection(std::wstring_view computerName, std::wstring_view userName);
-
-// Why a job cannot run, or empty when it can.
-std::wstring_view JobNotRunnableReason(const JobRecord& job);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/tests/fake_ini_file_access.h"
+#include "copperfold/core/copy_engine.h"
 
 #include <algorithm>
 #include <cstring>
@@ -137,8 +138,8 @@ TEST_F(CopperfoldDocTest, UnknownTypeNameIsKeptAndTheJobIsNotRunnable) {
     EXPECT_EQ(doc->jobs[0].type, JobType::Unknown);
     EXPECT_EQ(doc->jobs[1].type, JobType::Unknown);  // type names are matched exactly
     EXPECT_EQ(doc->jobs[2].type, JobType::Sync);
-    EXPECT_FALSE(JobNotRunnableReason(doc->jobs[0]).empty());
-    EXPECT_TRUE(JobNotRunnableReason(doc->jobs[2]).empty());
+    EXPECT_FALSE(copperfold::JobRefusalReason(doc->jobs[0]).empty());
+    EXPECT_TRUE(copperfold::JobRefusalReason(doc->jobs[2]).empty());
 
     doc->SaveAllJobs();
     EXPECT_EQ(ini.GetString(alice, L"Type0001", L""), L"Mirror");

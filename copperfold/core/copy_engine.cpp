@@ -1,0 +1,390 @@
+#include "copy_engine.h"
+
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "../../common/core/case_fold.h"
+
+namespace copperfold {
+namespace {
+
+constexpr std::wstring_view kUnknownTypeText = L"This job's type is not Backup, Sync or Restore, so it cannot run.";
+constexpr std::wstring_view kSelfContainingText =
+    L"The source and target folders of this job lie inside each other, so the job would copy into itself "
+    L"without end. It was not run.";
+
+// The entries of one folder by name, without regard to case, as the file system matches them.
+class FolderIndex {
+public:
+    void Fill(std::vector<FileEntry>&& entries) {
+        entries_ = std::move(entries);
+        byName_.clear();
+        byName_.reserve(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i) byName_.emplace(Fold(entries_[i].name), i);
+    }
+    const FileEntry* Find(std::wstring_view name) const {
+        const auto it = byName_.find(Fold(name));
+        return it == byName_.end() ? nullptr : &entries_[it->second];
+    }
+
+private:
+    static std::wstring Fold(std::wstring_view name) {
+        std::wstring folded(name);
+        for (wchar_t& c : folded) c = common::ToUpperSimple(c);
+        return folded;
+    }
+
+    std::vector<FileEntry> entries_;
+    std::unordered_map<std::wstring, size_t> byName_;
+};
+
+std::wstring WithTrailingBackslash(std::wstring_view folder) {
+    std::wstring result(folder);
+    if (result.empty() || result.back() != L'\\') result.push_back(L'\\');
+    return result;
+}
+
+// A cut of `count` characters from the start or the end that does not split a surrogate pair.
+size_t HeadLength(std::wstring_view text, size_t count) {
+    if (count < text.size() && count > 0 && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF) ++count;
+    return count;
+}
+size_t TailStart(std::wstring_view text, size_t count) {
+    size_t start = text.size() - count;
+    if (start > 0 && start < text.size() && text[start] >= 0xDC00 && text[start] <= 0xDFFF) --start;
+    return start;
+}
+
+std::wstring Shortened(std::wstring_view path, size_t longest, size_t head, size_t tail) {
+    if (path.size() <= longest) return std::wstring(path);
+    return std::wstring(path.substr(0, HeadLength(path, head))) + L"........" +
+           std::wstring(path.substr(TailStart(path, tail)));
+}
+
+// A path in a form that compares folder containment: case folded, '/' as '\', no trailing '\'.
+std::wstring ComparablePath(std::wstring_view path) {
+    std::wstring result;
+    result.reserve(path.size());
+    for (wchar_t c : path) result.push_back(c == L'/' ? L'\\' : common::ToUpperSimple(c));
+    while (!result.empty() && result.back() == L'\\') result.pop_back();
+    return result;
+}
+
+bool InsideOrSame(const std::wstring& inner, const std::wstring& outer) {
+    if (inner.size() < outer.size() || inner.compare(0, outer.size(), outer) != 0) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == L'\\';
+}
+
+}  // namespace
+
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+    std::wstring path(folder);
+    if (path.empty() || path.back() != L'\\') path.push_back(L'\\');
+    path.append(name);
+    return path;
+}
+
+std::wstring AdjustedBackupTarget(std::wstring_view source, std::wstring_view target) {
+    const size_t slash = source.rfind(L'\\');
+    if (slash == std::wstring_view::npos) return std::wstring(target);
+    std::wstring adjusted = WithTrailingBackslash(target);
+    if (slash <= 2 && source.size() == 2) {
+        adjusted.push_back(source.front());
+    } else {
+        adjusted.append(source.substr(slash + 1));
+    }
+    return adjusted;
+}
+
+std::wstring CopyLine(std::wstring_view source) { return L"Copy: " + Shortened(source, 50, 18, 22); }
+std::wstring ToLine(std::wstring_view destination) { return L"To: " + Shortened(destination, 52, 20, 22); }
+
+std::wstring FormatSize(std::uint64_t bytes) {
+    wchar_t text[32];
+    if (bytes < 1000) {
+        std::swprintf(text, 32, L"%d ", static_cast<int>(bytes));
+        return text;
+    }
+    static constexpr const wchar_t* kFormats[] = {L"%4.1fK ", L"%4.1fM ", L"%4.1fG "};
+    float x = static_cast<float>(bytes) / 1024.0f;
+    for (const wchar_t* format : kFormats) {
+        if (x < 1000.0f) {
+            std::swprintf(text, 32, format, static_cast<double>(x));
+            return text;
+        }
+        x /= 1024.0f;
+    }
+    std::swprintf(text, 32, L"%4.1fT ", static_cast<double>(x));
+    return text;
+}
+
+std::wstring_view JobRefusalReason(const JobRecord& job) {
+    std::wstring from;
+    std::wstring to;
+    switch (job.type) {
+    case JobType::Backup:
+        from = job.source;
+        to = AdjustedBackupTarget(job.source, job.target);
+        break;
+    case JobType::Restore:
+        from = job.target;
+        to = job.source;
+        break;
+    case JobType::Sync:
+        from = job.source;
+        to = job.target;
+        break;
+    default:
+        return kUnknownTypeText;
+    }
+    const std::wstring a = ComparablePath(from);
+    const std::wstring b = ComparablePath(to);
+    if (InsideOrSame(a, b) || InsideOrSame(b, a)) return kSelfContainingText;
+    return {};
+}
+
+CopyEngine::CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters)
+    : fs_(fileSystem), observer_(observer), counters_(counters) {}
+
+void CopyEngine::ShowProgress() {
+    const std::uint64_t done = counters_.bytesDone.load();
+    const std::uint64_t total = counters_.bytesTotal.load();
+    int position = 0;
+    if (total != 0) {
+        // A file that grew since the estimate must not push the bar past its end.
+        if (done >= total) {
+            position = kProgressRange;
+        } else if (done <= std::numeric_limits<std::uint64_t>::max() / kProgressRange) {
+            position = static_cast<int>(done * kProgressRange / total);
+        } else {
+            position = static_cast<int>(static_cast<long double>(done) * kProgressRange / static_cast<long double>(total));
+        }
+    }
+    observer_.SetProgress(position);
+}
+
+bool CopyEngine::OnCopyProgress(std::uint64_t /*totalFileSize*/, std::uint64_t totalTransferred,
+                                CopyProgressReason reason) {
+    if (Cancelled()) return false;
+    if (reason == CopyProgressReason::ChunkFinished) {
+        counters_.bytesDone += totalTransferred - lastChunkTotal_;
+        lastChunkTotal_ = totalTransferred;
+        ShowProgress();
+    } else {
+        lastChunkTotal_ = 0;
+    }
+    return true;
+}
+
+bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
+                             const std::wstring& secondLine) {
+    observer_.SetPathLines(firstLine, secondLine);
+    const CopyProgress progress = [this](std::uint64_t size, std::uint64_t transferred, CopyProgressReason reason) {
+        return OnCopyProgress(size, transferred, reason);
+    };
+    const std::uint32_t error = fs_.CopyFile(from, to, progress, counters_.cancelFlag);
+    if (error == 0) return true;
+    if (error != kErrorRequestAborted) observer_.ShowCopyError(error);
+    counters_.cancelFlag = 1;
+    return false;
+}
+
+int CopyEngine::MakePath(const std::wstring& path) {
+    if (Cancelled()) return 0;
+    size_t position = path.size();
+    while (position > 0) {
+        const wchar_t c = path[position - 1];
+        if (c == L'\\') break;
+        if (c == L':') return 1;  // the parent is a drive
+        --position;
+    }
+    if (position == 0) return 0;
+    const std::wstring parent = path.substr(0, position - 1);
+    if (!parent.empty() && !fs_.Exists(parent) && MakePath(parent) == 0) return 0;
+    return fs_.CreateFolder(path) ? 1 : 0;
+}
+
+int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobType type) {
+    for (const std::wstring* path : {&from, &to}) {
+        if (!fs_.Exists(*path)) MakePath(*path);
+    }
+    std::vector<FileEntry> entries;
+    if (!fs_.List(from, entries)) return kListingFailed;
+    // One listing of the destination folder instead of a lookup by name per file.
+    FolderIndex destination;
+    std::vector<FileEntry> destinationEntries;
+    if (fs_.List(to, destinationEntries)) destination.Fill(std::move(destinationEntries));
+
+    for (const FileEntry& entry : entries) {
+        if (Cancelled()) break;
+        if (entry.IsHidden()) continue;
+        const std::wstring fromPath = JoinPath(from, entry.name);
+        const std::wstring toPath = JoinPath(to, entry.name);
+        if (entry.IsFolder()) {
+            const FileEntry* existing = destination.Find(entry.name);
+            if (!existing || !existing->IsFolder()) fs_.CreateFolder(toPath);
+            CopyTree(fromPath, toPath, type);
+            continue;
+        }
+        std::wstring copySource = fromPath;
+        std::wstring copyDest = toPath;
+        const FileEntry* existing = destination.Find(entry.name);
+        if (existing) {
+            if (type == JobType::Sync) {
+                if (existing->lastWriteTime > entry.lastWriteTime) {
+                    std::swap(copySource, copyDest);
+                } else if (existing->lastWriteTime == entry.lastWriteTime) {
+                    observer_.SetPathLines(L"Compare: " + copySource, L"With: " + copyDest);
+                    counters_.bytesDone += entry.size;
+                    ShowProgress();
+                    continue;
+                }
+            }
+            fs_.SetAttributes(copyDest, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+        }
+        if (!CopyOneFile(copySource, copyDest, CopyLine(copySource), ToLine(copyDest))) break;
+    }
+    return Cancelled() ? kCancelled : kDone;
+}
+
+int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
+    const std::wstring source = WithTrailingBackslash(sourceFolder);
+    const std::wstring target = WithTrailingBackslash(targetFolder);
+    std::vector<FileEntry> entries;
+    if (!fs_.List(target, entries)) return kTargetListingFailed;
+    FolderIndex sourceIndex;
+    std::vector<FileEntry> sourceEntries;
+    if (fs_.List(source, sourceEntries)) sourceIndex.Fill(std::move(sourceEntries));
+
+    for (const FileEntry& entry : entries) {
+        if (Cancelled()) break;
+        if (entry.IsHidden()) continue;
+        const std::wstring sourcePath = source + entry.name;
+        const std::wstring targetPath = target + entry.name;
+        const FileEntry* existing = sourceIndex.Find(entry.name);
+        if (entry.IsFolder()) {
+            if (!existing) fs_.CreateFolder(sourcePath);
+            CopyMissingBack(sourcePath, targetPath);
+        } else if (!existing) {
+            if (!CopyOneFile(targetPath, sourcePath, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
+        }
+    }
+    return kDone;
+}
+
+std::uint32_t CopyEngine::CountTree(const std::wstring& folder) {
+    const std::wstring base = WithTrailingBackslash(folder);
+    std::vector<FileEntry> entries;
+    if (!fs_.List(base, entries)) return 0;
+    std::uint32_t files = 0;
+    for (const FileEntry& entry : entries) {
+        if (entry.IsHidden()) continue;
+        if (entry.IsFolder()) {
+            files += CountTree(base + entry.name);
+        } else {
+            ++files;
+            counters_.bytesTotal += entry.size;
+        }
+    }
+    return files;
+}
+
+std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
+    const std::wstring source = WithTrailingBackslash(sourceFolder);
+    const std::wstring target = WithTrailingBackslash(targetFolder);
+    std::vector<FileEntry> sourceEntries;
+    std::vector<FileEntry> targetEntries;
+    if (!fs_.List(source, sourceEntries)) return CountTree(target);
+    if (!fs_.List(target, targetEntries)) return CountTree(source);
+    FolderIndex sourceIndex;
+    FolderIndex targetIndex;
+    sourceIndex.Fill(std::vector<FileEntry>(sourceEntries));
+    targetIndex.Fill(std::vector<FileEntry>(targetEntries));
+
+    std::uint32_t files = 0;
+    for (const FileEntry& entry : sourceEntries) {
+        if (entry.IsHidden()) continue;
+        if (entry.IsFolder()) {
+            files += EstimateSync(source + entry.name, target + entry.name);
+            continue;
+        }
+        const FileEntry* other = targetIndex.Find(entry.name);
+        ++files;
+        counters_.bytesTotal += (other && other->lastWriteTime > entry.lastWriteTime) ? other->size : entry.size;
+    }
+    for (const FileEntry& entry : targetEntries) {
+        if (entry.IsHidden() || sourceIndex.Find(entry.name)) continue;
+        if (entry.IsFolder()) {
+            files += EstimateSync(source + entry.name, target + entry.name);
+        } else {
+            ++files;
+            counters_.bytesTotal += entry.size;
+        }
+    }
+    return files;
+}
+
+void CopyEngine::EstimateJob(const JobRecord& job) {
+    if (!JobRefusalReason(job).empty()) return;  // a job that will not run moves nothing
+    switch (job.type) {
+    case JobType::Backup:
+        CountTree(job.source);
+        break;
+    case JobType::Restore:
+        CountTree(job.target);
+        break;
+    case JobType::Sync:
+        EstimateSync(job.source, job.target);
+        break;
+    default:
+        break;
+    }
+}
+
+void CopyEngine::RunJob(const JobRecord& job) {
+    if (const std::wstring_view reason = JobRefusalReason(job); !reason.empty()) {
+        observer_.ShowJobRefused(job, reason);
+        return;
+    }
+    const std::wstring source = job.source;
+    const std::wstring target = job.target;
+    switch (job.type) {
+    case JobType::Backup:
+        CopyTree(source, AdjustedBackupTarget(source, target), JobType::Backup);
+        break;
+    case JobType::Restore:
+        CopyTree(target, source, JobType::Restore);
+        break;
+    case JobType::Sync:
+        CopyTree(source, target, JobType::Sync);
+        CopyMissingBack(source, target);
+        break;
+    default:
+        break;
+    }
+}
+
+void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finishPause) {
+    counters_.bytesTotal = 0;
+    counters_.bytesDone = 0;
+    observer_.EstimatePhase(true);
+    for (size_t i = 0; i < batch.count; ++i) EstimateJob(batch.entries[i]);
+    observer_.EstimatePhase(false);
+    observer_.TotalKnown(counters_.bytesTotal.load());
+
+    observer_.CopyPhase(true);
+    for (size_t i = 0; i < batch.count; ++i) {
+        observer_.JobStarted(batch.entries[i]);
+        RunJob(batch.entries[i]);
+        if (Cancelled()) break;
+    }
+    observer_.CopyPhase(false);
+    if (counters_.cancelFlag.load() != 1) std::this_thread::sleep_for(finishPause);
+}
+
+}  // namespace copperfold

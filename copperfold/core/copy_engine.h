@@ -1,0 +1,103 @@
+#pragma once
+// The copy engine: carries out Backup, Restore and Sync jobs file by file, counts the bytes a
+// run will move, and reports path lines, byte progress and errors to its observer. Nothing here
+// deletes a file or a folder.
+
+#include <array>
+#include <chrono>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "copperfold_doc.h"
+#include "file_system.h"
+
+namespace copperfold {
+
+// The counters a run shares between its worker and the window that shows it.
+struct RunCounters {
+    std::atomic<int> cancelFlag{0};
+    std::atomic<std::uint64_t> bytesDone{0};
+    std::atomic<std::uint64_t> bytesTotal{0};
+};
+
+// What the engine shows. Called on the worker thread.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void SetPathLines(const std::wstring& first, const std::wstring& second) = 0;
+    virtual void SetProgress(int position) = 0;  // 0..kProgressRange
+    // A file copy failed with this system error (never called for a cancel).
+    virtual void ShowCopyError(std::uint32_t error) = 0;
+    // A job was not run; `reason` is an English text to translate and show.
+    virtual void ShowJobRefused(const JobRecord& job, std::wstring_view reason) = 0;
+    // The phases of a run, for the busy animation and the caption.
+    virtual void EstimatePhase(bool started) = 0;
+    virtual void CopyPhase(bool started) = 0;
+    virtual void JobStarted(const JobRecord& job) = 0;
+    virtual void TotalKnown(std::uint64_t bytesTotal) = 0;
+};
+
+inline constexpr int kProgressRange = 200;
+
+// The jobs of one run, in order (a copy the run owns).
+struct JobBatch {
+    std::uint8_t count = 0;
+    std::array<JobRecord, 256> entries;
+};
+
+class CopyEngine {
+public:
+    CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters);
+
+    // Results of CopyTree and CopyMissingBack.
+    static constexpr int kDone = 0;
+    static constexpr int kListingFailed = 1;
+    static constexpr int kTargetListingFailed = 2;
+    static constexpr int kCancelled = 3;
+
+    int CopyTree(const std::wstring& from, const std::wstring& to, JobType type);
+    int CopyMissingBack(const std::wstring& source, const std::wstring& target);
+    std::uint32_t CountTree(const std::wstring& folder);
+    std::uint32_t EstimateSync(const std::wstring& source, const std::wstring& target);
+    int MakePath(const std::wstring& path);
+
+    // Adds the job's bytes to bytesTotal (estimate phase).
+    void EstimateJob(const JobRecord& job);
+    // Runs one job by its type; refuses (through the observer) jobs that cannot run.
+    void RunJob(const JobRecord& job);
+    // The whole run: estimate phase, then copy phase, job after job, until cancelled; then the
+    // finished state stays visible for `finishPause` unless the run was cancelled.
+    void RunJobs(const JobBatch& batch, std::chrono::milliseconds finishPause = std::chrono::milliseconds(500));
+
+    // The progress routine of a file copy (also used by tests).
+    bool OnCopyProgress(std::uint64_t totalFileSize, std::uint64_t totalTransferred, CopyProgressReason reason);
+
+private:
+    bool Cancelled() const { return counters_.cancelFlag.load() != 0; }
+    void ShowProgress();
+    // Copies one file as the walks do; false when the run must stop.
+    bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
+                     const std::wstring& secondLine);
+
+    FileSystem& fs_;
+    RunObserver& observer_;
+    RunCounters& counters_;
+    std::uint64_t lastChunkTotal_ = 0;
+};
+
+// child = folder + "\" + name, without doubling a trailing backslash.
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+// The folder a Backup job copies into: target + the source's last path component.
+std::wstring AdjustedBackupTarget(std::wstring_view source, std::wstring_view target);
+// The path lines of a copy: "Copy: " / "To: " with the long middle of a path left out.
+std::wstring CopyLine(std::wstring_view source);
+std::wstring ToLine(std::wstring_view destination);
+// "%d ", "%4.1fK " ... "%4.1fT ".
+std::wstring FormatSize(std::uint64_t bytes);
+// Why a job cannot run (an English text), or empty when it can: an unknown type, or folders
+// that contain each other (the copy would never end).
+std::wstring_view JobRefusalReason(const JobRecord& job);
+
+}  // namespace copperfold

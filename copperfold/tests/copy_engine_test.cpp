@@ -1,0 +1,280 @@
+// The copy engine's rules for each job type, its byte counting and its stops, on an in-memory
+// file system.
+#include "copperfold/core/copy_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "memory_file_system.h"
+
+namespace copperfold {
+namespace {
+
+using testing_support::MemoryFileSystem;
+
+class RecordingObserver final : public RunObserver {
+public:
+    void SetPathLines(const std::wstring& first, const std::wstring& second) override {
+        lines.push_back(first + L" | " + second);
+    }
+    void SetProgress(int position) override { positions.push_back(position); }
+    void ShowCopyError(std::uint32_t error) override { errors.push_back(error); }
+    void ShowJobRefused(const JobRecord& job, std::wstring_view) override { refused.push_back(job.source); }
+    void EstimatePhase(bool started) override { events.push_back(started ? L"estimate" : L"/estimate"); }
+    void CopyPhase(bool started) override { events.push_back(started ? L"copy" : L"/copy"); }
+    void JobStarted(const JobRecord& job) override { events.push_back(std::wstring(job.TypeName())); }
+    void TotalKnown(std::uint64_t total) override { totals.push_back(total); }
+
+    std::vector<std::wstring> lines, refused, events;
+    std::vector<int> positions;
+    std::vector<std::uint32_t> errors;
+    std::vector<std::uint64_t> totals;
+};
+
+class CopyEngineTest : public ::testing::Test {
+protected:
+    void Run(std::initializer_list<JobRecord> jobs) {
+        JobBatch batch;
+        for (const JobRecord& job : jobs) batch.entries[batch.count++] = job;
+        engine.RunJobs(batch, std::chrono::milliseconds(0));
+    }
+    std::string Content(const std::wstring& path) const {
+        const auto* node = fs.Find(path);
+        return node ? node->content : "<missing>";
+    }
+
+    MemoryFileSystem fs;
+    RecordingObserver observer;
+    RunCounters counters;
+    CopyEngine engine{fs, observer, counters};
+};
+
+TEST(CopyEngineTexts, PathsAndTargets) {
+    EXPECT_EQ(JoinPath(L"C:\\Data", L"a.txt"), L"C:\\Data\\a.txt");
+    EXPECT_EQ(JoinPath(L"E:\\", L"a.txt"), L"E:\\a.txt");
+
+    EXPECT_EQ(AdjustedBackupTarget(L"C:\\Data\\Photos", L"E:\\Backup"), L"E:\\Backup\\Photos");
+    EXPECT_EQ(AdjustedBackupTarget(L"C:\\Data\\Photos", L"E:\\Backup\\"), L"E:\\Backup\\Photos");
+    EXPECT_EQ(AdjustedBackupTarget(L"C:\\", L"E:\\Backup"), L"E:\\Backup\\") << "a drive root lands in the target";
+    EXPECT_EQ(AdjustedBackupTarget(L"a\\", L"E:\\Backup"), L"E:\\Backup\\a") << "two characters: the first is used";
+    EXPECT_EQ(AdjustedBackupTarget(L"Photos", L"E:\\Backup"), L"E:\\Backup") << "no backslash: target unchanged";
+}
+
+TEST(CopyEngineTexts, PathLinesAreShortenedPastTheirLimits) {
+    const std::wstring fifty(50, L'a');
+    EXPECT_EQ(CopyLine(fifty), L"Copy: " + fifty);
+    const std::wstring fiftyOne = std::wstring(18, L'h') + std::wstring(11, L'm') + std::wstring(22, L't');
+    EXPECT_EQ(CopyLine(fiftyOne), L"Copy: " + std::wstring(18, L'h') + L"........" + std::wstring(22, L't'));
+
+    const std::wstring fiftyTwo(52, L'b');
+    EXPECT_EQ(ToLine(fiftyTwo), L"To: " + fiftyTwo);
+    const std::wstring fiftyThree = std::wstring(20, L'h') + std::wstring(11, L'm') + std::wstring(22, L't');
+    EXPECT_EQ(ToLine(fiftyThree), L"To: " + std::wstring(20, L'h') + L"........" + std::wstring(22, L't'));
+}
+
+TEST(CopyEngineTexts, FormatSize) {
+    EXPECT_EQ(FormatSize(0), L"0 ");
+    EXPECT_EQ(FormatSize(999), L"999 ");
+    EXPECT_EQ(FormatSize(1000), L" 1.0K ");
+    EXPECT_EQ(FormatSize(1048576), L" 1.0M ");
+    EXPECT_EQ(FormatSize(5ull << 30), L" 5.0G ");
+    EXPECT_EQ(FormatSize(3ull << 40), L" 3.0T ");
+    EXPECT_EQ(FormatSize(1023999), L"1000.0K ");
+}
+
+TEST_F(CopyEngineTest, BackupCopiesIntoTheSourcesNameAndOverwritesEveryTime) {
+    fs.AddFile(L"C:\\Data\\Photos\\a.jpg", "aaaa");
+    fs.AddFile(L"C:\\Data\\Photos\\Trip\\b.jpg", "bbbbbbbb");
+    fs.AddFile(L"C:\\Data\\Photos\\secret.txt", "s", 100, kAttributeHidden);
+    fs.AddFolder(L"C:\\Data\\Photos\\.cache", kAttributeHidden);
+    fs.AddFile(L"C:\\Data\\Photos\\.cache\\c.bin", "c");
+    fs.AddFolder(L"E:\\Backup");
+
+    Run({{L"C:\\Data\\Photos", L"E:\\Backup", JobType::Backup, {}}});
+    EXPECT_EQ(Content(L"E:\\Backup\\Photos\\a.jpg"), "aaaa");
+    EXPECT_EQ(Content(L"E:\\Backup\\Photos\\Trip\\b.jpg"), "bbbbbbbb");
+    EXPECT_EQ(fs.Find(L"E:\\Backup\\Photos\\secret.txt"), nullptr) << "hidden files are never copied";
+    EXPECT_EQ(fs.Find(L"E:\\Backup\\Photos\\.cache"), nullptr) << "nor hidden folders";
+    EXPECT_EQ(counters.bytesTotal, 12u) << "nor counted";
+    EXPECT_EQ(counters.bytesDone, 12u);
+    EXPECT_EQ(observer.positions.back(), kProgressRange);
+
+    fs.copies.clear();
+    Run({{L"C:\\Data\\Photos", L"E:\\Backup", JobType::Backup, {}}});
+    EXPECT_EQ(fs.copies.size(), 2u) << "a second Backup copies every file again";
+    EXPECT_TRUE(observer.errors.empty());
+}
+
+TEST_F(CopyEngineTest, BackupOfADriveRootAndOfAnEmptyFolder) {
+    fs.AddFile(L"C:\\top.txt", "t");
+    fs.AddFile(L"C:\\Docs\\d.txt", "d");
+    fs.AddFolder(L"E:\\Backup");
+    Run({{L"C:\\", L"E:\\Backup", JobType::Backup, {}}});
+    EXPECT_EQ(Content(L"E:\\Backup\\top.txt"), "t");
+    EXPECT_EQ(Content(L"E:\\Backup\\Docs\\d.txt"), "d");
+
+    fs.AddFolder(L"C:\\Empty");
+    Run({{L"C:\\Empty", L"F:\\Target", JobType::Backup, {}}});
+    ASSERT_NE(fs.Find(L"F:\\Target\\Empty"), nullptr) << "the target and its subfolder are created";
+    EXPECT_TRUE(fs.Find(L"F:\\Target\\Empty")->folder);
+}
+
+TEST_F(CopyEngineTest, RestoreCreatesAMissingSourceAndCopiesTheTargetIntoIt) {
+    fs.AddFile(L"E:\\Backup\\Photos\\a.jpg", "aaaa");
+    fs.AddFile(L"E:\\Backup\\Photos\\Sub\\b.jpg", "bb");
+    Run({{L"C:\\Data\\Photos", L"E:\\Backup\\Photos", JobType::Restore, {}}});
+    EXPECT_EQ(Content(L"C:\\Data\\Photos\\a.jpg"), "aaaa");
+    EXPECT_EQ(Content(L"C:\\Data\\Photos\\Sub\\b.jpg"), "bb");
+    EXPECT_EQ(counters.bytesTotal, 6u) << "Restore counts the target";
+}
+
+TEST_F(CopyEngineTest, SyncMakesBothSidesConsistentAndNeverDeletes) {
+    fs.AddFile(L"C:\\S\\newer-here.txt", "source wins", 200);
+    fs.AddFile(L"D:\\T\\newer-here.txt", "old", 100);
+    fs.AddFile(L"C:\\S\\newer-there.txt", "old", 100);
+    fs.AddFile(L"D:\\T\\newer-there.txt", "target wins", 300);
+    fs.AddFile(L"C:\\S\\same-time.txt", "short", 100);
+    fs.AddFile(L"D:\\T\\same-time.txt", "much longer", 100);
+    fs.AddFile(L"C:\\S\\only-source.txt", "s");
+    fs.AddFile(L"D:\\T\\only-target.txt", "t");
+    fs.AddFile(L"D:\\T\\Only Target Folder\\deep.txt", "deep");
+    fs.AddFolder(L"D:\\T\\Empty Target Folder");
+    fs.AddFile(L"D:\\T\\hidden.txt", "h", 100, kAttributeHidden);
+
+    Run({{L"C:\\S", L"D:\\T", JobType::Sync, {}}});
+    EXPECT_EQ(Content(L"D:\\T\\newer-here.txt"), "source wins");
+    EXPECT_EQ(Content(L"C:\\S\\newer-there.txt"), "target wins");
+    EXPECT_EQ(Content(L"C:\\S\\same-time.txt"), "short") << "equal times count as identical";
+    EXPECT_EQ(Content(L"D:\\T\\same-time.txt"), "much longer");
+    EXPECT_EQ(Content(L"D:\\T\\only-source.txt"), "s");
+    EXPECT_EQ(Content(L"C:\\S\\only-target.txt"), "t");
+    EXPECT_EQ(Content(L"C:\\S\\Only Target Folder\\deep.txt"), "deep");
+    EXPECT_NE(fs.Find(L"C:\\S\\Empty Target Folder"), nullptr);
+    EXPECT_EQ(fs.Find(L"C:\\S\\hidden.txt"), nullptr);
+    EXPECT_EQ(fs.Files().size(), 13u) << "ten files before, three copied to the side that lacked them";
+
+    // The compared file's size counts toward the bar, which ends full.
+    EXPECT_EQ(counters.bytesDone.load(), counters.bytesTotal.load());
+    EXPECT_EQ(observer.positions.back(), kProgressRange);
+    EXPECT_NE(std::find(observer.lines.begin(), observer.lines.end(),
+                        L"Compare: C:\\S\\same-time.txt | With: D:\\T\\same-time.txt"),
+              observer.lines.end());
+}
+
+TEST_F(CopyEngineTest, SyncEstimateAddsTheNewerSideOfEachFile) {
+    fs.AddFile(L"C:\\S\\a", "12345", 200);       // source newer: 5
+    fs.AddFile(L"D:\\T\\a", "1", 100);
+    fs.AddFile(L"C:\\S\\b", "1", 100);           // target newer: 3
+    fs.AddFile(L"D:\\T\\b", "123", 300);
+    fs.AddFile(L"C:\\S\\c", "12", 100);          // equal: the source's 2
+    fs.AddFile(L"D:\\T\\c", "1234567", 100);
+    fs.AddFile(L"D:\\T\\Only\\x", "1234");       // target only: 4
+    EXPECT_EQ(engine.EstimateSync(L"C:\\S", L"D:\\T"), 4u);
+    EXPECT_EQ(counters.bytesTotal, 14u);
+
+    counters.bytesTotal = 0;
+    EXPECT_EQ(engine.EstimateSync(L"C:\\Missing", L"D:\\T"), 4u) << "an unlistable side counts the other";
+    EXPECT_EQ(counters.bytesTotal, 15u);
+}
+
+TEST_F(CopyEngineTest, ReadOnlyFilesAreOverwrittenWithTheOtherSidesAttributes) {
+    fs.AddFile(L"C:\\S\\a.txt", "new", 100, 0x20);
+    fs.AddFile(L"E:\\T\\S\\a.txt", "old", 100, kAttributeReadOnly | kAttributeHidden);
+    Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}});
+    EXPECT_TRUE(observer.errors.empty());
+    EXPECT_EQ(Content(L"E:\\T\\S\\a.txt"), "new");
+}
+
+TEST_F(CopyEngineTest, CancelStopsWithoutAnErrorAndAFailedCopyEndsTheRun) {
+    fs.AddFile(L"C:\\S\\big.bin", std::string(400, 'x'));
+    fs.AddFile(L"C:\\S\\next.bin", "n");
+    fs.AddFile(L"C:\\Other\\o.bin", "o");
+    fs.stopAfterBytes = 100;
+    Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}, {L"C:\\Other", L"E:\\T", JobType::Backup, {}}});
+    EXPECT_TRUE(observer.errors.empty()) << "a cancelled copy shows no error";
+    EXPECT_EQ(counters.cancelFlag, 1);
+    EXPECT_EQ(fs.Find(L"E:\\T\\S\\big.bin"), nullptr);
+    EXPECT_EQ(fs.copies.size(), 1u) << "the walk and the job loop stop";
+
+    RunCounters fresh;
+    MemoryFileSystem failing;
+    failing.AddFile(L"C:\\S\\a.bin", "a");
+    failing.AddFile(L"C:\\S\\b.bin", "b");
+    failing.AddFile(L"C:\\Other\\o.bin", "o");
+    failing.failCopiesTo = L"E:\\T\\S\\a.bin";
+    RecordingObserver seen;
+    CopyEngine failingEngine(failing, seen, fresh);
+    JobBatch batch;
+    batch.entries[batch.count++] = {L"C:\\S", L"E:\\T", JobType::Backup, {}};
+    batch.entries[batch.count++] = {L"C:\\Other", L"E:\\T", JobType::Backup, {}};
+    failingEngine.RunJobs(batch, std::chrono::milliseconds(0));
+    EXPECT_EQ(seen.errors, std::vector<std::uint32_t>{112});
+    EXPECT_EQ(failing.copies.size(), 1u);
+    EXPECT_EQ(failing.Find(L"E:\\Other\\o.bin"), nullptr) << "a failed copy ends the whole run";
+}
+
+TEST_F(CopyEngineTest, JobsThatCannotRunAreRefusedAndTheOthersRun) {
+    fs.AddFile(L"C:\\Data\\a.txt", "a");
+    const JobRecord inside{L"C:\\Data", L"C:\\Data\\Backup", JobType::Sync, {}};
+    const JobRecord backupIntoItself{L"C:\\Data", L"C:\\", JobType::Backup, {}};
+    const JobRecord unknown{L"C:\\Data", L"E:\\X", JobType::Unknown, L"Mirror"};
+    const JobRecord good{L"C:\\Data", L"E:\\Good", JobType::Backup, {}};
+    EXPECT_FALSE(JobRefusalReason(inside).empty());
+    EXPECT_FALSE(JobRefusalReason(backupIntoItself).empty()) << "C:\\Data into C:\\ lands on C:\\Data itself";
+    EXPECT_FALSE(JobRefusalReason({L"E:\\Backup\\Data", L"E:\\backup", JobType::Restore, {}}).empty());
+    EXPECT_TRUE(JobRefusalReason({L"C:\\Data", L"C:\\Database", JobType::Sync, {}}).empty());
+    EXPECT_TRUE(JobRefusalReason(good).empty());
+
+    Run({inside, unknown, good});
+    EXPECT_EQ(observer.refused.size(), 2u);
+    EXPECT_EQ(Content(L"E:\\Good\\Data\\a.txt"), "a");
+    EXPECT_EQ(counters.bytesTotal, 1u) << "refused jobs are not estimated";
+}
+
+TEST_F(CopyEngineTest, ARunEstimatesAllJobsFirstThenCopiesJobByJob) {
+    fs.AddFile(L"C:\\A\\a", "12");
+    fs.AddFile(L"E:\\B\\b", "123");
+    fs.AddFile(L"C:\\S\\s", "1234");
+    Run({{L"C:\\A", L"E:\\T", JobType::Backup, {}},
+         {L"C:\\R", L"E:\\B", JobType::Restore, {}},
+         {L"C:\\S", L"E:\\S", JobType::Sync, {}}});
+    EXPECT_EQ(observer.events, (std::vector<std::wstring>{L"estimate", L"/estimate", L"copy", L"Backup", L"Restore",
+                                                          L"Sync", L"/copy"}));
+    EXPECT_EQ(observer.totals, std::vector<std::uint64_t>{9});
+
+    RecordingObserver empty;
+    RunCounters emptyCounters;
+    CopyEngine emptyRun(fs, empty, emptyCounters);
+    emptyRun.RunJobs(JobBatch{}, std::chrono::milliseconds(0));
+    EXPECT_EQ(empty.totals, std::vector<std::uint64_t>{0});
+    EXPECT_TRUE(empty.positions.empty()) << "nothing moved, the bar stays at 0";
+}
+
+TEST_F(CopyEngineTest, MakePathCreatesEveryMissingParent) {
+    EXPECT_EQ(engine.MakePath(L"E:\\a\\b\\c"), 1);
+    EXPECT_EQ(fs.createdFolders, (std::vector<std::wstring>{L"E:\\a", L"E:\\a\\b", L"E:\\a\\b\\c"}));
+    EXPECT_EQ(engine.MakePath(L"nothing"), 0);
+    counters.cancelFlag = 1;
+    EXPECT_EQ(engine.MakePath(L"E:\\x\\y"), 0);
+    EXPECT_EQ(fs.Find(L"E:\\x"), nullptr);
+}
+
+// Each pass lists each folder once and never looks files up one by one (a lookup by name is
+// expensive on some file systems).
+TEST_F(CopyEngineTest, ANoOpSyncListsEachFolderAFewTimesAndLooksNothingUpByName) {
+    for (int folder = 0; folder < 5; ++folder) {
+        for (int file = 0; file < 20; ++file) {
+            const std::wstring name = L"\\F" + std::to_wstring(folder) + L"\\f" + std::to_wstring(file);
+            fs.AddFile(L"C:\\S" + name, "x", 100);
+            fs.AddFile(L"D:\\T" + name, "x", 100);
+        }
+    }
+    Run({{L"C:\\S", L"D:\\T", JobType::Sync, {}}});
+    EXPECT_TRUE(fs.copies.empty());
+    EXPECT_LE(fs.lookups, 4 + 5 * 2) << "only folder checks, no per-file lookups";
+    EXPECT_LE(fs.listings, 3 * 2 * 6) << "three passes, two sides, six folders";
+}
+
+}  // namespace
+}  // namespace copperfold

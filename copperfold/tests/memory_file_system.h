@@ -1,0 +1,145 @@
+#pragma once
+// An in-memory file system for copy engine tests: folders and files with attributes, times
+// and contents; names match without regard to case; listings come in name order. It counts
+// the calls the engine makes and can be told to fail a copy.
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/core/case_fold.h"
+#include "copperfold/core/file_system.h"
+
+namespace testing_support {
+
+class MemoryFileSystem final : public copperfold::FileSystem {
+public:
+    struct Node {
+        std::wstring path;  // as created
+        bool folder = false;
+        std::uint32_t attributes = 0;
+        std::uint64_t time = 0;
+        std::string content;
+    };
+
+    // Set-up helpers. Parents are created as needed.
+    void AddFolder(const std::wstring& path, std::uint32_t attributes = 0) {
+        AddParents(path);
+        Node& node = nodes_[Key(path)];
+        node = {path, true, attributes | copperfold::kAttributeDirectory, 0, {}};
+    }
+    void AddFile(const std::wstring& path, const std::string& content, std::uint64_t time = 100,
+                 std::uint32_t attributes = 0) {
+        AddParents(path);
+        nodes_[Key(path)] = {path, false, attributes, time, content};
+    }
+    const Node* Find(const std::wstring& path) const {
+        const auto it = nodes_.find(Key(path));
+        return it == nodes_.end() ? nullptr : &it->second;
+    }
+    // Paths of all files, as created, in name order.
+    std::vector<std::wstring> Files() const {
+        std::vector<std::wstring> files;
+        for (const auto& [key, node] : nodes_) {
+            if (!node.folder) files.push_back(node.path);
+        }
+        return files;
+    }
+
+    bool List(const std::wstring& folder, std::vector<copperfold::FileEntry>& entries) override {
+        ++listings;
+        entries.clear();
+        const std::wstring base = Key(Trimmed(folder));
+        const Node* self = Find(Trimmed(folder));
+        if (!IsDrive(Trimmed(folder)) && (!self || !self->folder)) return false;
+        for (const auto& [key, node] : nodes_) {
+            if (ParentKey(key) != base) continue;
+            entries.push_back({Name(node.path), node.attributes, node.time, node.content.size()});
+        }
+        return true;
+    }
+    bool Exists(const std::wstring& path) override {
+        ++lookups;
+        return IsDrive(Trimmed(path)) || Find(Trimmed(path)) != nullptr;
+    }
+    bool CreateFolder(const std::wstring& path) override {
+        const std::wstring trimmed = Trimmed(path);
+        if (Find(trimmed) || (!IsDrive(ParentPath(trimmed)) && !Find(ParentPath(trimmed)))) return false;
+        nodes_[Key(trimmed)] = {trimmed, true, copperfold::kAttributeDirectory, 0, {}};
+        createdFolders.push_back(trimmed);
+        return true;
+    }
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
+        auto it = nodes_.find(Key(path));
+        if (it == nodes_.end()) return false;
+        it->second.attributes = (attributes & ~copperfold::kAttributeDirectory) |
+                                (it->second.attributes & copperfold::kAttributeDirectory);
+        return true;
+    }
+    std::uint32_t CopyFile(const std::wstring& from, const std::wstring& to, const copperfold::CopyProgress& progress,
+                           const std::atomic<int>& cancel) override {
+        copies.push_back({from, to});
+        const Node* source = Find(from);
+        if (!source || source->folder) return 2;  // file not found
+        const Node* parent = Find(ParentPath(to));
+        if (!IsDrive(ParentPath(to)) && (!parent || !parent->folder)) return 3;  // path not found
+        if (const Node* existing = Find(to); existing && (existing->attributes & copperfold::kAttributeReadOnly)) {
+            return 5;  // access denied, as the platform answers for a read-only destination
+        }
+        if (failCopiesTo == to) return 112;  // disk full
+        const std::uint64_t size = source->content.size();
+        progress(size, 0, copperfold::CopyProgressReason::StreamSwitch);
+        std::uint64_t done = 0;
+        do {
+            if (cancel.load() != 0 || (stopAfterBytes && done >= stopAfterBytes)) return copperfold::kErrorRequestAborted;
+            done = std::min<std::uint64_t>(size, done + chunkSize);
+            if (!progress(size, done, copperfold::CopyProgressReason::ChunkFinished)) {
+                return copperfold::kErrorRequestAborted;
+            }
+        } while (done < size);
+        const Node copy = *source;
+        nodes_[Key(to)] = {Trimmed(to), false, copy.attributes, copy.time, copy.content};
+        return 0;
+    }
+
+    int listings = 0;
+    int lookups = 0;
+    std::uint64_t chunkSize = 4;
+    std::uint64_t stopAfterBytes = 0;  // nonzero: every copy is cancelled once this much is done
+    std::wstring failCopiesTo;
+    std::vector<std::pair<std::wstring, std::wstring>> copies;
+    std::vector<std::wstring> createdFolders;
+
+private:
+    static std::wstring Trimmed(const std::wstring& path) {
+        std::wstring result = path;
+        while (result.size() > 3 && result.back() == L'\\') result.pop_back();
+        return result;
+    }
+    static bool IsDrive(const std::wstring& path) {
+        return path.size() <= 3 && path.size() >= 2 && path[1] == L':';
+    }
+    static std::wstring ParentPath(const std::wstring& path) {
+        const size_t slash = path.rfind(L'\\');
+        if (slash == std::wstring::npos) return {};
+        return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
+    }
+    static std::wstring Name(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
+    static std::wstring Key(const std::wstring& path) {
+        std::wstring key = Trimmed(path);
+        for (wchar_t& c : key) c = common::ToUpperSimple(c);
+        return key;
+    }
+    static std::wstring ParentKey(const std::wstring& key) { return Key(ParentPath(key)); }
+    void AddParents(const std::wstring& path) {
+        std::wstring parent = ParentPath(Trimmed(path));
+        if (parent.empty() || IsDrive(parent) || Find(parent)) return;
+        AddFolder(parent);
+    }
+
+    std::map<std::wstring, Node> nodes_;
+};
+
+}  // namespace testing_support
