@@ -1,0 +1,84 @@
+#include "command_line.h"
+
+#include "../../common/core/case_fold.h"
+
+namespace copperfold {
+namespace {
+
+constexpr std::wstring_view kUsage = L"Usage: Copperfold.exe [/run [JOB,JOB,...]]";
+
+std::wstring_view Trim(std::wstring_view text) {
+    while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
+    return text;
+}
+
+CommandLine Invalid(std::wstring message) {
+    CommandLine result;
+    result.kind = CommandLine::Kind::Invalid;
+    result.error = std::move(message) + L"\n" + std::wstring(kUsage);
+    return result;
+}
+
+// A job number: decimal digits, 1 .. 255.
+bool ParseJobNumber(std::wstring_view text, int& number) {
+    if (text.empty() || text.size() > 3) return false;
+    number = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        number = number * 10 + (c - L'0');
+    }
+    return number >= 1 && number <= kMaxJobs;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(std::wstring_view arguments) {
+    arguments = Trim(arguments);
+    if (arguments.empty()) return {};
+    const size_t end = arguments.find_first_of(L" \t");
+    const std::wstring_view command = arguments.substr(0, end);
+    if (!common::EqualsIgnoreCase(command, L"/run")) {
+        return Invalid(L"Unknown command-line argument: " + std::wstring(command));
+    }
+    CommandLine result;
+    result.kind = CommandLine::Kind::Run;
+    std::wstring_view list = end == std::wstring_view::npos ? std::wstring_view() : Trim(arguments.substr(end));
+    while (!list.empty()) {
+        const size_t comma = list.find(L',');
+        const std::wstring_view item = Trim(list.substr(0, comma));
+        int number = 0;
+        if (!ParseJobNumber(item, number)) {
+            return Invalid(L"Not a job number: \"" + std::wstring(item) + L"\" (jobs are numbered from 1 to 255).");
+        }
+        result.jobNumbers.push_back(number);
+        if (comma == std::wstring_view::npos) break;
+        list = list.substr(comma + 1);
+        if (Trim(list).empty()) return Invalid(L"A job number is missing after the last comma.");
+    }
+    return result;
+}
+
+bool SelectJobs(const CCopperfoldDoc& doc, const std::vector<int>& jobNumbers, JobBatch& batch, std::wstring& error) {
+    batch.count = 0;
+    if (jobNumbers.empty()) {
+        for (int n = 0; n < doc.jobCount; ++n) batch.entries[batch.count++] = doc.jobs[static_cast<size_t>(n)];
+        return true;
+    }
+    if (jobNumbers.size() > batch.entries.size() - 1) {
+        error = L"Too many job numbers.";
+        return false;
+    }
+    for (int number : jobNumbers) {
+        if (number > doc.jobCount) {
+            error = L"There is no job " + std::to_wstring(number) + L": the job file holds " +
+                    std::to_wstring(doc.jobCount) + L" jobs for this user.";
+            batch.count = 0;
+            return false;
+        }
+        batch.entries[batch.count++] = doc.jobs[static_cast<size_t>(number - 1)];
+    }
+    return true;
+}
+
+}  // namespace copperfold

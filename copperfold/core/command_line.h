@@ -1,0 +1,30 @@
+#pragma once
+// Copperfold's command line. Without arguments the program starts as usual; "/run" runs every
+// job of the current user in file order in the progress dialog and exits; "/run 2,5" runs the
+// named jobs (numbered from 1 as in the job file).
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "copy_engine.h"
+
+namespace copperfold {
+
+struct CommandLine {
+    enum class Kind { Interactive, Run, Invalid };
+    Kind kind = Kind::Interactive;
+    std::vector<int> jobNumbers;  // empty with Run: every job
+    std::wstring error;           // English text for Invalid
+};
+
+CommandLine ParseCommandLine(std::wstring_view arguments);
+
+// Fills `batch` with the requested jobs of `doc`; false with an English `error` when a job
+// number names no job.
+bool SelectJobs(const CCopperfoldDoc& doc, const std::vector<int>& jobNumbers, JobBatch& batch, std::wstring& error);
+
+// Exit status of a run from the command line.
+enum class RunExitCode : int { AllDone = 0, CopyFailed = 1, Cancelled = 2, BadArguments = 3 };
+
+}  // namespace copperfold

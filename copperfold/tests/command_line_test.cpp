@@ -1,0 +1,63 @@
+#include "copperfold/core/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "common/tests/fake_ini_file_access.h"
+
+namespace copperfold {
+namespace {
+
+using Kind = CommandLine::Kind;
+
+TEST(CommandLineParse, AcceptsRunWithAnOptionalListOfJobNumbers) {
+    EXPECT_EQ(ParseCommandLine(L"").kind, Kind::Interactive);
+    EXPECT_EQ(ParseCommandLine(L"   ").kind, Kind::Interactive);
+
+    const CommandLine all = ParseCommandLine(L" /run ");
+    EXPECT_EQ(all.kind, Kind::Run);
+    EXPECT_TRUE(all.jobNumbers.empty());
+
+    EXPECT_EQ(ParseCommandLine(L"/RUN 2,5").jobNumbers, (std::vector<int>{2, 5}));
+    EXPECT_EQ(ParseCommandLine(L"/run 3 , 1,255").jobNumbers, (std::vector<int>{3, 1, 255}));
+}
+
+TEST(CommandLineParse, RefusesAnythingElseWithAClearMessage) {
+    for (const wchar_t* bad : {L"/runs", L"/execute", L"C:\\file.txt", L"/run 0", L"/run 256", L"/run 2,",
+                               L"/run x", L"/run 1;2", L"/run -1", L"/run 1,,2", L"/run 1000"}) {
+        const CommandLine parsed = ParseCommandLine(bad);
+        EXPECT_EQ(parsed.kind, Kind::Invalid) << testing::PrintToString(std::wstring(bad));
+        EXPECT_NE(parsed.error.find(L"Usage:"), std::wstring::npos);
+    }
+    EXPECT_NE(ParseCommandLine(L"/run 7x").error.find(L"\"7x\""), std::wstring::npos);
+}
+
+class SelectJobsTest : public ::testing::Test, protected testing_support::FakeIniFile {
+protected:
+    SelectJobsTest() {
+        for (int n = 1; n <= 3; ++n) doc.AddJob(L"C:\\S" + std::to_wstring(n), L"E:\\T", JobType::Backup);
+    }
+    CCopperfoldDoc doc{&ini, L"PC-user"};
+    JobBatch batch;
+    std::wstring error;
+};
+
+TEST_F(SelectJobsTest, NoNumbersMeansEveryJobInFileOrder) {
+    ASSERT_TRUE(SelectJobs(doc, {}, batch, error));
+    ASSERT_EQ(batch.count, 3);
+    EXPECT_EQ(batch.entries[0].source, L"C:\\S1");
+    EXPECT_EQ(batch.entries[2].source, L"C:\\S3");
+}
+
+TEST_F(SelectJobsTest, NamedJobsRunInTheGivenOrderAndUnknownNumbersAreRefused) {
+    ASSERT_TRUE(SelectJobs(doc, {3, 1}, batch, error));
+    ASSERT_EQ(batch.count, 2);
+    EXPECT_EQ(batch.entries[0].source, L"C:\\S3");
+    EXPECT_EQ(batch.entries[1].source, L"C:\\S1");
+
+    EXPECT_FALSE(SelectJobs(doc, {2, 4}, batch, error));
+    EXPECT_EQ(batch.count, 0);
+    EXPECT_NE(error.find(L"no job 4"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace copperfold
