@@ -189,7 +189,10 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     };
     const std::uint32_t error = fs_.CopyFile(from, to, progress, counters_.cancelFlag);
     if (error == 0) return true;
-    if (error != kErrorRequestAborted) observer_.ShowCopyError(error);
+    if (error != kErrorRequestAborted) {
+        counters_.copyFailed = true;
+        observer_.ShowCopyError(error);
+    }
     counters_.cancelFlag = 1;
     return false;
 }
@@ -348,6 +351,7 @@ void CopyEngine::EstimateJob(const JobRecord& job) {
 
 void CopyEngine::RunJob(const JobRecord& job) {
     if (const std::wstring_view reason = JobRefusalReason(job); !reason.empty()) {
+        ++counters_.jobsRefused;
         observer_.ShowJobRefused(job, reason);
         return;
     }
@@ -369,9 +373,16 @@ void CopyEngine::RunJob(const JobRecord& job) {
     }
 }
 
+int RunOutcomeCode(const RunCounters& counters) {
+    if (counters.copyFailed.load() || counters.jobsRefused.load() > 0) return 1;
+    return counters.cancelFlag.load() != 0 ? 2 : 0;
+}
+
 void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finishPause) {
     counters_.bytesTotal = 0;
     counters_.bytesDone = 0;
+    counters_.copyFailed = false;
+    counters_.jobsRefused = 0;
     observer_.EstimatePhase(true);
     for (size_t i = 0; i < batch.count; ++i) EstimateJob(batch.entries[i]);
     observer_.EstimatePhase(false);

@@ -20,7 +20,14 @@ struct RunCounters {
     std::atomic<int> cancelFlag{0};
     std::atomic<std::uint64_t> bytesDone{0};
     std::atomic<std::uint64_t> bytesTotal{0};
+    // How the run ended, beyond the cancel flag: a copy failed, jobs were refused.
+    std::atomic<bool> copyFailed{false};
+    std::atomic<int> jobsRefused{0};
 };
+
+// The exit status a finished run stands for: 0 all done, 1 a copy failed or a job was refused,
+// 2 cancelled.
+int RunOutcomeCode(const RunCounters& counters);
 
 // What the engine shows. Called on the worker thread.
 class RunObserver {

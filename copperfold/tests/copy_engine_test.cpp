@@ -196,6 +196,7 @@ TEST_F(CopyEngineTest, CancelStopsWithoutAnErrorAndAFailedCopyEndsTheRun) {
     EXPECT_EQ(counters.cancelFlag, 1);
     EXPECT_EQ(fs.Find(L"E:\\T\\S\\big.bin"), nullptr);
     EXPECT_EQ(fs.copies.size(), 1u) << "the walk and the job loop stop";
+    EXPECT_EQ(RunOutcomeCode(counters), 2);
 
     RunCounters fresh;
     MemoryFileSystem failing;
@@ -212,6 +213,7 @@ TEST_F(CopyEngineTest, CancelStopsWithoutAnErrorAndAFailedCopyEndsTheRun) {
     EXPECT_EQ(seen.errors, std::vector<std::uint32_t>{112});
     EXPECT_EQ(failing.copies.size(), 1u);
     EXPECT_EQ(failing.Find(L"E:\\Other\\o.bin"), nullptr) << "a failed copy ends the whole run";
+    EXPECT_EQ(RunOutcomeCode(fresh), 1);
 }
 
 TEST_F(CopyEngineTest, JobsThatCannotRunAreRefusedAndTheOthersRun) {
@@ -230,6 +232,7 @@ TEST_F(CopyEngineTest, JobsThatCannotRunAreRefusedAndTheOthersRun) {
     EXPECT_EQ(observer.refused.size(), 2u);
     EXPECT_EQ(Content(L"E:\\Good\\Data\\a.txt"), "a");
     EXPECT_EQ(counters.bytesTotal, 1u) << "refused jobs are not estimated";
+    EXPECT_EQ(RunOutcomeCode(counters), 1);
 }
 
 TEST_F(CopyEngineTest, ARunEstimatesAllJobsFirstThenCopiesJobByJob) {
@@ -242,6 +245,7 @@ TEST_F(CopyEngineTest, ARunEstimatesAllJobsFirstThenCopiesJobByJob) {
     EXPECT_EQ(observer.events, (std::vector<std::wstring>{L"estimate", L"/estimate", L"copy", L"Backup", L"Restore",
                                                           L"Sync", L"/copy"}));
     EXPECT_EQ(observer.totals, std::vector<std::uint64_t>{9});
+    EXPECT_EQ(RunOutcomeCode(counters), 0);
 
     RecordingObserver empty;
     RunCounters emptyCounters;
