@@ -151,6 +151,12 @@ std::wstring_view JobRefusalReason(const JobRecord& job) {
 CopyEngine::CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters)
     : fs_(fileSystem), observer_(observer), counters_(counters) {}
 
+void CopyEngine::RemoveLeftovers(const std::wstring& folder, const std::vector<FileEntry>& entries) {
+    for (const FileEntry& entry : entries) {
+        if (fs_.IsPartialCopy(entry)) fs_.RemovePartialCopy(JoinPath(folder, entry.name));
+    }
+}
+
 void CopyEngine::ShowProgress() {
     const std::uint64_t done = counters_.bytesDone.load();
     const std::uint64_t total = counters_.bytesTotal.load();
@@ -187,7 +193,7 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     const CopyProgress progress = [this](std::uint64_t size, std::uint64_t transferred, CopyProgressReason reason) {
         return OnCopyProgress(size, transferred, reason);
     };
-    const std::uint32_t error = fs_.CopyFile(from, to, progress, counters_.cancelFlag);
+    const std::uint32_t error = fs_.CopyWithProgress(from, to, progress, counters_.cancelFlag);
     if (error == 0) return true;
     if (error != kErrorRequestAborted) {
         counters_.copyFailed = true;
@@ -218,10 +224,14 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
     }
     std::vector<FileEntry> entries;
     if (!fs_.List(from, entries)) return kListingFailed;
+    RemoveLeftovers(from, entries);
     // One listing of the destination folder instead of a lookup by name per file.
     FolderIndex destination;
     std::vector<FileEntry> destinationEntries;
-    if (fs_.List(to, destinationEntries)) destination.Fill(std::move(destinationEntries));
+    if (fs_.List(to, destinationEntries)) {
+        RemoveLeftovers(to, destinationEntries);
+        destination.Fill(std::move(destinationEntries));
+    }
 
     for (const FileEntry& entry : entries) {
         if (Cancelled()) break;
@@ -260,6 +270,7 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
     const std::wstring target = WithTrailingBackslash(targetFolder);
     std::vector<FileEntry> entries;
     if (!fs_.List(target, entries)) return kTargetListingFailed;
+    RemoveLeftovers(target, entries);
     FolderIndex sourceIndex;
     std::vector<FileEntry> sourceEntries;
     if (fs_.List(source, sourceEntries)) sourceIndex.Fill(std::move(sourceEntries));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "copperfold_doc.h"
 #include "file_system.h"
@@ -84,6 +85,7 @@ public:
 private:
     bool Cancelled() const { return counters_.cancelFlag.load() != 0; }
     void ShowProgress();
+    void RemoveLeftovers(const std::wstring& folder, const std::vector<FileEntry>& entries);
     // Copies one file as the walks do; false when the run must stop.
     bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
                      const std::wstring& secondLine);

@@ -52,7 +52,11 @@ public:
     // and ChunkFinished after every chunk; the copy stops between chunks when `progress`
     // answers false or `cancel` is nonzero. Returns 0 or the system error code
     // (kErrorRequestAborted for a stop).
-    virtual std::uint32_t CopyFile(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
+    // Hidden files the copier leaves behind when a run is killed mid-copy, and their removal;
+    // the walks remove those they meet, so a later run cleans up after an interrupted one.
+    virtual bool IsPartialCopy(const FileEntry& entry) const = 0;
+    virtual void RemovePartialCopy(const std::wstring& path) = 0;
+    virtual std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) = 0;
 };
 

@@ -106,6 +106,17 @@ TEST_F(CopyEngineTest, BackupCopiesIntoTheSourcesNameAndOverwritesEveryTime) {
     EXPECT_TRUE(observer.errors.empty());
 }
 
+TEST_F(CopyEngineTest, LeftoversOfAnInterruptedRunAreRemovedByTheNextWalk) {
+    fs.AddFile(L"C:\\S\\a.txt", "new");
+    fs.AddFile(L"C:\\S\\b.txt.part", "half", 100, kAttributeHidden);  // a Restore's leftover
+    fs.AddFile(L"E:\\T\\S\\a.txt.part", "half", 100, kAttributeHidden);
+    fs.AddFile(L"E:\\T\\S\\notes.part", "user file", 100);  // not hidden: not ours
+    Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}});
+    EXPECT_EQ(fs.removedPartials, (std::vector<std::wstring>{L"C:\\S\\b.txt.part", L"E:\\T\\S\\a.txt.part"}));
+    EXPECT_EQ(Content(L"E:\\T\\S\\notes.part"), "user file");
+    EXPECT_EQ(Content(L"E:\\T\\S\\a.txt"), "new");
+}
+
 TEST_F(CopyEngineTest, BackupOfADriveRootAndOfAnEmptyFolder) {
     fs.AddFile(L"C:\\top.txt", "t");
     fs.AddFile(L"C:\\Docs\\d.txt", "d");

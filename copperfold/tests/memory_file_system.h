@@ -78,7 +78,14 @@ public:
                                 (it->second.attributes & copperfold::kAttributeDirectory);
         return true;
     }
-    std::uint32_t CopyFile(const std::wstring& from, const std::wstring& to, const copperfold::CopyProgress& progress,
+    bool IsPartialCopy(const copperfold::FileEntry& entry) const override {
+        return entry.IsHidden() && entry.name.size() > 5 && entry.name.substr(entry.name.size() - 5) == L".part";
+    }
+    void RemovePartialCopy(const std::wstring& path) override {
+        nodes_.erase(Key(path));
+        removedPartials.push_back(path);
+    }
+    std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const copperfold::CopyProgress& progress,
                            const std::atomic<int>& cancel) override {
         copies.push_back({from, to});
         const Node* source = Find(from);
@@ -111,6 +118,7 @@ public:
     std::wstring failCopiesTo;
     std::vector<std::pair<std::wstring, std::wstring>> copies;
     std::vector<std::wstring> createdFolders;
+    std::vector<std::wstring> removedPartials;
 
 private:
     static std::wstring Trimmed(const std::wstring& path) {

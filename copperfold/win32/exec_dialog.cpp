@@ -1,0 +1,253 @@
+#include "exec_dialog.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <exception>
+#include <utility>
+
+#include "exec_dialog_resource.h"
+
+namespace {
+
+// Brackets every file copy with the "CopyFileEvent" event: reset while a copy runs, set once
+// it has ended, however it ended. The engine's copies return only when they are over, so the
+// worker never waits on the event itself; the event tells whoever opens it by name whether a
+// file is being written right now, and a cancelled or failed copy never leaves it reset.
+class SignallingFileSystem final : public copperfold::FileSystem {
+public:
+    SignallingFileSystem(copperfold::FileSystem& files, HANDLE copyEvent) : inner(files), event(copyEvent) {}
+
+    bool List(const std::wstring& folder, std::vector<copperfold::FileEntry>& entries) override {
+        return inner.List(folder, entries);
+    }
+    bool Exists(const std::wstring& path) override { return inner.Exists(path); }
+    bool CreateFolder(const std::wstring& path) override { return inner.CreateFolder(path); }
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
+        return inner.SetAttributes(path, attributes);
+    }
+    bool IsPartialCopy(const copperfold::FileEntry& entry) const override { return inner.IsPartialCopy(entry); }
+    void RemovePartialCopy(const std::wstring& path) override { inner.RemovePartialCopy(path); }
+    std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to,
+                                   const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
+        ::ResetEvent(event);
+        struct SetOnExit {
+            HANDLE handle;
+            ~SetOnExit() { ::SetEvent(handle); }
+        } setOnExit{event};
+        return inner.CopyWithProgress(from, to, progress, cancel);
+    }
+
+private:
+    copperfold::FileSystem& inner;
+    HANDLE event;
+};
+
+// The system's text for an error code, in the user's default language when it has one.
+std::wstring SystemErrorText(DWORD error) {
+    constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    wchar_t text[1024] = {};
+    DWORD length = ::FormatMessageW(kFlags, nullptr, error, LANG_USER_DEFAULT, text, 1024, nullptr);
+    if (length == 0) length = ::FormatMessageW(kFlags, nullptr, error, 0, text, 1024, nullptr);
+    return std::wstring(text, length);
+}
+
+bool IsKnownType(JobType type) {
+    const auto index = static_cast<std::int32_t>(type);
+    return index >= 0 && index < static_cast<std::int32_t>(jobTypeNames.size());
+}
+
+}  // namespace
+
+CExecDialog::CExecDialog(Translator translator, copperfold::FileSystem& files)
+    : Dialog(IDD_EXEC),
+      translate(std::move(translator)),
+      fileSystem(files),
+      copyFileEvent(::CreateEventW(nullptr, TRUE, TRUE, kCopyFileEventName)) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_ANIMATE_CLASS | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+}
+
+CExecDialog::~CExecDialog() { StopWorker(); }
+
+std::wstring CExecDialog::Translate(std::wstring_view english, std::wstring_view fallback) const {
+    return translate ? translate(english, fallback) : std::wstring(fallback);
+}
+
+// --- UI thread ---------------------------------------------------------------------------
+
+bool CExecDialog::OnInitDialog() {
+    counters.cancelFlag = 0;
+    counters.bytesDone = 0;
+    counters.bytesTotal = 0;
+    ResetControls();
+    TranslateTexts();
+    ::SetTimer(Handle(), kFinishTimer, kFinishTimerPeriodMs, nullptr);
+    StartWorker();
+    return true;
+}
+
+void CExecDialog::ResetControls() {
+    ::SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETRANGE32, 0, copperfold::kProgressRange);
+    ::SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    ::SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETSTEP, 1, 0);
+    for (const int id : {IDC_TOTAL_LABEL, IDC_ZERO_LABEL, IDC_PATH_LINE1, IDC_PATH_LINE2}) SetItemText(id, L"");
+}
+
+void CExecDialog::TranslateTexts() {
+    SetItemText(IDCANCEL, Translate(L"&Cancel", L""));
+    texts.cancelQuestion = Translate(L"Do you really want to cancel copy task?", L"");
+    texts.promptCaption = Translate(L"Prompt Message", L"");
+    for (size_t i = 0; i < texts.jobTypes.size(); ++i) texts.jobTypes[i] = Translate(jobTypeNames[i], L"");
+}
+
+void CExecDialog::StartWorker() {
+    workerRunning = true;
+    workerThread.reset(::CreateThread(nullptr, 0, &CExecDialog::WorkerProcedure, this, CREATE_SUSPENDED, nullptr));
+    if (!workerThread) {
+        workerRunning = false;  // nothing to wait for: the next tick ends the dialog
+        return;
+    }
+    ::SetThreadPriority(workerThread.get(), THREAD_PRIORITY_ABOVE_NORMAL);
+    ::ResumeThread(workerThread.get());
+}
+
+bool CExecDialog::OnCommand(int id, int /*notifyCode*/) {
+    // Cancel, Escape and the close command ask; nothing ends the run here, the OK command
+    // (Enter) included: only the finish timer does, once the worker is done with the batch.
+    if (id == IDCANCEL) AskCancel();
+    return id == IDOK || id == IDCANCEL;
+}
+
+void CExecDialog::AskCancel() {
+    if (asking) return;  // a queued second Cancel while the question is open
+    asking = true;
+    const int answer = ::MessageBoxW(Handle(), texts.cancelQuestion.c_str(), texts.promptCaption.c_str(),
+                                     MB_YESNO | MB_ICONINFORMATION);
+    asking = false;
+    if (answer == IDYES) counters.cancelFlag = 1;
+}
+
+void CExecDialog::OnTimer(UINT_PTR timerId) {
+    if (timerId != kFinishTimer || workerRunning.load()) return;
+    ::KillTimer(Handle(), kFinishTimer);
+    JoinWorker();
+    End(0);
+}
+
+void CExecDialog::JoinWorker() {
+    if (!workerThread) return;
+    // The worker has cleared its running flag as its last act: it sends nothing any more.
+    ::WaitForSingleObject(workerThread.get(), INFINITE);
+    workerThread.reset();
+}
+
+bool CExecDialog::OnMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, INT_PTR& result) {
+    if (message == kCancelRunMessage) {
+        counters.cancelFlag = 1;
+        result = 0;
+        return true;
+    }
+    if (message == WM_DESTROY) StopWorker();  // only when the window is taken away mid-run
+    return false;
+}
+
+void CExecDialog::StopWorker() {
+    if (!workerThread) return;
+    counters.cancelFlag = 1;
+    // The worker may be sending to a control of this thread: keep answering until it ends.
+    const HANDLE thread = workerThread.get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    workerThread.reset();
+}
+
+// --- worker thread -----------------------------------------------------------------------
+
+DWORD WINAPI CExecDialog::WorkerProcedure(LPVOID self) {
+    static_cast<CExecDialog*>(self)->RunWorker();
+    return 0;
+}
+
+void CExecDialog::RunWorker() {
+    try {
+        shownPosition = -1;
+        const copperfold::JobBatch noJobs{};
+        SignallingFileSystem files(fileSystem, copyFileEvent.get());
+        copperfold::CopyEngine engine(files, *this, counters);
+        engine.RunJobs(batch ? *batch : noJobs);
+    } catch (const std::exception&) {
+        counters.cancelFlag = 1;
+        ::OutputDebugStringW(L"Copperfold: the run stopped on an unexpected error\n");
+    } catch (...) {
+        counters.cancelFlag = 1;
+    }
+    workerRunning = false;  // the last act: the UI thread ends the dialog at its next tick
+}
+
+void CExecDialog::SetPathLines(const std::wstring& first, const std::wstring& second) {
+    SetItemText(IDC_PATH_LINE1, first);
+    SetItemText(IDC_PATH_LINE2, second);
+}
+
+void CExecDialog::SetProgress(int position) {
+    if (position == shownPosition) return;  // one message per step of the bar, not per chunk
+    shownPosition = position;
+    ::SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void CExecDialog::TotalKnown(std::uint64_t bytesTotal) {
+    SetItemText(IDC_ZERO_LABEL, L"0");
+    SetItemText(IDC_TOTAL_LABEL, copperfold::FormatSize(bytesTotal));
+}
+
+void CExecDialog::JobStarted(const JobRecord& job) {
+    const std::wstring caption = IsKnownType(job.type) ? texts.jobTypes[static_cast<size_t>(job.type)]
+                                                       : Translate(job.unknownTypeName, job.unknownTypeName);
+    ::SetWindowTextW(Handle(), caption.c_str());
+}
+
+void CExecDialog::ShowCopyError(std::uint32_t error) {
+    if (error == copperfold::kErrorRequestAborted) return;  // a cancel is no error
+    // "<label> Error No:<code>\n<system text>", with an empty label.
+    const std::wstring text = L" Error No:" + std::to_wstring(static_cast<int>(error)) + L"\n" + SystemErrorText(error);
+    ::MessageBoxW(Handle(), text.c_str(), L"Error", MB_ICONHAND);
+}
+
+void CExecDialog::ShowJobRefused(const JobRecord& job, std::wstring_view reason) {
+    const std::wstring text = Translate(reason, reason) + L"\n" + job.source + L"\n" + job.target;
+    ::MessageBoxW(Handle(), text.c_str(), texts.promptCaption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void CExecDialog::EstimatePhase(bool started) {
+    if (started) {
+        PlayVideo(IDR_AVI_ESTIMATING);
+    } else {
+        StopVideo();
+    }
+}
+
+void CExecDialog::CopyPhase(bool started) {
+    if (started) {
+        PlayVideo(IDR_AVI_COPYING);
+    } else {
+        StopVideo();
+    }
+}
+
+void CExecDialog::PlayVideo(int resourceId) {
+    const HWND animation = ::GetDlgItem(Handle(), IDC_ANIMATION);
+    const auto module = reinterpret_cast<WPARAM>(::GetModuleHandleW(nullptr));
+    const auto video = reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(resourceId));
+    if (!::SendMessageW(animation, ACM_OPENW, module, video)) return;
+    // Every frame, repeated until the phase ends.
+    ::SendMessageW(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));
+}
+
+void CExecDialog::StopVideo() {
+    const HWND animation = ::GetDlgItem(Handle(), IDC_ANIMATION);
+    ::SendMessageW(animation, ACM_STOP, 0, 0);
+    ::SendMessageW(animation, ACM_OPENW, 0, 0);  // closes the video
+}

@@ -1,0 +1,99 @@
+#pragma once
+// CExecDialog: the window of a run. The caller hands it a batch of jobs and runs it modally;
+// the dialog starts a worker thread that runs the copy engine over the batch (estimate, then
+// copy, job after job) and shows the engine's reports: the two path lines, the bar, the total,
+// a busy animation per phase and the current job's type as the caption. The UI thread offers
+// Cancel and ends the modal run only once the worker has finished, since the worker uses the
+// dialog's members and the batch. One object may run any number of batches, one at a time.
+//
+// The UI thread and the worker share only the run counters (atomics), the worker's running
+// flag (atomic) and the "CopyFileEvent" event. The worker changes the controls by sending
+// them messages; the UI thread never waits for the worker before the worker has finished.
+
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/win32/dialog.h"
+#include "common/win32/unique_handle.h"
+#include "copperfold/core/copy_engine.h"
+#include "copperfold/core/file_system.h"
+
+class CExecDialog : public win32::Dialog, private copperfold::RunObserver {
+public:
+    // The user-visible text for an English key, or `fallback` when the language has none.
+    using Translator = std::function<std::wstring(std::wstring_view english, std::wstring_view fallback)>;
+
+    // Posted by the main frame: stop the run without asking (answered 0).
+    static constexpr UINT kCancelRunMessage = WM_USER + 6;
+    static constexpr UINT_PTR kFinishTimer = 1;
+    static constexpr UINT kFinishTimerPeriodMs = 300;
+    static constexpr wchar_t kCopyFileEventName[] = L"CopyFileEvent";
+
+    // The translator is called on one thread at a time: on the UI thread while the dialog
+    // opens, later only on the worker.
+    CExecDialog(Translator translator, copperfold::FileSystem& fileSystem);
+    ~CExecDialog() override;
+
+    // The jobs of the next run (not owned; they must outlive the modal run). Null runs nothing.
+    void SetBatch(const copperfold::JobBatch* jobs) { batch = jobs; }
+    // True from the dialog's start until its worker has finished.
+    bool IsRunning() const { return workerRunning.load(); }
+    const copperfold::RunCounters& Counters() const { return counters; }
+    // Unsignalled while a file is being copied.
+    HANDLE CopyFileEvent() const { return copyFileEvent.get(); }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int notifyCode) override;
+    void OnTimer(UINT_PTR timerId) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    // Texts of the run, translated on the UI thread before the worker starts; read-only after.
+    struct Texts {
+        std::wstring cancelQuestion;
+        std::wstring promptCaption;
+        std::array<std::wstring, 3> jobTypes;
+    };
+
+    std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
+    void ResetControls();
+    void TranslateTexts();
+    void StartWorker();
+    void JoinWorker();
+    void AskCancel();
+    // Stops a worker that is still running (the window went away under it) and waits for it.
+    void StopWorker();
+
+    static DWORD WINAPI WorkerProcedure(LPVOID self);
+    void RunWorker();
+
+    // copperfold::RunObserver, on the worker thread.
+    void SetPathLines(const std::wstring& first, const std::wstring& second) override;
+    void SetProgress(int position) override;
+    void ShowCopyError(std::uint32_t error) override;
+    void ShowJobRefused(const JobRecord& job, std::wstring_view reason) override;
+    void EstimatePhase(bool started) override;
+    void CopyPhase(bool started) override;
+    void JobStarted(const JobRecord& job) override;
+    void TotalKnown(std::uint64_t bytesTotal) override;
+
+    void PlayVideo(int resourceId);
+    void StopVideo();
+
+    Translator translate;
+    copperfold::FileSystem& fileSystem;
+    const copperfold::JobBatch* batch = nullptr;
+    Texts texts;
+    copperfold::RunCounters counters;
+    std::atomic<bool> workerRunning{false};
+    win32::UniqueHandle workerThread;  // UI thread only
+    win32::UniqueHandle copyFileEvent;
+    bool asking = false;               // UI thread only: the cancel question is open
+    int shownPosition = -1;            // worker only: the bar position last sent
+};

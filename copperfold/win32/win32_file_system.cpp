@@ -1,0 +1,372 @@
+#include "win32_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <utility>
+
+#include "common/win32/unique_handle.h"
+
+namespace copperfold {
+namespace {
+
+constexpr std::wstring_view kPartialSuffix = L".~cfpart";
+// The longest name both file systems we run on take: Windows allows 255 UTF-16 units, the Linux
+// file systems under Wine 255 bytes of UTF-8. A name of at most 255 UTF-8 bytes fits both.
+constexpr std::size_t kNameLimitUtf8 = 255;
+
+// What SetFileAttributesW can change; the other bits describe the file and are not ours to set.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+bool IsDriveAbsolute(std::wstring_view path) {
+    return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
+}
+
+bool IsDriveRoot(std::wstring_view path) { return path.size() == 3 && IsDriveAbsolute(path); }
+
+// The extended-length form takes "/", "." and ".." literally and refuses empty names (doubled
+// backslashes past a UNC path's start); such paths are left to the system.
+bool NeedsParsing(std::wstring_view path) {
+    constexpr auto npos = std::wstring_view::npos;
+    if (path.find(L'/') != npos || path.find(L"\\\\", 1) != npos) return true;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(L'\\', start), path.size());
+        const std::wstring_view part = path.substr(start, end - start);
+        if (part == L"." || part == L"..") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// 0 would tell the file system to leave the attributes as they are.
+DWORD SettableAttributes(std::uint32_t attributes) {
+    const DWORD settable = attributes & kSettableAttributes;
+    return settable != 0 ? settable : FILE_ATTRIBUTE_NORMAL;
+}
+
+std::uint64_t Combine(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
+
+bool IsDotEntry(const wchar_t* name) { return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0; }
+
+FileEntry ToEntry(const WIN32_FIND_DATAW& data) {
+    FileEntry entry;
+    entry.name = data.cFileName;
+    entry.attributes = data.dwFileAttributes;
+    entry.lastWriteTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    entry.size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    return entry;
+}
+
+// The pattern that lists a folder's entries: the folder, one backslash, "*".
+std::wstring ListingPattern(const std::wstring& folder) {
+    std::wstring pattern = ExtendedLengthPath(folder);
+    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+    return pattern + L'*';
+}
+
+win32::UniqueFind FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
+    return win32::UniqueFind(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                                nullptr, FIND_FIRST_EX_LARGE_FETCH));
+}
+
+// Bytes of `name` in UTF-8. A surrogate counts 3: exact when unpaired, more than enough in a pair.
+std::size_t Utf8Length(std::wstring_view name) {
+    std::size_t length = 0;
+    for (const wchar_t c : name) {
+        const auto unit = static_cast<std::uint32_t>(c);
+        length += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+    }
+    return length;
+}
+
+// FNV-1a over the UTF-16 units, in 16 hex digits.
+std::wstring NameHash(std::wstring_view name) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const wchar_t c : name) {
+        hash ^= static_cast<std::uint16_t>(c);
+        hash *= 1099511628211ull;
+    }
+    std::wstring text(16, L'0');
+    for (auto digit = text.rbegin(); digit != text.rend(); ++digit, hash >>= 4) {
+        *digit = L"0123456789abcdef"[hash & 0xF];
+    }
+    return text;
+}
+
+// The temporary file of one copy. Deleted when it goes out of scope, unless it was renamed over
+// the destination.
+class PartialFile {
+public:
+    explicit PartialFile(std::wstring path) : path_(std::move(path)) {}
+    ~PartialFile() { Discard(); }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    // Hidden, so that walks of the destination skip it; a leftover of a crashed run is replaced.
+    DWORD Create() {
+        file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
+                                  nullptr));
+        if (!file_) return ::GetLastError();
+        owned_ = true;
+        return ERROR_SUCCESS;
+    }
+    HANDLE Handle() const { return file_.get(); }
+    const std::wstring& Path() const { return path_; }
+    void Close() { file_.reset(); }
+    void Renamed() { owned_ = false; }
+
+private:
+    void Discard() {
+        file_.reset();
+        if (!owned_) return;
+        const DWORD error = ::GetLastError();  // the failure that brought us here stays the thread's
+        ::DeleteFileW(path_.c_str());
+        ::SetLastError(error);
+    }
+
+    std::wstring path_;
+    win32::UniqueFile file_;
+    bool owned_ = false;
+};
+
+// The progress calls of one copy. False when the copy has to stop: the caller answered so or
+// raised the cancel flag.
+class ProgressReport {
+public:
+    ProgressReport(const CopyProgress& progress, const std::atomic<int>& cancel)
+        : progress_(progress), cancel_(cancel) {}
+
+    bool operator()(std::uint64_t total, std::uint64_t done, CopyProgressReason reason) const {
+        const bool goOn = !progress_ || progress_(total, done, reason);
+        return goOn && cancel_.load() == 0;
+    }
+
+private:
+    const CopyProgress& progress_;
+    const std::atomic<int>& cancel_;
+};
+
+// Each byte equals the one after it, and the first is zero.
+bool IsAllZero(const char* data, DWORD length) {
+    return length == 0 || (data[0] == 0 && std::memcmp(data, data + 1, length - 1) == 0);
+}
+
+DWORD WriteAll(HANDLE file, const char* data, DWORD length) {
+    while (length > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, data, length, &written, nullptr)) return ::GetLastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        data += written;
+        length -= written;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Writes the chunks of a copy one after another. A chunk of zeros is not written: the file
+// system gives zeros for the gap once a later chunk or the end of the file lies beyond it. Where
+// the file system keeps holes (the Linux ones under Wine) the copy of a sparse file stays sparse
+// and costs no disk writes for them; elsewhere the file system fills the gap itself.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(HANDLE file) : file_(file) {}
+
+    DWORD Write(const char* data, DWORD length) {
+        if (IsAllZero(data, length)) {
+            position_ += length;
+            gap_ = true;
+            return ERROR_SUCCESS;
+        }
+        if (gap_ && !SeekToPosition()) return ::GetLastError();
+        gap_ = false;
+        if (const DWORD error = WriteAll(file_, data, length)) return error;
+        position_ += length;
+        return ERROR_SUCCESS;
+    }
+
+    // Ends the file after its last chunk, also when that chunk was not written.
+    DWORD Finish() {
+        if (!gap_) return ERROR_SUCCESS;
+        return SeekToPosition() && ::SetEndOfFile(file_) ? ERROR_SUCCESS : ::GetLastError();
+    }
+
+private:
+    bool SeekToPosition() {
+        LARGE_INTEGER offset;
+        offset.QuadPart = static_cast<LONGLONG>(position_);
+        return ::SetFilePointerEx(file_, offset, nullptr, FILE_BEGIN) != 0;
+    }
+
+    HANDLE file_;
+    std::uint64_t position_ = 0;
+    bool gap_ = false;
+};
+
+// Reserves the whole file's space in one go where the file system can: the data lands in one
+// piece, and a disk too small for the file fails the copy before anything is written. Other
+// refusals change nothing (Wine has no such call; some file systems reserve nothing).
+DWORD ReserveSpace(HANDLE file, std::uint64_t size) {
+    if (size <= Win32FileSystem::kChunkSize) return ERROR_SUCCESS;
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (::SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) return ERROR_SUCCESS;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_DISK_FULL || error == ERROR_FILE_TOO_LARGE ? error : ERROR_SUCCESS;
+}
+
+struct SourceFile {
+    win32::UniqueFile handle;
+    BY_HANDLE_FILE_INFORMATION info{};
+
+    std::uint64_t Size() const { return Combine(info.nFileSizeHigh, info.nFileSizeLow); }
+};
+
+// Others may go on reading, writing, renaming or deleting the file while it is copied.
+DWORD OpenSource(const std::wstring& path, SourceFile& source) {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    source.handle.reset(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.handle) return ::GetLastError();
+    return ::GetFileInformationByHandle(source.handle.get(), &source.info) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// Copies the source's bytes, as many as it had when it was opened, into `output`, chunk by chunk.
+DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& report) {
+    const std::uint64_t size = source.Size();
+    if (const DWORD error = ReserveSpace(output, size)) return error;
+    if (!report(size, 0, CopyProgressReason::StreamSwitch)) return kErrorRequestAborted;
+
+    const auto bufferSize = static_cast<DWORD>(std::min<std::uint64_t>(size, Win32FileSystem::kChunkSize));
+    const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+    ChunkWriter writer(output);
+    std::uint64_t done = 0;
+    while (done < size) {
+        const auto wanted = static_cast<DWORD>(std::min<std::uint64_t>(bufferSize, size - done));
+        DWORD got = 0;
+        if (!::ReadFile(source.handle.get(), buffer.get(), wanted, &got, nullptr)) return ::GetLastError();
+        if (got == 0) break;  // the source shrank while being copied
+        if (const DWORD error = writer.Write(buffer.get(), got)) return error;
+        done += got;
+        if (!report(size, done, CopyProgressReason::ChunkFinished)) return kErrorRequestAborted;
+    }
+    if (const DWORD error = writer.Finish()) return error;
+    // The last call always reports a complete file: an empty one has its single chunk, and a
+    // source that shrank ends at the bytes it still had.
+    if ((size == 0 || done != size) && !report(done, done, CopyProgressReason::ChunkFinished)) {
+        return kErrorRequestAborted;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Gives the copied data the source's times and puts it on disk. The flush comes before the
+// rename: otherwise a crash just after it could leave the destination's name on a file whose
+// data never reached the disk, and the previous version would be lost with it.
+DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source) {
+    if (!::SetFileTime(part.Handle(), nullptr, nullptr, &source.ftLastWriteTime)) return ::GetLastError();
+    // Linux file systems under Wine keep no creation time; not worth failing a copy over.
+    ::SetFileTime(part.Handle(), &source.ftCreationTime, nullptr, nullptr);
+    if (!::FlushFileBuffers(part.Handle())) return ::GetLastError();
+    part.Close();
+    return ERROR_SUCCESS;
+}
+
+// Renames the finished file over the destination: one rename on the same volume, so the name
+// holds either the previous file or the complete new one, never a part. A read-only destination
+// refuses to be replaced: its bit is cleared first and restored should the rename still fail.
+DWORD MoveIntoPlace(PartialFile& part, const std::wstring& destination) {
+    const DWORD previous = ::GetFileAttributesW(destination.c_str());
+    const bool readOnly = previous != INVALID_FILE_ATTRIBUTES && (previous & FILE_ATTRIBUTE_READONLY) != 0;
+    const DWORD writable = SettableAttributes(previous & ~FILE_ATTRIBUTE_READONLY);
+    if (readOnly && !::SetFileAttributesW(destination.c_str(), writable)) return ::GetLastError();
+    if (::MoveFileExW(part.Path().c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        part.Renamed();
+        return ERROR_SUCCESS;
+    }
+    const DWORD error = ::GetLastError();
+    if (readOnly) ::SetFileAttributesW(destination.c_str(), SettableAttributes(previous));
+    return error;
+}
+
+}  // namespace
+
+std::wstring ExtendedLengthPath(const std::wstring& path) {
+    if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\") || NeedsParsing(path)) return path;
+    if (IsDriveAbsolute(path)) return L"\\\\?\\" + path;
+    if (path.size() > 2 && StartsWith(path, L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+std::wstring PartialFilePath(const std::wstring& destination) {
+    const std::size_t separator = destination.find_last_of(L"\\/");
+    const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    const std::wstring_view name = std::wstring_view(destination).substr(nameStart);
+    if (Utf8Length(name) + kPartialSuffix.size() <= kNameLimitUtf8) {
+        return destination + std::wstring(kPartialSuffix);
+    }
+    return destination.substr(0, nameStart) + L"~cf" + NameHash(name) + std::wstring(kPartialSuffix);
+}
+
+bool Win32FileSystem::List(const std::wstring& folder, std::vector<FileEntry>& entries) {
+    entries.clear();
+    WIN32_FIND_DATAW data;
+    const win32::UniqueFind find = FindFirst(ListingPattern(folder), data);
+    // Every folder but a drive's root has "." and "..": only an empty root matches nothing.
+    if (!find) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if (!IsDotEntry(data.cFileName)) entries.push_back(ToEntry(data));
+    } while (::FindNextFileW(find.get(), &data));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+bool Win32FileSystem::Exists(const std::wstring& path) {
+    if (IsDriveRoot(path)) {
+        WIN32_FIND_DATAW data;
+        return static_cast<bool>(FindFirst(ListingPattern(path), data));
+    }
+    return ::GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32FileSystem::CreateFolder(const std::wstring& path) {
+    return ::CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr) != 0;
+}
+
+bool Win32FileSystem::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    return ::SetFileAttributesW(ExtendedLengthPath(path).c_str(), SettableAttributes(attributes)) != 0;
+}
+
+bool Win32FileSystem::IsPartialCopy(const FileEntry& entry) const {
+    const std::wstring_view name = entry.name;
+    return entry.IsHidden() && !entry.IsFolder() && name.size() > kPartialSuffix.size() &&
+           name.substr(name.size() - kPartialSuffix.size()) == kPartialSuffix;
+}
+
+void Win32FileSystem::RemovePartialCopy(const std::wstring& path) {
+    // A copy still writing it (another program's run) holds it open and the removal fails.
+    ::DeleteFileW(ExtendedLengthPath(path).c_str());
+}
+
+std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const std::wstring& to,
+                                                const CopyProgress& progress,
+                                                const std::atomic<int>& cancel) {
+    SourceFile source;
+    if (const DWORD error = OpenSource(ExtendedLengthPath(from), source)) return error;
+    const std::wstring destination = ExtendedLengthPath(to);
+    PartialFile part(PartialFilePath(destination));
+    if (const DWORD error = part.Create()) return error;
+    if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
+    if (const DWORD error = FinishPartial(part, source.info)) return error;
+    if (const DWORD error = MoveIntoPlace(part, destination)) return error;
+    // The temporary file's hidden bit goes with the rest: the copy has the source's attributes.
+    const DWORD attributes = SettableAttributes(source.info.dwFileAttributes);
+    return ::SetFileAttributesW(destination.c_str(), attributes) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+}  // namespace copperfold

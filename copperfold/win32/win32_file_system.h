@@ -1,0 +1,44 @@
+#pragma once
+// Win32FileSystem: the copy engine's file system on the platform's own calls.
+//
+// Every path reaches the system in its extended-length form ("\\?\C:\...", "\\?\UNC\..."), so
+// trees deeper than MAX_PATH list and copy like any other and names reach the disk exactly as
+// given. A copy never writes into the destination itself: it fills a hidden temporary file beside
+// it, puts that file on disk and only then renames it over the destination, so a cancelled or
+// failed copy (or a crash) leaves the previous version in place.
+
+#include <cstdint>
+#include <string>
+
+#include "copperfold/core/file_system.h"
+
+namespace copperfold {
+
+// `path` in the extended-length form: "C:\x" becomes "\\?\C:\x" and "\\server\share\x" becomes
+// "\\?\UNC\server\share\x"; the characters of the path itself are never changed. Paths the
+// system has to parse itself (relative ones, ones with "/", "." or ".." parts) and paths already
+// in a "\\?\" or "\\.\" form are returned as they are.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+
+// The temporary file a copy onto `destination` writes into: the destination's name followed by
+// ".~cfpart", in the same folder. When that name would not fit the file systems' 255-byte name
+// limit, a short name derived from the destination's name is used instead. The same destination
+// always gives the same name, so a leftover of a crashed run is reused by the next copy.
+std::wstring PartialFilePath(const std::wstring& destination);
+
+class Win32FileSystem final : public FileSystem {
+public:
+    // The bytes one read and one write of a copy move; also the step of its progress calls.
+    static constexpr std::uint32_t kChunkSize = 4u << 20;
+
+    bool List(const std::wstring& folder, std::vector<FileEntry>& entries) override;
+    bool Exists(const std::wstring& path) override;
+    bool CreateFolder(const std::wstring& path) override;
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    bool IsPartialCopy(const FileEntry& entry) const override;
+    void RemovePartialCopy(const std::wstring& path) override;
+    std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
+                                   const std::atomic<int>& cancel) override;
+};
+
+}  // namespace copperfold
