@@ -72,7 +72,7 @@ bool SelectJobs(const CCopperfoldDoc& doc, const std::vector<int>& jobNumbers, J
     for (int number : jobNumbers) {
         if (number > doc.jobCount) {
             error = L"There is no job " + std::to_wstring(number) + L": the job file holds " +
-                    std::to_wstring(doc.jobCount) + L" jobs for this user.";
+                    std::to_wstring(doc.jobCount) + L" job(s) for this user.";
             batch.count = 0;
             return false;
         }

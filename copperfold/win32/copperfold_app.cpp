@@ -6,6 +6,10 @@
 #include <cstdio>
 
 #include "app_messages.h"
+#include "command_line_report.h"
+#include "copperfold/core/command_line.h"
+#include "exec_dialog.h"
+#include "win32_file_system.h"
 #include "common/core/translate.h"
 #include "common/win32/system_info.h"
 #include "common/win32/window.h"
@@ -32,7 +36,7 @@ CCopperfoldApp::~CCopperfoldApp() {
     if (oleInitialized) ::OleUninitialize();
 }
 
-bool CCopperfoldApp::InitInstance(const std::wstring& commandLine) {
+bool CCopperfoldApp::StartCommon() {
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     ::InitCommonControlsEx(&controls);
     if (FAILED(::OleInitialize(nullptr))) {
@@ -46,6 +50,25 @@ bool CCopperfoldApp::InitInstance(const std::wstring& commandLine) {
     jobFilePath = win32::SiblingPath(programPath, copperfold::kJobFileName);
     iniFile = std::make_unique<CIniFile>(jobFilePath);
     language = common::ReadLanguage(*iniFile);
+    return true;
+}
+
+int CCopperfoldApp::Main(const std::wstring& commandLine) {
+    const copperfold::CommandLine command = copperfold::ParseCommandLine(commandLine);
+    switch (command.kind) {
+    case copperfold::CommandLine::Kind::Invalid:
+        ReportCommandLineError(command.error);
+        return static_cast<int>(copperfold::RunExitCode::BadArguments);
+    case copperfold::CommandLine::Kind::Run:
+        return RunFromCommandLine(command.jobNumbers);
+    case copperfold::CommandLine::Kind::Interactive:
+        break;
+    }
+    return InitInstance() ? Run() : 0;
+}
+
+bool CCopperfoldApp::InitInstance() {
+    if (!StartCommon()) return false;
 
     instanceMutex.reset(::CreateMutexW(nullptr, TRUE, copperfold::kInstanceMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -63,20 +86,44 @@ bool CCopperfoldApp::InitInstance(const std::wstring& commandLine) {
         return false;
     }
 
-    // Copperfold takes no command-line arguments of its own yet.
-    if (!commandLine.empty() && commandLine.find_first_not_of(L" \t") != std::wstring::npos) {
-        const std::wstring message = Translate(L"Unknown command-line argument:", L"Unknown command-line argument:") +
-                                     L" " + commandLine;
-        win32::ShowError(nullptr, message.c_str(), L"Error Message");
-        return false;
-    }
-
     mainFrame = std::make_unique<CMainFrame>(*this);
     if (!mainFrame->Create()) return false;
     ::SetWindowTextW(mainFrame->Handle(), copperfold::kMainWindowTitle);
     ::ShowWindow(mainFrame->Handle(), SW_SHOW);
     ::UpdateWindow(mainFrame->Handle());
     return true;
+}
+
+int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
+    using copperfold::RunExitCode;
+    if (!StartCommon()) return static_cast<int>(RunExitCode::CopyFailed);
+
+    // A run from the command line leaves an open window of the program alone; runs of any
+    // origin take turns, so two never copy at once.
+    win32::UniqueHandle runMutex(::CreateMutexW(nullptr, FALSE, copperfold::kRunMutexName));
+    if (runMutex) ::WaitForSingleObject(runMutex.get(), INFINITE);
+    struct ReleaseOnExit {
+        HANDLE mutex;
+        ~ReleaseOnExit() {
+            if (mutex) ::ReleaseMutex(mutex);
+        }
+    } release{runMutex.get()};
+
+    const CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    std::wstring error;
+    if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
+        ReportCommandLineError(error);
+        return static_cast<int>(RunExitCode::BadArguments);
+    }
+
+    copperfold::Win32FileSystem fileSystem;
+    CExecDialog dialog([this](std::wstring_view english, std::wstring_view fallback) {
+        return Translate(english, fallback);
+    }, fileSystem);
+    dialog.SetBatch(batch.get());
+    if (dialog.DoModal(nullptr) == -1) return static_cast<int>(RunExitCode::CopyFailed);
+    return copperfold::RunOutcomeCode(dialog.Counters());
 }
 
 int CCopperfoldApp::Run() {

@@ -1,12 +1,14 @@
 #pragma once
 // CCopperfoldApp: start-up of Copperfold. Finds the job file beside the program, reads the
 // language, keeps the program to one instance, creates the "WriteEvent" handshake event and
-// shows the main window.
+// shows the main window. With "/run" it runs the current user's jobs in the progress dialog
+// instead and exits with the run's outcome (see command_line.h).
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/core/ini_file.h"
 #include "common/win32/unique_handle.h"
@@ -20,10 +22,14 @@ public:
     CCopperfoldApp(const CCopperfoldApp&) = delete;
     CCopperfoldApp& operator=(const CCopperfoldApp&) = delete;
 
-    // The start-up steps; false ends the process.
-    bool InitInstance(const std::wstring& commandLine);
+    // The whole life of the process for this command line; returns the exit code.
+    int Main(const std::wstring& commandLine);
+    // The start-up steps of an interactive start; false ends the process.
+    bool InitInstance();
     // The message loop; returns the exit code.
     int Run();
+    // A run of jobs from the command line; returns its exit code.
+    int RunFromCommandLine(const std::vector<int>& jobNumbers);
 
     std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
     CIniFile* IniFile() const { return iniFile.get(); }
@@ -33,6 +39,9 @@ public:
     HANDLE WriteEvent() const { return writeEvent.get(); }
 
 private:
+    // What every start needs: common controls, OLE, the job file and the language.
+    bool StartCommon();
+
     std::wstring programPath;
     std::wstring jobFilePath;
     std::unique_ptr<CIniFile> iniFile;

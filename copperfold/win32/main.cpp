@@ -6,6 +6,5 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     CCopperfoldApp app(win32::ModulePath());
-    if (!app.InitInstance(commandLine ? commandLine : L"")) return 0;
-    return app.Run();
+    return app.Main(commandLine ? commandLine : L"");
 }

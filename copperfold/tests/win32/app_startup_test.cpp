@@ -58,7 +58,7 @@ TEST(CopperfoldStartup, WithoutSettingSectionTheLanguageIsEnglish) {
     testing_support::WriteBytes(folder.File(L"Copperfold.ini"),
                                 "[ENG]\r\n&View=&View (ENG)\r\n[DEU]\r\n&View=&Ansicht\r\n");
     StartedApp started(folder);
-    ASSERT_TRUE(started.app.InitInstance(L""));
+    ASSERT_TRUE(started.app.InitInstance());
     EXPECT_EQ(started.app.Language(), L"ENG");
     EXPECT_EQ(started.app.JobFilePath(), folder.File(L"Copperfold.ini"));
 
@@ -79,7 +79,7 @@ TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
     CIniFile(folder.File(L"Copperfold.ini")).WriteString(L"Setting", L"LANG", L"DEU");
     {
         StartedApp started(folder);
-        ASSERT_TRUE(started.app.InitInstance(L""));
+        ASSERT_TRUE(started.app.InitInstance());
         const HMENU menu = ::GetMenu(started.app.MainFrame()->Handle());
         const CIniFile shipped(folder.File(L"Copperfold.ini"));
         EXPECT_EQ(MenuText(menu, 0), shipped.GetString(L"DEU", L"&View", L"?"));
@@ -91,7 +91,7 @@ TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
     // show as empty.
     CIniFile(folder.File(L"Copperfold.ini")).WriteString(L"Setting", L"LANG", L"FRA");
     StartedApp started(folder);
-    ASSERT_TRUE(started.app.InitInstance(L""));
+    ASSERT_TRUE(started.app.InitInstance());
     const HMENU menu = ::GetMenu(started.app.MainFrame()->Handle());
     EXPECT_EQ(MenuText(menu, 0), L"&View");
     EXPECT_EQ(MenuText(::GetSubMenu(menu, 0), 0), L"&Status Bar");
@@ -110,7 +110,7 @@ TEST(CopperfoldStartup, LoadsTheCurrentUsersJobsAndNoOtherUsers) {
         ini.WriteInt(win32::ComputerName() + L"-someone else", L"TASK", 3);
     }
     StartedApp started(folder);
-    ASSERT_TRUE(started.app.InitInstance(L""));
+    ASSERT_TRUE(started.app.InitInstance());
     CCopperfoldDoc& document = started.app.MainFrame()->Document();
     EXPECT_EQ(document.jobSection, section);
     ASSERT_EQ(document.jobCount, 1);
