@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The demo: builds the Windows programs, starts Copperfold under Wine on a private virtual
-# display with a sample job file, and saves screenshots of its window and About box.
+# The demo: builds the Windows programs and, under Wine on a private virtual display, runs a
+# sample batch (a Backup and a Sync) through "Copperfold.exe /run" in the progress dialog,
+# prints what was copied, then starts Copperfold as a user would; saves screenshots of the
+# dialog mid-run, the main window and the About box.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -13,7 +15,8 @@ cmake --build --preset windows --target Copperfold copperfold_ini
 out="$root/demo-output"
 state="$root/build/demo-wine"
 rm -rf "$out"
-mkdir -p "$out/program" "$out/screenshots" "$out/sample/Documents/Letters" "$out/sample/Backup"
+mkdir -p "$out/program" "$out/screenshots" "$out/sample/Documents/Letters" "$out/sample/Backup" \
+         "$out/sample/Laptop"
 cp build/windows/bin/Copperfold.exe "$out/program/"
 
 # Always a private display, so the screenshots show nothing but the demo.
@@ -48,14 +51,44 @@ capture_painted() {
   done
 }
 
-# Sample files and a job file with the demo user's jobs.
+# Sample files: documents to back up (with enough small files that the run takes a moment),
+# and a laptop folder to keep in sync with them, holding a newer letter and a file of its own.
 echo "Dear reader," >"$out/sample/Documents/Letters/letter.txt"
+touch -d '2026-01-01' "$out/sample/Documents/Letters/letter.txt"
 printf 'x%.0s' $(seq 1 4096) >"$out/sample/Documents/notes.txt"
+python3 - "$out/sample/Documents/Archive" <<'PY'
+import os, sys
+for year in range(2000, 2025):
+    folder = os.path.join(sys.argv[1], str(year))
+    os.makedirs(folder, exist_ok=True)
+    for n in range(80):
+        with open(os.path.join(folder, f"record{n:03d}.txt"), "w") as f:
+            f.write(f"Record {n} of {year}\n" * (20 + n))
+PY
+mkdir -p "$out/sample/Laptop/Letters"
+echo "Dear reader, (edited on the laptop)" >"$out/sample/Laptop/Letters/letter.txt"
+echo "Packing list" >"$out/sample/Laptop/trip.txt"
 section=$(run_wine cmd /c 'echo %COMPUTERNAME%-%USERNAME%' 2>/dev/null | tr -d '\r\n')
 win_out="Z:${out//\//\\}"
 python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
   "Backup|$win_out\\sample\\Documents|$win_out\\sample\\Backup" \
-  "Sync|$win_out\\sample\\Documents|$win_out\\sample\\Backup"
+  "Sync|$win_out\\sample\\Documents|$win_out\\sample\\Laptop"
+
+echo "=== running the sample batch: Copperfold.exe /run"
+run_wine "$out/program/Copperfold.exe" /run </dev/null >"$out/run.log" 2>&1 &
+run=$!
+if dialog=$(wait_for_window '^Backup$' 20); then
+  sleep 0.4
+  xwd -id "$dialog" -silent | convert xwd:- "$out/screenshots/run-dialog-mid-run.png"
+fi
+run_status=0
+wait "$run" || run_status=$?
+echo "exit status $run_status (0: all done)"
+echo "Backup copied $(find "$out/sample/Backup" -type f | wc -l) files into sample/Backup/Documents, e.g.:"
+(cd "$out/sample/Backup" && find . -type f | sort | head -n 4 | sed 's/^/  /') || true
+echo "Sync brought to the laptop $(find "$out/sample/Laptop" -type f | wc -l) files in all; the documents now hold:"
+echo "  Letters/letter.txt: $(cat "$out/sample/Documents/Letters/letter.txt")"
+echo "  trip.txt: $(cat "$out/sample/Documents/trip.txt")"
 
 echo "=== starting Copperfold"
 run_wine "$out/program/Copperfold.exe" </dev/null >"$out/copperfold.log" 2>&1 &
