@@ -8,6 +8,28 @@
 
 namespace testing_support {
 
+// Removes a folder with everything in it, read-only files and paths of any length included
+// (`folder` in the extended-length form "\\?\C:\...").
+inline void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 class TempFolder {
 public:
     TempFolder() {
@@ -18,14 +40,7 @@ public:
                 std::to_wstring(++counter);
         std::filesystem::create_directories(path_);
     }
-    ~TempFolder() {
-        std::error_code ignored;
-        // Read-only files would stop the removal.
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-            ::SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-        }
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempFolder() { RemoveTree(L"\\\\?\\" + path_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 

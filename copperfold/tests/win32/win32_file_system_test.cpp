@@ -88,24 +88,6 @@ void SetLastWriteTime(const std::wstring& path, std::uint64_t time) {
 
 class Win32FileSystemTest : public ::testing::Test {
 protected:
-    // The temporary folder's own clean-up cannot reach below MAX_PATH.
-    void TearDown() override { RemoveContents(temp.Path()); }
-
-    void RemoveContents(const std::wstring& folder) {
-        std::vector<FileEntry> entries;
-        fs.List(folder, entries);
-        for (const auto& entry : entries) {
-            const std::wstring path = ExtendedLengthPath(folder + L"\\" + entry.name);
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.IsFolder()) {
-                RemoveContents(folder + L"\\" + entry.name);
-                ::RemoveDirectoryW(path.c_str());
-            } else {
-                ::DeleteFileW(path.c_str());
-            }
-        }
-    }
-
     // Copies with a progress routine that records every call and answers with `answer`.
     std::uint32_t Copy(const std::wstring& from, const std::wstring& to) {
         return fs.CopyWithProgress(from, to, [this](std::uint64_t total, std::uint64_t done, CopyProgressReason reason) {
