@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "copperfold/core/forwarding_file_system.h"
 #include "exec_dialog_resource.h"
 
 namespace {
@@ -14,20 +15,10 @@ namespace {
 // it has ended, however it ended. The engine's copies return only when they are over, so the
 // worker never waits on the event itself; the event tells whoever opens it by name whether a
 // file is being written right now, and a cancelled or failed copy never leaves it reset.
-class SignallingFileSystem final : public copperfold::FileSystem {
+class SignallingFileSystem final : public copperfold::ForwardingFileSystem {
 public:
-    SignallingFileSystem(copperfold::FileSystem& files, HANDLE copyEvent) : inner(files), event(copyEvent) {}
+    SignallingFileSystem(copperfold::FileSystem& files, HANDLE copyEvent) : ForwardingFileSystem(files), event(copyEvent) {}
 
-    bool List(const std::wstring& folder, std::vector<copperfold::FileEntry>& entries) override {
-        return inner.List(folder, entries);
-    }
-    bool Exists(const std::wstring& path) override { return inner.Exists(path); }
-    bool CreateFolder(const std::wstring& path) override { return inner.CreateFolder(path); }
-    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
-        return inner.SetAttributes(path, attributes);
-    }
-    bool IsPartialCopy(const copperfold::FileEntry& entry) const override { return inner.IsPartialCopy(entry); }
-    void RemovePartialCopy(const std::wstring& path) override { inner.RemovePartialCopy(path); }
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                    const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
         ::ResetEvent(event);
@@ -35,11 +26,10 @@ public:
             HANDLE handle;
             ~SetOnExit() { ::SetEvent(handle); }
         } setOnExit{event};
-        return inner.CopyWithProgress(from, to, progress, cancel);
+        return ForwardingFileSystem::CopyWithProgress(from, to, progress, cancel);
     }
 
 private:
-    copperfold::FileSystem& inner;
     HANDLE event;
 };
 

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "copperfold/core/forwarding_file_system.h"
 #include "copperfold/tests/memory_file_system.h"
 #include "copperfold/win32/exec_dialog_resource.h"
 
@@ -37,18 +38,10 @@ std::wstring French(std::wstring_view english, std::wstring_view fallback) {
 
 // Copies take chunksPerFile chunks with a short sleep each. A copy of the file named `holdName`
 // stops halfway until Release() or the cancel flag; a copy of `failName` fails with error 5.
-class SlowFileSystem final : public copperfold::FileSystem {
+class SlowFileSystem final : public copperfold::ForwardingFileSystem {
 public:
-    bool List(const std::wstring& folder, std::vector<copperfold::FileEntry>& entries) override {
-        return tree.List(folder, entries);
-    }
-    bool Exists(const std::wstring& path) override { return tree.Exists(path); }
-    bool CreateFolder(const std::wstring& path) override { return tree.CreateFolder(path); }
-    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
-        return tree.SetAttributes(path, attributes);
-    }
-    bool IsPartialCopy(const copperfold::FileEntry& entry) const override { return tree.IsPartialCopy(entry); }
-    void RemovePartialCopy(const std::wstring& path) override { tree.RemovePartialCopy(path); }
+    SlowFileSystem() : ForwardingFileSystem(tree) {}
+
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                    const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
         if (onCopy) onCopy(from);

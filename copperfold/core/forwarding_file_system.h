@@ -1,0 +1,31 @@
+#pragma once
+// A file system that hands every call to another one; derived classes override what they add to.
+
+#include "file_system.h"
+
+namespace copperfold {
+
+class ForwardingFileSystem : public FileSystem {
+public:
+    explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
+
+    bool List(const std::wstring& folder, std::vector<FileEntry>& entries) override {
+        return inner_.List(folder, entries);
+    }
+    bool Exists(const std::wstring& path) override { return inner_.Exists(path); }
+    bool CreateFolder(const std::wstring& path) override { return inner_.CreateFolder(path); }
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
+        return inner_.SetAttributes(path, attributes);
+    }
+    bool IsPartialCopy(const FileEntry& entry) const override { return inner_.IsPartialCopy(entry); }
+    void RemovePartialCopy(const std::wstring& path) override { inner_.RemovePartialCopy(path); }
+    std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
+                                   const std::atomic<int>& cancel) override {
+        return inner_.CopyWithProgress(from, to, progress, cancel);
+    }
+
+private:
+    FileSystem& inner_;
+};
+
+}  // namespace copperfold
