@@ -7,14 +7,14 @@
 
 #include "app_messages.h"
 #include "command_line_report.h"
-#include "copperfold/core/command_line.h"
-#include "exec_dialog.h"
-#include "win32_file_system.h"
 #include "common/core/translate.h"
 #include "common/win32/system_info.h"
 #include "common/win32/window.h"
+#include "copperfold/core/command_line.h"
+#include "exec_dialog.h"
 #include "main_frame.h"
 #include "resource.h"
+#include "win32_file_system.h"
 
 namespace {
 
