@@ -18,5 +18,7 @@ while read -r target corpus; do
       -artifact_prefix="build/fuzz-findings/$(basename "$target")-" "$work" "$corpus" || status=1
 done <<'TARGETS'
 common/ini_parser_fuzz common/fuzz/corpus
+rig/rig_file_fuzz rig/fuzz/corpus_file
+rig/rig_command_fuzz rig/fuzz/corpus_command
 TARGETS
 exit $status

@@ -7,7 +7,9 @@
 // `handles` is the caller's array of disk handles (slots 0..255); open operations store into
 // it, the others read the element at `slot`. Results: 1 success, 0 failure.
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "common/core/device_stack.h"
 
@@ -46,5 +48,15 @@ int ATAIdentify_USD(Device& device, HandleArray handles, std::uint8_t slot, std:
 int ReadSPI_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t mode, std::uint32_t word12,
                 std::uint32_t address, std::uint8_t byte10, std::uint16_t word9, std::uint16_t length,
                 std::uint8_t* data);
+
+// The enclosure's 256-byte configuration EEPROM: bytes 0..1 hold a big-endian checksum that makes
+// the 128 big-endian 16-bit words of the whole image add up to 0 modulo 65536.
+inline constexpr std::size_t kEepromSize = 256;
+inline constexpr std::size_t kEepromSuspendSwitch = 249;  // 1 on, 0 off
+inline constexpr std::size_t kEepromTimer = 250;          // 16-bit, big-endian
+// The checksum for `image` (its bytes 0..1 are not counted).
+std::uint16_t EepromChecksum(std::span<const std::uint8_t, kEepromSize> image);
+// Stores EepromChecksum(image) in bytes 0..1.
+void SealEeprom(std::span<std::uint8_t, kEepromSize> image);
 
 }  // namespace corelink

@@ -1,0 +1,271 @@
+#include "corelink/core/device_operations.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/core/scsi_pass_through.h"
+#include "corelink/core/scsi_commands.h"
+
+namespace corelink {
+namespace {
+
+using devio::DeviceHandle;
+using Std = CSTDCMDControl;
+using Vendor = CVCommCMDControl;
+
+constexpr std::uint8_t kReadSelector = 1;
+
+// Enclosure settings (group 0x80) and power (group 0x8B) operation codes.
+constexpr std::uint8_t kButtonRead = 0x87;
+constexpr std::uint8_t kButtonWrite = 0x88;
+constexpr std::uint8_t kEepromAccess = 0x80;
+constexpr std::uint8_t kFirmwareAccess = 0x81;
+constexpr std::uint8_t kPowerInfo = 0x01;
+constexpr std::uint8_t kPowerSuspendOn = 0x02;
+constexpr std::uint8_t kPowerSuspendOff = 0x03;
+constexpr std::uint8_t kPowerTimer = 0x04;
+constexpr std::uint8_t kPowerCapacityLed = 0x07;
+
+constexpr std::uint16_t kPowerInfoSize = 4;
+constexpr std::uint16_t kEepromLength = kEepromSize;
+constexpr std::size_t kPowerInfoEepromByte = 3;  // goes to CDB byte 12 of the EEPROM commands
+constexpr std::uint32_t kFirmwareSize = 0x6000;
+constexpr std::uint32_t kFirmwarePiece = 4096;
+
+DeviceHandle HandleAt(const HandleArray handles, std::uint8_t slot) { return handles[slot]; }
+
+void TraceSlotAndHandle(Device& device, const char* operation, std::uint8_t slot, DeviceHandle handle) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s(Index=%d, Handle=%x)", operation, static_cast<int>(slot),
+                  static_cast<unsigned>(handle & 0xFFFFFFFFu));
+    device.tracer.Trace(text);
+}
+
+// Opens a device path for commands and stores the handle (the invalid value when the open
+// failed) in `slot`. 1 when the device could be opened.
+int OpenIntoSlot(Device& device, HandleArray handles, std::uint8_t slot, const std::string& path,
+                 const char* traceName) {
+    std::uint32_t lastError = 0;
+    const DeviceHandle handle =
+        device.stack.Open(path, devio::kGenericRead | devio::kGenericWrite, devio::kShareRead | devio::kShareWrite,
+                          devio::kOpenExisting, 0, lastError);
+    handles[slot] = handle;
+    int result = 0;
+    if (handle != devio::kInvalidDeviceHandle) {
+        // The device's answer does not matter: the request only wakes the device up.
+        std::uint8_t status = 0;
+        const int delivered = Std::SendTestUnitReady(device, handle, 0, 0, 0, &status);
+        result = delivered != 0 || status == devio::kScsiStatusGood ? 1 : 0;
+    }
+    if (traceName != nullptr) TraceSlotAndHandle(device, traceName, slot, handle);
+    return result;
+}
+
+// --- the enclosure settings commands with PathId/TargetId 0
+
+int SettingRead(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint32_t address,
+                std::uint16_t length, std::uint8_t* data, std::uint8_t cdb12 = 0, std::uint8_t cdb13 = 0) {
+    return Vendor::USDSettingRead(device, handle, code, cdb11, 0, 0, address, length, data, cdb12, cdb13);
+}
+
+int SettingWrite(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint32_t address,
+                 std::uint16_t length, const std::uint8_t* data, std::uint8_t cdb12 = 0, std::uint8_t cdb13 = 0) {
+    return Vendor::USDSettingWrite(device, handle, code, cdb11, 0, 0, address, length, data, cdb12, cdb13);
+}
+
+int PowerWrite(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint8_t cdb12) {
+    return Vendor::USDPowerWrite(device, handle, code, cdb11, cdb12, 0, 0, 0, nullptr);
+}
+
+// --- the suspend and timer settings: the controller takes them from its EEPROM and firmware
+// area, which are read, changed and written back around the power command.
+
+struct SettingsImage {
+    std::vector<std::uint8_t> firmware = std::vector<std::uint8_t>(kFirmwareSize);
+    std::vector<std::uint8_t> eeprom = std::vector<std::uint8_t>(kEepromSize);
+    std::uint8_t powerInfo[kPowerInfoSize] = {};
+
+    std::span<std::uint8_t, kEepromSize> Eeprom() {
+        return std::span<std::uint8_t, kEepromSize>(eeprom.data(), kEepromSize);
+    }
+    std::uint8_t EepromCdb12() const { return powerInfo[kPowerInfoEepromByte]; }
+};
+
+template <typename PieceCommand>
+void ForEachFirmwarePiece(PieceCommand command) {
+    for (std::uint32_t offset = 0; offset < kFirmwareSize; offset += kFirmwarePiece)
+        command(offset, static_cast<std::uint16_t>(std::min(kFirmwarePiece, kFirmwareSize - offset)));
+}
+
+// Reads what the settings operations change; failures leave the buffers as they are.
+void ReadSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
+    Vendor::USDPowerRead(device, handle, kPowerInfo, 0, 0, 0, 0, kPowerInfoSize, image.powerInfo);
+    ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
+        SettingRead(device, handle, kFirmwareAccess, kReadSelector, offset, length, &image.firmware[offset]);
+    });
+    SettingRead(device, handle, kEepromAccess, kReadSelector, 0, kEepromLength, image.eeprom.data(),
+                image.EepromCdb12(), 0);
+}
+
+// Writes the firmware area and the sealed EEPROM back; the result is that of the EEPROM write.
+int WriteSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
+    ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
+        SettingWrite(device, handle, kFirmwareAccess, 0, offset, length, &image.firmware[offset]);
+    });
+    SealEeprom(image.Eeprom());
+    return SettingWrite(device, handle, kEepromAccess, 0, 0, kEepromLength, image.eeprom.data(),
+                        image.EepromCdb12(), 0);
+}
+
+std::uint8_t HighByte(std::uint16_t value) { return static_cast<std::uint8_t>(value >> 8); }
+std::uint8_t LowByte(std::uint16_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+// The CDB of the controller's SPI access, sent as a test command.
+Cdb SpiCdb(std::uint8_t mode, std::uint32_t word12, std::uint32_t address, std::uint8_t byte10, std::uint16_t word9,
+           std::uint16_t length) {
+    Cdb cdb{};
+    cdb[0] = 0xEE;
+    cdb[1] = 0x80;
+    devio::PutBigEndian32(&cdb[2], address);
+    cdb[6] = 0x7F;
+    devio::PutBigEndian16(&cdb[7], length);
+    cdb[9] = static_cast<std::uint8_t>((word9 >> 4) & 0xFF);
+    cdb[10] = byte10;
+    cdb[11] = mode;
+    devio::PutBigEndian32(&cdb[12], word12);
+    return cdb;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- EEPROM image
+
+std::uint16_t EepromChecksum(std::span<const std::uint8_t, kEepromSize> image) {
+    std::uint32_t sum = 0;
+    for (std::size_t at = 2; at < kEepromSize; at += 2) sum += devio::GetBigEndian16(&image[at]);
+    return static_cast<std::uint16_t>(0x10000u - (sum & 0xFFFFu));
+}
+
+void SealEeprom(std::span<std::uint8_t, kEepromSize> image) {
+    devio::PutBigEndian16(&image[0], EepromChecksum(image));
+}
+
+// ---------------------------------------------------------------- open and close
+
+int OpenDiskPathBySymbolicName(Device& device, HandleArray handles, std::uint8_t slot, const char* devicePath) {
+    return OpenIntoSlot(device, handles, slot, devicePath != nullptr ? devicePath : "",
+                        "OpenDiskPathBySymbolicName");
+}
+
+int OpenDiskPath(Device& device, HandleArray handles, int letterIndex) {
+    device.tracer.Trace("OpenDiskPath()");
+    constexpr int kLetters = 'Z' - 'C' + 1;
+    if (letterIndex < 0 || letterIndex >= kLetters) return 0;
+    std::string path = "\\\\.\\C:";
+    path[4] = static_cast<char>('C' + letterIndex);
+    return OpenIntoSlot(device, handles, static_cast<std::uint8_t>(letterIndex), path, nullptr);
+}
+
+int CloseDiskPath(Device& device, HandleArray handles, std::uint8_t slot) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    TraceSlotAndHandle(device, "CloseDiskPath", slot, handle);
+    // The slot keeps its value; callers open into it again before the next use.
+    if (handle != devio::kInvalidDeviceHandle) device.stack.Close(handle);
+    return 1;
+}
+
+int ReadInquery(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t* data) {
+    device.tracer.Trace("ReadInquery()");
+    return Std::SendInquiry(device, HandleAt(handles, slot), 0, 0, data);
+}
+
+// ---------------------------------------------------------------- storage-device operations
+
+int ReadButton_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t value,
+                   std::uint8_t* data) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    if (read == kReadSelector) {
+        device.tracer.Trace("ReadButton_USD()");
+        return SettingRead(device, handle, kButtonRead, 0, 0, 1, data);
+    }
+    device.tracer.Trace("WriteButton_USD()");
+    return SettingWrite(device, handle, kButtonWrite, 0, 0, 1, &value);
+}
+
+int ReadEEPROM_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t extra12,
+                   std::uint8_t extra13, std::uint32_t address, std::uint16_t length, std::uint8_t* data) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    if (read == kReadSelector) {
+        device.tracer.Trace("ReadEEPROM_USD()");
+        return SettingRead(device, handle, kEepromAccess, kReadSelector, address, length, data, extra12, extra13);
+    }
+    device.tracer.Trace("WriteEEPROM_USD()");
+    return SettingWrite(device, handle, kEepromAccess, read, address, length, data, extra12, extra13);
+}
+
+int ReadFW_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t extra13,
+               std::uint32_t address, std::uint16_t length, std::uint8_t* data) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    if (read == kReadSelector) {
+        device.tracer.Trace("ReadFW_USD()");
+        return SettingRead(device, handle, kFirmwareAccess, kReadSelector, address, length, data);
+    }
+    device.tracer.Trace("WriteFW_USD()");
+    return SettingWrite(device, handle, kFirmwareAccess, read, address, length, data, 0, extra13);
+}
+
+int GetPMInfo_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t length, std::uint8_t* data) {
+    device.tracer.Trace("GetPMInfo_USD()");
+    return Vendor::USDPowerRead(device, HandleAt(handles, slot), kPowerInfo, 0, 0, 0, 0, length, data);
+}
+
+int EnableSuspned_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t enable) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    SettingsImage image;
+    ReadSettings(device, handle, image);
+    const bool on = enable == 1;
+    device.tracer.Trace(on ? "EnableSuspned_USD()" : "DisableSuspned_USD()");
+    image.eeprom[kEepromSuspendSwitch] = on ? std::uint8_t{1} : std::uint8_t{0};
+    PowerWrite(device, handle, on ? kPowerSuspendOn : kPowerSuspendOff, 0, 0);
+    return WriteSettings(device, handle, image);
+}
+
+int SetTimer_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t timer) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    SettingsImage image;
+    ReadSettings(device, handle, image);
+    device.tracer.Trace("SetTimer_USD()");
+    devio::PutBigEndian16(&image.eeprom[kEepromTimer], timer);
+    PowerWrite(device, handle, kPowerTimer, HighByte(timer), LowByte(timer));
+    return WriteSettings(device, handle, image);
+}
+
+int SetHDCapLED_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t value) {
+    device.tracer.Trace("SetHDCapLED_USD()");
+    return PowerWrite(device, HandleAt(handles, slot), kPowerCapacityLed, value, 0);
+}
+
+int ATAIdentify_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t length,
+                    std::uint8_t* data) {
+    device.tracer.Trace("ATAIdentify_USD()");
+    // ATA PASS-THROUGH (12): PIO data-in, device 0xA0, IDENTIFY DEVICE (0xEC).
+    return Vendor::ATACommandRead(device, HandleAt(handles, slot), 0, 0, 0x08A1, 0x0D000000, 0x00A00000, 0xEC00, 0,
+                                  length, data);
+}
+
+int ReadSPI_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t mode, std::uint32_t word12,
+                std::uint32_t address, std::uint8_t byte10, std::uint16_t word9, std::uint16_t length,
+                std::uint8_t* data) {
+    const DeviceHandle handle = HandleAt(handles, slot);
+    const TestCommandWords w = TestWordsFor(SpiCdb(mode, word12, address, byte10, word9, length));
+    if ((mode & 0x01) != 0) {
+        device.tracer.Trace("ReadSPI_USD()");
+        return Vendor::TestCommandRead(device, handle, 0, 0, w.w1, w.w2, w.w3, w.w4, w.w5, data);
+    }
+    device.tracer.Trace("WriteSPI_USD()");
+    return Vendor::TestCommandWrite(device, handle, 0, 0, w.w1, w.w2, w.w3, w.w4, w.w5, data);
+}
+
+}  // namespace corelink

@@ -1,0 +1,96 @@
+#include "base_api.h"
+
+#include <new>
+
+#include "debug_trace.h"
+#include "module.h"
+
+namespace corelink::com {
+namespace {
+
+// An owned copy of `text` in the system code page; null for null text or when it cannot be made.
+std::unique_ptr<char[]> AnsiCopy(const WCHAR* text) {
+    if (text == nullptr) return nullptr;
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return nullptr;
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[static_cast<size_t>(size)]);
+    if (copy == nullptr) return nullptr;
+    if (::WideCharToMultiByte(CP_ACP, 0, text, -1, copy.get(), size, nullptr, nullptr) != size) return nullptr;
+    return copy;
+}
+
+}  // namespace
+
+CBaseAPI::CBaseAPI() {
+    Trace("Entry CBaseAPI function");
+    Trace("Create CSTDCMDControl class");
+    stdCommands_ = std::make_unique<corelink::CSTDCMDControl>();
+    Trace("Create CVCommCMDControl class");
+    vendorCommands_ = std::make_unique<corelink::CVCommCMDControl>();
+    ObjectCreated();
+}
+
+CBaseAPI::~CBaseAPI() {
+    debugDumpPath_.reset();
+    vendorCommands_.reset();
+    stdCommands_.reset();
+    ObjectDestroyed();
+}
+
+HRESULT STDMETHODCALLTYPE CBaseAPI::QueryInterface(REFIID iid, void** object) {
+    Trace("QueryInterface");
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        Trace("Find IID_IUnknown interface");
+    } else if (IsEqualIID(iid, IID_ICorelinkCtrl)) {
+        Trace("Find IID_ICorelinkCtrl interface");
+    } else {
+        Trace("E_NOINTERFACE");
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    *object = static_cast<ICorelinkCtrl*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE CBaseAPI::AddRef() { return static_cast<ULONG>(++refCount_); }
+
+ULONG STDMETHODCALLTYPE CBaseAPI::Release() {
+    const LONG count = --refCount_;
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+}
+
+ICorelinkCtrl* STDMETHODCALLTYPE CBaseAPI::DisableProductFilter() {
+    Trace("DisableProductFilter()");
+    productFilterOff_ = 1;
+    return this;
+}
+
+int STDMETHODCALLTYPE CBaseAPI::LinkTest(BYTE* probe) {
+    Trace("LinkTest()");
+    if (probe == nullptr || *probe != 0x55) return 0;
+    *probe = 0xAA;
+    return 1;
+}
+
+int STDMETHODCALLTYPE CBaseAPI::SetDebugDmpFilePathSS(const WCHAR* folder) {
+    Trace("SetDebugDmpFilePathSS()");
+    debugDumpPath_ = AnsiCopy(folder);
+    return 1;
+}
+
+ICorelinkCtrl* STDMETHODCALLTYPE CBaseAPI::ForceInUSB30() {
+    Trace("ForceInUSB30()");
+    usb30Only_ = 1;
+    return this;
+}
+
+int STDMETHODCALLTYPE CBaseAPI::ActiveFilterDriver(int value) {
+    Trace("ActiveFilterDriver()");
+    forceSerialRead_ = value;
+    return 1;
+}
+
+}  // namespace corelink::com

@@ -1,0 +1,84 @@
+// The ICorelinkCtrl slots whose operations are still to come: each keeps its place in the table,
+// traces its name (those that never trace stay silent) and fails without touching its arguments.
+#include "base_api.h"
+#include "debug_trace.h"
+
+namespace corelink::com {
+namespace {
+
+int NotBuilt(const char* trace) {
+    Trace(trace);
+    return 0;
+}
+
+}  // namespace
+
+int STDMETHODCALLTYPE CBaseAPI::ScanDiskPath(void*) { return NotBuilt("ScanDiskPath()"); }
+int STDMETHODCALLTYPE CBaseAPI::ReadDisk(HANDLE*, BYTE, DWORD, DWORD, BYTE*) { return NotBuilt("ReadDisk()"); }
+int STDMETHODCALLTYPE CBaseAPI::WriteDiskRetry(HANDLE*, BYTE, DWORD, DWORD, const BYTE*) { return 0; }
+int STDMETHODCALLTYPE CBaseAPI::ScanDiskPathBySymbolicName(void*) { return NotBuilt("ScanDiskPathBySymbolicName()"); }
+int STDMETHODCALLTYPE CBaseAPI::ScanUSBPort(void*) { return NotBuilt("ScanUSBPort()"); }
+int STDMETHODCALLTYPE CBaseAPI::PollingSingleUSBPort(void*) { return NotBuilt("PollingSingleUSBPort()"); }
+int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImage(void*) { return NotBuilt("CreateFileSystemImage()"); }
+int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImageW(void*) { return NotBuilt("CreateFileSystemImageW()"); }
+int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystem(void*, int) { return NotBuilt("BuildDriveFileSystem()"); }
+int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystemW(void*, int) { return NotBuilt("BuildDriveFileSystemW()"); }
+int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystem(HANDLE*, BYTE, void*) {
+    return NotBuilt("BuildPhyDiskFileSystem()");
+}
+int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemW(HANDLE*, BYTE, void*) {
+    return NotBuilt("BuildPhyDiskFileSystemW()");
+}
+int STDMETHODCALLTYPE CBaseAPI::Disk_Lock(HANDLE*, BYTE, HANDLE*) { return NotBuilt("Disk_Lock()"); }
+int STDMETHODCALLTYPE CBaseAPI::Disk_Unlock(HANDLE*, BYTE, HANDLE) { return NotBuilt("Disk_Unlock()"); }
+int STDMETHODCALLTYPE CBaseAPI::ScanFlashBlock(HANDLE*, BYTE, BYTE*, WORD, WORD, BYTE) {
+    return NotBuilt("ScanFlashBlock()");
+}
+int STDMETHODCALLTYPE CBaseAPI::FindISPAndCISUseBlock(HANDLE*, BYTE, BYTE*, BYTE*, BYTE*) {
+    return NotBuilt("FindISPAndCISUseBlock()");
+}
+int STDMETHODCALLTYPE CBaseAPI::BuildUFDSystemTable(HANDLE*, BYTE, BYTE*, BYTE*, BYTE*) {
+    return NotBuilt("BuildUFDSystemTable()");
+}
+int STDMETHODCALLTYPE CBaseAPI::ReadFlashID_UFD(HANDLE*, BYTE, BYTE, BYTE*) { return NotBuilt("ReadFlashID_UFD()"); }
+BYTE* STDMETHODCALLTYPE CBaseAPI::CreateFlashTable(BYTE, BYTE, BYTE, DWORD) { return nullptr; }
+void STDMETHODCALLTYPE CBaseAPI::FreeFlashTable(BYTE*) {}
+void STDMETHODCALLTYPE CBaseAPI::SetFlashTableBit(BYTE*, BYTE, BYTE, DWORD, BYTE, BYTE) {}
+int STDMETHODCALLTYPE CBaseAPI::GetFlashTableBit(const BYTE*, BYTE, BYTE, DWORD, BYTE) { return 0; }
+int STDMETHODCALLTYPE CBaseAPI::ReadCapacity(HANDLE*, BYTE, DWORD*, DWORD*) { return NotBuilt("ReadCapacity()"); }
+int STDMETHODCALLTYPE CBaseAPI::ScanHub(void*) { return NotBuilt("ScanHub()"); }
+int STDMETHODCALLTYPE CBaseAPI::PollingHubPort(void*) { return NotBuilt("PollingHubPort()"); }
+int STDMETHODCALLTYPE CBaseAPI::INITISP_UFD(HANDLE*, BYTE, DWORD, WORD, const BYTE*) {
+    return NotBuilt("INITISP_UFD()");
+}
+int STDMETHODCALLTYPE CBaseAPI::CPUReset_UFD(HANDLE*, BYTE) { return NotBuilt("CPUReset_UFD()"); }
+int STDMETHODCALLTYPE CBaseAPI::ReadCapacityEx(HANDLE*, BYTE, BYTE, DWORD*, DWORD*) {
+    return NotBuilt("ReadCapacityEx()");
+}
+int STDMETHODCALLTYPE CBaseAPI::ReadDiskEx(HANDLE*, BYTE, BYTE, DWORD, DWORD, BYTE*, DWORD*) {
+    return NotBuilt("ReadDiskEx()");
+}
+int STDMETHODCALLTYPE CBaseAPI::WriteDisk(HANDLE*, BYTE, BYTE, DWORD, DWORD, const BYTE*, DWORD*) {
+    return NotBuilt("WriteDisk()");
+}
+int STDMETHODCALLTYPE CBaseAPI::DeviceSafeRemoval(DWORD) { return NotBuilt("DeviceSafeRemoval()"); }
+int STDMETHODCALLTYPE CBaseAPI::UFDCacheClear_UFD(HANDLE*, BYTE) { return NotBuilt("UFDCacheClear_UFD()"); }
+int STDMETHODCALLTYPE CBaseAPI::MediumLoadUnload_UFD(HANDLE*, BYTE, BYTE, BYTE) {
+    return NotBuilt("MediumLoadUnload_UFD()");
+}
+int STDMETHODCALLTYPE CBaseAPI::ChipReset(HANDLE*, BYTE) { return NotBuilt("ChipReset()"); }
+int STDMETHODCALLTYPE CBaseAPI::DeleteDevRegistryRecord(WORD, WORD) { return NotBuilt("DeleteDevRegistryRecord()"); }
+int STDMETHODCALLTYPE CBaseAPI::DeleteDevRegistryRecordEx(WORD, WORD, const WCHAR*, const WCHAR*, const WCHAR*) {
+    return NotBuilt("DeleteDevRegistryRecordEx()");
+}
+int STDMETHODCALLTYPE CBaseAPI::SetIgnoredRegistry(WORD, WORD) { return NotBuilt("SetIgnoredRegistry()"); }
+int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemExW(HANDLE*, BYTE, void*, int) {
+    return NotBuilt("BuildPhyDiskFileSystemExW()");
+}
+int STDMETHODCALLTYPE CBaseAPI::GetFAT32RootSectorAddr(void*, DWORD*) { return NotBuilt("GetFAT32RootSectorAddr()"); }
+int STDMETHODCALLTYPE CBaseAPI::PollingSingleUSBPortEx(void*, BYTE, BYTE) {
+    return NotBuilt("PollingSingleUSBPortEx()");
+}
+int STDMETHODCALLTYPE CBaseAPI::ChipResetEx(HANDLE*, BYTE) { return NotBuilt("ChipResetEx()"); }
+
+}  // namespace corelink::com

@@ -1,0 +1,25 @@
+#pragma once
+// The emulated bridge controller: answers one delivered pass-through request the way the
+// maker's hardware does (rig/README.md lists every command and answer), updating the device
+// state and the medium. Pure: no files, no clock.
+
+#include <array>
+#include <cstdint>
+
+#include "block_store.h"
+#include "device_state.h"
+#include "pass_through_request.h"
+#include "rig_config.h"
+
+namespace rig {
+
+inline constexpr std::size_t kInquirySize = 128;
+inline constexpr std::size_t kAtaIdentifySize = 512;
+
+PassThroughAnswer ExecuteCommand(const EnclosureConfig& config, DeviceState& state, BlockStore& medium,
+                                 const PassThroughCommand& command);
+
+std::array<std::uint8_t, kInquirySize> InquiryData(const EnclosureConfig& config);
+std::array<std::uint8_t, kAtaIdentifySize> AtaIdentifyData(const EnclosureConfig& config);
+
+}  // namespace rig

@@ -1,0 +1,175 @@
+#include "rig.h"
+
+#include "bridge_emulator.h"
+#include "common/core/device_stack.h"
+#include "pass_through_request.h"
+#include "rig_file_parser.h"
+#include "sparse_image.h"
+#include "state_file.h"
+
+namespace rig {
+
+std::shared_ptr<Rig> Rig::Load(FileSystem& files, const std::string& rigPath, std::string& error) {
+    std::string text;
+    switch (ReadWholeFile(files, rigPath, kMaxRigFileSize, text)) {
+        case ReadStatus::Ok: break;
+        case ReadStatus::Missing: error = rigPath + ": no such rig file"; return nullptr;
+        case ReadStatus::Failed: error = rigPath + ": cannot read the rig file"; return nullptr;
+        case ReadStatus::TooLarge:
+            error = rigPath + ": the rig file is larger than " + std::to_string(kMaxRigFileSize) + " bytes";
+            return nullptr;
+    }
+    RigParseResult parsed = ParseRigFile(text, rigPath);
+    if (!parsed.config) {
+        error = rigPath + ": " + parsed.error;
+        return nullptr;
+    }
+    return std::make_shared<Rig>(files, std::move(*parsed.config));
+}
+
+Rig::Rig(FileSystem& files, RigConfig config) : files_(files), config_(std::move(config)) {}
+
+void Rig::Report(const std::string& text) const {
+    if (reporter_) reporter_("rig: " + text);
+}
+
+bool Rig::WithStateFile(const std::function<bool(File&)>& work, std::string& error) {
+    const auto lock = files_.Lock(LockPath());
+    if (!lock) {
+        error = "cannot lock " + LockPath();
+        return false;
+    }
+    OpenStatus status = OpenStatus::Ok;
+    const auto file = files_.Open(config_.statePath, OpenMode::ReadWrite, status);
+    if (!file) {
+        error = "cannot open the state file " + config_.statePath;
+        return false;
+    }
+    return work(*file);
+}
+
+bool Rig::AppendLog(const std::vector<std::uint8_t>& record, std::string& error) {
+    OpenStatus status = OpenStatus::Ok;
+    const auto log = files_.Open(config_.logPath, OpenMode::ReadWrite, status);
+    std::uint64_t size = 0;
+    if (!log || !log->Size(size)) {
+        error = "cannot open the command log " + config_.logPath;
+        return false;
+    }
+    if (size == 0) {
+        if (!log->WriteAt(0, LogFileHeader())) {
+            error = "cannot write the command log " + config_.logPath;
+            return false;
+        }
+        size = kLogFileHeaderSize;
+    }
+    if (!log->WriteAt(size, record)) {
+        error = "cannot write the command log " + config_.logPath;
+        return false;
+    }
+    return true;
+}
+
+bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputSize, void* output,
+                      std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) {
+    returned = 0;
+    std::string why;
+    const auto command = DecodePassThrough(input, inputSize, outputSize, why);
+    if (!command) {
+        Report("request refused: " + why);
+        lastError = devio::kErrorInvalidParameter;
+        return false;
+    }
+    if (output == nullptr || index >= config_.enclosures.size()) {
+        lastError = devio::kErrorInvalidParameter;
+        return false;
+    }
+    const EnclosureConfig& enclosure = config_.enclosures[index];
+    PassThroughAnswer answer;
+    const bool delivered = WithStateFile(
+        [&](File& file) {
+            StateFile stateFile(file, config_);
+            DeviceState state;
+            if (!stateFile.Load(index, state, why)) return false;
+            SparseImage medium(files_, enclosure.imagePath, enclosure.sectorSize, enclosure.sectors);
+            answer = ExecuteCommand(enclosure, state, medium, *command);
+            if (!stateFile.Save(index, state, why)) return false;
+            std::vector<std::uint8_t> record;
+            EncodeLogRecord(index, *command, answer.status, record);
+            std::string logError;
+            if (!AppendLog(record, logError)) Report(logError);
+            return true;
+        },
+        why);
+    if (!delivered) {
+        Report(why);
+        lastError = kErrorIoDevice;
+        return false;
+    }
+    returned = WriteAnswer(*command, answer, output, outputSize);
+    return true;
+}
+
+bool Rig::ReadState(std::size_t index, DeviceState& state, std::string& error) {
+    return WithStateFile([&](File& file) { return StateFile(file, config_).Load(index, state, error); }, error);
+}
+
+bool Rig::UpdateState(std::size_t index, const std::function<void(DeviceState&)>& change, std::string& error) {
+    return WithStateFile(
+        [&](File& file) {
+            StateFile stateFile(file, config_);
+            DeviceState state;
+            if (!stateFile.Load(index, state, error)) return false;
+            change(state);
+            return stateFile.Save(index, state, error);
+        },
+        error);
+}
+
+bool Rig::Reset(std::string& error) {
+    return WithStateFile(
+        [&](File& file) {
+            for (const EnclosureConfig& enclosure : config_.enclosures) {
+                if (!files_.Remove(enclosure.imagePath)) {
+                    error = "cannot remove " + enclosure.imagePath;
+                    return false;
+                }
+            }
+            return StateFile(file, config_).Reset(error);
+        },
+        error);
+}
+
+bool Rig::ReadLog(std::vector<std::uint8_t>& bytes, std::string& error) {
+    const auto lock = files_.Lock(LockPath());
+    if (!lock) {
+        error = "cannot lock " + LockPath();
+        return false;
+    }
+    std::string text;
+    switch (ReadWholeFile(files_, config_.logPath, kMaxLogSize, text)) {
+        case ReadStatus::Ok: break;
+        case ReadStatus::Missing: bytes.clear(); return true;
+        case ReadStatus::Failed: error = "cannot read " + config_.logPath; return false;
+        case ReadStatus::TooLarge: error = config_.logPath + " is larger than the rig reads"; return false;
+    }
+    bytes.assign(text.begin(), text.end());
+    return true;
+}
+
+bool Rig::ClearLog(std::string& error) {
+    const auto lock = files_.Lock(LockPath());
+    if (!lock) {
+        error = "cannot lock " + LockPath();
+        return false;
+    }
+    OpenStatus status = OpenStatus::Ok;
+    const auto log = files_.Open(config_.logPath, OpenMode::ReadWrite, status);
+    if (!log || !log->Truncate(0)) {
+        error = "cannot empty " + config_.logPath;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace rig

@@ -1,0 +1,62 @@
+#pragma once
+// A loaded rig: the machine a rig file describes, with its state file, sparse images and
+// command log. Every request runs under one cross-process lock: load the enclosure's state,
+// answer, save, log. So several programs (and rigctl) share one simulated device.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "command_log.h"
+#include "device_state.h"
+#include "rig_config.h"
+#include "rig_files.h"
+
+namespace rig {
+
+inline constexpr std::uint32_t kErrorIoDevice = 1117;  // the platform's ERROR_IO_DEVICE
+inline constexpr std::size_t kMaxLogSize = 256u * 1024 * 1024;
+
+class Rig {
+public:
+    // Null with `error` ("<path>: line N: ...") when the rig file cannot be read or is wrong.
+    static std::shared_ptr<Rig> Load(FileSystem& files, const std::string& rigPath, std::string& error);
+
+    Rig(FileSystem& files, RigConfig config);
+
+    const RigConfig& Config() const { return config_; }
+
+    // Where problems of a request go that its error code cannot tell (file trouble, malformed
+    // blocks). Nothing by default.
+    void SetReporter(std::function<void(const std::string&)> reporter) { reporter_ = std::move(reporter); }
+
+    // One IOCTL_SCSI_PASS_THROUGH request to enclosure `index`, as DeviceIoControl takes it.
+    // False when it was not delivered: a malformed block (ERROR_INVALID_PARAMETER) or the
+    // rig's files failing (ERROR_IO_DEVICE).
+    bool PassThrough(std::size_t index, const void* input, std::uint32_t inputSize, void* output,
+                     std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError);
+
+    bool ReadState(std::size_t index, DeviceState& state, std::string& error);
+    bool UpdateState(std::size_t index, const std::function<void(DeviceState&)>& change, std::string& error);
+    // Every enclosure back to the rig file's initial state; the sparse images are removed.
+    bool Reset(std::string& error);
+
+    // The whole command log (empty when there is none yet).
+    bool ReadLog(std::vector<std::uint8_t>& bytes, std::string& error);
+    bool ClearLog(std::string& error);
+
+private:
+    std::string LockPath() const { return config_.statePath + ".lock"; }
+    // Runs `work` under the lock with the state file open.
+    bool WithStateFile(const std::function<bool(File&)>& work, std::string& error);
+    bool AppendLog(const std::vector<std::uint8_t>& record, std::string& error);
+    void Report(const std::string& text) const;
+
+    FileSystem& files_;
+    RigConfig config_;
+    std::function<void(const std::string&)> reporter_;
+};
+
+}  // namespace rig

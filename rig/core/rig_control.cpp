@@ -1,0 +1,189 @@
+#include "rig_control.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <ostream>
+
+#include "command_log.h"
+#include "device_state.h"
+#include "rig.h"
+
+namespace rig {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: rigctl RIGFILE press|release [--enclosure N]\n"
+    "       rigctl RIGFILE not-ready on|off [--enclosure N]\n"
+    "       rigctl RIGFILE state [--enclosure N]\n"
+    "       rigctl RIGFILE log [--clear]\n"
+    "       rigctl RIGFILE reset\n";
+
+struct Arguments {
+    std::vector<std::string> positional;
+    std::size_t enclosure = 0;
+    bool clear = false;
+};
+
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::ostream& err) {
+    Arguments parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--clear") {
+            parsed.clear = true;
+        } else if (arg == "--enclosure") {
+            if (i + 1 >= args.size()) {
+                err << "rigctl: --enclosure needs a number\n";
+                return std::nullopt;
+            }
+            const std::string& number = args[++i];
+            if (number.empty() || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos) {
+                err << "rigctl: --enclosure needs a number, not '" << number << "'\n";
+                return std::nullopt;
+            }
+            parsed.enclosure = std::stoul(number);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            err << "rigctl: unknown option " << arg << "\n";
+            return std::nullopt;
+        } else {
+            parsed.positional.push_back(arg);
+        }
+    }
+    return parsed;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
+    return text;
+}
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    char byte[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(byte, sizeof byte, "%s%02X", i == 0 ? "" : " ", bytes[i]);
+        text += byte;
+    }
+    return text;
+}
+
+const char* Direction(std::uint8_t dataIn) {
+    switch (dataIn) {
+        case devio::kDataOut: return "out";
+        case devio::kDataIn: return "in";
+        case devio::kNoData: return "none";
+        default: return "?";
+    }
+}
+
+void PrintState(const RigConfig& config, std::size_t index, const DeviceState& s, std::ostream& out) {
+    const EnclosureConfig& enclosure = config.enclosures[index];
+    out << "enclosure " << index;
+    if (!enclosure.name.empty()) out << " \"" << enclosure.name << "\"";
+    out << ": " << enclosure.interfacePath << "\n";
+    out << "  button          " << (s.buttonPressed ? "pressed (reads 0xFD)" : "released (reads 0xFF)")
+        << ", last written " << Hex(s.lastButtonWrite, 2) << "\n";
+    out << "  not ready       " << (s.notReady ? "yes" : "no") << "\n";
+    out << "  unit            " << (s.stopped ? "stopped" : "started") << "\n";
+    out << "  write protect   " << (s.writeProtect ? "on" : "off") << "\n";
+    out << "  power           suspend " << (s.suspend ? "on" : "off") << ", timer "
+        << Hex((std::uint32_t{s.timerValue1} << 8) | s.timerValue2, 4) << ", PM info "
+        << HexBytes(s.pmInfo.data(), s.pmInfo.size()) << "\n";
+    out << "  LED             " << Hex(s.led, 2) << "\n";
+    out << "  security        "
+        << ((s.securityStatus & kSecurityPasswordSet) ? "password set" : "no password")
+        << ((s.securityStatus & kSecurityVerified) ? ", verified" : "") << "\n";
+    const std::uint16_t sum = EepromWordSum(s.eeprom);
+    out << "  EEPROM          checksum " << (sum == 0 ? "ok" : "BAD") << " (word sum " << Hex(sum, 4) << ")\n";
+    for (std::size_t row = 0; row < kEepromSize; row += 16) {
+        char offset[8];
+        std::snprintf(offset, sizeof offset, "%02X:", static_cast<unsigned>(row));
+        out << "    " << offset << " " << HexBytes(&s.eeprom[row], 16) << "\n";
+    }
+}
+
+void PrintLog(const std::vector<std::uint8_t>& bytes, std::ostream& out, std::ostream& err) {
+    const ParsedLog log = ParseCommandLog(bytes);
+    out << "    #  enc  dir    length  status  CDB\n";
+    for (std::size_t i = 0; i < log.records.size(); ++i) {
+        const LogRecord& r = log.records[i];
+        char head[64];
+        std::snprintf(head, sizeof head, "%5u  %3u  %-4s %8u  0x%02X    ", static_cast<unsigned>(i),
+                      static_cast<unsigned>(r.enclosure), Direction(r.header.dataIn),
+                      static_cast<unsigned>(r.header.dataTransferLength), static_cast<unsigned>(r.status));
+        const std::size_t cdbLength = std::min<std::size_t>(r.header.cdbLength, sizeof r.header.cdb);
+        out << head << HexBytes(r.header.cdb, cdbLength);
+        if (!r.dataOut.empty()) {
+            out << "  data " << HexBytes(r.dataOut.data(), std::min<std::size_t>(r.dataOut.size(), 16))
+                << (r.dataOut.size() > 16 ? " ..." : "");
+        }
+        out << "\n";
+    }
+    if (!log.error.empty()) err << "rigctl: the command log ends early: " << log.error << "\n";
+}
+
+}  // namespace
+
+int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto parsed = ParseArguments(args, err);
+    if (!parsed || parsed->positional.size() < 2) {
+        err << kUsage;
+        return 2;
+    }
+    const std::string& command = parsed->positional[1];
+    const std::size_t expected = command == "not-ready" ? 3 : 2;
+    const bool known = command == "press" || command == "release" || command == "not-ready" || command == "state" ||
+                       command == "log" || command == "reset";
+    if (!known || parsed->positional.size() != expected ||
+        (command == "not-ready" && parsed->positional[2] != "on" && parsed->positional[2] != "off") ||
+        (parsed->clear && command != "log")) {
+        err << kUsage;
+        return 2;
+    }
+
+    std::string error;
+    const auto machine = Rig::Load(files, parsed->positional[0], error);
+    if (!machine) {
+        err << "rigctl: " << error << "\n";
+        return 1;
+    }
+    const std::size_t index = parsed->enclosure;
+    const bool perEnclosure =
+        command == "press" || command == "release" || command == "not-ready" || command == "state";
+    if (perEnclosure && index >= machine->Config().enclosures.size()) {
+        err << "rigctl: the rig has no enclosure " << index << " (it has " << machine->Config().enclosures.size()
+            << ")\n";
+        return 1;
+    }
+
+    bool ok = true;
+    if (command == "press" || command == "release") {
+        const bool pressed = command == "press";
+        ok = machine->UpdateState(index, [pressed](DeviceState& s) { s.buttonPressed = pressed; }, error);
+    } else if (command == "not-ready") {
+        const bool notReady = parsed->positional[2] == "on";
+        ok = machine->UpdateState(index, [notReady](DeviceState& s) { s.notReady = notReady; }, error);
+    } else if (command == "state") {
+        DeviceState state;
+        ok = machine->ReadState(index, state, error);
+        if (ok) PrintState(machine->Config(), index, state, out);
+    } else if (command == "log") {
+        if (parsed->clear) {
+            ok = machine->ClearLog(error);
+        } else {
+            std::vector<std::uint8_t> bytes;
+            ok = machine->ReadLog(bytes, error);
+            if (ok) PrintLog(bytes, out, err);
+        }
+    } else {
+        ok = machine->Reset(error);
+    }
+    if (!ok) {
+        err << "rigctl: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace rig
