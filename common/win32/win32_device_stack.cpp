@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
+#include "common/win32/native_pass_through.h"
 #include "common/win32/unique_handle.h"
 
 namespace devio {
@@ -165,12 +167,37 @@ bool Win32DeviceStack::Control(DeviceHandle handle, std::uint32_t controlCode, c
         lastError = ERROR_INVALID_HANDLE;
         return false;
     }
+    if constexpr (kNativePassThroughDiffers) {
+        if (controlCode == kIoctlScsiPassThrough) {
+            return NativePassThrough(handle, input, inputSize, output, outputSize, returned, lastError);
+        }
+    }
     DWORD bytes = 0;
     const BOOL delivered = ::DeviceIoControl(ToHandle(handle), controlCode, const_cast<void*>(input), inputSize,
                                              output, outputSize, &bytes, nullptr);
     lastError = delivered ? ERROR_SUCCESS : ::GetLastError();
     returned = bytes;
     return delivered != FALSE;
+}
+
+bool Win32DeviceStack::NativePassThrough(DeviceHandle handle, const void* input, std::uint32_t inputSize, void* output,
+                                         std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) {
+    const auto native = std::make_unique<NativePassThroughBlock>();
+    const std::uint32_t nativeInput = ToNativePassThrough(input, inputSize, *native);
+    if (nativeInput == 0 || outputSize < kHeaderAndSenseSize || outputSize > sizeof(ScsiPassThroughBlock)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    const DWORD nativeOutput = kNativeDataOffset + (outputSize - kHeaderAndSenseSize);
+    DWORD bytes = 0;
+    const BOOL delivered = ::DeviceIoControl(ToHandle(handle), kIoctlScsiPassThrough, native.get(), nativeInput,
+                                             native.get(), nativeOutput, &bytes, nullptr);
+    lastError = delivered ? ERROR_SUCCESS : ::GetLastError();
+    if (!delivered) return false;
+    // The reply goes into the caller's buffer in the layout it sent (the same buffer as the request).
+    if (output != input) std::memcpy(output, input, std::min(inputSize, outputSize));
+    returned = FromNativePassThrough(*native, bytes, output, outputSize);
+    return true;
 }
 
 // ---------------------------------------------------------------- device interfaces and nodes

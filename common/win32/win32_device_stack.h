@@ -50,6 +50,11 @@ public:
     // From the kernel's own record when it can be had (the compatibility layer of the version
     // call may report an older system), else from GetVersionExA; 0 when neither answers.
     std::uint32_t SystemMajorVersion() override;
+
+private:
+    // IOCTL_SCSI_PASS_THROUGH in a 64-bit process: the request re-laid out for the system.
+    bool NativePassThrough(DeviceHandle handle, const void* input, std::uint32_t inputSize, void* output,
+                           std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError);
 };
 
 }  // namespace devio
