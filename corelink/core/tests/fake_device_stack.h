@@ -87,6 +87,9 @@ public:
     std::vector<OpenRecord> opens;
     std::vector<devio::DeviceHandle> closes;
     devio::DeviceHandle nextHandle = 0x1234;
+    // When set, requests are still recorded but answered by this stack on `forwardHandle`.
+    devio::DeviceStack* forwardTo = nullptr;
+    devio::DeviceHandle forwardHandle = devio::kInvalidDeviceHandle;
 
     void Script(Reply reply) { replies.push_back(std::move(reply)); }
 
@@ -105,6 +108,10 @@ public:
                  void* output, std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) override {
         const auto* in = static_cast<const std::uint8_t*>(input);
         controls.push_back({handle, controlCode, std::vector<std::uint8_t>(in, in + inputSize), outputSize});
+        if (forwardTo) {
+            return forwardTo->Control(forwardHandle, controlCode, input, inputSize, output, outputSize, returned,
+                                      lastError);
+        }
         Reply reply;
         if (!replies.empty()) {
             reply = std::move(replies.front());
