@@ -10,7 +10,9 @@ root=$(pwd)
 tools/setup.sh
 echo "=== building the Windows programs"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Copperfold copperfold_ini
+cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe
+cmake --preset host >/dev/null
+cmake --build --preset host --target rigctl
 
 out="$root/demo-output"
 state="$root/build/demo-wine"
@@ -113,6 +115,35 @@ echo "=== closing Copperfold"
 run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then echo "Copperfold did not close"; exit 1; fi
+
+echo "=== Corelink on the simulated enclosure"
+# One enclosure whose drive E: is the sample backup folder; the component is registered in the
+# demo's prefix and a probe talks to it as the programs will; rigctl (native) presses the button.
+mkdir -p "$out/rig"
+interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
+cat >"$out/rig/demo.rig" <<RIG
+# The demo's enclosure: its drive E: is the sample backup folder.
+[enclosure]
+name = backup
+usb_vendor_id = 0x1A2B
+usb_product_id = 0x3C4D
+model = 4327
+sectors = 0x00100000
+interface = $interface
+drive = E: $out/sample/Backup
+RIG
+cp build/windows/bin/Corelink.ax build/windows/bin/corelink_probe.exe "$out/program/"
+run_wine regsvr32 /s "$out/program/Corelink.ax" >/dev/null 2>&1
+rigctl=build/host/rig/rigctl
+export ENCLOSURE_RIG="Z:${out//\//\\}\\rig\\demo.rig"
+echo "before the press:"
+run_wine "$out/program/corelink_probe.exe" "$interface" 2>&1 | tr -d '\r' | sed 's/^/  /'
+"$rigctl" "$out/rig/demo.rig" press >/dev/null
+echo "after rigctl press (the probe acknowledges, as Copperfold does after a run):"
+run_wine "$out/program/corelink_probe.exe" "$interface" --acknowledge 2>&1 | tr -d '\r' | sed 's/^/  /'
+unset ENCLOSURE_RIG
+echo "the enclosure's command log (rigctl log):"
+"$rigctl" "$out/rig/demo.rig" log | tail -n 8 | sed 's/^/  /'
 
 echo
 echo "Job section [$section] of $out/program/Copperfold.ini:"
