@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "common/core/bridge_protocol.h"
 #include "common/core/scsi_pass_through.h"
 #include "corelink/core/scsi_commands.h"
 
 namespace corelink {
+
+using namespace devio::bridge;
 namespace {
 
 using devio::DeviceHandle;
@@ -18,15 +21,6 @@ using Vendor = CVCommCMDControl;
 constexpr std::uint8_t kReadSelector = 1;
 
 // Enclosure settings (group 0x80) and power (group 0x8B) operation codes.
-constexpr std::uint8_t kButtonRead = 0x87;
-constexpr std::uint8_t kButtonWrite = 0x88;
-constexpr std::uint8_t kEepromAccess = 0x80;
-constexpr std::uint8_t kFirmwareAccess = 0x81;
-constexpr std::uint8_t kPowerInfo = 0x01;
-constexpr std::uint8_t kPowerSuspendOn = 0x02;
-constexpr std::uint8_t kPowerSuspendOff = 0x03;
-constexpr std::uint8_t kPowerTimer = 0x04;
-constexpr std::uint8_t kPowerCapacityLed = 0x07;
 
 constexpr std::uint16_t kPowerInfoSize = 4;
 constexpr std::uint16_t kEepromLength = kEepromSize;
@@ -103,19 +97,19 @@ void ForEachFirmwarePiece(PieceCommand command) {
 void ReadSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
     Vendor::USDPowerRead(device, handle, kPowerInfo, 0, 0, 0, 0, kPowerInfoSize, image.powerInfo);
     ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
-        SettingRead(device, handle, kFirmwareAccess, kReadSelector, offset, length, &image.firmware[offset]);
+        SettingRead(device, handle, kCodeFirmware, kReadSelector, offset, length, &image.firmware[offset]);
     });
-    SettingRead(device, handle, kEepromAccess, kReadSelector, 0, kEepromLength, image.eeprom.data(),
+    SettingRead(device, handle, kCodeEeprom, kReadSelector, 0, kEepromLength, image.eeprom.data(),
                 image.EepromCdb12(), 0);
 }
 
 // Writes the firmware area and the sealed EEPROM back; the result is that of the EEPROM write.
 int WriteSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
     ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
-        SettingWrite(device, handle, kFirmwareAccess, 0, offset, length, &image.firmware[offset]);
+        SettingWrite(device, handle, kCodeFirmware, 0, offset, length, &image.firmware[offset]);
     });
     SealEeprom(image.Eeprom());
-    return SettingWrite(device, handle, kEepromAccess, 0, 0, kEepromLength, image.eeprom.data(),
+    return SettingWrite(device, handle, kCodeEeprom, 0, 0, kEepromLength, image.eeprom.data(),
                         image.EepromCdb12(), 0);
 }
 
@@ -188,10 +182,10 @@ int ReadButton_USD(Device& device, HandleArray handles, std::uint8_t slot, std::
     const DeviceHandle handle = HandleAt(handles, slot);
     if (read == kReadSelector) {
         device.tracer.Trace("ReadButton_USD()");
-        return SettingRead(device, handle, kButtonRead, 0, 0, 1, data);
+        return SettingRead(device, handle, kCodeButtonRead, 0, 0, 1, data);
     }
     device.tracer.Trace("WriteButton_USD()");
-    return SettingWrite(device, handle, kButtonWrite, 0, 0, 1, &value);
+    return SettingWrite(device, handle, kCodeButtonWrite, 0, 0, 1, &value);
 }
 
 int ReadEEPROM_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t extra12,
@@ -199,10 +193,10 @@ int ReadEEPROM_USD(Device& device, HandleArray handles, std::uint8_t slot, std::
     const DeviceHandle handle = HandleAt(handles, slot);
     if (read == kReadSelector) {
         device.tracer.Trace("ReadEEPROM_USD()");
-        return SettingRead(device, handle, kEepromAccess, kReadSelector, address, length, data, extra12, extra13);
+        return SettingRead(device, handle, kCodeEeprom, kReadSelector, address, length, data, extra12, extra13);
     }
     device.tracer.Trace("WriteEEPROM_USD()");
-    return SettingWrite(device, handle, kEepromAccess, read, address, length, data, extra12, extra13);
+    return SettingWrite(device, handle, kCodeEeprom, read, address, length, data, extra12, extra13);
 }
 
 int ReadFW_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t extra13,
@@ -210,10 +204,10 @@ int ReadFW_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint
     const DeviceHandle handle = HandleAt(handles, slot);
     if (read == kReadSelector) {
         device.tracer.Trace("ReadFW_USD()");
-        return SettingRead(device, handle, kFirmwareAccess, kReadSelector, address, length, data);
+        return SettingRead(device, handle, kCodeFirmware, kReadSelector, address, length, data);
     }
     device.tracer.Trace("WriteFW_USD()");
-    return SettingWrite(device, handle, kFirmwareAccess, read, address, length, data, 0, extra13);
+    return SettingWrite(device, handle, kCodeFirmware, read, address, length, data, 0, extra13);
 }
 
 int GetPMInfo_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t length, std::uint8_t* data) {

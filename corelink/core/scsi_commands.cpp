@@ -7,9 +7,12 @@
 #include <memory>
 #include <new>
 
+#include "common/core/bridge_protocol.h"
 #include "common/core/scsi_pass_through.h"
 
 namespace corelink {
+
+using namespace devio::bridge;
 namespace {
 
 using devio::DeviceHandle;
@@ -25,7 +28,6 @@ constexpr std::uint8_t kShortCdb = 6;
 constexpr std::uint8_t kDiskCdb = 10;
 constexpr std::uint8_t kVendorCdb = 16;
 constexpr std::uint32_t kSectorSize = 512;
-constexpr std::uint8_t kVendorSignature = 0xEE;
 
 // One command as the transport sends it.
 struct Request {
@@ -145,7 +147,7 @@ Request AlwaysDataOut(std::uint8_t pathId, std::uint8_t targetId, std::uint32_t 
 
 Cdb VendorCdb(std::uint8_t group, std::uint8_t code, std::uint32_t address) {
     Cdb cdb{};
-    cdb[0] = kVendorSignature;
+    cdb[0] = kOpVendor;
     cdb[1] = group;
     devio::PutBigEndian32(&cdb[2], address);
     cdb[6] = code;
@@ -328,18 +330,6 @@ int CSTDCMDControl::SendWrite10Timed(Device& device, DeviceHandle handle, std::u
 // ---------------------------------------------------------------- vendor family
 
 namespace {
-constexpr std::uint8_t kMemoryGroup = 0x01;
-constexpr std::uint8_t kConfigureLunGroup = 0x02;
-constexpr std::uint8_t kLunConfigGroup = 0x65;
-constexpr std::uint8_t kSecurityGroup = 0x66;
-constexpr std::uint8_t kCacheGroup = 0x6F;
-constexpr std::uint8_t kSettingGroup = 0x80;
-constexpr std::uint8_t kPowerGroup = 0x8B;
-constexpr std::uint8_t kIspGroup = 0x9F;
-constexpr std::uint8_t kUfdGroup = 0x90;
-constexpr std::uint8_t kFlashGroup = 0x95;
-constexpr std::uint8_t kMarkGroup = 0x50;
-constexpr std::uint8_t kBadBlockGroup = 0x51;
 
 // Codes whose CDB byte 8 the controller reads as a sector count.
 constexpr std::uint8_t kIspSegmentCode = 0x81;
@@ -356,7 +346,7 @@ Cdb ValueCdb(std::uint8_t group, std::uint8_t code, std::uint8_t cdb11, std::uin
 
 Cdb SettingCdb(std::uint8_t code, std::uint8_t cdb11, std::uint32_t address, std::uint16_t length,
                std::uint8_t cdb12, std::uint8_t cdb13) {
-    Cdb cdb = VendorCdb(kSettingGroup, code, address, length);
+    Cdb cdb = VendorCdb(kGroupUsdSetting, code, address, length);
     cdb[11] = cdb11;
     cdb[12] = cdb12;
     cdb[13] = cdb13;
@@ -364,14 +354,14 @@ Cdb SettingCdb(std::uint8_t code, std::uint8_t cdb11, std::uint32_t address, std
 }
 
 Cdb PowerCdb(std::uint8_t code, std::uint8_t cdb11, std::uint8_t cdb12, std::uint16_t length) {
-    Cdb cdb = VendorCdb(kPowerGroup, code, 0, length);
+    Cdb cdb = VendorCdb(kGroupUsdPower, code, 0, length);
     cdb[11] = cdb11;
     cdb[12] = cdb12;
     return cdb;
 }
 
 Cdb UfdCdb(std::uint8_t code, std::uint8_t cdb11, std::uint32_t address, std::uint8_t cdb8) {
-    Cdb cdb = VendorCdb(kUfdGroup, code, address);
+    Cdb cdb = VendorCdb(kGroupUfdSetting, code, address);
     cdb[8] = cdb8;
     cdb[11] = cdb11;
     return cdb;
@@ -379,14 +369,14 @@ Cdb UfdCdb(std::uint8_t code, std::uint8_t cdb11, std::uint32_t address, std::ui
 
 Cdb SpareCdb(std::uint8_t code, std::uint8_t cdb9, std::uint8_t cdb10, std::uint32_t address,
              std::uint16_t length) {
-    Cdb cdb = VendorCdb(kFlashGroup, code, address, length);
+    Cdb cdb = VendorCdb(kGroupFlash, code, address, length);
     cdb[9] = cdb9;
     cdb[10] = cdb10;
     return cdb;
 }
 
 Cdb MarkCdb(std::uint8_t code, std::uint8_t cdb8, std::uint8_t cdb11, std::uint8_t cdb12, std::uint32_t address) {
-    Cdb cdb = VendorCdb(kMarkGroup, code, address);
+    Cdb cdb = VendorCdb(kGroupBlockMark, code, address);
     cdb[8] = cdb8;
     cdb[11] = cdb11;
     cdb[12] = cdb12;
@@ -410,14 +400,14 @@ void TraceUndelivered(Device& device, const Outcome& outcome, const char* text) 
 int CVCommCMDControl::MemoryAccessRead(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t pathId,
                                        std::uint8_t targetId, std::uint16_t address, std::uint16_t length,
                                        std::uint8_t* data) {
-    const Cdb cdb = VendorCdb(kMemoryGroup, code, address, length);
+    const Cdb cdb = VendorCdb(kGroupMemory, code, address, length);
     return Send(device, handle, WithCdb(DataFromDevice(pathId, targetId, length, data), cdb));
 }
 
 int CVCommCMDControl::MemoryAccessWrite(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t pathId,
                                         std::uint8_t targetId, std::uint16_t address, std::uint16_t length,
                                         const std::uint8_t* data) {
-    const Cdb cdb = VendorCdb(kMemoryGroup, code, address, length);
+    const Cdb cdb = VendorCdb(kGroupMemory, code, address, length);
     return Send(device, handle, WithCdb(AlwaysDataOut(pathId, targetId, length, data), cdb));
 }
 
@@ -425,7 +415,7 @@ int CVCommCMDControl::ConfigureLUNRead(Device& device, DeviceHandle handle, std:
                                        std::uint8_t targetId, std::uint32_t address, std::uint16_t length,
                                        std::uint8_t* data) {
     Trace(device, " ConfigureLUNRead()");
-    const Cdb cdb = VendorCdb(kConfigureLunGroup, code, address, length);
+    const Cdb cdb = VendorCdb(kGroupConfigureLun, code, address, length);
     return Send(device, handle, WithCdb(DataFromDevice(pathId, targetId, length, data), cdb));
 }
 
@@ -433,7 +423,7 @@ int CVCommCMDControl::ConfigureLUNWrite(Device& device, DeviceHandle handle, std
                                         std::uint8_t targetId, std::uint32_t address, std::uint16_t length,
                                         const std::uint8_t* data) {
     Trace(device, " ConfigureLUNWrite()");
-    const Cdb cdb = VendorCdb(kConfigureLunGroup, code, address, length);
+    const Cdb cdb = VendorCdb(kGroupConfigureLun, code, address, length);
     return Send(device, handle, WithCdb(DataToDevice(pathId, targetId, length, data), cdb));
 }
 
@@ -441,7 +431,7 @@ int CVCommCMDControl::LUNCONFIGRead(Device& device, DeviceHandle handle, std::ui
                                     std::uint8_t pathId, std::uint8_t targetId, std::uint16_t length,
                                     std::uint8_t* data) {
     Trace(device, " LUNCONFIGRead()");
-    const Cdb cdb = ValueCdb(kLunConfigGroup, code, cdb11, length);
+    const Cdb cdb = ValueCdb(kGroupLunConfig, code, cdb11, length);
     return Send(device, handle, WithCdb(DataFromDevice(pathId, targetId, length, data), cdb));
 }
 
@@ -449,7 +439,7 @@ int CVCommCMDControl::LUNCONFIGWrite(Device& device, DeviceHandle handle, std::u
                                      std::uint8_t pathId, std::uint8_t targetId, std::uint16_t length,
                                      const std::uint8_t* data) {
     Trace(device, " LUNCONFIGWrite()");
-    const Cdb cdb = ValueCdb(kLunConfigGroup, code, cdb11, length);
+    const Cdb cdb = ValueCdb(kGroupLunConfig, code, cdb11, length);
     return Send(device, handle, WithCdb(DataToDevice(pathId, targetId, length, data), cdb));
 }
 
@@ -457,7 +447,7 @@ int CVCommCMDControl::SecurityConfigRead(Device& device, DeviceHandle handle, st
                                          std::uint8_t cdb11, std::uint8_t pathId, std::uint8_t targetId,
                                          std::uint16_t length, std::uint8_t* data) {
     Trace(device, " SecurityConfigRead()");
-    const Cdb cdb = ValueCdb(kSecurityGroup, code, cdb11, length);
+    const Cdb cdb = ValueCdb(kGroupSecurity, code, cdb11, length);
     return Send(device, handle, WithCdb(DataFromDevice(pathId, targetId, length, data), cdb));
 }
 
@@ -465,13 +455,13 @@ int CVCommCMDControl::SecurityConfigWrite(Device& device, DeviceHandle handle, s
                                           std::uint8_t cdb11, std::uint8_t pathId, std::uint8_t targetId,
                                           std::uint16_t length, const std::uint8_t* data) {
     Trace(device, " SecurityConfigWrite()");
-    const Cdb cdb = ValueCdb(kSecurityGroup, code, cdb11, length);
+    const Cdb cdb = ValueCdb(kGroupSecurity, code, cdb11, length);
     return Send(device, handle, WithCdb(DataToDevice(pathId, targetId, length, data), cdb));
 }
 
 int CVCommCMDControl::CacheClear(Device& device, DeviceHandle handle, std::uint8_t pathId, std::uint8_t targetId) {
     Trace(device, " CacheClear()");
-    Request request = WithCdb(DataToDevice(pathId, targetId, 0, nullptr), VendorCdb(kCacheGroup, 0, 0, 0));
+    Request request = WithCdb(DataToDevice(pathId, targetId, 0, nullptr), VendorCdb(kGroupCacheClear, 0, 0, 0));
     request.timeoutSeconds = kCacheClearTimeout;
     return Send(device, handle, request);
 }
@@ -514,7 +504,7 @@ int CVCommCMDControl::ISPAccessWrite(Device& device, DeviceHandle handle, std::u
                                      std::uint8_t targetId, std::uint32_t address, std::uint32_t length,
                                      const std::uint8_t* data) {
     Trace(device, " ISPAccessWrite()");
-    Cdb cdb = VendorCdb(kIspGroup, code, address);
+    Cdb cdb = VendorCdb(kGroupIsp, code, address);
     cdb[8] = code == kIspSegmentCode ? kIspSegmentBlocks : std::uint8_t{0};
     return Send(device, handle, WithCdb(DataToDevice(pathId, targetId, length, data), cdb));
 }
@@ -559,7 +549,7 @@ int CVCommCMDControl::SpareAccessWrite(Device& device, DeviceHandle handle, std:
 int CVCommCMDControl::BlockAccessRead(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t pathId,
                                       std::uint8_t targetId, std::uint8_t cdb7, std::uint8_t flags,
                                       std::uint32_t address, std::uint32_t length, std::uint8_t* data) {
-    Cdb cdb = VendorCdb(kFlashGroup, code, address);
+    Cdb cdb = VendorCdb(kGroupFlash, code, address);
     cdb[7] = cdb7;
     cdb[8] = SectorCount(length);
     cdb[9] = flags;
@@ -573,7 +563,7 @@ int CVCommCMDControl::BlockAccessWrite(Device& device, DeviceHandle handle, std:
                                        std::uint8_t targetId, std::uint8_t cdb7, std::uint8_t cdb9,
                                        std::uint32_t cdb10to13, std::uint16_t cdb14to15, std::uint32_t address,
                                        std::uint32_t length, const std::uint8_t* data) {
-    Cdb cdb = VendorCdb(kFlashGroup, code, address);
+    Cdb cdb = VendorCdb(kGroupFlash, code, address);
     cdb[7] = cdb7;
     cdb[8] = SectorCount(length);
     cdb[9] = cdb9;
@@ -587,7 +577,7 @@ int CVCommCMDControl::BlockAccessWrite(Device& device, DeviceHandle handle, std:
 int CVCommCMDControl::BlockStatusRead(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t pathId,
                                       std::uint8_t targetId, std::uint32_t address, std::uint32_t length,
                                       std::uint8_t* data) {
-    const Cdb cdb = VendorCdb(kFlashGroup, code, address);
+    const Cdb cdb = VendorCdb(kGroupFlash, code, address);
     return Send(device, handle, WithCdb(DataFromDevice(pathId, targetId, length, data), cdb));
 }
 
@@ -614,7 +604,7 @@ int CVCommCMDControl::BadBlockCommand(Device& device, DeviceHandle handle, std::
                                       std::uint8_t cdb10, std::uint8_t cdb11, std::uint8_t cdb12,
                                       std::uint8_t pathId, std::uint8_t targetId, std::uint32_t address,
                                       std::uint16_t length, std::uint8_t* data) {
-    Cdb cdb = VendorCdb(kBadBlockGroup, code, address, length);
+    Cdb cdb = VendorCdb(kGroupBadBlock, code, address, length);
     cdb[9] = cdb9;
     cdb[10] = cdb10;
     cdb[11] = cdb11;

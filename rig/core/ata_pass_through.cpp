@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/core/bridge_protocol.h"
 #include "bridge_emulator.h"
 #include "command_context.h"
 
 namespace rig {
+
+using namespace devio::bridge;
 namespace {
 
 constexpr unsigned kProtocolPioDataIn = 4;
-constexpr std::uint8_t kAtaIdentifyDevice = 0xEC;
 
 using Words = std::array<std::uint16_t, kAtaIdentifySize / 2>;
 

@@ -5,19 +5,13 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/core/bridge_protocol.h"
 #include "command_context.h"
 
 namespace rig {
-namespace {
 
-constexpr std::uint8_t kOpTestUnitReady = 0x00;
-constexpr std::uint8_t kOpInquiry = 0x12;
-constexpr std::uint8_t kOpStartStopUnit = 0x1B;
-constexpr std::uint8_t kOpReadCapacity = 0x25;
-constexpr std::uint8_t kOpRead10 = 0x28;
-constexpr std::uint8_t kOpWrite10 = 0x2A;
-constexpr std::uint8_t kOpAtaPassThrough12 = 0xA1;
-constexpr std::uint8_t kOpVendor = 0xEE;
+using namespace devio::bridge;
+namespace {
 
 void PutText(std::uint8_t* at, std::string_view text, std::size_t width) {
     for (std::size_t i = 0; i < width; ++i) at[i] = static_cast<std::uint8_t>(i < text.size() ? text[i] : ' ');

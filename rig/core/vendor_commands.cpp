@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <span>
 
+#include "common/core/bridge_protocol.h"
 #include "command_context.h"
 
 namespace rig {
+
+using namespace devio::bridge;
 namespace {
 
-constexpr std::uint8_t kGroupMemory = 0x01;
-constexpr std::uint8_t kGroupConfigureLun = 0x02;
-constexpr std::uint8_t kGroupLunConfig = 0x65;
-constexpr std::uint8_t kGroupSecurity = 0x66;
-constexpr std::uint8_t kGroupCacheClear = 0x6F;
-constexpr std::uint8_t kGroupUsdSetting = 0x80;
-constexpr std::uint8_t kGroupUsdPower = 0x8B;
-
 constexpr std::uint8_t kButtonReleased = 0xFF;
-constexpr std::uint8_t kButtonPressed = 0xFD;  // bit 0x02 clear while pressed
-constexpr std::uint8_t kButtonAcknowledge = 2;
+constexpr std::uint8_t kButtonPressed = kButtonReleased & ~kButtonReleasedBit;
 
 struct VendorCdb {
     std::uint8_t group;
@@ -77,12 +71,12 @@ std::span<const std::uint8_t> Byte(const std::uint8_t& value) { return {&value, 
 PassThroughAnswer UsdSetting(CommandContext& c, const VendorCdb& v) {
     DeviceState& s = c.state;
     switch (v.code) {
-        case 0x87: {  // button read: one byte
+        case kCodeButtonRead: {  // one byte
             if (v.length != 1 || v.address != 0) return CheckCondition(kInvalidFieldInCdb);
             const std::uint8_t button = s.buttonPressed ? kButtonPressed : kButtonReleased;
             return AreaRead(c, v, Byte(button));
         }
-        case 0x88: {  // button write: one data byte, or the value byte when nothing is sent
+        case kCodeButtonWrite: {  // one data byte, or the value byte when nothing is sent
             if (v.length > 1 || !LengthMatches(v, c.command) || !WritesData(c.command)) {
                 return CheckCondition(kInvalidFieldInCdb);
             }
@@ -91,8 +85,8 @@ PassThroughAnswer UsdSetting(CommandContext& c, const VendorCdb& v) {
             if (written == kButtonAcknowledge) s.buttonPressed = false;
             return Good();
         }
-        case 0x80: return AreaAccess(c, v, s.eeprom);
-        case 0x81: return AreaAccess(c, v, s.firmware, kFirmwarePieceLimit);
+        case kCodeEeprom: return AreaAccess(c, v, s.eeprom);
+        case kCodeFirmware: return AreaAccess(c, v, s.firmware, kFirmwarePieceLimit);
         default: return CheckCondition(kInvalidFieldInCdb);
     }
 }
@@ -100,14 +94,14 @@ PassThroughAnswer UsdSetting(CommandContext& c, const VendorCdb& v) {
 PassThroughAnswer UsdPower(CommandContext& c, const VendorCdb& v) {
     DeviceState& s = c.state;
     switch (v.code) {
-        case 0x01: return AreaRead(c, v, s.pmInfo);
-        case 0x02: return Setting(c, v, [&] { s.suspend = true; });
-        case 0x03: return Setting(c, v, [&] { s.suspend = false; });
-        case 0x04: return Setting(c, v, [&] {
+        case kPowerInfo: return AreaRead(c, v, s.pmInfo);
+        case kPowerSuspendOn: return Setting(c, v, [&] { s.suspend = true; });
+        case kPowerSuspendOff: return Setting(c, v, [&] { s.suspend = false; });
+        case kPowerTimer: return Setting(c, v, [&] {
             s.timerValue1 = v.value;
             s.timerValue2 = v.value2;
         });
-        case 0x07: return Setting(c, v, [&] { s.led = v.value; });
+        case kPowerCapacityLed: return Setting(c, v, [&] { s.led = v.value; });
         default: return CheckCondition(kInvalidFieldInCdb);
     }
 }
