@@ -126,6 +126,26 @@ bool Rig::UpdateState(std::size_t index, const std::function<void(DeviceState&)>
         error);
 }
 
+bool Rig::ReadUnplugged(std::uint32_t& mask, std::string& error) {
+    return WithStateFile([&](File& file) { return StateFile(file, config_).ReadUnplugged(mask, error); }, error);
+}
+
+bool Rig::SetPlugged(std::size_t index, bool plugged, std::string& error) {
+    if (index >= config_.enclosures.size()) {
+        error = "no enclosure " + std::to_string(index);
+        return false;
+    }
+    return WithStateFile(
+        [&](File& file) {
+            StateFile stateFile(file, config_);
+            std::uint32_t mask = 0;
+            if (!stateFile.ReadUnplugged(mask, error)) return false;
+            const std::uint32_t bit = 1u << index;
+            return stateFile.WriteUnplugged(plugged ? (mask & ~bit) : (mask | bit), error);
+        },
+        error);
+}
+
 bool Rig::Reset(std::string& error) {
     return WithStateFile(
         [&](File& file) {

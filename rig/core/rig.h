@@ -31,6 +31,7 @@ public:
     // Where problems of a request go that its error code cannot tell (file trouble, malformed
     // blocks). Nothing by default.
     void SetReporter(std::function<void(const std::string&)> reporter) { reporter_ = std::move(reporter); }
+    void Report(const std::string& text) const;  // prefixed "rig: "
 
     // One IOCTL_SCSI_PASS_THROUGH request to enclosure `index`, as DeviceIoControl takes it.
     // False when it was not delivered: a malformed block (ERROR_INVALID_PARAMETER) or the
@@ -43,6 +44,10 @@ public:
     // Every enclosure back to the rig file's initial state; the sparse images are removed.
     bool Reset(std::string& error);
 
+    // Bit n set while enclosure n is unplugged (kept in the state file's header).
+    bool ReadUnplugged(std::uint32_t& mask, std::string& error);
+    bool SetPlugged(std::size_t index, bool plugged, std::string& error);
+
     // The whole command log (empty when there is none yet).
     bool ReadLog(std::vector<std::uint8_t>& bytes, std::string& error);
     bool ClearLog(std::string& error);
@@ -52,7 +57,6 @@ private:
     // Runs `work` under the lock with the state file open.
     bool WithStateFile(const std::function<bool(File&)>& work, std::string& error);
     bool AppendLog(const std::vector<std::uint8_t>& record, std::string& error);
-    void Report(const std::string& text) const;
 
     FileSystem& files_;
     RigConfig config_;

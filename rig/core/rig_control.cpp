@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: rigctl RIGFILE press|release [--enclosure N]\n"
     "       rigctl RIGFILE not-ready on|off [--enclosure N]\n"
+    "       rigctl RIGFILE plug|unplug [--enclosure N]\n"
     "       rigctl RIGFILE state [--enclosure N]\n"
     "       rigctl RIGFILE log [--clear]\n"
     "       rigctl RIGFILE reset\n";
@@ -134,7 +135,7 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     const std::string& command = parsed->positional[1];
     const std::size_t expected = command == "not-ready" ? 3 : 2;
     const bool known = command == "press" || command == "release" || command == "not-ready" || command == "state" ||
-                       command == "log" || command == "reset";
+                       command == "log" || command == "reset" || command == "plug" || command == "unplug";
     if (!known || parsed->positional.size() != expected ||
         (command == "not-ready" && parsed->positional[2] != "on" && parsed->positional[2] != "off") ||
         (parsed->clear && command != "log")) {
@@ -149,8 +150,8 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
         return 1;
     }
     const std::size_t index = parsed->enclosure;
-    const bool perEnclosure =
-        command == "press" || command == "release" || command == "not-ready" || command == "state";
+    const bool perEnclosure = command == "press" || command == "release" || command == "not-ready" ||
+                              command == "state" || command == "plug" || command == "unplug";
     if (perEnclosure && index >= machine->Config().enclosures.size()) {
         err << "rigctl: the rig has no enclosure " << index << " (it has " << machine->Config().enclosures.size()
             << ")\n";
@@ -164,10 +165,16 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     } else if (command == "not-ready") {
         const bool notReady = parsed->positional[2] == "on";
         ok = machine->UpdateState(index, [notReady](DeviceState& s) { s.notReady = notReady; }, error);
+    } else if (command == "plug" || command == "unplug") {
+        ok = machine->SetPlugged(index, command == "plug", error);
     } else if (command == "state") {
         DeviceState state;
-        ok = machine->ReadState(index, state, error);
-        if (ok) PrintState(machine->Config(), index, state, out);
+        std::uint32_t unplugged = 0;
+        ok = machine->ReadState(index, state, error) && machine->ReadUnplugged(unplugged, error);
+        if (ok) {
+            PrintState(machine->Config(), index, state, out);
+            out << "  USB             " << (((unplugged >> index) & 1u) ? "unplugged" : "plugged") << "\n";
+        }
     } else if (command == "log") {
         if (parsed->clear) {
             ok = machine->ClearLog(error);

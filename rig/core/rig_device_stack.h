@@ -1,16 +1,19 @@
 #pragma once
 // The device stack of a simulated machine: opening an enclosure's storage interface path (or
 // the volume path "\\.\X:" of one of its drive letters) gives a handle whose pass-through
-// requests the emulated bridge controller answers. Drive letters come from the rig file.
-// The USB topology (interfaces, device nodes, hubs, registry, volumes) is not simulated yet:
-// those calls fail or answer empty until it is.
+// requests the emulated bridge controller answers. Host controllers, hubs, device nodes and
+// interfaces, the registry and volumes come from the rig file's topology (machine_view.h), seen
+// through the enclosures' plugged state; hub and storage requests are answered on handles of
+// controller, hub, interface and volume paths.
 
 #include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "common/core/device_stack.h"
+#include "machine_view.h"
 #include "rig.h"
 
 namespace rig {
@@ -53,13 +56,24 @@ public:
     std::uint32_t SystemMajorVersion() override;
 
 private:
-    // The enclosure a path opens, or nothing.
-    const EnclosureConfig* EnclosureForPath(const std::string& path, std::size_t& index) const;
-    const EnclosureConfig* EnclosureForLetter(char letter) const;
+    // What a handle was opened on.
+    struct Target {
+        enum class Kind { Enclosure, Volume, Controller, Hub } kind = Kind::Enclosure;
+        std::size_t index = 0;  // enclosure, controller or hub; for a volume its drive letter
+        bool rootHub = false;
+    };
+
+    // The machine as it is now; with the state file unreadable, as if every enclosure were
+    // unplugged (the trouble is reported, and `readable` set false).
+    MachineView View(bool* readable = nullptr);
+    std::optional<Target> TargetOf(const MachineView& view, const std::string& path) const;
+    bool ControlTarget(const MachineView& view, const Target& target, std::uint32_t controlCode, const void* input,
+                       std::uint32_t inputSize, void* output, std::uint32_t outputSize, std::uint32_t& returned,
+                       std::uint32_t& lastError);
 
     std::shared_ptr<Rig> rig_;
     std::mutex mutex_;
-    std::map<devio::DeviceHandle, std::size_t> open_;  // handle -> enclosure index
+    std::map<devio::DeviceHandle, Target> open_;
     devio::DeviceHandle next_ = 0x1000;
 };
 

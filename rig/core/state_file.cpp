@@ -1,5 +1,6 @@
 #include "state_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -9,6 +10,7 @@ namespace {
 constexpr char kMagic[8] = {'R', 'I', 'G', 'S', 'T', 'A', 'T', 'E'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::uint64_t kHeaderSize = 24;
+constexpr std::size_t kUnpluggedOffset = 20;  // 4 bytes: bit n set while enclosure n is unplugged
 
 void PutLittle32(std::uint8_t* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -62,7 +64,9 @@ bool StateFile::Extend(std::uint32_t count, std::string& error) {
             return false;
         }
     }
-    if (!file_.WriteAt(0, Header(count))) {
+    auto updated = Header(count);
+    std::copy(header.begin() + kUnpluggedOffset, header.end(), updated.begin() + kUnpluggedOffset);
+    if (!file_.WriteAt(0, updated)) {
         error = "cannot write the state file";
         return false;
     }
@@ -127,6 +131,31 @@ bool StateFile::Save(std::size_t index, const DeviceState& state, std::string& e
         return false;
     }
     loaded_ = std::move(record);
+    return true;
+}
+
+bool StateFile::ReadUnplugged(std::uint32_t& mask, std::string& error) {
+    std::uint32_t count = 0;
+    if (!ReadHeader(count, error)) return false;
+    std::array<std::uint8_t, 4> bytes{};
+    std::size_t got = 0;
+    if (!file_.ReadAt(kUnpluggedOffset, bytes, got) || got != bytes.size()) {
+        error = "cannot read the state file";
+        return false;
+    }
+    mask = GetLittle32(bytes.data());
+    return true;
+}
+
+bool StateFile::WriteUnplugged(std::uint32_t mask, std::string& error) {
+    std::uint32_t count = 0;
+    if (!ReadHeader(count, error)) return false;
+    std::array<std::uint8_t, 4> bytes{};
+    PutLittle32(bytes.data(), mask);
+    if (!file_.WriteAt(kUnpluggedOffset, bytes)) {
+        error = "cannot write the state file";
+        return false;
+    }
     return true;
 }
 

@@ -21,8 +21,11 @@ public:
     bool Load(std::size_t index, DeviceState& state, std::string& error);
     // Writes the record back when it differs from what Load read.
     bool Save(std::size_t index, const DeviceState& state, std::string& error);
-    // Every enclosure back to its default state.
+    // Every enclosure back to its default state (and plugged in).
     bool Reset(std::string& error);
+    // The header's unplugged mask: bit n set while enclosure n is unplugged.
+    bool ReadUnplugged(std::uint32_t& mask, std::string& error);
+    bool WriteUnplugged(std::uint32_t mask, std::string& error);
 
 private:
     bool WriteFresh(std::string& error);

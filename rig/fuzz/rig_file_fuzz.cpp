@@ -1,10 +1,11 @@
 // Feeds arbitrary bytes to the rig file parser and checks that whatever it accepts keeps
-// within the rig's limits.
+// within the rig's limits, and that the machine it describes can be built, plugged or not.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "rig/core/bridge_emulator.h"
+#include "rig/core/machine_view.h"
 #include "rig/core/rig_file_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -31,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         (void)rig::InquiryData(enclosure);
         (void)rig::AtaIdentifyData(enclosure);
+    }
+    for (const std::uint32_t unplugged : {0u, 0x55555555u}) {
+        const rig::MachineView view(config, unplugged);
+        for (const rig::VolumeView& volume : view.Volumes()) {
+            if (volume.extents.empty() || volume.extents.size() > rig::kMaxExtentsPerVolume) __builtin_trap();
+        }
     }
     return 0;
 }

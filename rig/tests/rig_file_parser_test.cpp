@@ -135,7 +135,7 @@ struct BadCase {
 TEST(RigFileParser, NamesTheLineOfTheFirstProblem) {
     const BadCase cases[] = {
         {"format = 1\n", "line 1: 'format' outside a section"},
-        {"[rig]\n[hub]\n", "line 2: unknown section [hub]"},
+        {"[rig]\n[port]\n", "line 2: unknown section [port]"},
         {"[rig\n", "line 1: a section header ends with ']'"},
         {"[rig]\n[rig]\n", "line 2: a second [rig] section"},
         {"[rig]\nformat\n", "line 2: expected 'key = value'"},
@@ -171,7 +171,8 @@ TEST(RigFileParser, NamesTheLineOfTheFirstProblem) {
         {"[enclosure]\ndrive_type = floppy\n", "line 2: 'drive_type' must be"},
         {"[enclosure]\nbutton = down\n", "line 2: 'button' must be"},
         {"[enclosure]\nnot_ready = maybe\n", "line 2: 'not_ready' must be yes or no"},
-        {"[enclosure]\nspeed = high\n", "line 2: unknown key 'speed' in [enclosure]"},
+        {"[enclosure]\nspeed = high\n", "line 2: 'speed' must be a number from 0 to 3"},
+        {"[enclosure]\nusb_speed = 2\n", "line 2: unknown key 'usb_speed' in [enclosure]"},
         {Enclosure("drive = E: /a\n", 1) + Enclosure("drive = e: /b\n", 2), "line 12: drive letter E: used twice"},
         {Enclosure("name = a\n", 1) + Enclosure("name = A\n", 2), "line 12: enclosure name 'A' used twice"},
         {Enclosure("", 1) + "[enclosure]\nusb_vendor_id = 1\nusb_product_id = 2\ninterface = \\\\?\\USBSTOR#DISK#1\n"

@@ -1,0 +1,224 @@
+// The storage view of a rig: interfaces and device nodes, the registry, drive layouts, volumes
+// and drive letters, and what unplugging an enclosure takes away.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "topology_fixture.h"
+
+namespace rig_test {
+namespace {
+
+using devio::RegistryHive;
+
+std::vector<std::string> Paths(const std::vector<devio::DeviceInterface>& interfaces) {
+    std::vector<std::string> paths;
+    for (const auto& i : interfaces) paths.push_back(i.path);
+    return paths;
+}
+
+std::string RegistryText(devio::DeviceStack& stack, const std::string& key, const std::string& name) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    if (!stack.ReadRegistryValue(RegistryHive::LocalMachine, key, name, type, data) || type != rig::kRegSz) return "?";
+    return std::string(data.begin(), std::find(data.begin(), data.end(), 0));
+}
+
+TEST_F(TopologyTest, UsbDeviceNodesLeadToTheirDiskInterfaces) {
+    std::vector<devio::DeviceInterface> disks, usb, hubs;
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kDiskInterfaceClass, disks));
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kUsbDeviceInterfaceClass, usb));
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kUsbHubInterfaceClass, hubs));
+    EXPECT_EQ(Paths(disks), (std::vector<std::string>{kBackupInterface, kArchiveInterface}));
+    EXPECT_EQ(Paths(hubs), (std::vector<std::string>{std::string("\\\\?\\") + kRootHub,
+                                                      std::string("\\\\?\\") + kExternalHub}));
+    ASSERT_EQ(usb.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        devio::DeviceInstance child = 0, parent = 0;
+        ASSERT_TRUE(stack->FirstChildOf(usb[i].instance, child));
+        EXPECT_EQ(child, disks[i].instance);
+        ASSERT_TRUE(stack->ParentOf(disks[i].instance, parent));
+        EXPECT_EQ(parent, usb[i].instance);
+    }
+    std::vector<std::string> ids;
+    ASSERT_TRUE(stack->HardwareIdsOf(usb[0].instance, ids));
+    EXPECT_EQ(ids.front(), "USB\\VID_1A2B&PID_3C4D&REV_0100");
+    std::string deviceId;
+    ASSERT_TRUE(stack->DeviceIdOf(disks[1].instance, deviceId));
+    EXPECT_EQ(deviceId, "USBSTOR\\DISK&VEN_TOVI&PROD_USB_ENCLOSURE&REV_1.00\\A0B1C2D3&0");
+    // The archive hangs below the external hub's node.
+    devio::DeviceInstance parent = 0;
+    ASSERT_TRUE(stack->ParentOf(usb[1].instance, parent));
+    EXPECT_EQ(parent, hubs[1].instance);
+    EXPECT_FALSE(stack->FirstChildOf(disks[0].instance, parent));
+    EXPECT_FALSE(stack->DeviceIdOf(9999, deviceId));
+}
+
+TEST_F(TopologyTest, RegistryHoldsDriverParentIdPrefixAndSymbolicName) {
+    const std::string usb = rig::kUsbEnumKey;
+    std::vector<std::string> names;
+    ASSERT_TRUE(stack->EnumerateRegistryKeys(RegistryHive::LocalMachine, usb, names));
+    EXPECT_EQ(names, (std::vector<std::string>{"VID_2C3D&PID_0104", "VID_1A2B&PID_3C4D", "VID_1A2B&PID_3C4E"}));
+    ASSERT_TRUE(stack->EnumerateRegistryKeys(RegistryHive::LocalMachine, usb + "\\vid_1a2b&pid_3c4d", names));
+    EXPECT_EQ(names, std::vector<std::string>{"0000A1"});
+
+    const std::string backup = usb + "\\VID_1A2B&PID_3C4D\\0000A1";
+    EXPECT_EQ(RegistryText(*stack, backup, "Driver"), "{36fc9e60-c465-11cf-8056-444553540000}\\0000");
+    EXPECT_EQ(RegistryText(*stack, backup, "ParentIdPrefix"), "7&2a6c1d1e&0");
+    EXPECT_EQ(RegistryText(*stack, backup + "\\Device Parameters", "SymbolicName"),
+              "\\??\\usb#vid_1a2b&pid_3c4d#0000A1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    // Without a prefix the instance key is named after the serial number and has no such value.
+    const std::string archive = usb + "\\VID_1A2B&PID_3C4E\\A0B1C2D3";
+    ASSERT_TRUE(stack->EnumerateRegistryValues(RegistryHive::LocalMachine, archive, names));
+    EXPECT_EQ(names, std::vector<std::string>{"Driver"});
+    EXPECT_EQ(RegistryText(*stack, archive, "ParentIdPrefix"), "?");
+
+    EXPECT_FALSE(stack->EnumerateRegistryKeys(RegistryHive::LocalMachine, usb + "\\VID_0000&PID_0000", names));
+    EXPECT_FALSE(stack->EnumerateRegistryKeys(RegistryHive::CurrentUser, usb, names));
+    EXPECT_FALSE(stack->WriteRegistryValue(RegistryHive::LocalMachine, backup, "Driver", rig::kRegSz, {}));
+}
+
+TEST_F(TopologyTest, MbrAndGptLayoutsAndDeviceNumbers) {
+    const auto backup = Open(kBackupInterface);
+    const Reply mbr = Ask(*stack, backup, rig::kIoctlDiskGetDriveLayoutEx, std::vector<std::uint8_t>(192), 2240);
+    ASSERT_TRUE(mbr.delivered);
+    const auto header = mbr.As<rig::DriveLayoutInformationExHeader>();
+    EXPECT_EQ(header.PartitionStyle, rig::kPartitionStyleMbr);
+    EXPECT_EQ(header.Mbr.Signature, 0xCAFE0001u);
+    ASSERT_EQ(header.PartitionCount, 2u) << "E: and its part of G:";
+    EXPECT_EQ(mbr.returned, 48u + 2 * 144);
+    const auto first = mbr.As<rig::PartitionInformationEx>(48);
+    EXPECT_EQ(first.StartingOffset, 0x100000);
+    EXPECT_EQ(first.PartitionNumber, 1u);
+
+    // The MBR letter is found through MountedDevices: signature and offset.
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    ASSERT_TRUE(stack->ReadRegistryValue(RegistryHive::LocalMachine, rig::kMountedDevicesKey, "\\DosDevices\\E:",
+                                         type, data));
+    EXPECT_EQ(type, rig::kRegBinary);
+    EXPECT_EQ(data, (std::vector<std::uint8_t>{0x01, 0x00, 0xFE, 0xCA, 0, 0, 0x10, 0, 0, 0, 0, 0}));
+
+    const auto archive = Open(kArchiveInterface);
+    const Reply gpt = Ask(*stack, archive, rig::kIoctlDiskGetDriveLayoutEx, {}, 2240);
+    ASSERT_TRUE(gpt.delivered);
+    EXPECT_EQ(gpt.As<rig::DriveLayoutInformationExHeader>().PartitionStyle, rig::kPartitionStyleGpt);
+    EXPECT_EQ(gpt.As<rig::DriveLayoutInformationExHeader>().Gpt.MaxPartitionCount, 128u);
+    const Reply number = Ask(*stack, archive, rig::kIoctlStorageGetDeviceNumber, {}, 12);
+    ASSERT_TRUE(number.delivered);
+    EXPECT_EQ(number.As<rig::StorageDeviceNumber>().DeviceNumber, 7u);
+    EXPECT_EQ(number.As<rig::StorageDeviceNumber>().DeviceType, rig::kFileDeviceDisk);
+
+    // Too small for the whole layout or the device number: refused, nothing written.
+    const Reply shortLayout = Ask(*stack, backup, rig::kIoctlDiskGetDriveLayoutEx, {}, 192);
+    EXPECT_EQ(shortLayout.lastError, rig::kErrorInsufficientBuffer);
+    EXPECT_EQ(shortLayout.bytes[0], 0xCC);
+    EXPECT_TRUE(shortLayout.GuardIntact());
+    EXPECT_EQ(Ask(*stack, archive, rig::kIoctlStorageGetDeviceNumber, {}, 11).lastError,
+              rig::kErrorInsufficientBuffer);
+}
+
+TEST_F(TopologyTest, VolumeSpanningTwoDisksHasTwoExtents) {
+    std::vector<std::string> volumes, paths;
+    ASSERT_TRUE(stack->EnumerateVolumes(volumes));
+    ASSERT_EQ(volumes.size(), 2u);
+    EXPECT_EQ(volumes[1], "\\\\?\\Volume{6d1f6a3e-0b1c-4e0d-9a55-3c2b1a000001}\\");
+    ASSERT_TRUE(stack->VolumePathNames(volumes[1], paths));
+    EXPECT_EQ(paths, std::vector<std::string>{"G:\\"});
+    EXPECT_FALSE(stack->VolumePathNames("\\\\?\\Volume{00000000-0000-0000-0000-000000000000}\\", paths));
+    EXPECT_EQ(stack->LogicalDriveMask(), (1u << ('E' - 'A')) | (1u << ('G' - 'A')));
+
+    const auto g = Open("\\\\.\\g:");
+    ASSERT_NE(g, devio::kInvalidDeviceHandle);
+    const Reply extents = Ask(*stack, g, rig::kIoctlVolumeGetVolumeDiskExtents, {}, 248);
+    ASSERT_TRUE(extents.delivered);
+    EXPECT_EQ(extents.returned, 8u + 2 * 24);
+    EXPECT_EQ(extents.As<std::uint32_t>(), 2u);
+    EXPECT_EQ(extents.As<rig::DiskExtent>(8).DiskNumber, 1u);
+    EXPECT_EQ(extents.As<rig::DiskExtent>(8).StartingOffset, 0x10000000);
+    EXPECT_EQ(extents.As<rig::DiskExtent>(32).DiskNumber, 7u);
+    EXPECT_EQ(extents.As<rig::DiskExtent>(32).ExtentLength, 0x4000000);
+    // Room for one extent: the count and that extent, ERROR_MORE_DATA.
+    const Reply one = Ask(*stack, g, rig::kIoctlVolumeGetVolumeDiskExtents, {}, 32);
+    EXPECT_FALSE(one.delivered);
+    EXPECT_EQ(one.lastError, rig::kErrorMoreData);
+    EXPECT_EQ(one.returned, 32u);
+    EXPECT_EQ(one.As<std::uint32_t>(), 2u);
+    EXPECT_TRUE(one.GuardIntact());
+    EXPECT_EQ(Ask(*stack, g, rig::kIoctlVolumeGetVolumeDiskExtents, {}, 31).lastError, rig::kErrorInsufficientBuffer);
+
+    // A volume on two disks is no one device; E: still reaches its enclosure.
+    EXPECT_EQ(SendThrough(*stack, g, Inquiry()).lastError, devio::kErrorNotSupported);
+    EXPECT_TRUE(SendThrough(*stack, Open("\\\\.\\E:"), Inquiry()).delivered);
+}
+
+TEST_F(TopologyTest, UnplugTakesThePortInterfacesAndLettersAway) {
+    const auto root = RootHub();
+    const auto handle = Open(kBackupInterface);
+    ASSERT_EQ(Rigctl({"unplug"}), 0);
+
+    const Reply port = Ask(*stack, root, rig::kIoctlUsbGetNodeConnectionInformationEx, PortRequest(1, 365), 365);
+    ASSERT_TRUE(port.delivered);
+    EXPECT_EQ(+port.As<rig::UsbNodeConnectionInformationEx>().ConnectionStatus, 0u);
+    EXPECT_EQ(+port.As<rig::UsbNodeConnectionInformationEx>().DeviceDescriptor.idVendor, 0);
+    std::vector<devio::DeviceInterface> disks, usb;
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kDiskInterfaceClass, disks));
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kUsbDeviceInterfaceClass, usb));
+    EXPECT_EQ(Paths(disks), std::vector<std::string>{kArchiveInterface});
+    EXPECT_EQ(usb.size(), 1u);
+    EXPECT_EQ(stack->LogicalDriveMask(), 0u) << "E: and the spanned G: are gone";
+    EXPECT_EQ(stack->DriveType("E:\\"), rig::kDriveNoRootDir);
+    EXPECT_EQ(Open(kBackupInterface), devio::kInvalidDeviceHandle);
+    EXPECT_EQ(SendThrough(*stack, handle, Inquiry()).lastError, rig::kErrorDeviceNotConnected);
+    // The registry remembers the device.
+    EXPECT_NE(RegistryText(*stack, std::string(rig::kUsbEnumKey) + "\\VID_1A2B&PID_3C4D\\0000A1", "Driver"), "?");
+
+    ASSERT_EQ(Rigctl({"plug"}), 0);
+    EXPECT_EQ(+Ask(*stack, root, rig::kIoctlUsbGetNodeConnectionInformationEx, PortRequest(1, 365), 365)
+                  .As<rig::UsbNodeConnectionInformationEx>()
+                  .ConnectionStatus,
+              1u);
+    EXPECT_EQ(stack->LogicalDriveMask(), (1u << ('E' - 'A')) | (1u << ('G' - 'A')));
+    EXPECT_TRUE(SendThrough(*stack, handle, Inquiry()).delivered);
+
+    // The state file keeps it across programs; reset plugs everything back in.
+    ASSERT_EQ(Rigctl({"unplug", "--enclosure", "1"}), 0);
+    EXPECT_EQ(Program()->LogicalDriveMask(), 1u << ('E' - 'A'));
+    EXPECT_EQ(Rigctl({"unplug", "--enclosure", "2"}), 1);
+    ASSERT_EQ(Rigctl({"reset"}), 0);
+    EXPECT_EQ(Program()->LogicalDriveMask(), (1u << ('E' - 'A')) | (1u << ('G' - 'A')));
+}
+
+TEST(TopologyParser, RefusesInconsistentTrees) {
+    struct BadCase {
+        std::string replace, with, error;
+    };
+    const std::vector<BadCase> cases = {
+        {"parent = desk hub\n", "parent = nowhere\n", "must name a [controller] or a [hub]"},
+        {"port = 2\nspeed = 3", "port = 5\nspeed = 3", "'port' is beyond the ports of 'desk hub'"},
+        {"extent = archive 0x100000 0x4000000", "extent = archive 0x100000 0x40000000", "beyond the capacity"},
+        {"extent = archive", "extent = nobody", "'extent' names no enclosure"},
+        {"letter = G:", "letter = E:", "drive letter E: used twice"},
+        {"string = 0x0407 2 Sicherung", "string = 0x0407 2 Sicherung\nstring = 0x407 2 X", "given twice"},
+        {"string = 0x0407 2 Sicherung", "string = 0x0407 0 X", "'string' is a language, an index"},
+        {"parent = xhci\nport = 3", "parent = xhci", "without 'port'"},
+        {"[controller]\nname = xhci", "[controller]\nname = desk hub", "used twice"},
+    };
+    for (const BadCase& bad : cases) {
+        std::string text = TopologyRigText();
+        const auto at = text.find(bad.replace);
+        ASSERT_NE(at, std::string::npos) << bad.replace;
+        text.replace(at, bad.replace.size(), bad.with);
+        const auto result = rig::ParseRigFile(text, "t.rig");
+        EXPECT_FALSE(result.config) << bad.with;
+        EXPECT_NE(result.error.find(bad.error), std::string::npos) << bad.with << "\n  gave: " << result.error;
+    }
+    // Two devices on one port.
+    std::string text = TopologyRigText();
+    text.replace(text.find("parent = desk hub\nport = 2"), 26, "parent = xhci\nport = 1");
+    EXPECT_NE(rig::ParseRigFile(text, "t.rig").error.find("port 1 of 'xhci' used twice"), std::string::npos);
+    EXPECT_TRUE(rig::ParseRigFile(TopologyRigText(), "t.rig").config);
+}
+
+}  // namespace
+}  // namespace rig_test
