@@ -2,7 +2,7 @@
 // The hub driver's control requests on a simulated machine: the root hub name of a host
 // controller, and on a hub its node information, the connection information of a port, the
 // names of a downstream hub and of a device's driver key, and descriptors of the device on a
-// port. Layouts: usb_ioctl_layout.h. The caller's input and output may be the same buffer.
+// port. Layouts: common/core/usb_ioctl_layout.h. The caller's input and output may be the same buffer.
 
 #include <cstdint>
 

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "usb_ioctl_layout.h"
+#include "common/core/usb_ioctl_layout.h"
 
 namespace rig {
+
+// The platform's request codes and reply layouts, shared with the component.
+using namespace devio;
 
 inline bool CopyReply(const std::vector<std::uint8_t>& reply, std::size_t fixedSize, void* output,
                       std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) {

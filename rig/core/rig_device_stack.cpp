@@ -3,9 +3,11 @@
 #include "common/core/scsi_pass_through.h"
 #include "hub_requests.h"
 #include "storage_requests.h"
-#include "usb_ioctl_layout.h"
+#include "common/core/usb_ioctl_layout.h"
 
 namespace rig {
+
+using devio::kErrorDeviceNotConnected;
 namespace {
 
 constexpr std::uint32_t kCrNoSuchDevnode = 0x0D;  // the configuration manager's answer for unknown nodes

@@ -1,6 +1,6 @@
 #pragma once
 // The storage stack's control requests on a simulated machine: a disk's device number and
-// drive layout, and a volume's disk extents. Layouts: usb_ioctl_layout.h.
+// drive layout, and a volume's disk extents. Layouts: common/core/usb_ioctl_layout.h.
 
 #include <cstdint>
 

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "rig_config.h"
-#include "usb_ioctl_layout.h"
+#include "common/core/usb_ioctl_layout.h"
 
 namespace rig {
+
+// The platform's request codes and reply layouts, shared with the component.
+using namespace devio;
 
 UsbDeviceDescriptor EnclosureDeviceDescriptor(const EnclosureConfig& enclosure);
 UsbDeviceDescriptor HubDeviceDescriptor(const HubConfig& hub);

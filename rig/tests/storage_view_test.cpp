@@ -80,14 +80,14 @@ TEST_F(TopologyTest, RegistryHoldsDriverParentIdPrefixAndSymbolicName) {
 
 TEST_F(TopologyTest, MbrAndGptLayoutsAndDeviceNumbers) {
     const auto backup = Open(kBackupInterface);
-    const Reply mbr = Ask(*stack, backup, rig::kIoctlDiskGetDriveLayoutEx, std::vector<std::uint8_t>(192), 2240);
+    const Reply mbr = Ask(*stack, backup, devio::kIoctlDiskGetDriveLayoutEx, std::vector<std::uint8_t>(192), 2240);
     ASSERT_TRUE(mbr.delivered);
-    const auto header = mbr.As<rig::DriveLayoutInformationExHeader>();
-    EXPECT_EQ(header.PartitionStyle, rig::kPartitionStyleMbr);
+    const auto header = mbr.As<devio::DriveLayoutInformationExHeader>();
+    EXPECT_EQ(header.PartitionStyle, devio::kPartitionStyleMbr);
     EXPECT_EQ(header.Mbr.Signature, 0xCAFE0001u);
     ASSERT_EQ(header.PartitionCount, 2u) << "E: and its part of G:";
     EXPECT_EQ(mbr.returned, 48u + 2 * 144);
-    const auto first = mbr.As<rig::PartitionInformationEx>(48);
+    const auto first = mbr.As<devio::PartitionInformationEx>(48);
     EXPECT_EQ(first.StartingOffset, 0x100000);
     EXPECT_EQ(first.PartitionNumber, 1u);
 
@@ -100,22 +100,22 @@ TEST_F(TopologyTest, MbrAndGptLayoutsAndDeviceNumbers) {
     EXPECT_EQ(data, (std::vector<std::uint8_t>{0x01, 0x00, 0xFE, 0xCA, 0, 0, 0x10, 0, 0, 0, 0, 0}));
 
     const auto archive = Open(kArchiveInterface);
-    const Reply gpt = Ask(*stack, archive, rig::kIoctlDiskGetDriveLayoutEx, {}, 2240);
+    const Reply gpt = Ask(*stack, archive, devio::kIoctlDiskGetDriveLayoutEx, {}, 2240);
     ASSERT_TRUE(gpt.delivered);
-    EXPECT_EQ(gpt.As<rig::DriveLayoutInformationExHeader>().PartitionStyle, rig::kPartitionStyleGpt);
-    EXPECT_EQ(gpt.As<rig::DriveLayoutInformationExHeader>().Gpt.MaxPartitionCount, 128u);
-    const Reply number = Ask(*stack, archive, rig::kIoctlStorageGetDeviceNumber, {}, 12);
+    EXPECT_EQ(gpt.As<devio::DriveLayoutInformationExHeader>().PartitionStyle, devio::kPartitionStyleGpt);
+    EXPECT_EQ(gpt.As<devio::DriveLayoutInformationExHeader>().Gpt.MaxPartitionCount, 128u);
+    const Reply number = Ask(*stack, archive, devio::kIoctlStorageGetDeviceNumber, {}, 12);
     ASSERT_TRUE(number.delivered);
-    EXPECT_EQ(number.As<rig::StorageDeviceNumber>().DeviceNumber, 7u);
-    EXPECT_EQ(number.As<rig::StorageDeviceNumber>().DeviceType, rig::kFileDeviceDisk);
+    EXPECT_EQ(number.As<devio::StorageDeviceNumber>().DeviceNumber, 7u);
+    EXPECT_EQ(number.As<devio::StorageDeviceNumber>().DeviceType, devio::kFileDeviceDisk);
 
     // Too small for the whole layout or the device number: refused, nothing written.
-    const Reply shortLayout = Ask(*stack, backup, rig::kIoctlDiskGetDriveLayoutEx, {}, 192);
-    EXPECT_EQ(shortLayout.lastError, rig::kErrorInsufficientBuffer);
+    const Reply shortLayout = Ask(*stack, backup, devio::kIoctlDiskGetDriveLayoutEx, {}, 192);
+    EXPECT_EQ(shortLayout.lastError, devio::kErrorInsufficientBuffer);
     EXPECT_EQ(shortLayout.bytes[0], 0xCC);
     EXPECT_TRUE(shortLayout.GuardIntact());
-    EXPECT_EQ(Ask(*stack, archive, rig::kIoctlStorageGetDeviceNumber, {}, 11).lastError,
-              rig::kErrorInsufficientBuffer);
+    EXPECT_EQ(Ask(*stack, archive, devio::kIoctlStorageGetDeviceNumber, {}, 11).lastError,
+              devio::kErrorInsufficientBuffer);
 }
 
 TEST_F(TopologyTest, VolumeSpanningTwoDisksHasTwoExtents) {
@@ -130,22 +130,22 @@ TEST_F(TopologyTest, VolumeSpanningTwoDisksHasTwoExtents) {
 
     const auto g = Open("\\\\.\\g:");
     ASSERT_NE(g, devio::kInvalidDeviceHandle);
-    const Reply extents = Ask(*stack, g, rig::kIoctlVolumeGetVolumeDiskExtents, {}, 248);
+    const Reply extents = Ask(*stack, g, devio::kIoctlVolumeGetVolumeDiskExtents, {}, 248);
     ASSERT_TRUE(extents.delivered);
     EXPECT_EQ(extents.returned, 8u + 2 * 24);
     EXPECT_EQ(extents.As<std::uint32_t>(), 2u);
-    EXPECT_EQ(extents.As<rig::DiskExtent>(8).DiskNumber, 1u);
-    EXPECT_EQ(extents.As<rig::DiskExtent>(8).StartingOffset, 0x10000000);
-    EXPECT_EQ(extents.As<rig::DiskExtent>(32).DiskNumber, 7u);
-    EXPECT_EQ(extents.As<rig::DiskExtent>(32).ExtentLength, 0x4000000);
+    EXPECT_EQ(extents.As<devio::DiskExtent>(8).DiskNumber, 1u);
+    EXPECT_EQ(extents.As<devio::DiskExtent>(8).StartingOffset, 0x10000000);
+    EXPECT_EQ(extents.As<devio::DiskExtent>(32).DiskNumber, 7u);
+    EXPECT_EQ(extents.As<devio::DiskExtent>(32).ExtentLength, 0x4000000);
     // Room for one extent: the count and that extent, ERROR_MORE_DATA.
-    const Reply one = Ask(*stack, g, rig::kIoctlVolumeGetVolumeDiskExtents, {}, 32);
+    const Reply one = Ask(*stack, g, devio::kIoctlVolumeGetVolumeDiskExtents, {}, 32);
     EXPECT_FALSE(one.delivered);
-    EXPECT_EQ(one.lastError, rig::kErrorMoreData);
+    EXPECT_EQ(one.lastError, devio::kErrorMoreData);
     EXPECT_EQ(one.returned, 32u);
     EXPECT_EQ(one.As<std::uint32_t>(), 2u);
     EXPECT_TRUE(one.GuardIntact());
-    EXPECT_EQ(Ask(*stack, g, rig::kIoctlVolumeGetVolumeDiskExtents, {}, 31).lastError, rig::kErrorInsufficientBuffer);
+    EXPECT_EQ(Ask(*stack, g, devio::kIoctlVolumeGetVolumeDiskExtents, {}, 31).lastError, devio::kErrorInsufficientBuffer);
 
     // A volume on two disks is no one device; E: still reaches its enclosure.
     EXPECT_EQ(SendThrough(*stack, g, Inquiry()).lastError, devio::kErrorNotSupported);
@@ -157,10 +157,10 @@ TEST_F(TopologyTest, UnplugTakesThePortInterfacesAndLettersAway) {
     const auto handle = Open(kBackupInterface);
     ASSERT_EQ(Rigctl({"unplug"}), 0);
 
-    const Reply port = Ask(*stack, root, rig::kIoctlUsbGetNodeConnectionInformationEx, PortRequest(1, 365), 365);
+    const Reply port = Ask(*stack, root, devio::kIoctlUsbGetNodeConnectionInformationEx, PortRequest(1, 365), 365);
     ASSERT_TRUE(port.delivered);
-    EXPECT_EQ(+port.As<rig::UsbNodeConnectionInformationEx>().ConnectionStatus, 0u);
-    EXPECT_EQ(+port.As<rig::UsbNodeConnectionInformationEx>().DeviceDescriptor.idVendor, 0);
+    EXPECT_EQ(+port.As<devio::UsbNodeConnectionInformationEx>().ConnectionStatus, 0u);
+    EXPECT_EQ(+port.As<devio::UsbNodeConnectionInformationEx>().DeviceDescriptor.idVendor, 0);
     std::vector<devio::DeviceInterface> disks, usb;
     ASSERT_TRUE(stack->EnumerateInterfaces(rig::kDiskInterfaceClass, disks));
     ASSERT_TRUE(stack->EnumerateInterfaces(rig::kUsbDeviceInterfaceClass, usb));
@@ -169,13 +169,13 @@ TEST_F(TopologyTest, UnplugTakesThePortInterfacesAndLettersAway) {
     EXPECT_EQ(stack->LogicalDriveMask(), 0u) << "E: and the spanned G: are gone";
     EXPECT_EQ(stack->DriveType("E:\\"), rig::kDriveNoRootDir);
     EXPECT_EQ(Open(kBackupInterface), devio::kInvalidDeviceHandle);
-    EXPECT_EQ(SendThrough(*stack, handle, Inquiry()).lastError, rig::kErrorDeviceNotConnected);
+    EXPECT_EQ(SendThrough(*stack, handle, Inquiry()).lastError, devio::kErrorDeviceNotConnected);
     // The registry remembers the device.
     EXPECT_NE(RegistryText(*stack, std::string(rig::kUsbEnumKey) + "\\VID_1A2B&PID_3C4D\\0000A1", "Driver"), "?");
 
     ASSERT_EQ(Rigctl({"plug"}), 0);
-    EXPECT_EQ(+Ask(*stack, root, rig::kIoctlUsbGetNodeConnectionInformationEx, PortRequest(1, 365), 365)
-                  .As<rig::UsbNodeConnectionInformationEx>()
+    EXPECT_EQ(+Ask(*stack, root, devio::kIoctlUsbGetNodeConnectionInformationEx, PortRequest(1, 365), 365)
+                  .As<devio::UsbNodeConnectionInformationEx>()
                   .ConnectionStatus,
               1u);
     EXPECT_EQ(stack->LogicalDriveMask(), (1u << ('E' - 'A')) | (1u << ('G' - 'A')));

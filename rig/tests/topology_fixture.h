@@ -10,7 +10,7 @@
 #include "rig/core/machine_view.h"
 #include "rig/core/rig_control.h"
 #include "rig/core/rig_file_parser.h"
-#include "rig/core/usb_ioctl_layout.h"
+#include "common/core/usb_ioctl_layout.h"
 #include "rig_fixture.h"
 
 namespace rig_test {
@@ -96,7 +96,7 @@ inline std::vector<std::uint8_t> PortRequest(std::uint32_t port, std::size_t siz
 
 inline std::vector<std::uint8_t> DescriptorRequest(std::uint32_t port, std::uint8_t type, std::uint8_t index,
                                                    std::uint16_t language, std::uint16_t length) {
-    rig::UsbDescriptorRequest request{};
+    devio::UsbDescriptorRequest request{};
     request.ConnectionIndex = port;
     request.wValue = static_cast<std::uint16_t>(type << 8 | index);
     request.wIndex = language;

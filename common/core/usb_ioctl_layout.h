@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace rig {
+namespace devio {
 
 static_assert(std::endian::native == std::endian::little, "the layouts below are little-endian");
 
@@ -208,4 +208,4 @@ static_assert(offsetof(DiskExtent, StartingOffset) == 8);
 inline constexpr std::size_t kVolumeDiskExtentsHeaderSize = 8;
 inline constexpr std::size_t kVolumeDiskExtentsFixedSize = 32;  // sizeof with its one extent
 
-}  // namespace rig
+}  // namespace devio
