@@ -64,7 +64,7 @@ ULONG STDMETHODCALLTYPE CBaseAPI::Release() {
 
 ICorelinkCtrl* STDMETHODCALLTYPE CBaseAPI::DisableProductFilter() {
     Trace("DisableProductFilter()");
-    productFilterOff_ = 1;
+    walk_.productFilterOff = true;
     return this;
 }
 
@@ -83,13 +83,13 @@ int STDMETHODCALLTYPE CBaseAPI::SetDebugDmpFilePathSS(const WCHAR* folder) {
 
 ICorelinkCtrl* STDMETHODCALLTYPE CBaseAPI::ForceInUSB30() {
     Trace("ForceInUSB30()");
-    usb30Only_ = 1;
+    walk_.usb30Only = true;
     return this;
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ActiveFilterDriver(int value) {
     Trace("ActiveFilterDriver()");
-    forceSerialRead_ = value;
+    walk_.forceSerialRead = value;
     return 1;
 }
 

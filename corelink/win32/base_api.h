@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "corelink/core/scsi_commands.h"
+#include "corelink/core/usb_walk.h"
 #include "corelink_api.h"
 
 namespace corelink::com {
@@ -49,15 +50,21 @@ public:
     int STDMETHODCALLTYPE ReadSPI_USD(HANDLE* handles, BYTE slot, BYTE mode, DWORD word12, DWORD address, BYTE byte10,
                                       WORD word9, WORD length, BYTE* data) override;
 
-    // Operations still to come (base_api_pending.cpp): each traces its name and fails without
-    // touching its arguments.
+    // Device discovery (base_api_discovery.cpp): the storage scans, the USB port walk, its
+    // polling and the hub scan.
     int STDMETHODCALLTYPE ScanDiskPath(void* list) override;
-    int STDMETHODCALLTYPE ReadDisk(HANDLE* handles, BYTE slot, DWORD lba, DWORD byteCount, BYTE* data) override;
-    int STDMETHODCALLTYPE WriteDiskRetry(HANDLE* handles, BYTE slot, DWORD lba, DWORD byteCount,
-                                         const BYTE* data) override;
     int STDMETHODCALLTYPE ScanDiskPathBySymbolicName(void* list) override;
     int STDMETHODCALLTYPE ScanUSBPort(void* deviceList) override;
     int STDMETHODCALLTYPE PollingSingleUSBPort(void* entry) override;
+    int STDMETHODCALLTYPE PollingSingleUSBPortEx(void* entry, BYTE triggerMask, BYTE slotForTrace) override;
+    int STDMETHODCALLTYPE ScanHub(void* hubList) override;
+    int STDMETHODCALLTYPE PollingHubPort(void* hubRecord) override;
+
+    // Operations still to come (base_api_pending.cpp): each traces its name and fails without
+    // touching its arguments.
+    int STDMETHODCALLTYPE ReadDisk(HANDLE* handles, BYTE slot, DWORD lba, DWORD byteCount, BYTE* data) override;
+    int STDMETHODCALLTYPE WriteDiskRetry(HANDLE* handles, BYTE slot, DWORD lba, DWORD byteCount,
+                                         const BYTE* data) override;
     int STDMETHODCALLTYPE CreateFileSystemImage(void* params) override;
     int STDMETHODCALLTYPE CreateFileSystemImageW(void* params) override;
     int STDMETHODCALLTYPE BuildDriveFileSystem(void* params, int drive) override;
@@ -80,8 +87,6 @@ public:
     int STDMETHODCALLTYPE GetFlashTableBit(const BYTE* chipRecord, BYTE row, BYTE column, DWORD byteOffset,
                                            BYTE bit) override;
     int STDMETHODCALLTYPE ReadCapacity(HANDLE* handles, BYTE slot, DWORD* lastLba, DWORD* blockLength) override;
-    int STDMETHODCALLTYPE ScanHub(void* hubList) override;
-    int STDMETHODCALLTYPE PollingHubPort(void* hubRecord) override;
     int STDMETHODCALLTYPE INITISP_UFD(HANDLE* handles, BYTE slot, DWORD address, WORD length,
                                       const BYTE* data) override;
     int STDMETHODCALLTYPE CPUReset_UFD(HANDLE* handles, BYTE slot) override;
@@ -101,7 +106,6 @@ public:
     int STDMETHODCALLTYPE SetIgnoredRegistry(WORD vid, WORD pid) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystemExW(HANDLE* handles, BYTE slot, void* params, int flags) override;
     int STDMETHODCALLTYPE GetFAT32RootSectorAddr(void* params, DWORD* sector) override;
-    int STDMETHODCALLTYPE PollingSingleUSBPortEx(void* entry, BYTE triggerMask, BYTE slotForTrace) override;
     int STDMETHODCALLTYPE ChipResetEx(HANDLE* handles, BYTE slot) override;
 
 private:
@@ -110,20 +114,12 @@ private:
     std::unique_ptr<corelink::CSTDCMDControl> stdCommands_;
     std::unique_ptr<corelink::CVCommCMDControl> vendorCommands_;
     std::atomic<LONG> refCount_{1};
-    // State of one USB port walk, used only while the scan lock is held.
-    BYTE walkDepth_ = 0;    // current hub tier
-    BYTE entryCount_ = 0;   // device records filled so far
-    BYTE hubCounter_ = 0;   // hubs opened so far
-    BYTE currentHub_ = 0;   // number of the hub being walked
-    std::array<BYTE, 5> hubDelta_{};  // per tier: what restores currentHub_ when the tier is left
-    // Options and flash geometry.
-    BYTE productFilterOff_ = 0;  // 1: every answering disk counts as the maker's
+    // The walk state (used only while the scan lock is held) and the options that steer the scans:
+    // product filter off, SuperSpeed only, forced serial read, the kind of root hub being walked.
+    corelink::WalkState walk_;
     WORD pagesPerBlock_ = 0;
     WORD scanValue_ = 0;
     std::unique_ptr<char[]> debugDumpPath_;  // ANSI dump folder, or null
-    BYTE usb30Only_ = 0;         // 1: only SuperSpeed root hubs and devices are walked
-    int forceSerialRead_ = 0;
-    int flHostController_ = 0;   // 1 while the root hub being walked is a "#root_hub_fl30" one
 };
 
 }  // namespace corelink::com

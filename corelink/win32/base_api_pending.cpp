@@ -13,12 +13,8 @@ int NotBuilt(const char* trace) {
 
 }  // namespace
 
-int STDMETHODCALLTYPE CBaseAPI::ScanDiskPath(void*) { return NotBuilt("ScanDiskPath()"); }
 int STDMETHODCALLTYPE CBaseAPI::ReadDisk(HANDLE*, BYTE, DWORD, DWORD, BYTE*) { return NotBuilt("ReadDisk()"); }
 int STDMETHODCALLTYPE CBaseAPI::WriteDiskRetry(HANDLE*, BYTE, DWORD, DWORD, const BYTE*) { return 0; }
-int STDMETHODCALLTYPE CBaseAPI::ScanDiskPathBySymbolicName(void*) { return NotBuilt("ScanDiskPathBySymbolicName()"); }
-int STDMETHODCALLTYPE CBaseAPI::ScanUSBPort(void*) { return NotBuilt("ScanUSBPort()"); }
-int STDMETHODCALLTYPE CBaseAPI::PollingSingleUSBPort(void*) { return NotBuilt("PollingSingleUSBPort()"); }
 int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImage(void*) { return NotBuilt("CreateFileSystemImage()"); }
 int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImageW(void*) { return NotBuilt("CreateFileSystemImageW()"); }
 int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystem(void*, int) { return NotBuilt("BuildDriveFileSystem()"); }
@@ -46,8 +42,6 @@ void STDMETHODCALLTYPE CBaseAPI::FreeFlashTable(BYTE*) {}
 void STDMETHODCALLTYPE CBaseAPI::SetFlashTableBit(BYTE*, BYTE, BYTE, DWORD, BYTE, BYTE) {}
 int STDMETHODCALLTYPE CBaseAPI::GetFlashTableBit(const BYTE*, BYTE, BYTE, DWORD, BYTE) { return 0; }
 int STDMETHODCALLTYPE CBaseAPI::ReadCapacity(HANDLE*, BYTE, DWORD*, DWORD*) { return NotBuilt("ReadCapacity()"); }
-int STDMETHODCALLTYPE CBaseAPI::ScanHub(void*) { return NotBuilt("ScanHub()"); }
-int STDMETHODCALLTYPE CBaseAPI::PollingHubPort(void*) { return NotBuilt("PollingHubPort()"); }
 int STDMETHODCALLTYPE CBaseAPI::INITISP_UFD(HANDLE*, BYTE, DWORD, WORD, const BYTE*) {
     return NotBuilt("INITISP_UFD()");
 }
@@ -76,9 +70,6 @@ int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemExW(HANDLE*, BYTE, void*, 
     return NotBuilt("BuildPhyDiskFileSystemExW()");
 }
 int STDMETHODCALLTYPE CBaseAPI::GetFAT32RootSectorAddr(void*, DWORD*) { return NotBuilt("GetFAT32RootSectorAddr()"); }
-int STDMETHODCALLTYPE CBaseAPI::PollingSingleUSBPortEx(void*, BYTE, BYTE) {
-    return NotBuilt("PollingSingleUSBPortEx()");
-}
 int STDMETHODCALLTYPE CBaseAPI::ChipResetEx(HANDLE*, BYTE) { return NotBuilt("ChipResetEx()"); }
 
 }  // namespace corelink::com

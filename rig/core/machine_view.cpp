@@ -171,7 +171,7 @@ const DeviceNode* MachineView::Node(devio::DeviceInstance instance) const {
 std::vector<devio::DeviceInterface> MachineView::Interfaces(const devio::Guid& interfaceClass) const {
     std::vector<devio::DeviceInterface> found;
     for (const InterfaceEntry& entry : interfaces_) {
-        if (entry.interfaceClass == interfaceClass) found.push_back(entry.interface);
+        if (entry.interfaceClass == interfaceClass) found.push_back(entry.deviceInterface);
     }
     return found;
 }

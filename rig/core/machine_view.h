@@ -44,7 +44,7 @@ struct DeviceNode {
 
 struct InterfaceEntry {
     devio::Guid interfaceClass;
-    devio::DeviceInterface interface;
+    devio::DeviceInterface deviceInterface;  // ("interface" is a macro of the platform's COM headers)
 };
 
 struct RegistryEntry {

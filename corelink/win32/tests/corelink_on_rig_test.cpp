@@ -18,15 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "common/core/device_list.h"
 #include "common/core/text_codec.h"
 #include "common/tests/win32/temp_folder.h"
 #include "rig/core/command_log.h"
 #include "rig/core/rig_control.h"
+#include "rig/tests/topology_fixture.h"
 
 namespace {
 
-constexpr char kInterface[] =
-    "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+// The enclosure on port 1 of the root hub; a second one sits behind an external hub.
+constexpr const char* kInterface = rig_test::kBackupInterface;
 constexpr BYTE kSlot = 3;
 
 std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).value_or(""); }
@@ -37,8 +39,7 @@ protected:
     static void SetUpTestSuite() {
         folder = new testing_support::TempFolder();
         rigFile = folder->File(L"test.rig");
-        std::ofstream(std::filesystem::path(rigFile)) << "[enclosure]\nname = backup\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4D\n"
-                               << "model = 4327\nsectors = 0x00100000\ninterface = " << kInterface << "\n";
+        std::ofstream(std::filesystem::path(rigFile)) << rig_test::TopologyRigText();
         ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());
 
         module = ::LoadLibraryW(L"Corelink.ax");
@@ -168,6 +169,33 @@ TEST_F(CorelinkOnRig, ClosedOrUnknownDevicesFailAndLeaveBuffersAlone) {
     others.fill(INVALID_HANDLE_VALUE);
     EXPECT_EQ(corelink->OpenDiskPathBySymbolicName(others.data(), 0, "\\\\?\\usbstor#disk&ven_other#1#{x}"), 0);
     ASSERT_EQ(corelink->OpenDiskPathBySymbolicName(handles.data(), kSlot, kInterface), 1);  // for TearDown
+}
+
+// The applications' discovery: the port walk finds both enclosures with their ports, identities
+// and drive letters, and a record's disk path opens the device.
+TEST_F(CorelinkOnRig, PortWalkFindsTheEnclosuresAndTheirDisksOpen) {
+    std::vector<devio::DeviceListEntry> list(devio::kDeviceListRecords);
+    ASSERT_EQ(corelink->ScanUSBPort(list.data()), 1);
+    const devio::DeviceListEntry& backup = list[0];
+    EXPECT_EQ(backup.connected, 1);
+    EXPECT_EQ(backup.vendorId, 0x1A2B);
+    EXPECT_EQ(backup.productId, 0x3C4D);
+    EXPECT_EQ(backup.hubDepth, 1);
+    EXPECT_EQ(backup.portIndex, 1u);
+    EXPECT_STREQ(backup.disk.devicePath, kInterface);
+    ASSERT_EQ(backup.disk.driveLetterCount, 1);
+    EXPECT_EQ(backup.disk.driveLetters[0], 'E');
+    EXPECT_EQ(backup.disk.isTovi, 1);
+    EXPECT_EQ(list[1].connected, 1) << "the enclosure behind the external hub";
+    EXPECT_EQ(list[1].hubDepth, 2);
+    EXPECT_EQ(list[2].connected, 0);
+
+    std::array<HANDLE, 256> found;
+    found.fill(INVALID_HANDLE_VALUE);
+    ASSERT_EQ(corelink->OpenDiskPathBySymbolicName(found.data(), backup.diskIndex, backup.disk.devicePath), 1);
+    BYTE state = 0;
+    EXPECT_EQ(corelink->ReadButton_USD(found.data(), backup.diskIndex, 1, 0, &state), 1);
+    EXPECT_EQ(corelink->CloseDiskPath(found.data(), backup.diskIndex), 1);
 }
 
 }  // namespace
