@@ -65,6 +65,27 @@ std::vector<std::uint8_t> GuidBytes(const std::string& guid) {
     return bytes;
 }
 
+// The volume name the rig gives a letter of an enclosure: "\\?\Volume{52494700-...-0000000000XX}\",
+// XX the letter's ASCII code in hexadecimal.
+std::string LetterVolumeName(char letter) {
+    char name[64];
+    std::snprintf(name, sizeof name, "\\\\?\\Volume{52494700-0000-0000-0000-0000000000%02x}\\",
+                  static_cast<unsigned>(letter));
+    return name;
+}
+
+// The wide-string form (UTF-16LE, NUL-terminated) of an ASCII text.
+std::vector<std::uint8_t> WideText(const std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    for (char c : text) {
+        bytes.push_back(static_cast<std::uint8_t>(c));
+        bytes.push_back(0);
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
 std::string HubNameOf(const RigConfig& config, HubRef hub) {
     return hub.root ? config.controllers[hub.index].name : config.hubs[hub.index].name;
 }
@@ -140,6 +161,10 @@ MachineView::MachineView(const RigConfig& config, std::uint32_t unplugged) : con
         interfaces_.push_back({kUsbDeviceInterfaceClass, {usbPath, usbNode}});
         const auto diskNode = AddNode(usbNode, DeviceIdOfPath(enclosure.interfacePath), {"USBSTOR\\GenDisk"});
         interfaces_.push_back({kDiskInterfaceClass, {enclosure.interfacePath, diskNode}});
+        if (enclosure.cdromLetter != 0) {
+            const auto cdromNode = AddNode(usbNode, DeviceIdOfPath(enclosure.cdromPath), {"USBSTOR\\GenCdRom"});
+            interfaces_.push_back({kCdromInterfaceClass, {enclosure.cdromPath, cdromNode}});
+        }
     }
     BuildVolumes();
     BuildMountedDevices();
@@ -185,18 +210,21 @@ void MachineView::BuildVolumes() {
     // after the first MiB.
     for (std::size_t e = 0; e < config_.enclosures.size(); ++e) {
         const EnclosureConfig& enclosure = config_.enclosures[e];
-        if (!Plugged(e) || enclosure.drives.empty()) continue;
-        const std::uint64_t capacity = enclosure.sectors * enclosure.sectorSize;
-        const std::uint64_t start = capacity > 2 * kFirstPartitionOffset ? kFirstPartitionOffset : 0;
-        const std::uint64_t share = (capacity - start) / enclosure.drives.size() / enclosure.sectorSize *
-                                    enclosure.sectorSize;
-        for (std::size_t d = 0; d < enclosure.drives.size(); ++d) {
-            char name[64];
-            std::snprintf(name, sizeof name, "\\\\?\\Volume{52494700-0000-0000-0000-0000000000%02x}\\",
-                          static_cast<unsigned>(enclosure.drives[d].letter));
-            VolumeView volume{name, enclosure.drives[d].letter, {}, e};
-            volume.extents.push_back({e, {enclosure.name, start + d * share, share}});
-            volumes_.push_back(std::move(volume));
+        if (!Plugged(e)) continue;
+        if (!enclosure.drives.empty()) {
+            const std::uint64_t capacity = enclosure.sectors * enclosure.sectorSize;
+            const std::uint64_t start = capacity > 2 * kFirstPartitionOffset ? kFirstPartitionOffset : 0;
+            const std::uint64_t share = (capacity - start) / enclosure.drives.size() / enclosure.sectorSize *
+                                        enclosure.sectorSize;
+            for (std::size_t d = 0; d < enclosure.drives.size(); ++d) {
+                VolumeView volume{LetterVolumeName(enclosure.drives[d].letter), enclosure.drives[d].letter, {}, e};
+                volume.extents.push_back({e, {enclosure.name, start + d * share, share}});
+                volumes_.push_back(std::move(volume));
+            }
+        }
+        // The CD-ROM's letter is a volume without extents on the disk.
+        if (enclosure.cdromLetter != 0) {
+            volumes_.push_back({LetterVolumeName(enclosure.cdromLetter), enclosure.cdromLetter, {}, e, true});
         }
     }
     for (const VolumeConfig& config : config_.volumes) {
@@ -216,12 +244,15 @@ void MachineView::BuildVolumes() {
 }
 
 // SYSTEM\MountedDevices as a system fills it: for an MBR partition the disk signature and the
-// partition's offset, otherwise "DMIO:ID:" and the volume's identity.
+// partition's offset, for a CD-ROM the wide-string device name of its interface ("\??\usbstor#cdrom&..."),
+// otherwise "DMIO:ID:" and the volume's identity.
 void MachineView::BuildMountedDevices() {
     for (const VolumeView& volume : volumes_) {
         std::vector<std::uint8_t> data;
         const EnclosureConfig* disk = volume.enclosure ? &config_.enclosures[*volume.enclosure] : nullptr;
-        if (disk != nullptr && disk->partitionStyle == PartitionStyle::Mbr) {
+        if (disk != nullptr && volume.cdrom) {
+            data = WideText("\\??\\" + disk->cdromPath.substr(4));
+        } else if (disk != nullptr && disk->partitionStyle == PartitionStyle::Mbr) {
             PutLittle(data, disk->diskSignature, 4);
             PutLittle(data, volume.extents.front().second.offset, 8);
         } else {

@@ -59,6 +59,7 @@ struct VolumeView {
     char letter = 0;
     std::vector<std::pair<std::size_t, VolumeExtent>> extents;  // enclosure index, extent
     std::optional<std::size_t> enclosure;  // the disk its pass-through requests go to, if one
+    bool cdrom = false;  // the CD-ROM letter of `enclosure`: no extents, the CD-ROM unit answers
 };
 
 // A hub port's occupant.

@@ -1,6 +1,7 @@
 #include "rig.h"
 
 #include "bridge_emulator.h"
+#include "common/core/bridge_protocol.h"
 #include "common/core/device_stack.h"
 #include "pass_through_request.h"
 #include "rig_file_parser.h"
@@ -8,6 +9,11 @@
 #include "state_file.h"
 
 namespace rig {
+namespace {
+
+constexpr std::uint8_t kCdromDeviceType = 0x05;  // INQUIRY byte 0 of a CD/DVD unit
+
+}  // namespace
 
 std::shared_ptr<Rig> Rig::Load(FileSystem& files, const std::string& rigPath, std::string& error) {
     std::string text;
@@ -71,7 +77,7 @@ bool Rig::AppendLog(const std::vector<std::uint8_t>& record, std::string& error)
 }
 
 bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputSize, void* output,
-                      std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) {
+                      std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError, bool cdrom) {
     returned = 0;
     std::string why;
     const auto command = DecodePassThrough(input, inputSize, outputSize, why);
@@ -93,6 +99,10 @@ bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputS
             if (!stateFile.Load(index, state, why)) return false;
             SparseImage medium(files_, enclosure.imagePath, enclosure.sectorSize, enclosure.sectors);
             answer = ExecuteCommand(enclosure, state, medium, *command);
+            if (cdrom && command->cdb[0] == devio::bridge::kOpInquiry && answer.status == devio::kScsiStatusGood &&
+                !answer.dataIn.empty()) {
+                answer.dataIn[0] = kCdromDeviceType;
+            }
             if (!stateFile.Save(index, state, why)) return false;
             std::vector<std::uint8_t> record;
             EncodeLogRecord(index, *command, answer.status, record);

@@ -36,8 +36,11 @@ public:
     // One IOCTL_SCSI_PASS_THROUGH request to enclosure `index`, as DeviceIoControl takes it.
     // False when it was not delivered: a malformed block (ERROR_INVALID_PARAMETER) or the
     // rig's files failing (ERROR_IO_DEVICE).
+    // `cdrom`: the request came through the enclosure's CD-ROM interface, whose INQUIRY reports
+    // peripheral device type 5.
     bool PassThrough(std::size_t index, const void* input, std::uint32_t inputSize, void* output,
-                     std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError);
+                     std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError,
+                     bool cdrom = false);
 
     bool ReadState(std::size_t index, DeviceState& state, std::string& error);
     bool UpdateState(std::size_t index, const std::function<void(DeviceState&)>& change, std::string& error);

@@ -30,6 +30,7 @@ inline constexpr std::uint64_t kMaxSectors = 0x100000000;  // READ CAPACITY(10) 
 inline constexpr std::uint32_t kDriveNoRootDir = 1;
 inline constexpr std::uint32_t kDriveRemovable = 2;
 inline constexpr std::uint32_t kDriveFixed = 3;
+inline constexpr std::uint32_t kDriveCdrom = 5;
 
 struct DriveMapping {
     char letter = 'A';   // upper case
@@ -115,6 +116,10 @@ struct EnclosureConfig {
     PartitionStyle partitionStyle = PartitionStyle::Mbr;
     std::uint32_t diskSignature = 0;  // MBR
     std::uint32_t deviceNumber = 0;   // IOCTL_STORAGE_GET_DEVICE_NUMBER
+    // The CD-ROM interface the enclosure also presents; none while the letter is 0. Its path is
+    // the storage interface path with "#disk&" replaced by "#cdrom&" (filled by the parser).
+    char cdromLetter = 0;
+    std::string cdromPath;
     int line = 0;  // where the section starts, for messages
 };
 

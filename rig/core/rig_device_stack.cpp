@@ -53,6 +53,10 @@ std::optional<RigDeviceStack::Target> RigDeviceStack::TargetOf(const MachineView
             if (!view.Plugged(e)) return std::nullopt;
             return Target{Target::Kind::Enclosure, e, false};
         }
+        if (!config.enclosures[e].cdromPath.empty() && EqualsIgnoreCase(config.enclosures[e].cdromPath, path)) {
+            if (!view.Plugged(e)) return std::nullopt;
+            return Target{Target::Kind::Cdrom, e, false};
+        }
     }
     for (std::size_t c = 0; c < config.controllers.size(); ++c) {
         if (EqualsIgnoreCase(config.controllers[c].path, path)) return Target{Target::Kind::Controller, c, false};
@@ -120,6 +124,14 @@ bool RigDeviceStack::ControlTarget(const MachineView& view, const Target& target
                 return rig_->PassThrough(target.index, input, inputSize, output, outputSize, returned, lastError);
             }
             return AnswerDiskRequest(view, target.index, controlCode, output, outputSize, returned, lastError);
+        case Target::Kind::Cdrom:
+            if (!view.Plugged(target.index)) break;
+            if (controlCode == devio::kIoctlScsiPassThrough) {
+                return rig_->PassThrough(target.index, input, inputSize, output, outputSize, returned, lastError,
+                                         true);
+            }
+            lastError = devio::kErrorNotSupported;  // no layout or device number: it is not the disk
+            return false;
         case Target::Kind::Volume: {
             const VolumeView* volume = view.VolumeOfLetter(static_cast<char>(target.index));
             if (volume == nullptr) break;
@@ -129,7 +141,11 @@ bool RigDeviceStack::ControlTarget(const MachineView& view, const Target& target
                     return false;
                 }
                 return rig_->PassThrough(*volume->enclosure, input, inputSize, output, outputSize, returned,
-                                         lastError);
+                                         lastError, volume->cdrom);
+            }
+            if (volume->cdrom) {
+                lastError = devio::kErrorNotSupported;  // a CD-ROM volume has no extents on the disk
+                return false;
             }
             return AnswerVolumeRequest(view, *volume, controlCode, output, outputSize, returned, lastError);
         }
@@ -248,6 +264,7 @@ std::uint32_t RigDeviceStack::DriveType(const std::string& root) {
     const MachineView view = View();
     const VolumeView* volume = view.VolumeOfLetter(UpperAscii(root[0]));
     if (volume == nullptr) return kDriveNoRootDir;
+    if (volume->cdrom) return kDriveCdrom;
     const bool removable = volume->enclosure && rig_->Config().enclosures[*volume->enclosure].removable;
     return removable ? kDriveRemovable : kDriveFixed;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The device stack of a simulated machine: opening an enclosure's storage interface path (or
 // the volume path "\\.\X:" of one of its drive letters) gives a handle whose pass-through
-// requests the emulated bridge controller answers. Host controllers, hubs, device nodes and
+// requests the emulated bridge controller answers; its CD-ROM interface path (and letter) gives
+// one that answers the same, as a CD-ROM unit, and takes no disk requests. Host controllers, hubs, device nodes and
 // interfaces, the registry and volumes come from the rig file's topology (machine_view.h), seen
 // through the enclosures' plugged state; hub and storage requests are answered on handles of
 // controller, hub, interface and volume paths.
@@ -58,8 +59,8 @@ public:
 private:
     // What a handle was opened on.
     struct Target {
-        enum class Kind { Enclosure, Volume, Controller, Hub } kind = Kind::Enclosure;
-        std::size_t index = 0;  // enclosure, controller or hub; for a volume its drive letter
+        enum class Kind { Enclosure, Cdrom, Volume, Controller, Hub } kind = Kind::Enclosure;
+        std::size_t index = 0;  // enclosure (also for its CD-ROM), controller or hub; for a volume its drive letter
         bool rootHub = false;
     };
 

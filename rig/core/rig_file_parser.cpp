@@ -334,6 +334,15 @@ private:
             enclosure.interfacePath = std::string(path);
             return {};
         }
+        if (key == "cdrom") {
+            const auto letter = value.empty() ? '\0' : static_cast<char>(value[0] & ~0x20);
+            if (value.size() != 2 || letter < 'A' || letter > 'Z' || value[1] != ':') {
+                return Fail("'cdrom' is a drive letter with a colon, e.g. 'cdrom = F:'");
+            }
+            if (!letters_.insert(letter).second) return Fail(std::string("drive letter ") + letter + ": used twice");
+            enclosure.cdromLetter = letter;
+            return {};
+        }
         if (key == "drive_type") {
             const std::string word = Lower(value);
             if (word != "fixed" && word != "removable") return Fail("'drive_type' must be 'fixed' or 'removable'");
@@ -606,7 +615,7 @@ private:
     std::string FinishEnclosure() {
         if (section_ != Section::Enclosure) return {};
         section_ = Section::None;
-        const EnclosureConfig& enclosure = config_.enclosures.back();
+        EnclosureConfig& enclosure = config_.enclosures.back();
         for (const char* required : {"usb_vendor_id", "usb_product_id", "interface", "sectors"}) {
             if (!seen_.count(required)) {
                 return "line " + std::to_string(enclosure.line) + ": [enclosure] without '" + required + "'";
@@ -614,6 +623,22 @@ private:
         }
         if (!interfaces_.insert(Lower(enclosure.interfacePath)).second) {
             return "line " + std::to_string(enclosure.line) + ": interface path used by two enclosures";
+        }
+        if (enclosure.cdromLetter != 0) {
+            const std::string disk = "#disk&";
+            const auto at = Lower(enclosure.interfacePath).find(disk);
+            if (at == std::string::npos) {
+                return "line " + std::to_string(enclosure.line) + ": 'cdrom' needs an 'interface' containing '#disk&'";
+            }
+            enclosure.cdromPath = enclosure.interfacePath;
+            enclosure.cdromPath.replace(at, disk.size(), "#cdrom&");
+            if (enclosure.cdromPath.size() > kMaxInterfacePathLength) {
+                return "line " + std::to_string(enclosure.line) + ": the CD-ROM interface path is longer than " +
+                       std::to_string(kMaxInterfacePathLength) + " bytes";
+            }
+            if (!interfaces_.insert(Lower(enclosure.cdromPath)).second) {
+                return "line " + std::to_string(enclosure.line) + ": CD-ROM interface path used twice";
+            }
         }
         return {};
     }

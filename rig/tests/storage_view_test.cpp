@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "topology_fixture.h"
 
@@ -187,6 +188,153 @@ TEST_F(TopologyTest, UnplugTakesThePortInterfacesAndLettersAway) {
     EXPECT_EQ(Rigctl({"unplug", "--enclosure", "2"}), 1);
     ASSERT_EQ(Rigctl({"reset"}), 0);
     EXPECT_EQ(Program()->LogicalDriveMask(), (1u << ('E' - 'A')) | (1u << ('G' - 'A')));
+}
+
+// The backup enclosure also presenting a CD-ROM interface with letter F:.
+inline const char kBackupCdrom[] =
+    "\\\\?\\usbstor#cdrom&ven_tovi&prod_usb_enclosure&rev_1.00#7&2a6c1d1e&0&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+
+std::string CdromRigText() {
+    std::string text = TopologyRigText();
+    text.replace(text.find("drive = E: E\n"), 13, "drive = E: E\ncdrom = f:\n");
+    return text;
+}
+
+std::vector<std::uint8_t> Wide(const std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    for (char c : text) bytes.insert(bytes.end(), {static_cast<std::uint8_t>(c), 0});
+    bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
+class CdromTest : public TopologyTest {
+protected:
+    void SetUp() override {
+        TopologyTest::SetUp();
+        WriteTextFile(rigPath, CdromRigText());
+        ASSERT_EQ(Rigctl({"reset"}), 0);
+        stack = Program();
+        ASSERT_TRUE(stack);
+    }
+};
+
+TEST_F(CdromTest, CdromInterfaceHasItsNodeAndAnswersAsACdromUnit) {
+    std::vector<devio::DeviceInterface> cdroms, disks, usb;
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kCdromInterfaceClass, cdroms));
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kDiskInterfaceClass, disks));
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kUsbDeviceInterfaceClass, usb));
+    ASSERT_EQ(Paths(cdroms), std::vector<std::string>{kBackupCdrom});
+    EXPECT_EQ(Paths(disks), (std::vector<std::string>{kBackupInterface, kArchiveInterface}));
+
+    // A sibling of the disk's node: the USB device's first child stays the disk.
+    devio::DeviceInstance node = 0;
+    ASSERT_TRUE(stack->FirstChildOf(usb[0].instance, node));
+    EXPECT_EQ(node, disks[0].instance);
+    ASSERT_TRUE(stack->ParentOf(cdroms[0].instance, node));
+    EXPECT_EQ(node, usb[0].instance);
+    EXPECT_NE(cdroms[0].instance, disks[0].instance);
+    std::string deviceId;
+    std::vector<std::string> ids;
+    ASSERT_TRUE(stack->DeviceIdOf(cdroms[0].instance, deviceId));
+    EXPECT_EQ(deviceId, "USBSTOR\\CDROM&VEN_TOVI&PROD_USB_ENCLOSURE&REV_1.00\\7&2A6C1D1E&0&0");
+    ASSERT_TRUE(stack->HardwareIdsOf(cdroms[0].instance, ids));
+    EXPECT_EQ(ids, std::vector<std::string>{"USBSTOR\\GenCdRom"});
+
+    // INQUIRY: type 5, the enclosure's identity bytes; the disk still reports type 0.
+    const Sent cdrom = SendThrough(*stack, Open(kBackupCdrom), Inquiry());
+    const Sent disk = SendThrough(*stack, Open(kBackupInterface), Inquiry());
+    ASSERT_TRUE(cdrom.delivered);
+    ASSERT_TRUE(disk.delivered);
+    ASSERT_EQ(cdrom.data.size(), disk.data.size());
+    EXPECT_EQ(cdrom.data[0], 0x05);
+    EXPECT_EQ(disk.data[0], 0x00);
+    EXPECT_TRUE(std::equal(cdrom.data.begin() + 1, cdrom.data.end(), disk.data.begin() + 1));
+    EXPECT_EQ(std::string(cdrom.data.begin() + 36, cdrom.data.begin() + 40), "QKTR");
+    // It is not the disk: no layout, so the disk's signature never lends it the disk's letters.
+    const Reply layout = Ask(*stack, Open(kBackupCdrom), devio::kIoctlDiskGetDriveLayoutEx, {}, 4096);
+    EXPECT_FALSE(layout.delivered);
+    EXPECT_EQ(layout.lastError, devio::kErrorNotSupported);
+}
+
+TEST_F(CdromTest, CdromLetterIsAVolumeMountedByInterfaceName) {
+    EXPECT_EQ(stack->LogicalDriveMask(), (1u << ('E' - 'A')) | (1u << ('F' - 'A')) | (1u << ('G' - 'A')));
+    EXPECT_EQ(stack->DriveType("F:\\"), rig::kDriveCdrom);
+    EXPECT_EQ(stack->DriveType("E:\\"), rig::kDriveFixed);
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    ASSERT_TRUE(stack->ReadRegistryValue(RegistryHive::LocalMachine, rig::kMountedDevicesKey, "\\DosDevices\\F:",
+                                         type, data));
+    EXPECT_EQ(type, rig::kRegBinary);
+    EXPECT_EQ(data, Wide(std::string("\\??\\") + (kBackupCdrom + 4)));
+    // E: keeps its MBR entry: signature and offset.
+    ASSERT_TRUE(stack->ReadRegistryValue(RegistryHive::LocalMachine, rig::kMountedDevicesKey, "\\DosDevices\\E:",
+                                         type, data));
+    EXPECT_EQ(data.size(), 12u);
+
+    const auto f = Open("\\\\.\\F:");
+    const Sent inquiry = SendThrough(*stack, f, Inquiry());
+    ASSERT_TRUE(inquiry.delivered);
+    EXPECT_EQ(inquiry.data.at(0), 0x05);
+    EXPECT_EQ(Ask(*stack, f, devio::kIoctlVolumeGetVolumeDiskExtents, {}, 248).lastError, devio::kErrorNotSupported);
+    // The disk's layout counts only its own partition.
+    const Reply layout = Ask(*stack, Open(kBackupInterface), devio::kIoctlDiskGetDriveLayoutEx, {}, 4096);
+    ASSERT_TRUE(layout.delivered);
+    EXPECT_EQ(layout.As<devio::DriveLayoutInformationExHeader>().PartitionCount, 2u) << "E: and the spanned G:";
+}
+
+TEST_F(CdromTest, UnplugTakesTheCdromInterfaceAndLetterAway) {
+    const auto handle = Open(kBackupCdrom);
+    ASSERT_NE(handle, devio::kInvalidDeviceHandle);
+    ASSERT_EQ(Rigctl({"unplug"}), 0);
+    std::vector<devio::DeviceInterface> cdroms;
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kCdromInterfaceClass, cdroms));
+    EXPECT_TRUE(cdroms.empty());
+    EXPECT_EQ(stack->LogicalDriveMask(), 0u);
+    EXPECT_EQ(stack->DriveType("F:\\"), rig::kDriveNoRootDir);
+    EXPECT_EQ(Open(kBackupCdrom), devio::kInvalidDeviceHandle);
+    EXPECT_EQ(Open("\\\\.\\F:"), devio::kInvalidDeviceHandle);
+    EXPECT_EQ(SendThrough(*stack, handle, Inquiry()).lastError, devio::kErrorDeviceNotConnected);
+
+    ASSERT_EQ(Rigctl({"plug"}), 0);
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kCdromInterfaceClass, cdroms));
+    EXPECT_EQ(Paths(cdroms), std::vector<std::string>{kBackupCdrom});
+    EXPECT_EQ(SendThrough(*stack, handle, Inquiry()).data.at(0), 0x05);
+}
+
+TEST(TopologyParser, CdromKeyNeedsAFreeLetterAndADiskPath) {
+    const auto config = rig::ParseRigFile(CdromRigText(), "t.rig").config;
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->enclosures[0].cdromLetter, 'F');
+    EXPECT_EQ(config->enclosures[0].cdromPath, kBackupCdrom);
+    EXPECT_TRUE(config->enclosures[1].cdromPath.empty());
+
+    struct BadCase {
+        std::string replace, with, error;
+    };
+    const std::vector<BadCase> cases = {
+        {"cdrom = f:", "cdrom = E:", "drive letter E: used twice"},
+        {"cdrom = f:", "cdrom = F", "'cdrom' is a drive letter with a colon"},
+        {"cdrom = f:", "cdrom = f:\ncdrom = H:", "given twice"},
+        {"usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#7", "usbstor#disc&ven_tovi&prod_usb_enclosure&rev_1.00#7",
+         "'cdrom' needs an 'interface' containing '#disk&'"},
+        // The archive's disk path is the backup's CD-ROM path.
+        {"usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#A0B1C2D3&0",
+         "usbstor#cdrom&ven_tovi&prod_usb_enclosure&rev_1.00#7&2a6c1d1e&0&0", "used by two"},
+    };
+    for (const BadCase& bad : cases) {
+        std::string text = CdromRigText();
+        const auto at = text.find(bad.replace);
+        ASSERT_NE(at, std::string::npos) << bad.replace;
+        text.replace(at, bad.replace.size(), bad.with);
+        const auto result = rig::ParseRigFile(text, "t.rig");
+        EXPECT_FALSE(result.config) << bad.with;
+        EXPECT_NE(result.error.find(bad.error), std::string::npos) << bad.with << "\n  gave: " << result.error;
+    }
+    // A path of 254 bytes is fine as a disk path but one byte too long as a CD-ROM path.
+    std::string text = CdromRigText();
+    const std::string longPath = "\\\\?\\usbstor#disk&" + std::string(254 - 17, 'x');
+    text.replace(text.find(kBackupInterface), std::strlen(kBackupInterface), longPath);
+    EXPECT_NE(rig::ParseRigFile(text, "t.rig").error.find("longer than 254 bytes"), std::string::npos);
 }
 
 TEST(TopologyParser, RefusesInconsistentTrees) {

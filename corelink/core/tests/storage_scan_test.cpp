@@ -459,4 +459,18 @@ TEST(StorageScanRecords, MoreInterfacesThanRecordsNeverWritePastTheList) {
     EXPECT_TRUE(AllBytes(&list[devio::kDiskPathListRecords], 2 * sizeof(DiskPathEntry), 0xCC));
 }
 
+TEST_F(StorageScanOnRig, RigCdromInterfaceGivesItsLetterToItsDisk) {
+    Rewrite("drive = E: E\n", "drive = E: E\ncdrom = F:\n");
+    std::vector<devio::DeviceInterface> cdroms;
+    ASSERT_TRUE(stack->EnumerateInterfaces(rig::kCdromInterfaceClass, cdroms));
+    ASSERT_EQ(cdroms.size(), 1u);
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(PathOf(list[0]), rig_test::kBackupInterface);
+    EXPECT_EQ(list[0].driveLetterCount, 2);
+    EXPECT_EQ(Letters(list[0]), "EF") << "E: by signature, F: by the CD-ROM path in MountedDevices";
+    EXPECT_EQ(PathOf(list[1]), rig_test::kArchiveInterface);
+    EXPECT_EQ(Letters(list[1]), "");
+    EXPECT_TRUE(AllBytes(&list[2], sizeof list[2], 0)) << "the merged CD-ROM keeps no record";
+}
+
 }  // namespace
