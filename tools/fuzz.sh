@@ -20,5 +20,7 @@ done <<'TARGETS'
 common/ini_parser_fuzz common/fuzz/corpus
 rig/rig_file_fuzz rig/fuzz/corpus_file
 rig/rig_command_fuzz rig/fuzz/corpus_command
+corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
+corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
 TARGETS
 exit $status
