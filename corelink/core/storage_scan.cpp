@@ -12,6 +12,7 @@
 
 #include "common/core/scsi_pass_through.h"
 #include "common/core/usb_ioctl_layout.h"
+#include "opened_device.h"
 #include "scsi_commands.h"
 
 namespace corelink {
@@ -64,27 +65,6 @@ std::string_view TextOf(const char* field, std::size_t size) {
     return {field, static_cast<std::size_t>(std::find(field, field + size, '\0') - field)};
 }
 
-// A device or volume opened for read and write, closed when it goes out of scope.
-class OpenedHandle {
-public:
-    OpenedHandle(devio::DeviceStack& stack, const std::string& path) : stack_(stack) {
-        std::uint32_t lastError = 0;
-        handle_ = stack.Open(path, devio::kGenericRead | devio::kGenericWrite, devio::kShareRead | devio::kShareWrite,
-                             devio::kOpenExisting, 0, lastError);
-    }
-    ~OpenedHandle() {
-        if (valid()) stack_.Close(handle_);
-    }
-    OpenedHandle(const OpenedHandle&) = delete;
-    OpenedHandle& operator=(const OpenedHandle&) = delete;
-
-    bool valid() const { return handle_ != devio::kInvalidDeviceHandle; }
-    DeviceHandle get() const { return handle_; }
-
-private:
-    devio::DeviceStack& stack_;
-    DeviceHandle handle_ = devio::kInvalidDeviceHandle;
-};
 
 template <typename Reply>
 bool Ask(devio::DeviceStack& stack, DeviceHandle handle, std::uint32_t code, std::uint32_t inputSize, Reply& reply,
@@ -178,15 +158,15 @@ void LettersByDeviceNumber(devio::DeviceStack& stack, DeviceHandle disk, DiskPat
     for (int bit = 0; bit < 26; ++bit) {
         if ((mask & (1u << bit)) == 0) continue;
         const char letter = static_cast<char>('A' + bit);
-        OpenedHandle volume(stack, std::string("\\\\.\\") + letter + ":");
-        if (!volume.valid()) continue;
+        OpenedDevice volume(stack, std::string("\\\\.\\") + letter + ":");
+        if (!volume.Valid()) continue;
         struct {
             std::uint32_t count;
             std::uint32_t padding;
             devio::DiskExtent first;
         } extents{};
         static_assert(sizeof extents == devio::kVolumeDiskExtentsFixedSize);
-        if (!Ask(stack, volume.get(), devio::kIoctlVolumeGetVolumeDiskExtents, 0, extents, kExtentsReplySize)) continue;
+        if (!Ask(stack, volume.Handle(), devio::kIoctlVolumeGetVolumeDiskExtents, 0, extents, kExtentsReplySize)) continue;
         if (extents.count == 1 && extents.first.DiskNumber == number.DeviceNumber) AddLetter(record, letter);
     }
 }
@@ -222,16 +202,16 @@ void FindDriveLetters(devio::DeviceStack& stack, DiskPathEntry& record) {
     std::memset(record.driveLetters, 0, sizeof record.driveLetters);
     const std::vector<MountedValue> values = DosDeviceValues(stack);
 
-    OpenedHandle disk(stack, std::string(TextOf(record.devicePath, sizeof record.devicePath)));
+    OpenedDevice disk(stack, std::string(TextOf(record.devicePath, sizeof record.devicePath)));
     devio::DriveLayoutInformationExHeader layout{};
-    const bool haveLayout = disk.valid() && Ask(stack, disk.get(), devio::kIoctlDiskGetDriveLayoutEx,
+    const bool haveLayout = disk.Valid() && Ask(stack, disk.Handle(), devio::kIoctlDiskGetDriveLayoutEx,
                                                 static_cast<std::uint32_t>(devio::kDriveLayoutRequestSize), layout,
                                                 kLayoutReplySize);
     if (haveLayout && layout.PartitionStyle == devio::kPartitionStyleMbr) {
         LettersBySignature(values, layout.Mbr.Signature, record);
     }
     if (haveLayout && layout.PartitionStyle == devio::kPartitionStyleGpt && record.driveLetterCount == 0) {
-        LettersByDeviceNumber(stack, disk.get(), record);
+        LettersByDeviceNumber(stack, disk.Handle(), record);
     }
     if (record.driveLetterCount == 0) LettersByPathText(values, record);
 }
@@ -276,18 +256,18 @@ bool AnswersFirmwareRead(Device& device, DeviceHandle handle) {
 }
 
 bool ProbeDisk(Device& device, DiskPathEntry& record, bool productFilterOff) {
-    OpenedHandle handle(device.stack, std::string(TextOf(record.devicePath, sizeof record.devicePath)));
-    if (!handle.valid() || !Inquire(device, handle.get(), record)) return false;
-    CheckReady(device, handle.get(), record);
+    OpenedDevice handle(device.stack, std::string(TextOf(record.devicePath, sizeof record.devicePath)));
+    if (!handle.Valid() || !Inquire(device, handle.Handle(), record)) return false;
+    CheckReady(device, handle.Handle(), record);
     record.isTovi = (productFilterOff || HasMakerSignature(record)) ? 1 : 0;
     return true;
 }
 
 bool ProbeCdrom(Device& device, DiskPathEntry& record, bool productFilterOff) {
-    OpenedHandle handle(device.stack, std::string(TextOf(record.devicePath, sizeof record.devicePath)));
-    if (!handle.valid() || !Inquire(device, handle.get(), record)) return false;
-    if (!CheckReady(device, handle.get(), record)) std::memset(record.capacity, 0, sizeof record.capacity);
-    record.isTovi = (productFilterOff || HasMakerSignature(record) || AnswersFirmwareRead(device, handle.get())) ? 1 : 0;
+    OpenedDevice handle(device.stack, std::string(TextOf(record.devicePath, sizeof record.devicePath)));
+    if (!handle.Valid() || !Inquire(device, handle.Handle(), record)) return false;
+    if (!CheckReady(device, handle.Handle(), record)) std::memset(record.capacity, 0, sizeof record.capacity);
+    record.isTovi = (productFilterOff || HasMakerSignature(record) || AnswersFirmwareRead(device, handle.Handle())) ? 1 : 0;
     return true;
 }
 
@@ -395,10 +375,10 @@ int ScanDiskPath(Device& device, DiskPathEntry* list) {
     bool answered = false;
     for (int k = 0; k < kDriveLetterRecords; ++k) {
         DiskPathEntry& record = list[k];
-        OpenedHandle drive(device.stack, std::string("\\\\.\\") + static_cast<char>('C' + k) + ":");
-        if (!drive.valid() || !Inquire(device, drive.get(), record)) continue;
+        OpenedDevice drive(device.stack, std::string("\\\\.\\") + static_cast<char>('C' + k) + ":");
+        if (!drive.Valid() || !Inquire(device, drive.Handle(), record)) continue;
         answered = true;
-        CheckReady(device, drive.get(), record);
+        CheckReady(device, drive.Handle(), record);
     }
     return answered ? 1 : 0;
 }

@@ -15,6 +15,8 @@
 
 #include "common/core/usb_ioctl_layout.h"
 #include "corelink/core/scsi_commands.h"
+
+#include "corelink/core/opened_device.h"
 #include "corelink/core/storage_scan.h"
 
 namespace corelink {
@@ -95,25 +97,6 @@ std::string VidPid(std::uint16_t vendorId, std::uint16_t productId) {
 
 // ---------------------------------------------------------------- handles and requests
 
-class OpenDevice {
-public:
-    OpenDevice(Device& device, const std::string& path) : stack_(device.stack) {
-        handle_ = stack_.Open(path, devio::kGenericWrite, devio::kShareWrite, devio::kOpenExisting, 0, error_);
-    }
-    ~OpenDevice() {
-        if (Valid()) stack_.Close(handle_);
-    }
-    OpenDevice(const OpenDevice&) = delete;
-    OpenDevice& operator=(const OpenDevice&) = delete;
-    bool Valid() const { return handle_ != devio::kInvalidDeviceHandle; }
-    DeviceHandle Handle() const { return handle_; }
-    std::uint32_t Error() const { return error_ != 0 ? error_ : devio::kErrorGenFailure; }
-
-private:
-    devio::DeviceStack& stack_;
-    DeviceHandle handle_ = devio::kInvalidDeviceHandle;
-    std::uint32_t error_ = 0;
-};
 
 struct Answer {
     bool delivered = false;
@@ -553,7 +536,7 @@ HubResult WalkHub(Walk& walk, const std::string& path, std::uint32_t singlePort)
     Device& device = walk.device;
     WalkState& state = walk.state;
     TraceText(device, path);
-    OpenDevice hub(device, path);
+    OpenedDevice hub(device.stack, path, devio::kGenericWrite, devio::kShareWrite);
     if (!hub.Valid()) {
         device.tracer.Trace("create hub fail");
         return {false, hub.Error()};
@@ -585,7 +568,7 @@ std::vector<std::string> HubPaths(Device& device) {
     std::vector<devio::DeviceInterface> controllers;
     if (!device.stack.EnumerateInterfaces(kUsbHostControllerClass, controllers)) controllers.clear();
     for (const auto& controller : controllers) {
-        OpenDevice handle(device, controller.path);
+        OpenedDevice handle(device.stack, controller.path, devio::kGenericWrite, devio::kShareWrite);
         if (!handle.Valid()) continue;
         std::string name;
         if (!ReadWideName(device, handle.Handle(), devio::kIoctlUsbGetRootHubName, false, 0,
@@ -758,7 +741,7 @@ void HubScanPort(HubWalk& walk, DeviceHandle handle, const std::string& path, st
 HubResult WalkHubForList(HubWalk& walk, const std::string& path, std::uint32_t singlePort, HubListRecord* own,
                          std::uint8_t tier) {
     Device& device = walk.device;
-    OpenDevice hub(device, path);
+    OpenedDevice hub(device.stack, path, devio::kGenericWrite, devio::kShareWrite);
     if (!hub.Valid()) return {false, hub.Error()};
     std::uint8_t portCount = 0;
     if (!ReadNodeInformation(device, hub.Handle(), portCount)) return {false, devio::kErrorGenFailure};
