@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "common/core/usb_ioctl_layout.h"
-#include "corelink/core/scsi_commands.h"
-
 #include "corelink/core/opened_device.h"
+#include "corelink/core/scsi_commands.h"
 #include "corelink/core/storage_scan.h"
 
 namespace corelink {
