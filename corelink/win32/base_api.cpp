@@ -4,6 +4,7 @@
 
 #include "debug_trace.h"
 #include "module.h"
+#include "query_interface.h"
 
 namespace corelink::com {
 namespace {
@@ -38,20 +39,7 @@ CBaseAPI::~CBaseAPI() {
 }
 
 HRESULT STDMETHODCALLTYPE CBaseAPI::QueryInterface(REFIID iid, void** object) {
-    Trace("QueryInterface");
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        Trace("Find IID_IUnknown interface");
-    } else if (IsEqualIID(iid, IID_ICorelinkCtrl)) {
-        Trace("Find IID_ICorelinkCtrl interface");
-    } else {
-        Trace("E_NOINTERFACE");
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<ICorelinkCtrl*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOwnInterface<ICorelinkCtrl>(this, iid, IID_ICorelinkCtrl, "Find IID_ICorelinkCtrl interface", object);
 }
 
 ULONG STDMETHODCALLTYPE CBaseAPI::AddRef() { return static_cast<ULONG>(++refCount_); }

@@ -2,6 +2,7 @@
 
 #include "debug_trace.h"
 #include "module.h"
+#include "query_interface.h"
 
 namespace corelink::com {
 
@@ -17,20 +18,7 @@ CBaseAPI2::~CBaseAPI2() {
 }
 
 HRESULT STDMETHODCALLTYPE CBaseAPI2::QueryInterface(REFIID iid, void** object) {
-    Trace("QueryInterface");
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        Trace("Find IID_IUnknown interface");
-    } else if (IsEqualIID(iid, IID_ICorelinkCtrl2)) {
-        Trace("Find IID_ICorelinkCtrl2 interface");
-    } else {
-        Trace("E_NOINTERFACE");
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<ICorelinkCtrl2*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOwnInterface<ICorelinkCtrl2>(this, iid, IID_ICorelinkCtrl2, "Find IID_ICorelinkCtrl2 interface", object);
 }
 
 ULONG STDMETHODCALLTYPE CBaseAPI2::AddRef() { return static_cast<ULONG>(++refCount_); }

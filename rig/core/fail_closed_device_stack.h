@@ -2,39 +2,10 @@
 // The stack a program gets when it was asked to run on a rig that cannot be loaded: every call
 // fails, so nothing reaches real hardware by accident.
 
-#include "common/core/device_stack.h"
+#include "common/core/failing_device_stack.h"
 
 namespace rig {
 
-class FailClosedDeviceStack final : public devio::DeviceStack {
-public:
-    devio::DeviceHandle Open(const std::string& path, std::uint32_t desiredAccess, std::uint32_t shareMode,
-                             std::uint32_t creationDisposition, std::uint32_t flags, std::uint32_t& lastError) override;
-    bool Close(devio::DeviceHandle handle) override;
-    bool Control(devio::DeviceHandle handle, std::uint32_t controlCode, const void* input, std::uint32_t inputSize,
-                 void* output, std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) override;
-    bool EnumerateInterfaces(const devio::Guid& interfaceClass,
-                             std::vector<devio::DeviceInterface>& interfaces) override;
-    bool ParentOf(devio::DeviceInstance instance, devio::DeviceInstance& parent) override;
-    bool FirstChildOf(devio::DeviceInstance instance, devio::DeviceInstance& child) override;
-    bool DeviceIdOf(devio::DeviceInstance instance, std::string& deviceId) override;
-    bool HardwareIdsOf(devio::DeviceInstance instance, std::vector<std::string>& hardwareIds) override;
-    std::uint32_t RequestEject(devio::DeviceInstance instance) override;
-    bool ReadRegistryValue(devio::RegistryHive hive, const std::string& key, const std::string& name,
-                           std::uint32_t& type, std::vector<std::uint8_t>& data) override;
-    bool EnumerateRegistryValues(devio::RegistryHive hive, const std::string& key,
-                                 std::vector<std::string>& names) override;
-    bool EnumerateRegistryKeys(devio::RegistryHive hive, const std::string& key,
-                               std::vector<std::string>& names) override;
-    bool WriteRegistryValue(devio::RegistryHive hive, const std::string& key, const std::string& name,
-                            std::uint32_t type, const std::vector<std::uint8_t>& data) override;
-    bool DeleteRegistryValue(devio::RegistryHive hive, const std::string& key, const std::string& name) override;
-    bool DeleteRegistryTree(devio::RegistryHive hive, const std::string& key) override;
-    std::uint32_t LogicalDriveMask() override;
-    std::uint32_t DriveType(const std::string& root) override;
-    bool EnumerateVolumes(std::vector<std::string>& volumeNames) override;
-    bool VolumePathNames(const std::string& volumeName, std::vector<std::string>& paths) override;
-    std::uint32_t SystemMajorVersion() override;
-};
+class FailClosedDeviceStack final : public devio::FailingDeviceStack {};
 
 }  // namespace rig

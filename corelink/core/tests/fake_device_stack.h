@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/core/device_stack.h"
+#include "common/core/failing_device_stack.h"
 #include "common/core/scsi_pass_through.h"
 #include "corelink/core/device_operations.h"
 
@@ -80,7 +80,7 @@ struct OpenRecord {
     std::uint32_t flags = 0;
 };
 
-class FakeDeviceStack final : public devio::DeviceStack {
+class FakeDeviceStack final : public devio::FailingDeviceStack {
 public:
     std::vector<ControlRecord> controls;
     std::deque<Reply> replies;
@@ -126,32 +126,7 @@ public:
         return reply.delivered;
     }
 
-    bool EnumerateInterfaces(const devio::Guid&, std::vector<devio::DeviceInterface>&) override { return false; }
-    bool ParentOf(devio::DeviceInstance, devio::DeviceInstance&) override { return false; }
-    bool FirstChildOf(devio::DeviceInstance, devio::DeviceInstance&) override { return false; }
-    bool DeviceIdOf(devio::DeviceInstance, std::string&) override { return false; }
-    bool HardwareIdsOf(devio::DeviceInstance, std::vector<std::string>&) override { return false; }
-    std::uint32_t RequestEject(devio::DeviceInstance) override { return 1; }
-    bool ReadRegistryValue(devio::RegistryHive, const std::string&, const std::string&, std::uint32_t&,
-                           std::vector<std::uint8_t>&) override {
-        return false;
-    }
-    bool EnumerateRegistryValues(devio::RegistryHive, const std::string&, std::vector<std::string>&) override {
-        return false;
-    }
-    bool EnumerateRegistryKeys(devio::RegistryHive, const std::string&, std::vector<std::string>&) override {
-        return false;
-    }
-    bool WriteRegistryValue(devio::RegistryHive, const std::string&, const std::string&, std::uint32_t,
-                            const std::vector<std::uint8_t>&) override {
-        return false;
-    }
-    bool DeleteRegistryValue(devio::RegistryHive, const std::string&, const std::string&) override { return false; }
-    bool DeleteRegistryTree(devio::RegistryHive, const std::string&) override { return false; }
-    std::uint32_t LogicalDriveMask() override { return 0; }
-    std::uint32_t DriveType(const std::string&) override { return 0; }
-    bool EnumerateVolumes(std::vector<std::string>&) override { return false; }
-    bool VolumePathNames(const std::string&, std::vector<std::string>&) override { return false; }
+    // Everything else fails, as on a machine without these devices.
     std::uint32_t SystemMajorVersion() override { return 10; }
 };
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/core/failing_device_stack.h"
 #include "common/core/scsi_pass_through.h"
 #include "common/core/usb_ioctl_layout.h"
 #include "corelink/core/tests/fake_device_stack.h"
@@ -156,7 +157,7 @@ struct FakeUnit {
 };
 
 // Disk and CD-ROM units answering the scan's requests, MountedDevices values and volumes.
-class StorageStack final : public devio::DeviceStack {
+class StorageStack final : public devio::FailingDeviceStack {
 public:
     std::vector<FakeUnit> disks, cdroms;
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> mounted;
@@ -250,24 +251,6 @@ public:
         return mask;
     }
     std::uint32_t SystemMajorVersion() override { return majorVersion; }
-
-    bool ParentOf(devio::DeviceInstance, devio::DeviceInstance&) override { return false; }
-    bool FirstChildOf(devio::DeviceInstance, devio::DeviceInstance&) override { return false; }
-    bool DeviceIdOf(devio::DeviceInstance, std::string&) override { return false; }
-    bool HardwareIdsOf(devio::DeviceInstance, std::vector<std::string>&) override { return false; }
-    std::uint32_t RequestEject(devio::DeviceInstance) override { return 1; }
-    bool EnumerateRegistryKeys(devio::RegistryHive, const std::string&, std::vector<std::string>&) override {
-        return false;
-    }
-    bool WriteRegistryValue(devio::RegistryHive, const std::string&, const std::string&, std::uint32_t,
-                            const std::vector<std::uint8_t>&) override {
-        return false;
-    }
-    bool DeleteRegistryValue(devio::RegistryHive, const std::string&, const std::string&) override { return false; }
-    bool DeleteRegistryTree(devio::RegistryHive, const std::string&) override { return false; }
-    std::uint32_t DriveType(const std::string&) override { return 1; }
-    bool EnumerateVolumes(std::vector<std::string>&) override { return false; }
-    bool VolumePathNames(const std::string&, std::vector<std::string>&) override { return false; }
 
 private:
     static constexpr devio::DeviceHandle kUnitBase = 0x100;
