@@ -55,6 +55,8 @@ int CMainFrame::OnCreate() {
     if (!statusBar) return -1;
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_STATUS_BAR, MF_BYCOMMAND | MF_CHECKED);
 
+    // One reading of the settings file for all the texts of the menus and the status bar.
+    const CIniFile::Batch snapshot(*app.IniFile());
     const auto translate = [this](const std::wstring& text) { return app.Translate(text, text); };
     copperfold::TranslateMenu(::GetMenu(Handle()), translate);
     ::DrawMenuBar(Handle());
