@@ -28,7 +28,17 @@ constexpr std::size_t kPowerInfoEepromByte = 3;  // goes to CDB byte 12 of the E
 constexpr std::uint32_t kFirmwareSize = 0x6000;
 constexpr std::uint32_t kFirmwarePiece = 4096;
 
-DeviceHandle HandleAt(const HandleArray handles, std::uint8_t slot) { return handles[slot]; }
+// The handle in `slot`; a missing array has none.
+DeviceHandle HandleAt(const HandleArray handles, std::uint8_t slot) {
+    return handles != nullptr ? handles[slot] : devio::kInvalidDeviceHandle;
+}
+
+// Runs `command` on the handle in `slot`. Without a handle array there is no device to talk
+// to: 0, and nothing is sent.
+template <typename Command>
+int OnSlot(const HandleArray handles, std::uint8_t slot, Command command) {
+    return handles != nullptr ? command(handles[slot]) : 0;
+}
 
 void TraceSlotAndHandle(Device& device, const char* operation, std::uint8_t slot, DeviceHandle handle) {
     char text[96];
@@ -41,6 +51,8 @@ void TraceSlotAndHandle(Device& device, const char* operation, std::uint8_t slot
 // failed) in `slot`. 1 when the device could be opened.
 int OpenIntoSlot(Device& device, HandleArray handles, std::uint8_t slot, const std::string& path,
                  const char* traceName) {
+    // Without an array to keep it in, an opened handle could never be closed: nothing is opened.
+    if (handles == nullptr) return 0;
     std::uint32_t lastError = 0;
     const DeviceHandle handle =
         device.stack.Open(path, devio::kGenericRead | devio::kGenericWrite, devio::kShareRead | devio::kShareWrite,
@@ -87,30 +99,55 @@ struct SettingsImage {
     std::uint8_t EepromCdb12() const { return powerInfo[kPowerInfoEepromByte]; }
 };
 
+// Runs `command` for each piece of the firmware area in order; false at the first piece whose
+// command fails (the later pieces are not tried).
 template <typename PieceCommand>
-void ForEachFirmwarePiece(PieceCommand command) {
-    for (std::uint32_t offset = 0; offset < kFirmwareSize; offset += kFirmwarePiece)
-        command(offset, static_cast<std::uint16_t>(std::min(kFirmwarePiece, kFirmwareSize - offset)));
+bool ForEachFirmwarePiece(PieceCommand command) {
+    for (std::uint32_t offset = 0; offset < kFirmwareSize; offset += kFirmwarePiece) {
+        if (command(offset, static_cast<std::uint16_t>(std::min(kFirmwarePiece, kFirmwareSize - offset))) == 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
-// Reads what the settings operations change; failures leave the buffers as they are.
-void ReadSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
-    Vendor::USDPowerRead(device, handle, kPowerInfo, 0, 0, 0, 0, kPowerInfoSize, image.powerInfo);
-    ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
-        SettingRead(device, handle, kCodeFirmware, kReadSelector, offset, length, &image.firmware[offset]);
+// Reads what the settings operations write back: the power information (it addresses the
+// EEPROM), the firmware area and the EEPROM. False at the first read that fails: the buffers
+// then do not hold the device's data and must not be written anywhere.
+bool ReadSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
+    if (Vendor::USDPowerRead(device, handle, kPowerInfo, 0, 0, 0, 0, kPowerInfoSize, image.powerInfo) == 0) {
+        return false;
+    }
+    const bool firmwareRead = ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
+        return SettingRead(device, handle, kCodeFirmware, kReadSelector, offset, length, &image.firmware[offset]);
     });
-    SettingRead(device, handle, kCodeEeprom, kReadSelector, 0, kEepromLength, image.eeprom.data(),
-                image.EepromCdb12(), 0);
+    return firmwareRead && SettingRead(device, handle, kCodeEeprom, kReadSelector, 0, kEepromLength,
+                                       image.eeprom.data(), image.EepromCdb12(), 0) != 0;
 }
 
-// Writes the firmware area and the sealed EEPROM back; the result is that of the EEPROM write.
+// Writes the firmware area and the sealed EEPROM back. 1 when every write succeeded; a failed
+// write ends the operation there.
 int WriteSettings(Device& device, DeviceHandle handle, SettingsImage& image) {
-    ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
-        SettingWrite(device, handle, kCodeFirmware, 0, offset, length, &image.firmware[offset]);
+    const bool firmwareWritten = ForEachFirmwarePiece([&](std::uint32_t offset, std::uint16_t length) {
+        return SettingWrite(device, handle, kCodeFirmware, 0, offset, length, &image.firmware[offset]);
     });
+    if (!firmwareWritten) return 0;
     SealEeprom(image.Eeprom());
     return SettingWrite(device, handle, kCodeEeprom, 0, 0, kEepromLength, image.eeprom.data(),
                         image.EepromCdb12(), 0);
+}
+
+// A settings change: read the device's data, change the EEPROM image, send the power command,
+// write the data back. Nothing is sent after a failed read or a refused power command, so a
+// device that cannot be read never gets zeros or stale bytes written over its data.
+template <typename Change>
+int ChangeSettings(Device& device, HandleArray handles, std::uint8_t slot, Change change) {
+    if (handles == nullptr) return 0;
+    const DeviceHandle handle = handles[slot];
+    SettingsImage image;
+    if (!ReadSettings(device, handle, image)) return 0;
+    if (!change(handle, image)) return 0;
+    return WriteSettings(device, handle, image);
 }
 
 std::uint8_t HighByte(std::uint16_t value) { return static_cast<std::uint8_t>(value >> 8); }
@@ -165,101 +202,100 @@ int OpenDiskPath(Device& device, HandleArray handles, int letterIndex) {
 int CloseDiskPath(Device& device, HandleArray handles, std::uint8_t slot) {
     const DeviceHandle handle = HandleAt(handles, slot);
     TraceSlotAndHandle(device, "CloseDiskPath", slot, handle);
-    // The slot keeps its value; callers open into it again before the next use.
+    if (handles == nullptr) return 0;
     if (handle != devio::kInvalidDeviceHandle) device.stack.Close(handle);
+    // The system hands closed handle values out again: a stale value in the slot could reach
+    // another file or device.
+    handles[slot] = devio::kInvalidDeviceHandle;
     return 1;
 }
 
 int ReadInquery(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t* data) {
     device.tracer.Trace("ReadInquery()");
-    return Std::SendInquiry(device, HandleAt(handles, slot), 0, 0, data);
+    return OnSlot(handles, slot, [&](DeviceHandle handle) { return Std::SendInquiry(device, handle, 0, 0, data); });
 }
 
 // ---------------------------------------------------------------- storage-device operations
 
 int ReadButton_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t value,
                    std::uint8_t* data) {
-    const DeviceHandle handle = HandleAt(handles, slot);
-    if (read == kReadSelector) {
-        device.tracer.Trace("ReadButton_USD()");
-        return SettingRead(device, handle, kCodeButtonRead, 0, 0, 1, data);
-    }
-    device.tracer.Trace("WriteButton_USD()");
-    return SettingWrite(device, handle, kCodeButtonWrite, 0, 0, 1, &value);
+    const bool reads = read == kReadSelector;
+    device.tracer.Trace(reads ? "ReadButton_USD()" : "WriteButton_USD()");
+    return OnSlot(handles, slot, [&](DeviceHandle handle) {
+        return reads ? SettingRead(device, handle, kCodeButtonRead, 0, 0, 1, data)
+                     : SettingWrite(device, handle, kCodeButtonWrite, 0, 0, 1, &value);
+    });
 }
 
 int ReadEEPROM_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t extra12,
                    std::uint8_t extra13, std::uint32_t address, std::uint16_t length, std::uint8_t* data) {
-    const DeviceHandle handle = HandleAt(handles, slot);
-    if (read == kReadSelector) {
-        device.tracer.Trace("ReadEEPROM_USD()");
-        return SettingRead(device, handle, kCodeEeprom, kReadSelector, address, length, data, extra12, extra13);
-    }
-    device.tracer.Trace("WriteEEPROM_USD()");
-    return SettingWrite(device, handle, kCodeEeprom, read, address, length, data, extra12, extra13);
+    const bool reads = read == kReadSelector;
+    device.tracer.Trace(reads ? "ReadEEPROM_USD()" : "WriteEEPROM_USD()");
+    return OnSlot(handles, slot, [&](DeviceHandle handle) {
+        return reads ? SettingRead(device, handle, kCodeEeprom, kReadSelector, address, length, data, extra12, extra13)
+                     : SettingWrite(device, handle, kCodeEeprom, read, address, length, data, extra12, extra13);
+    });
 }
 
 int ReadFW_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t read, std::uint8_t extra13,
                std::uint32_t address, std::uint16_t length, std::uint8_t* data) {
-    const DeviceHandle handle = HandleAt(handles, slot);
-    if (read == kReadSelector) {
-        device.tracer.Trace("ReadFW_USD()");
-        return SettingRead(device, handle, kCodeFirmware, kReadSelector, address, length, data);
-    }
-    device.tracer.Trace("WriteFW_USD()");
-    return SettingWrite(device, handle, kCodeFirmware, read, address, length, data, 0, extra13);
+    const bool reads = read == kReadSelector;
+    device.tracer.Trace(reads ? "ReadFW_USD()" : "WriteFW_USD()");
+    return OnSlot(handles, slot, [&](DeviceHandle handle) {
+        return reads ? SettingRead(device, handle, kCodeFirmware, kReadSelector, address, length, data)
+                     : SettingWrite(device, handle, kCodeFirmware, read, address, length, data, 0, extra13);
+    });
 }
 
 int GetPMInfo_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t length, std::uint8_t* data) {
     device.tracer.Trace("GetPMInfo_USD()");
-    return Vendor::USDPowerRead(device, HandleAt(handles, slot), kPowerInfo, 0, 0, 0, 0, length, data);
+    return OnSlot(handles, slot, [&](DeviceHandle handle) {
+        return Vendor::USDPowerRead(device, handle, kPowerInfo, 0, 0, 0, 0, length, data);
+    });
 }
 
 int EnableSuspned_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t enable) {
-    const DeviceHandle handle = HandleAt(handles, slot);
-    SettingsImage image;
-    ReadSettings(device, handle, image);
-    const bool on = enable == 1;
-    device.tracer.Trace(on ? "EnableSuspned_USD()" : "DisableSuspned_USD()");
-    image.eeprom[kEepromSuspendSwitch] = on ? std::uint8_t{1} : std::uint8_t{0};
-    PowerWrite(device, handle, on ? kPowerSuspendOn : kPowerSuspendOff, 0, 0);
-    return WriteSettings(device, handle, image);
+    return ChangeSettings(device, handles, slot, [&](DeviceHandle handle, SettingsImage& image) {
+        const bool on = enable == 1;
+        device.tracer.Trace(on ? "EnableSuspned_USD()" : "DisableSuspned_USD()");
+        image.eeprom[kEepromSuspendSwitch] = on ? std::uint8_t{1} : std::uint8_t{0};
+        return PowerWrite(device, handle, on ? kPowerSuspendOn : kPowerSuspendOff, 0, 0) != 0;
+    });
 }
 
 int SetTimer_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t timer) {
-    const DeviceHandle handle = HandleAt(handles, slot);
-    SettingsImage image;
-    ReadSettings(device, handle, image);
-    device.tracer.Trace("SetTimer_USD()");
-    devio::PutBigEndian16(&image.eeprom[kEepromTimer], timer);
-    PowerWrite(device, handle, kPowerTimer, HighByte(timer), LowByte(timer));
-    return WriteSettings(device, handle, image);
+    return ChangeSettings(device, handles, slot, [&](DeviceHandle handle, SettingsImage& image) {
+        device.tracer.Trace("SetTimer_USD()");
+        devio::PutBigEndian16(&image.eeprom[kEepromTimer], timer);
+        return PowerWrite(device, handle, kPowerTimer, HighByte(timer), LowByte(timer)) != 0;
+    });
 }
 
 int SetHDCapLED_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t value) {
     device.tracer.Trace("SetHDCapLED_USD()");
-    return PowerWrite(device, HandleAt(handles, slot), kPowerCapacityLed, value, 0);
+    return OnSlot(handles, slot,
+                  [&](DeviceHandle handle) { return PowerWrite(device, handle, kPowerCapacityLed, value, 0); });
 }
 
 int ATAIdentify_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint16_t length,
                     std::uint8_t* data) {
     device.tracer.Trace("ATAIdentify_USD()");
     // ATA PASS-THROUGH (12): PIO data-in, device 0xA0, IDENTIFY DEVICE (0xEC).
-    return Vendor::ATACommandRead(device, HandleAt(handles, slot), 0, 0, 0x08A1, 0x0D000000, 0x00A00000, 0xEC00, 0,
-                                  length, data);
+    return OnSlot(handles, slot, [&](DeviceHandle handle) {
+        return Vendor::ATACommandRead(device, handle, 0, 0, 0x08A1, 0x0D000000, 0x00A00000, 0xEC00, 0, length, data);
+    });
 }
 
 int ReadSPI_USD(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t mode, std::uint32_t word12,
                 std::uint32_t address, std::uint8_t byte10, std::uint16_t word9, std::uint16_t length,
                 std::uint8_t* data) {
-    const DeviceHandle handle = HandleAt(handles, slot);
+    const bool reads = (mode & 0x01) != 0;
+    device.tracer.Trace(reads ? "ReadSPI_USD()" : "WriteSPI_USD()");
     const TestCommandWords w = TestWordsFor(SpiCdb(mode, word12, address, byte10, word9, length));
-    if ((mode & 0x01) != 0) {
-        device.tracer.Trace("ReadSPI_USD()");
-        return Vendor::TestCommandRead(device, handle, 0, 0, w.w1, w.w2, w.w3, w.w4, w.w5, data);
-    }
-    device.tracer.Trace("WriteSPI_USD()");
-    return Vendor::TestCommandWrite(device, handle, 0, 0, w.w1, w.w2, w.w3, w.w4, w.w5, data);
+    return OnSlot(handles, slot, [&](DeviceHandle handle) {
+        return reads ? Vendor::TestCommandRead(device, handle, 0, 0, w.w1, w.w2, w.w3, w.w4, w.w5, data)
+                     : Vendor::TestCommandWrite(device, handle, 0, 0, w.w1, w.w2, w.w3, w.w4, w.w5, data);
+    });
 }
 
 }  // namespace corelink

@@ -5,13 +5,21 @@
 // objects call these; they hold no state beyond what is passed in.
 //
 // `handles` is the caller's array of disk handles (slots 0..255); open operations store into
-// it, the others read the element at `slot`. Results: 1 success, 0 failure.
+// it, the others read the element at `slot`. Results: 1 success, 0 failure. Without an array
+// (null) every operation answers 0 and neither opens nor sends anything; closing a slot leaves
+// the invalid handle value in it.
+//
+// The suspend and timer settings read the power information, the firmware area and the EEPROM,
+// change the EEPROM image and write both back around a power command. When a read fails, or the
+// power command is refused, nothing more is sent and the result is 0: the device's data is never
+// overwritten with what it did not hand over.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "common/core/device_stack.h"
+#include "corelink/core/clock.h"
 
 namespace corelink {
 
@@ -25,6 +33,7 @@ public:
 struct Device {
     devio::DeviceStack& stack;
     Tracer& tracer;
+    Clock& clock = SystemClock();  // timed transfers and the pauses between retries
 };
 
 using HandleArray = devio::DeviceHandle*;

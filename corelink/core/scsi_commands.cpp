@@ -1,6 +1,5 @@
 #include "corelink/core/scsi_commands.h"
 
-#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -41,7 +40,8 @@ struct Request {
     Cdb cdb{};
     const std::uint8_t* source = nullptr;    // bytes placed in the data area before sending
     std::uint8_t* destination = nullptr;     // receives the data area on success
-    TickSource clock = nullptr;              // times the request itself when set
+    bool timed = false;                      // times the request itself
+    TickSource ticks = nullptr;              // the counter for that; null: the device's clock
 };
 
 struct Outcome {
@@ -73,33 +73,39 @@ void FillHeader(devio::ScsiPassThroughHeader& header, const Request& request) {
 }
 
 // Builds the block for one command, sends it and copies the reply data back on success. Refused
-// requests (too long, or a length without a buffer) are not sent.
+// requests (too long, or a length without a buffer) are not sent. The block holds the header,
+// the sense area and exactly the command's data, never the whole largest transfer.
 Outcome Exchange(Device& device, DeviceHandle handle, const Request& request) {
     Outcome outcome;
     if (!Acceptable(request)) {
         outcome.lastError = devio::kErrorInvalidParameter;
         return outcome;
     }
-    std::unique_ptr<devio::ScsiPassThroughBlock> block(new (std::nothrow) devio::ScsiPassThroughBlock());
+    const std::uint32_t blockSize = devio::kHeaderAndSenseSize + request.length;
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockSize]());
     if (!block) {
         outcome.lastError = kErrorNotEnoughMemory;
         return outcome;
     }
-    FillHeader(block->header, request);
+    devio::ScsiPassThroughHeader header{};
+    FillHeader(header, request);
+    std::memcpy(block.get(), &header, sizeof header);
+    std::uint8_t* data = block.get() + devio::kHeaderAndSenseSize;
     const bool placesData = request.source != nullptr && request.length > 0;
-    if (placesData) std::memcpy(block->data, request.source, request.length);
+    if (placesData) std::memcpy(data, request.source, request.length);
 
     const std::uint32_t inputSize = devio::kHeaderAndSenseSize + (placesData ? request.length : 0);
-    const std::uint32_t outputSize = devio::kHeaderAndSenseSize + request.length;
     std::uint32_t returned = 0;
-    const std::uint64_t start = request.clock ? request.clock() : 0;
+    const auto now = [&] { return request.ticks != nullptr ? request.ticks() : device.clock.Ticks(); };
+    const std::uint64_t start = request.timed ? now() : 0;
     outcome.delivered = device.stack.Control(handle, devio::kIoctlScsiPassThrough, block.get(), inputSize,
-                                             block.get(), outputSize, returned, outcome.lastError);
-    if (request.clock) outcome.elapsed = request.clock() - start;
-    outcome.status = block->header.scsiStatus;
+                                             block.get(), blockSize, returned, outcome.lastError);
+    if (request.timed) outcome.elapsed = now() - start;
+    std::memcpy(&header, block.get(), sizeof header);
+    outcome.status = header.scsiStatus;
 
     if (outcome.Good() && request.destination != nullptr && request.length > 0)
-        std::memcpy(request.destination, block->data, request.length);
+        std::memcpy(request.destination, data, request.length);
     return outcome;
 }
 
@@ -211,7 +217,8 @@ Request Write10(std::uint8_t lun, std::uint8_t pathId, std::uint8_t targetId, st
 int SendTimed(Device& device, DeviceHandle handle, Request request, std::uint32_t* ticks, TickSource now) {
     if (ticks != nullptr) *ticks = 0;
     if (!ValidDiskTransfer(request.length)) return 0;
-    request.clock = now != nullptr ? now : &SteadyClockTicks;
+    request.timed = true;
+    request.ticks = now;
     const Outcome outcome = Exchange(device, handle, request);
     if (!outcome.Good()) return 0;
     if (ticks != nullptr) *ticks = static_cast<std::uint32_t>(outcome.elapsed);
@@ -224,10 +231,7 @@ std::uint8_t Byte(std::uint32_t value, int shift) { return static_cast<std::uint
 
 }  // namespace
 
-std::uint64_t SteadyClockTicks() {
-    const auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count());
-}
+std::uint64_t SteadyClockTicks() { return SystemClock().Ticks(); }
 
 Cdb PackTestCdb(const TestCommandWords& words) {
     Cdb cdb{};

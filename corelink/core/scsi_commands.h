@@ -28,7 +28,7 @@ namespace corelink {
 
 // A monotonic high-resolution counter read before and after a timed transfer. The Windows
 // library passes the platform's performance counter, so the differences it reports are in that
-// counter's units; tests pass a scripted counter.
+// counter's units; tests pass a scripted counter. Without one the device's clock counts.
 using TickSource = std::uint64_t (*)();
 
 // A portable counter (steady clock, nanoseconds) for builds without the platform's counter.

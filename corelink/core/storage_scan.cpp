@@ -20,7 +20,10 @@ namespace {
 
 using devio::DeviceHandle;
 using devio::DiskPathEntry;
-using devio::InterfacePathList;
+// The present interfaces of one class, each path cut to 255 characters, at most
+// kInterfacePathListEntries of them. Only what was found is kept, so a scan costs no more
+// than the machine has interfaces.
+using InterfacePathList = std::vector<devio::InterfacePathEntry>;
 using Std = CSTDCMDControl;
 using Vendor = CVCommCMDControl;
 
@@ -82,17 +85,17 @@ bool Ask(devio::DeviceStack& stack, DeviceHandle handle, std::uint32_t code, std
 
 // --- interface enumeration
 
-void EnumerateInterfaces(devio::DeviceStack& stack, const devio::Guid& interfaceClass, InterfacePathList& list) {
-    list.count = 0;
+InterfacePathList EnumerateInterfaces(devio::DeviceStack& stack, const devio::Guid& interfaceClass) {
+    InterfacePathList list;
     std::vector<devio::DeviceInterface> found;
-    if (!stack.EnumerateInterfaces(interfaceClass, found)) return;
+    if (!stack.EnumerateInterfaces(interfaceClass, found)) return list;
     // Interfaces beyond the list's capacity are not taken.
-    for (const devio::DeviceInterface& item : found) {
-        if (list.count >= devio::kInterfacePathListEntries) break;
-        devio::InterfacePathEntry& entry = list.entries[list.count++];
-        CopyText(entry.path, item.path);
-        entry.devInst = item.instance;
+    list.resize(std::min(found.size(), devio::kInterfacePathListEntries));
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        CopyText(list[i].path, found[i].path);
+        list[i].devInst = found[i].instance;
     }
+    return list;
 }
 
 std::string_view PathOf(const devio::InterfacePathEntry& entry) { return TextOf(entry.path, sizeof entry.path); }
@@ -100,11 +103,11 @@ std::string_view PathOf(const devio::InterfacePathEntry& entry) { return TextOf(
 // --- hardware identifier of the USB device whose first child is the interface's node
 
 void FindHardwareId(devio::DeviceStack& stack, const InterfacePathList& usbDevices, DiskPathEntry& record) {
-    for (std::uint32_t i = 0; i < usbDevices.count; ++i) {
+    for (const devio::InterfacePathEntry& usbDevice : usbDevices) {
         devio::DeviceInstance child = 0;
-        if (!stack.FirstChildOf(usbDevices.entries[i].devInst, child) || child != record.devInst) continue;
+        if (!stack.FirstChildOf(usbDevice.devInst, child) || child != record.devInst) continue;
         std::vector<std::string> ids;
-        if (stack.HardwareIdsOf(usbDevices.entries[i].devInst, ids) && !ids.empty()) {
+        if (stack.HardwareIdsOf(usbDevice.devInst, ids) && !ids.empty()) {
             CopyText(record.hardwareId, ids.front());
         }
         return;
@@ -325,8 +328,8 @@ void StartRecord(const devio::InterfacePathEntry& entry, DiskPathEntry& record) 
 std::size_t ScanDisks(Device& device, const InterfaceLists& lists, DiskPathEntry* list, bool productFilterOff,
                       bool& answered) {
     std::size_t n = 0;
-    for (std::uint32_t i = 0; i < lists.disks.count && n < devio::kDiskPathListRecords; ++i) {
-        const devio::InterfacePathEntry& entry = lists.disks.entries[i];
+    for (const devio::InterfacePathEntry& entry : lists.disks) {
+        if (n >= devio::kDiskPathListRecords) break;
         if (!PathOf(entry).starts_with(kUsbStorPrefix)) continue;
         DiskPathEntry& record = list[n++];
         StartRecord(entry, record);
@@ -341,8 +344,7 @@ std::size_t ScanDisks(Device& device, const InterfaceLists& lists, DiskPathEntry
 // a full list or a merged interface never writes past what is kept.
 void ScanCdroms(Device& device, const InterfaceLists& lists, DiskPathEntry* list, std::size_t n,
                 bool productFilterOff, bool& answered) {
-    for (std::uint32_t i = 0; i < lists.cdroms.count; ++i) {
-        const devio::InterfacePathEntry& entry = lists.cdroms.entries[i];
+    for (const devio::InterfacePathEntry& entry : lists.cdroms) {
         if (!PathOf(entry).starts_with(kUsbStorCdromPrefix)) continue;
         auto record = std::make_unique<DiskPathEntry>();
         if (n < devio::kDiskPathListRecords) *record = list[n];
@@ -359,14 +361,14 @@ void ScanCdroms(Device& device, const InterfaceLists& lists, DiskPathEntry* list
 
 int ScanDiskPathBySymbolicName(Device& device, DiskPathEntry* list, bool productFilterOff) {
     device.tracer.Trace("ScanDiskPathBySymbolicName()");
-    auto lists = std::make_unique<InterfaceLists>();
-    EnumerateInterfaces(device.stack, kDiskInterfaceClass, lists->disks);
-    EnumerateInterfaces(device.stack, kUsbDeviceInterfaceClass, lists->usbDevices);
-    EnumerateInterfaces(device.stack, kCdromInterfaceClass, lists->cdroms);
+    InterfaceLists lists;
+    lists.disks = EnumerateInterfaces(device.stack, kDiskInterfaceClass);
+    lists.usbDevices = EnumerateInterfaces(device.stack, kUsbDeviceInterfaceClass);
+    lists.cdroms = EnumerateInterfaces(device.stack, kCdromInterfaceClass);
 
     bool answered = false;
-    const std::size_t n = ScanDisks(device, *lists, list, productFilterOff, answered);
-    ScanCdroms(device, *lists, list, n, productFilterOff, answered);
+    const std::size_t n = ScanDisks(device, lists, list, productFilterOff, answered);
+    ScanCdroms(device, lists, list, n, productFilterOff, answered);
     return answered ? 1 : 0;
 }
 

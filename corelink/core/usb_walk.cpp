@@ -7,6 +7,7 @@
 #include "corelink/core/usb_walk_internal.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,6 +26,8 @@ using devio::DeviceHandle;
 using devio::DeviceListEntry;
 using devio::DiskPathEntry;
 using devio::HubListRecord;
+// The storage view a walk or a poll joins with (on the stack: a scan allocates nothing for it).
+using DiskPathList = std::array<DiskPathEntry, devio::kDiskPathListRecords>;
 
 constexpr devio::Guid kUsbHubClass{0xF18A0E88, 0xC30C, 0x11D0, {0x88, 0x15, 0x00, 0xA0, 0xC9, 0x06, 0xBE, 0xD8}};
 constexpr devio::Guid kUsbHostControllerClass{
@@ -233,8 +236,9 @@ std::string RegistryText(Device& device, const std::string& key, const std::stri
     found = device.stack.ReadRegistryValue(devio::RegistryHive::LocalMachine, key, name, type, data);
     if (!found) return {};
     data.resize(std::min(data.size(), kRegistryValueBytes));
-    const auto* text = reinterpret_cast<const char*>(data.data());
-    return std::string(text, strnlen(text, data.size()));
+    // The text ends at its first NUL or with the data; an empty value is empty text.
+    const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
+    return std::string(data.begin(), end);
 }
 
 std::vector<std::string> RegistryKeys(Device& device, const std::string& key) {
@@ -661,7 +665,7 @@ void AdoptFresh(DeviceListEntry& entry, const DeviceListEntry& fresh) {
 
 // A fresh storage scan joined with `fresh`: true when the entry took the fresh record.
 bool RejoinStorage(Device& device, WalkState& state, DeviceListEntry& entry, DeviceListEntry& fresh) {
-    std::vector<DiskPathEntry> disks(devio::kDiskPathListRecords, DiskPathEntry{});
+    DiskPathList disks{};
     const int answered = ScanDiskPathBySymbolicName(device, disks.data(), state.productFilterOff);
     if (answered != 0 && MatchPortRecord(device, fresh, disks.data())) {
         AdoptFresh(entry, fresh);
@@ -768,7 +772,7 @@ int ScanUSBPort(Device& device, WalkState& state, DeviceListEntry* list) {
     state.entryCount = 0;
     state.hubCounter = 0;
     state.currentHub = 0;
-    std::vector<DiskPathEntry> disks(devio::kDiskPathListRecords, DiskPathEntry{});
+    DiskPathList disks{};
     const int answered = ScanDiskPathBySymbolicName(device, disks.data(), state.productFilterOff);
     Walk walk{device, state, list, devio::kDeviceListRecords, disks.data()};
     std::uint32_t walkResult = 0;
@@ -805,7 +809,7 @@ int PollingSingleUSBPortEx(Device& device, WalkState& state, DeviceListEntry& en
     if (!RefreshCapacity(device, entry, fresh)) conditions |= 4;
     if (fresh.connected == 0) return 1;
     if ((triggerMask & conditions) != 0) return RejoinStorage(device, state, entry, fresh) ? 1 : 0;
-    std::vector<DiskPathEntry> disks(devio::kDiskPathListRecords, DiskPathEntry{});
+    DiskPathList disks{};
     const int answered = ScanDiskPathBySymbolicName(device, disks.data(), state.productFilterOff);
     for (const DiskPathEntry& disk : disks) {
         if (FieldText(disk.devicePath) == FieldText(entry.disk.devicePath)) {

@@ -10,29 +10,12 @@
 
 #include "common/core/device_list.h"
 #include "corelink/core/fuzz/fuzz_device_stack.h"
+#include "corelink/core/fuzz/fuzz_list.h"
 #include "corelink/core/storage_scan.h"
 
 namespace {
 
-using corelink::fuzzing::CheckGuard;
-using corelink::fuzzing::kGuardBytes;
-using corelink::fuzzing::kGuardFill;
-
-constexpr std::size_t kListBytes = sizeof(devio::DiskPathEntry) * devio::kDiskPathListRecords;
-
-struct DiskList {
-    explicit DiskList(bool guarded) : guarded(guarded) {
-        bytes = std::make_unique<std::uint8_t[]>(kListBytes + (guarded ? kGuardBytes : 0));
-        std::memset(bytes.get(), 0, kListBytes);
-        if (guarded) std::memset(bytes.get() + kListBytes, kGuardFill, kGuardBytes);
-    }
-    devio::DiskPathEntry* get() { return reinterpret_cast<devio::DiskPathEntry*>(bytes.get()); }
-    void Check() const {
-        if (guarded) CheckGuard(bytes.get() + kListBytes);
-    }
-    bool guarded;
-    std::unique_ptr<std::uint8_t[]> bytes;
-};
+using DiskList = corelink::fuzzing::FuzzList<devio::DiskPathEntry, devio::kDiskPathListRecords>;
 
 // Every text field of every record ends within its size.
 void CheckTerminated(const devio::DiskPathEntry* list) {
@@ -51,16 +34,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     corelink::fuzzing::Cursor in(data + 1, size - 1);
     corelink::fuzzing::FuzzDeviceStack stack(in);
     corelink::fuzzing::FuzzTracer tracer;
-    corelink::Device device{stack, tracer};
+    corelink::ManualClock clock;  // pauses never sleep
+    corelink::Device device{stack, tracer, clock};
     const bool guarded = (options & 1) != 0;
 
-    DiskList byName(guarded);
-    corelink::ScanDiskPathBySymbolicName(device, byName.get(), (options & 2) != 0);
+    static DiskList byName;
+    devio::DiskPathEntry* const named = byName.Prepare(guarded);
+    corelink::ScanDiskPathBySymbolicName(device, named, (options & 2) != 0);
     byName.Check();
-    CheckTerminated(byName.get());
+    CheckTerminated(named);
 
-    DiskList byLetter(guarded);
-    corelink::ScanDiskPath(device, byLetter.get());
+    static DiskList byLetter;
+    corelink::ScanDiskPath(device, byLetter.Prepare(guarded));
     byLetter.Check();
     return 0;
 }

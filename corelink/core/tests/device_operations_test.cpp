@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -243,26 +245,42 @@ TEST(SettingsChanges, TimerGoesToThePowerCommandAndTheEeprom) {
     EXPECT_EQ(bench.tracer.lines.at(8), "SetTimer_USD()") << "after the power read, six firmware and one EEPROM read";
 }
 
-TEST(SettingsChanges, OnlyTheFinalEepromWriteDecides) {
-    {
-        // Every read fails: the zeroed buffers are still written back, and the write succeeds.
-        Bench bench;
-        Handles handles;
-        for (int i = 0; i < 8; ++i) bench.stack.Script({false, 0, {}, devio::kErrorInvalidHandle});
-        EXPECT_EQ(corelink::SetTimer_USD(bench.device, handles.get(), kSlot, 0x0102), 1);
-        ASSERT_EQ(bench.stack.controls.size(), 16u);
-        const Buffer written = bench.stack.controls[15].Data();
-        EXPECT_EQ(written[250], 0x01);
-        EXPECT_EQ(written[251], 0x02);
-        EXPECT_EQ(WordSum(written), 0);
-        EXPECT_EQ(bench.stack.controls[9].Data(), Buffer(4096, 0));
+TEST(SettingsChanges, NothingIsWrittenAfterAFailedReadOrARefusedPowerCommand) {
+    // Reads 0..7 are the power information, the six firmware pieces and the EEPROM; command 8
+    // is the power command.
+    for (std::size_t failing = 0; failing <= 8; ++failing) {
+        for (const bool delivered : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "command " << failing << (delivered ? " answers CHECK CONDITION"
+                                                                                     : " is not delivered"));
+            Bench bench;
+            Handles handles;
+            for (std::size_t i = 0; i < failing; ++i) bench.stack.Script({});
+            bench.stack.Script({delivered, devio::kScsiStatusCheckCondition, {}, delivered ? 0 : 31u});
+            EXPECT_EQ(corelink::SetTimer_USD(bench.device, handles.get(), kSlot, 0x0102), 0);
+            EXPECT_EQ(bench.stack.controls.size(), failing + 1) << "nothing after the failure";
+            for (const ControlRecord& sent : bench.stack.controls) {
+                EXPECT_NE(sent.Header().dataIn, devio::kDataOut) << "no write-back";
+            }
+        }
     }
+}
+
+TEST(SettingsChanges, AFailedWriteBackIsReportedAndEndsTheChange) {
     {
         Bench bench;
         Handles handles;
         for (int i = 0; i < 15; ++i) bench.stack.Script({});
         bench.stack.Script({true, devio::kScsiStatusCheckCondition, {}, 0});
+        EXPECT_EQ(corelink::EnableSuspned_USD(bench.device, handles.get(), kSlot, 1), 0) << "the EEPROM write";
+        EXPECT_EQ(bench.stack.controls.size(), 16u);
+    }
+    {
+        Bench bench;
+        Handles handles;
+        for (int i = 0; i < 10; ++i) bench.stack.Script({});
+        bench.stack.Script({true, devio::kScsiStatusCheckCondition, {}, 0});  // the second firmware piece
         EXPECT_EQ(corelink::EnableSuspned_USD(bench.device, handles.get(), kSlot, 1), 0);
+        EXPECT_EQ(bench.stack.controls.size(), 11u) << "neither the later pieces nor the EEPROM";
     }
 }
 
@@ -340,17 +358,59 @@ TEST(OpenAndClose, OpenByDriveLetterUsesTheLetterIndexAsSlot) {
     EXPECT_EQ(handles.slots[24], kOther);
 }
 
-TEST(OpenAndClose, CloseClosesTheSlotsHandleAndKeepsTheValue) {
+TEST(OpenAndClose, CloseClosesTheSlotsHandleAndInvalidatesTheSlot) {
     Bench bench;
     Handles handles;
     EXPECT_EQ(corelink::CloseDiskPath(bench.device, handles.get(), kSlot), 1);
     EXPECT_EQ(bench.stack.closes, (std::vector<devio::DeviceHandle>{Bench::kHandle}));
-    EXPECT_EQ(handles.slots[kSlot], Bench::kHandle);
+    EXPECT_EQ(handles.slots[kSlot], devio::kInvalidDeviceHandle) << "a reused handle value is never reached";
     EXPECT_EQ(bench.tracer.lines, (Lines{"CloseDiskPath(Index=5, Handle=4242)"}));
 
-    handles.slots[9] = devio::kInvalidDeviceHandle;
-    EXPECT_EQ(corelink::CloseDiskPath(bench.device, handles.get(), 9), 1);
-    EXPECT_EQ(bench.stack.closes.size(), 1u) << "nothing to close in an unopened slot";
+    EXPECT_EQ(corelink::CloseDiskPath(bench.device, handles.get(), kSlot), 1);
+    EXPECT_EQ(bench.stack.closes.size(), 1u) << "a closed slot is not closed twice";
+    std::uint8_t button = 0;
+    corelink::ReadButton_USD(bench.device, handles.get(), kSlot, 1, 0, &button);
+    ASSERT_EQ(bench.stack.controls.size(), 1u);
+    EXPECT_EQ(bench.stack.controls[0].handle, devio::kInvalidDeviceHandle);
+}
+
+// Every operation that takes the handle array answers 0 for a missing one, and neither opens
+// nor sends anything.
+TEST(OpenAndClose, MissingHandleArrayIsRefusedEverywhere) {
+    Bench bench;
+    bench.stack.replies.clear();
+    Buffer data(512, 0xCC);
+    const std::vector<std::pair<const char*, std::function<int(corelink::Device&)>>> operations = {
+        {"OpenDiskPathBySymbolicName",
+         [](corelink::Device& d) { return corelink::OpenDiskPathBySymbolicName(d, nullptr, 1, "\\\\?\\x"); }},
+        {"OpenDiskPath", [](corelink::Device& d) { return corelink::OpenDiskPath(d, nullptr, 2); }},
+        {"CloseDiskPath", [](corelink::Device& d) { return corelink::CloseDiskPath(d, nullptr, 1); }},
+        {"ReadInquery", [&](corelink::Device& d) { return corelink::ReadInquery(d, nullptr, 1, data.data()); }},
+        {"ReadButton_USD read",
+         [&](corelink::Device& d) { return corelink::ReadButton_USD(d, nullptr, 1, 1, 0, data.data()); }},
+        {"ReadButton_USD write",
+         [&](corelink::Device& d) { return corelink::ReadButton_USD(d, nullptr, 1, 0, 2, data.data()); }},
+        {"ReadEEPROM_USD",
+         [&](corelink::Device& d) { return corelink::ReadEEPROM_USD(d, nullptr, 1, 1, 0, 0, 0, 256, data.data()); }},
+        {"ReadFW_USD",
+         [&](corelink::Device& d) { return corelink::ReadFW_USD(d, nullptr, 1, 0, 0, 0, 16, data.data()); }},
+        {"GetPMInfo_USD", [&](corelink::Device& d) { return corelink::GetPMInfo_USD(d, nullptr, 1, 4, data.data()); }},
+        {"EnableSuspned_USD", [](corelink::Device& d) { return corelink::EnableSuspned_USD(d, nullptr, 1, 1); }},
+        {"SetTimer_USD", [](corelink::Device& d) { return corelink::SetTimer_USD(d, nullptr, 1, 5); }},
+        {"SetHDCapLED_USD", [](corelink::Device& d) { return corelink::SetHDCapLED_USD(d, nullptr, 1, 1); }},
+        {"ATAIdentify_USD",
+         [&](corelink::Device& d) { return corelink::ATAIdentify_USD(d, nullptr, 1, 512, data.data()); }},
+        {"ReadSPI_USD",
+         [&](corelink::Device& d) { return corelink::ReadSPI_USD(d, nullptr, 1, 1, 0, 0, 0, 0, 16, data.data()); }},
+    };
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(operation(bench.device), 0);
+    }
+    EXPECT_TRUE(bench.stack.opens.empty());
+    EXPECT_TRUE(bench.stack.controls.empty());
+    EXPECT_TRUE(bench.stack.closes.empty());
+    EXPECT_EQ(data, Buffer(512, 0xCC));
 }
 
 TEST(OpenAndClose, SlotsAreTheLowEightBitsOfTheArgument) {
