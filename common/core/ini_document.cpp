@@ -33,12 +33,18 @@ std::optional<IniLine> ParseEntryLine(std::wstring_view raw, std::wstring* secti
             return std::nullopt;
         }
     }
+    // Name and value are views into `raw`: their places in it are kept.
+    const auto placeIn = [&](std::wstring_view part, size_t& at, size_t& length) {
+        at = static_cast<size_t>(part.data() - raw.data());
+        length = part.size();
+    };
     const size_t equals = line.find(L'=');
     if (equals == std::wstring_view::npos) {
-        result.name = std::wstring(line);
+        placeIn(line, result.nameAt, result.nameLength);
     } else {
-        result.name = std::wstring(TrimProfileSpace(line.substr(0, equals)));
-        result.value = std::wstring(TrimProfileSpace(line.substr(equals + 1)));
+        placeIn(TrimProfileSpace(line.substr(0, equals)), result.nameAt, result.nameLength);
+        placeIn(TrimProfileSpace(line.substr(equals + 1)), result.valueAt, result.valueLength);
+        result.hasValue = true;
     }
     return result;
 }
@@ -66,7 +72,14 @@ IniDocument IniDocument::Parse(std::wstring_view text) {
 }
 
 std::wstring IniDocument::Serialize() const {
+    constexpr size_t kLineBreak = 2;
+    size_t size = 0;
+    for (const IniSection& section : sections_) {
+        if (section.header) size += section.header->size() + kLineBreak;
+        for (const IniLine& line : section.lines) size += line.raw.size() + kLineBreak;
+    }
     std::wstring out;
+    out.reserve(size);
     for (const IniSection& section : sections_) {
         if (section.header) out.append(*section.header).append(L"\r\n");
         for (const IniLine& line : section.lines) out.append(line.raw).append(L"\r\n");
@@ -92,7 +105,7 @@ template <typename Section>
 auto FindLine(Section& section, std::wstring_view key) -> decltype(&section.lines.front()) {
     key = TrimProfileSpace(key);
     for (auto& line : section.lines) {
-        if (!line.blank && EqualsIgnoreCase(line.name, key)) return &line;
+        if (!line.blank && EqualsIgnoreCase(line.Name(), key)) return &line;
     }
     return nullptr;
 }
@@ -104,8 +117,8 @@ std::optional<std::wstring_view> IniDocument::FindValue(std::wstring_view sectio
     const IniSection* found = FindSection(section);
     if (!found) return std::nullopt;
     const IniLine* line = FindLine(*found, key);
-    if (!line || !line->value) return std::nullopt;
-    return std::wstring_view(*line->value);
+    if (!line) return std::nullopt;
+    return line->Value();
 }
 
 bool IniDocument::HasSection(std::wstring_view section) const { return FindSection(section) != nullptr; }
@@ -115,8 +128,9 @@ std::vector<std::wstring> IniDocument::KeyNames(std::wstring_view section) const
     const IniSection* found = FindSection(section);
     if (!found) return names;
     for (const IniLine& line : found->lines) {
-        if (line.blank || !line.value || line.name.empty() || line.name.front() == L';') continue;
-        names.push_back(line.name);
+        const std::wstring_view name = line.Name();
+        if (line.blank || !line.hasValue || name.empty() || name.front() == L';') continue;
+        names.emplace_back(name);
     }
     return names;
 }
@@ -131,16 +145,24 @@ bool IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wst
         sections_.push_back({name, L"[" + name + L"]", {}});
         target = &sections_.back();
     }
+    // "name=value": the value starts right after '=' (its leading blanks are gone) and is
+    // kept without its trailing ones.
+    const auto makeEntry = [&](std::wstring_view name) {
+        IniLine line;
+        line.raw.reserve(name.size() + 1 + value.size());
+        line.raw.append(name).append(1, L'=').append(value);
+        line.nameLength = name.size();
+        line.hasValue = true;
+        line.valueAt = name.size() + 1;
+        line.valueLength = TrimProfileSpace(value).size();
+        return line;
+    };
     if (IniLine* line = FindLine(*target, key)) {
-        if (line->value && *line->value == value) return false;
-        line->raw = line->name + L"=" + std::wstring(value);
-        line->value = std::wstring(TrimProfileSpace(value));
+        if (line->Value() == value) return false;
+        *line = makeEntry(std::wstring(line->Name()));
         return true;
     }
-    IniLine line;
-    line.name = std::wstring(key);
-    line.raw = line.name + L"=" + std::wstring(value);
-    line.value = std::wstring(TrimProfileSpace(value));
+    IniLine line = makeEntry(key);
     // New entries go after the last non-blank line of the section, so blank lines that
     // separate it from the next section stay where they are.
     auto insertAt = target->lines.end();

@@ -11,6 +11,7 @@
 // Editing keeps every line it does not change exactly as it was (comments, blank lines,
 // spacing), so a file edited by hand survives our writes.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,11 +19,24 @@
 
 namespace common {
 
+// One line: its text, and where its entry name and value lie within that text (kept as
+// positions, so a line costs one string however it is used).
 struct IniLine {
-    std::wstring raw;    // the line as read or written, without its line break
-    std::wstring name;   // entry name (trimmed); empty for blank lines
-    std::optional<std::wstring> value;  // entry value (trimmed); empty optional: no '='
+    std::wstring raw;  // the line as read or written, without its line break
     bool blank = false;
+    bool hasValue = false;  // the line holds '='
+    std::size_t nameAt = 0;
+    std::size_t nameLength = 0;
+    std::size_t valueAt = 0;
+    std::size_t valueLength = 0;
+
+    // The entry name (trimmed); empty for blank lines.
+    std::wstring_view Name() const { return std::wstring_view(raw).substr(nameAt, nameLength); }
+    // The entry value (trimmed); the empty optional for a line without '='.
+    std::optional<std::wstring_view> Value() const {
+        if (!hasValue) return std::nullopt;
+        return std::wstring_view(raw).substr(valueAt, valueLength);
+    }
 };
 
 struct IniSection {

@@ -36,6 +36,7 @@ inline constexpr Sense kNotReadyStopped{0x02, 0x04, 0x02};
 inline constexpr Sense kWriteProtected{0x07, 0x27, 0x00};
 inline constexpr Sense kReadError{0x03, 0x11, 0x00};
 inline constexpr Sense kWriteError{0x03, 0x0C, 0x00};
+inline constexpr Sense kInternalTargetFailure{0x04, 0x44, 0x00};  // a command a fault rule fails
 
 PassThroughAnswer Good();
 // GOOD with data-in: `bytes` cut or zero-padded to the request's transfer length.

@@ -36,6 +36,7 @@ void VisitFields(State& s, Visitor& v) {
     v.Bytes(s.codeMemory);
     v.Bytes(s.dataMemory);
     v.Bytes(s.xdataMemory);
+    for (auto& rule : s.faults) v.Fault(rule);
 }
 
 struct Writer {
@@ -45,6 +46,12 @@ struct Writer {
     template <typename Container>
     void Bytes(const Container& bytes) {
         out.insert(out.end(), bytes.begin(), bytes.end());
+    }
+    void Fault(const FaultRule& rule) {
+        Byte(static_cast<std::uint8_t>(rule.answer));
+        Byte(rule.length);
+        Bytes(rule.value);
+        Bytes(rule.mask);
     }
 };
 
@@ -74,6 +81,15 @@ struct Reader {
         std::copy_n(in.begin(), bytes.size(), bytes.begin());
         in = in.subspan(bytes.size());
     }
+    void Fault(FaultRule& rule) {
+        std::uint8_t answer = 0;
+        Byte(answer);
+        rule.answer = static_cast<FaultAnswer>(answer);
+        Byte(rule.length);
+        Bytes(rule.value);
+        Bytes(rule.mask);
+        if (!rule.Valid()) ok = false;
+    }
 };
 
 struct Counter {
@@ -84,6 +100,7 @@ struct Counter {
     void Bytes(const Container& bytes) {
         size += bytes.size();
     }
+    void Fault(const FaultRule& rule) { size += 2 + rule.value.size() + rule.mask.size(); }
 };
 
 // Copies `text` space-padded (or cut) to `width` bytes at `at`.
@@ -153,6 +170,7 @@ DeviceState DefaultState(const EnclosureConfig& config, std::size_t index) {
     for (std::size_t i = 12; i < kFirmwareSize; ++i) state.firmware[i] = static_cast<std::uint8_t>(i * 31 + 7);
 
     state.xdataMemory[0x2360] = 0x01;  // the mode byte a block access with the "CIS" tag toggles
+    state.faults = config.faults;
     return state;
 }
 

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "fault_rules.h"
 #include "rig_config.h"
 
 namespace rig {
@@ -62,6 +63,7 @@ struct DeviceState {
     std::vector<std::uint8_t> codeMemory;   // kMemorySize
     std::vector<std::uint8_t> dataMemory;   // kMemorySize
     std::vector<std::uint8_t> xdataMemory;  // kMemorySize
+    FaultRules faults{};                    // commands answered with a failure (fault_rules.h)
 
     bool operator==(const DeviceState&) const = default;
 };
@@ -77,7 +79,8 @@ void SealEepromChecksum(std::span<std::uint8_t, kEepromSize> eeprom);
 // The fixed-size record of one enclosure in the state file.
 std::size_t StateRecordSize();
 void SerializeState(const DeviceState& state, std::vector<std::uint8_t>& out);
-// False when the record is not StateRecordSize() bytes or a flag byte is not 0 or 1.
+// False when the record is not StateRecordSize() bytes, a flag byte is not 0 or 1 or a fault rule
+// is malformed.
 bool DeserializeState(std::span<const std::uint8_t> record, DeviceState& state);
 
 }  // namespace rig

@@ -1,6 +1,9 @@
 #include "rig.h"
 
+#include <new>
+
 #include "bridge_emulator.h"
+#include "command_context.h"
 #include "common/core/bridge_protocol.h"
 #include "common/core/device_stack.h"
 #include "pass_through_request.h"
@@ -92,13 +95,21 @@ bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputS
     }
     const EnclosureConfig& enclosure = config_.enclosures[index];
     PassThroughAnswer answer;
+    bool outOfMemory = false;
     const bool delivered = WithStateFile(
         [&](File& file) {
             StateFile stateFile(file, config_);
             DeviceState state;
             if (!stateFile.Load(index, state, why)) return false;
+            // A command a fault rule names fails without touching the device.
+            const FaultRule* fault = MatchingFault(state.faults, command->cdb);
+            if (fault != nullptr && fault->answer == FaultAnswer::OutOfMemory) {
+                outOfMemory = true;  // never answered, so not logged either
+                return true;
+            }
             SparseImage medium(files_, enclosure.imagePath, enclosure.sectorSize, enclosure.sectors);
-            answer = ExecuteCommand(enclosure, state, medium, *command);
+            answer = fault != nullptr ? CheckCondition(kInternalTargetFailure)
+                                      : ExecuteCommand(enclosure, state, medium, *command);
             if (cdrom && command->cdb[0] == devio::bridge::kOpInquiry && answer.status == devio::kScsiStatusGood &&
                 !answer.dataIn.empty()) {
                 answer.dataIn[0] = kCdromDeviceType;
@@ -116,6 +127,7 @@ bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputS
         lastError = kErrorIoDevice;
         return false;
     }
+    if (outOfMemory) throw std::bad_alloc();
     returned = WriteAnswer(*command, answer, output, outputSize);
     return true;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fault_rules.h"
+
 namespace rig {
 
 // Bounds of a rig file; the parser refuses anything beyond them.
@@ -101,6 +103,7 @@ struct EnclosureConfig {
     bool removable = false;  // drive type and the INQUIRY removable bit
     bool buttonPressed = false;  // initial state
     bool notReady = false;       // initial state
+    FaultRules faults{};         // initial state: commands answered with a failure
     std::string imagePath;       // the sparse backing image
     std::string ataModel;        // IDENTIFY texts; defaults filled by the parser
     std::string ataSerial;

@@ -16,6 +16,8 @@ constexpr const char* kUsage =
     "usage: rigctl RIGFILE press|release [--enclosure N]\n"
     "       rigctl RIGFILE not-ready on|off [--enclosure N]\n"
     "       rigctl RIGFILE plug|unplug [--enclosure N]\n"
+    "       rigctl RIGFILE fail [out-of-memory] CDB-BYTE... [--enclosure N]\n"
+    "       rigctl RIGFILE fail off [--enclosure N]\n"
     "       rigctl RIGFILE state [--enclosure N]\n"
     "       rigctl RIGFILE log [--clear]\n"
     "       rigctl RIGFILE reset\n";
@@ -95,6 +97,9 @@ void PrintState(const RigConfig& config, std::size_t index, const DeviceState& s
     out << "  security        "
         << ((s.securityStatus & kSecurityPasswordSet) ? "password set" : "no password")
         << ((s.securityStatus & kSecurityVerified) ? ", verified" : "") << "\n";
+    for (const FaultRule& rule : s.faults) {
+        if (rule.Active()) out << "  failing         " << FormatFaultRule(rule) << "\n";
+    }
     const std::uint16_t sum = EepromWordSum(s.eeprom);
     out << "  EEPROM          checksum " << (sum == 0 ? "ok" : "BAD") << " (word sum " << Hex(sum, 4) << ")\n";
     for (std::size_t row = 0; row < kEepromSize; row += 16) {
@@ -124,6 +129,26 @@ void PrintLog(const std::vector<std::uint8_t>& bytes, std::ostream& out, std::os
     if (!log.error.empty()) err << "rigctl: the command log ends early: " << log.error << "\n";
 }
 
+// "fail off" clears the enclosure's fault rules; "fail [out-of-memory] BYTE..." adds one.
+bool ChangeFaults(Rig& machine, std::size_t index, const std::vector<std::string>& words, std::string& error) {
+    if (words.size() == 1 && words[0] == "off") {
+        return machine.UpdateState(index, [](DeviceState& s) { s.faults = FaultRules{}; }, error);
+    }
+    std::string text;
+    for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+    const auto rule = ParseFaultRule(text, error);
+    if (!rule) return false;
+    bool added = false;
+    if (!machine.UpdateState(index, [&](DeviceState& s) { added = AddFaultRule(s.faults, *rule); }, error)) {
+        return false;
+    }
+    if (!added) {
+        error = "enclosure " + std::to_string(index) + " already fails " + std::to_string(kMaxFaultRules) +
+                " commands (rigctl RIGFILE fail off clears them)";
+    }
+    return added;
+}
+
 }  // namespace
 
 int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -135,8 +160,11 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     const std::string& command = parsed->positional[1];
     const std::size_t expected = command == "not-ready" ? 3 : 2;
     const bool known = command == "press" || command == "release" || command == "not-ready" || command == "state" ||
-                       command == "log" || command == "reset" || command == "plug" || command == "unplug";
-    if (!known || parsed->positional.size() != expected ||
+                       command == "log" || command == "reset" || command == "plug" || command == "unplug" ||
+                       command == "fail";
+    const bool countRight =
+        command == "fail" ? parsed->positional.size() > 2 : parsed->positional.size() == expected;
+    if (!known || !countRight ||
         (command == "not-ready" && parsed->positional[2] != "on" && parsed->positional[2] != "off") ||
         (parsed->clear && command != "log")) {
         err << kUsage;
@@ -151,7 +179,7 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     }
     const std::size_t index = parsed->enclosure;
     const bool perEnclosure = command == "press" || command == "release" || command == "not-ready" ||
-                              command == "state" || command == "plug" || command == "unplug";
+                              command == "state" || command == "plug" || command == "unplug" || command == "fail";
     if (perEnclosure && index >= machine->Config().enclosures.size()) {
         err << "rigctl: the rig has no enclosure " << index << " (it has " << machine->Config().enclosures.size()
             << ")\n";
@@ -165,6 +193,8 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     } else if (command == "not-ready") {
         const bool notReady = parsed->positional[2] == "on";
         ok = machine->UpdateState(index, [notReady](DeviceState& s) { s.notReady = notReady; }, error);
+    } else if (command == "fail") {
+        ok = ChangeFaults(*machine, index, {parsed->positional.begin() + 2, parsed->positional.end()}, error);
     } else if (command == "plug" || command == "unplug") {
         ok = machine->SetPlugged(index, command == "plug", error);
     } else if (command == "state") {

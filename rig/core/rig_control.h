@@ -3,6 +3,8 @@
 //
 //   rigctl RIGFILE press|release [--enclosure N]
 //   rigctl RIGFILE not-ready on|off [--enclosure N]
+//   rigctl RIGFILE fail [out-of-memory] CDB-BYTE... [--enclosure N]   (see fault_rules.h)
+//   rigctl RIGFILE fail off [--enclosure N]
 //   rigctl RIGFILE state [--enclosure N]
 //   rigctl RIGFILE log [--clear]
 //   rigctl RIGFILE reset

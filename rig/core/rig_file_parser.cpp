@@ -294,6 +294,7 @@ private:
         EnclosureConfig& enclosure = config_.enclosures.back();
         if (key == "drive") return Drive(value, enclosure);
         if (key == "string") return StringKey(value, enclosure);
+        if (key == "fail") return FailKey(value, enclosure);
         if (!FirstTime(key)) return Fail("'" + key + "' given twice in one [enclosure]");
         if (key == "name") {
             if (auto error = Text(key, value, 1, kMaxNameLength, enclosure.name); !error.empty()) return error;
@@ -388,6 +389,17 @@ private:
             return {};
         }
         return Fail("unknown key '" + key + "' in [enclosure]");
+    }
+
+    // "fail = [out-of-memory] BYTE...": a command the enclosure fails from the start.
+    std::string FailKey(std::string_view value, EnclosureConfig& enclosure) {
+        std::string error;
+        const auto rule = ParseFaultRule(Unquote(value), error);
+        if (!rule) return Fail("'fail': " + error);
+        if (!AddFaultRule(enclosure.faults, *rule)) {
+            return Fail("more than " + std::to_string(kMaxFaultRules) + " failing commands in one enclosure");
+        }
+        return {};
     }
 
     std::string Number(const std::string& key, std::string_view value, std::uint64_t min, std::uint64_t max,

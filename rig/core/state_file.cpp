@@ -8,7 +8,7 @@ namespace rig {
 namespace {
 
 constexpr char kMagic[8] = {'R', 'I', 'G', 'S', 'T', 'A', 'T', 'E'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;  // 2: the records end with the failing commands
 constexpr std::uint64_t kHeaderSize = 24;
 constexpr std::size_t kUnpluggedOffset = 20;  // 4 bytes: bit n set while enclosure n is unplugged
 
