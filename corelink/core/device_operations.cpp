@@ -62,7 +62,15 @@ int OpenIntoSlot(Device& device, HandleArray handles, std::uint8_t slot, const s
     if (handle != devio::kInvalidDeviceHandle) {
         // The device's answer does not matter: the request only wakes the device up.
         std::uint8_t status = 0;
-        const int delivered = Std::SendTestUnitReady(device, handle, 0, 0, 0, &status);
+        int delivered = 0;
+        try {
+            delivered = Std::SendTestUnitReady(device, handle, 0, 0, 0, &status);
+        } catch (...) {
+            // The caller learns of no handle, so none may stay open.
+            device.stack.Close(handle);
+            handles[slot] = devio::kInvalidDeviceHandle;
+            throw;
+        }
         result = delivered != 0 || status == devio::kScsiStatusGood ? 1 : 0;
     }
     if (traceName != nullptr) TraceSlotAndHandle(device, traceName, slot, handle);
