@@ -6,8 +6,10 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "common/core/scsi_pass_through.h"
@@ -288,27 +290,88 @@ std::vector<std::string_view> Tokens(std::string_view text) {
     return tokens;
 }
 
-// Same device unless more than two of the disk path's tokens differ from the CD-ROM path's.
-bool SameDevice(std::string_view cdromPath, std::string_view diskPath) {
-    if (cdromPath.size() < kCdromTokensFrom || diskPath.size() < kDiskTokensFrom) return false;
-    const auto disk = Tokens(diskPath.substr(kDiskTokensFrom));
-    const auto cdrom = Tokens(cdromPath.substr(kCdromTokensFrom));
-    std::size_t differences = 0;
-    for (std::size_t i = 0; i < disk.size(); ++i) {
-        if (i >= cdrom.size() || disk[i] != cdrom[i]) ++differences;
-    }
-    return differences <= kMaxTokenDifferences;
+// How a CD-ROM interface path compares with a disk interface path. Both are taken after their
+// prefixes (\\?\usbstor#disk& and \\?\usbstor#cdrom&) and read as '#'-separated parts:
+// the device's vendor, product and revision, its instance (serial number and logical unit),
+// and the interface class.
+struct PathComparison {
+    std::size_t differences = 0;       // disk tokens that differ, walking both side by side
+    std::size_t outsideClass = 0;      // of those, the ones outside the interface class part
+    bool serialDiffers = false;
+};
+
+// The instance part without its last token (the logical unit): the serial number, or the
+// identifier the system made up for a device without one.
+std::string_view SerialOf(std::string_view tokensText) {
+    const std::size_t first = tokensText.find('#');
+    if (first == std::string_view::npos) return {};
+    std::string_view instance = tokensText.substr(first + 1);
+    instance = instance.substr(0, instance.find('#'));
+    const std::size_t lastAmpersand = instance.rfind('&');
+    return lastAmpersand == std::string_view::npos ? instance : instance.substr(0, lastAmpersand);
 }
 
-// Gives the CD-ROM record's first letter to a matching record among the first `count`.
-bool MergeIntoDisk(const DiskPathEntry& cdrom, DiskPathEntry* list, std::size_t count) {
-    const std::string_view cdromPath = TextOf(cdrom.devicePath, sizeof cdrom.devicePath);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!SameDevice(cdromPath, TextOf(list[i].devicePath, sizeof list[i].devicePath))) continue;
-        if (cdrom.driveLetterCount > 0) AddLetter(list[i], cdrom.driveLetters[0]);
-        return true;
+// Tokens before this index lie outside the interface class (the part after the last '#').
+std::size_t ClassTokenStart(std::string_view tokensText) {
+    const std::size_t lastHash = tokensText.rfind('#');
+    if (lastHash == std::string_view::npos) return Tokens(tokensText).size();
+    return Tokens(tokensText.substr(0, lastHash)).size();
+}
+
+std::optional<PathComparison> Compare(std::string_view cdromPath, std::string_view diskPath) {
+    if (cdromPath.size() < kCdromTokensFrom || diskPath.size() < kDiskTokensFrom) return std::nullopt;
+    const std::string_view diskText = diskPath.substr(kDiskTokensFrom);
+    const std::string_view cdromText = cdromPath.substr(kCdromTokensFrom);
+    const auto disk = Tokens(diskText);
+    const auto cdrom = Tokens(cdromText);
+    const std::size_t classFrom = ClassTokenStart(diskText);
+    PathComparison comparison;
+    for (std::size_t i = 0; i < disk.size(); ++i) {
+        if (i < cdrom.size() && disk[i] == cdrom[i]) continue;
+        ++comparison.differences;
+        if (i < classFrom) ++comparison.outsideClass;
     }
-    return false;
+    comparison.serialDiffers = SerialOf(diskText) != SerialOf(cdromText);
+    return comparison;
+}
+
+// Same device unless more than two of the disk path's tokens differ from the CD-ROM path's.
+bool SameDevice(const PathComparison& comparison) { return comparison.differences <= kMaxTokenDifferences; }
+
+// The disk record among the first `count` that a CD-ROM interface belongs to, or -1. Of the
+// records the same-device rule accepts, the one that differs least wins: an exact match of all
+// but the interface class first, then the fewest differing tokens, then the earlier record. Twin
+// enclosures of one model differ only in their serial numbers, so while some disk has the
+// CD-ROM's serial number, no disk with another one is taken.
+int DiskOfCdrom(const DiskPathEntry& cdrom, const DiskPathEntry* list, std::size_t count) {
+    const std::string_view cdromPath = TextOf(cdrom.devicePath, sizeof cdrom.devicePath);
+    const bool cdromHasSerial =
+        cdromPath.size() >= kCdromTokensFrom && !SerialOf(cdromPath.substr(kCdromTokensFrom)).empty();
+    std::vector<std::optional<PathComparison>> comparisons(count);
+    bool someSerialMatches = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        comparisons[i] = Compare(cdromPath, TextOf(list[i].devicePath, sizeof list[i].devicePath));
+        if (cdromHasSerial && comparisons[i] && !comparisons[i]->serialDiffers) someSerialMatches = true;
+    }
+    int best = -1;
+    auto rank = [&](const PathComparison& c) { return std::make_tuple(c.outsideClass != 0, c.differences); };
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& comparison = comparisons[i];
+        if (!comparison || !SameDevice(*comparison)) continue;
+        if (someSerialMatches && comparison->serialDiffers) continue;
+        if (best < 0 || rank(*comparison) < rank(*comparisons[static_cast<std::size_t>(best)])) {
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
+}
+
+// Gives the CD-ROM record's first letter to the disk record it belongs to among the first `count`.
+bool MergeIntoDisk(const DiskPathEntry& cdrom, DiskPathEntry* list, std::size_t count) {
+    const int disk = DiskOfCdrom(cdrom, list, count);
+    if (disk < 0) return false;
+    if (cdrom.driveLetterCount > 0) AddLetter(list[disk], cdrom.driveLetters[0]);
+    return true;
 }
 
 // --- the scan

@@ -1,3 +1,4 @@
+#include "com_boundary.h"
 #include "base_api.h"
 
 #include <new>
@@ -39,46 +40,63 @@ CBaseAPI::~CBaseAPI() {
 }
 
 HRESULT STDMETHODCALLTYPE CBaseAPI::QueryInterface(REFIID iid, void** object) {
-    return QueryOwnInterface<ICorelinkCtrl>(this, iid, IID_ICorelinkCtrl, "Find IID_ICorelinkCtrl interface", object);
+    return Guarded(E_OUTOFMEMORY, [&] {
+        return QueryOwnInterface<ICorelinkCtrl>(this, iid, IID_ICorelinkCtrl, "Find IID_ICorelinkCtrl interface",
+                                                object);
+    });
 }
 
-ULONG STDMETHODCALLTYPE CBaseAPI::AddRef() { return static_cast<ULONG>(++refCount_); }
+ULONG STDMETHODCALLTYPE CBaseAPI::AddRef() {
+    return Guarded(ULONG{0}, [&] { return static_cast<ULONG>(++refCount_); });
+}
 
 ULONG STDMETHODCALLTYPE CBaseAPI::Release() {
-    const LONG count = --refCount_;
-    if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return Guarded(ULONG{0}, [&] {
+        const LONG count = --refCount_;
+        if (count == 0) delete this;
+        return static_cast<ULONG>(count);
+    });
 }
 
 ICorelinkCtrl* STDMETHODCALLTYPE CBaseAPI::DisableProductFilter() {
-    Trace("DisableProductFilter()");
-    walk_.productFilterOff = true;
-    return this;
+    return Guarded(static_cast<ICorelinkCtrl*>(nullptr), [&]() -> ICorelinkCtrl* {
+        Trace("DisableProductFilter()");
+        walk_.productFilterOff = true;
+        return this;
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::LinkTest(BYTE* probe) {
-    Trace("LinkTest()");
-    if (probe == nullptr || *probe != 0x55) return 0;
-    *probe = 0xAA;
-    return 1;
+    return Guarded(0, [&] {
+        Trace("LinkTest()");
+        if (probe == nullptr || *probe != 0x55) return 0;
+        *probe = 0xAA;
+        return 1;
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::SetDebugDmpFilePathSS(const WCHAR* folder) {
-    Trace("SetDebugDmpFilePathSS()");
-    debugDumpPath_ = AnsiCopy(folder);
-    return 1;
+    return Guarded(0, [&] {
+        Trace("SetDebugDmpFilePathSS()");
+        debugDumpPath_ = AnsiCopy(folder);
+        return 1;
+    });
 }
 
 ICorelinkCtrl* STDMETHODCALLTYPE CBaseAPI::ForceInUSB30() {
-    Trace("ForceInUSB30()");
-    walk_.usb30Only = true;
-    return this;
+    return Guarded(static_cast<ICorelinkCtrl*>(nullptr), [&]() -> ICorelinkCtrl* {
+        Trace("ForceInUSB30()");
+        walk_.usb30Only = true;
+        return this;
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ActiveFilterDriver(int value) {
-    Trace("ActiveFilterDriver()");
-    walk_.forceSerialRead = value;
-    return 1;
+    return Guarded(0, [&] {
+        Trace("ActiveFilterDriver()");
+        walk_.forceSerialRead = value;
+        return 1;
+    });
 }
 
 }  // namespace corelink::com

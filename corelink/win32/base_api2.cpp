@@ -1,3 +1,4 @@
+#include "com_boundary.h"
 #include "base_api2.h"
 
 #include "debug_trace.h"
@@ -18,15 +19,22 @@ CBaseAPI2::~CBaseAPI2() {
 }
 
 HRESULT STDMETHODCALLTYPE CBaseAPI2::QueryInterface(REFIID iid, void** object) {
-    return QueryOwnInterface<ICorelinkCtrl2>(this, iid, IID_ICorelinkCtrl2, "Find IID_ICorelinkCtrl2 interface", object);
+    return Guarded(E_OUTOFMEMORY, [&] {
+        return QueryOwnInterface<ICorelinkCtrl2>(this, iid, IID_ICorelinkCtrl2, "Find IID_ICorelinkCtrl2 interface",
+                                                 object);
+    });
 }
 
-ULONG STDMETHODCALLTYPE CBaseAPI2::AddRef() { return static_cast<ULONG>(++refCount_); }
+ULONG STDMETHODCALLTYPE CBaseAPI2::AddRef() {
+    return Guarded(ULONG{0}, [&] { return static_cast<ULONG>(++refCount_); });
+}
 
 ULONG STDMETHODCALLTYPE CBaseAPI2::Release() {
-    const LONG count = --refCount_;
-    if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return Guarded(ULONG{0}, [&] {
+        const LONG count = --refCount_;
+        if (count == 0) delete this;
+        return static_cast<ULONG>(count);
+    });
 }
 
 }  // namespace corelink::com

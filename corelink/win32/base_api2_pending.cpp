@@ -1,14 +1,17 @@
 // The ICorelinkCtrl2 slots whose operations are still to come: each keeps its place in the table,
 // traces its name and fails without touching its arguments.
+#include "com_boundary.h"
 #include "base_api2.h"
 #include "debug_trace.h"
 
 namespace corelink::com {
 namespace {
 
-int NotBuilt(const char* trace) {
-    Trace(trace);
-    return 0;
+int NotBuilt(const char* trace) noexcept {
+    return Guarded(0, [&] {
+        Trace(trace);
+        return 0;
+    });
 }
 
 // A read selector of 1 reads; any other value writes.

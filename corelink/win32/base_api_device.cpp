@@ -2,6 +2,7 @@
 // of the same name, on the process's device stack, with traces going to the debugger output. The
 // operations trace their own names.
 #include "base_api.h"
+#include "com_boundary.h"
 #include "common/core/device_stack_selection.h"
 #include "corelink/core/device_operations.h"
 #include "debug_trace.h"
@@ -12,6 +13,17 @@ namespace {
 
 corelink::Device SystemDevice() { return corelink::Device{devio::SystemDeviceStack(), DebugOutputTracer()}; }
 
+// Runs a device operation on the caller's array through a window on its slot `index`, on the
+// process's device stack; an exception becomes the failure value 0.
+template <typename Operation>
+int OnSlot(HANDLE* handles, std::size_t index, Operation operation) noexcept {
+    return Guarded(0, [&] {
+        HandleSlot window(handles, index);
+        corelink::Device device = SystemDevice();
+        return operation(device, window.Array());
+    });
+}
+
 }  // namespace
 
 int STDMETHODCALLTYPE CBaseAPI::OpenDiskPath(HANDLE* handles, int letterIndex) {
@@ -20,84 +32,85 @@ int STDMETHODCALLTYPE CBaseAPI::OpenDiskPath(HANDLE* handles, int letterIndex) {
         Trace("OpenDiskPath()");
         return 0;
     }
-    HandleSlot slot(handles, static_cast<std::size_t>(letterIndex));
-    corelink::Device device = SystemDevice();
-    return corelink::OpenDiskPath(device, slot.Array(), letterIndex);
+    return OnSlot(handles, static_cast<std::size_t>(letterIndex),
+                  [&](corelink::Device& device, corelink::HandleArray array) {
+                      return corelink::OpenDiskPath(device, array, letterIndex);
+                  });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::CloseDiskPath(HANDLE* handles, BYTE slot) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::CloseDiskPath(device, handle.Array(), slot);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::CloseDiskPath(device, array, slot);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::OpenDiskPathBySymbolicName(HANDLE* handles, BYTE slot, const char* devicePath) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::OpenDiskPathBySymbolicName(device, handle.Array(), slot, devicePath);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::OpenDiskPathBySymbolicName(device, array, slot, devicePath);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ReadInquery(HANDLE* handles, BYTE slot, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::ReadInquery(device, handle.Array(), slot, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::ReadInquery(device, array, slot, data);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ReadButton_USD(HANDLE* handles, BYTE slot, BYTE read, BYTE value, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::ReadButton_USD(device, handle.Array(), slot, read, value, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::ReadButton_USD(device, array, slot, read, value, data);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ReadEEPROM_USD(HANDLE* handles, BYTE slot, BYTE read, BYTE cdbByte12, BYTE cdbByte13,
                                                DWORD address, WORD length, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::ReadEEPROM_USD(device, handle.Array(), slot, read, cdbByte12, cdbByte13, address, length, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::ReadEEPROM_USD(device, array, slot, read, cdbByte12, cdbByte13, address, length, data);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ReadFW_USD(HANDLE* handles, BYTE slot, BYTE read, BYTE cdbByte13, DWORD address,
                                            WORD length, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::ReadFW_USD(device, handle.Array(), slot, read, cdbByte13, address, length, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::ReadFW_USD(device, array, slot, read, cdbByte13, address, length, data);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::GetPMInfo_USD(HANDLE* handles, BYTE slot, WORD length, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::GetPMInfo_USD(device, handle.Array(), slot, length, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::GetPMInfo_USD(device, array, slot, length, data);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::EnableSuspned_USD(HANDLE* handles, BYTE slot, BYTE enable) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::EnableSuspned_USD(device, handle.Array(), slot, enable);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::EnableSuspned_USD(device, array, slot, enable);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::SetTimer_USD(HANDLE* handles, BYTE slot, WORD timer) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::SetTimer_USD(device, handle.Array(), slot, timer);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::SetTimer_USD(device, array, slot, timer);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::SetHDCapLED_USD(HANDLE* handles, BYTE slot, BYTE value) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::SetHDCapLED_USD(device, handle.Array(), slot, value);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::SetHDCapLED_USD(device, array, slot, value);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ATAIdentify_USD(HANDLE* handles, BYTE slot, WORD length, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::ATAIdentify_USD(device, handle.Array(), slot, length, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::ATAIdentify_USD(device, array, slot, length, data);
+    });
 }
 
 int STDMETHODCALLTYPE CBaseAPI::ReadSPI_USD(HANDLE* handles, BYTE slot, BYTE mode, DWORD word12, DWORD address,
                                             BYTE byte10, WORD word9, WORD length, BYTE* data) {
-    HandleSlot handle(handles, slot);
-    corelink::Device device = SystemDevice();
-    return corelink::ReadSPI_USD(device, handle.Array(), slot, mode, word12, address, byte10, word9, length, data);
+    return OnSlot(handles, slot, [&](corelink::Device& device, corelink::HandleArray array) {
+        return corelink::ReadSPI_USD(device, array, slot, mode, word12, address, byte10, word9, length, data);
+    });
 }
 
 }  // namespace corelink::com

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "com_boundary.h"
 #include "common/win32/unique_handle.h"
 #include "corelink_api.h"
 #include "debug_trace.h"
@@ -85,13 +86,17 @@ bool DeleteKeyTree(HKEY parent, const char* name) {
 }  // namespace corelink::com
 
 STDAPI DllRegisterServer() {
-    corelink::com::Trace("Entry DllRegistrServer");
-    corelink::com::RegisterServer();
-    return S_OK;
+    return corelink::com::Guarded(E_OUTOFMEMORY, [] {
+        corelink::com::Trace("Entry DllRegistrServer");
+        corelink::com::RegisterServer();
+        return S_OK;
+    });
 }
 
 STDAPI DllUnregisterServer() {
-    corelink::com::Trace("Entry DllUnregistrServer");
-    corelink::com::DeleteKeyTree(HKEY_CLASSES_ROOT, corelink::com::ClassKeyPath().c_str());
-    return S_OK;
+    return corelink::com::Guarded(E_OUTOFMEMORY, [] {
+        corelink::com::Trace("Entry DllUnregistrServer");
+        corelink::com::DeleteKeyTree(HKEY_CLASSES_ROOT, corelink::com::ClassKeyPath().c_str());
+        return S_OK;
+    });
 }

@@ -421,6 +421,49 @@ TEST(StorageScanCdrom, JoinsItsDiskOrTakesARecordOfItsOwn) {
     EXPECT_TRUE(bench.stack.vendorCdbs.empty());
 }
 
+// Twin enclosures (one model) differ only in their serial numbers, so each CD-ROM interface is
+// within the same-device limit of both disks: the closest disk must get it.
+TEST(StorageScanCdrom, EachTwinCdromJoinsTheDiskThatDiffersLeast) {
+    ScanBench bench;
+    bench.stack.disks = {{.path = DiskPath("0001&0"), .diskSignature = 0x10},
+                         {.path = DiskPath("0002&0"), .diskSignature = 0x20}};
+    bench.stack.cdroms = {{.path = CdromPath("0002&0"), .diskSignature = 0x21},  // only its class differs
+                          {.path = CdromPath("0001&0"), .diskSignature = 0x11}};
+    bench.stack.mounted = {{"\\DosDevices\\T:", StorageStack::Signature(0x10)},
+                           {"\\DosDevices\\U:", StorageStack::Signature(0x11)},
+                           {"\\DosDevices\\V:", StorageStack::Signature(0x20)},
+                           {"\\DosDevices\\W:", StorageStack::Signature(0x21)}};
+    std::array<DiskPathEntry, 32> list{};
+    ASSERT_EQ(bench.Scan(list.data()), 1);
+    EXPECT_EQ(Letters(list[0]), "TU");
+    EXPECT_EQ(Letters(list[1]), "VW");
+    EXPECT_TRUE(AllBytes(&list[2], sizeof list[2], 0)) << "both CD-ROMs joined a disk";
+}
+
+TEST(StorageScanCdrom, ADiskWithTheCdromsSerialIsNeverPassedOver) {
+    ScanBench bench;
+    // Both disks differ from the CD-ROM in two tokens; only the second has its serial number.
+    bench.stack.disks = {{.path = DiskPath("0001&1"), .diskSignature = 0x10},
+                         {.path = DiskPath("0002&0"), .diskSignature = 0x20}};
+    bench.stack.cdroms = {{.path = CdromPath("0002&1"), .diskSignature = 0x21}};
+    bench.stack.mounted = {{"\\DosDevices\\T:", StorageStack::Signature(0x10)},
+                           {"\\DosDevices\\V:", StorageStack::Signature(0x20)},
+                           {"\\DosDevices\\W:", StorageStack::Signature(0x21)}};
+    std::array<DiskPathEntry, 32> list{};
+    ASSERT_EQ(bench.Scan(list.data()), 1);
+    EXPECT_EQ(Letters(list[0]), "T");
+    EXPECT_EQ(Letters(list[1]), "VW");
+
+    // With its own disk too far off, the CD-ROM keeps a record rather than join a stranger.
+    bench.stack.disks[1].path = "\\\\?\\usbstor#disk&ven_tovi&prod_other&rev_2.00#0002&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+    list = {};
+    ASSERT_EQ(bench.Scan(list.data()), 1);
+    EXPECT_EQ(Letters(list[0]), "T");
+    EXPECT_EQ(Letters(list[1]), "V");
+    EXPECT_EQ(PathOf(list[2]), CdromPath("0002&1"));
+    EXPECT_EQ(Letters(list[2]), "W");
+}
+
 TEST(StorageScanRecords, MoreInterfacesThanRecordsNeverWritePastTheList) {
     ScanBench bench;
     for (int i = 0; i < 200; ++i) {
@@ -440,6 +483,25 @@ TEST(StorageScanRecords, MoreInterfacesThanRecordsNeverWritePastTheList) {
     EXPECT_EQ(PathOf(list[31]), DiskPath("0031&0"));
     EXPECT_EQ(Letters(list[0]), "WW") << "the joining CD-ROM still adds its letter";
     EXPECT_TRUE(AllBytes(&list[devio::kDiskPathListRecords], 2 * sizeof(DiskPathEntry), 0xCC));
+}
+
+// Two enclosures of one model, each with a CD-ROM interface: every letter stays with its own
+// enclosure (a wrong letter would send a job to the other one).
+TEST_F(StorageScanOnRig, TwinEnclosuresKeepTheirOwnCdromLetters) {
+    const std::string twin = std::string("\n[enclosure]\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4D\nsectors = 0x10000\n");
+    rig_test::WriteTextFile(rigPath, twin + "interface = " + rig_test::kFirstInterface + "\ndrive = T: T\ncdrom = U:\n" +
+                                         twin + "interface = " + rig_test::kSecondInterface +
+                                         "\ndrive = V: V\ncdrom = W:\n");
+    ASSERT_EQ(Rigctl({"reset"}), 0);
+    stack = Program();
+    ASSERT_TRUE(stack);
+
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(PathOf(list[0]), rig_test::kFirstInterface);
+    EXPECT_EQ(Letters(list[0]), "TU");
+    EXPECT_EQ(PathOf(list[1]), rig_test::kSecondInterface);
+    EXPECT_EQ(Letters(list[1]), "VW");
+    EXPECT_TRUE(AllBytes(&list[2], sizeof list[2], 0)) << "both CD-ROM interfaces joined their disks";
 }
 
 TEST_F(StorageScanOnRig, RigCdromInterfaceGivesItsLetterToItsDisk) {

@@ -13,12 +13,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/win32/unique_handle.h"
+#include "corelink/win32/com_boundary.h"
 #include "corelink_api_c_client.h"
 
 namespace {
@@ -357,6 +360,22 @@ TEST(CorelinkPendingSlots, FailWithoutTouchingTheirArguments) {
     EXPECT_EQ(ctrl2->GetPassWord(handles.data(), 0, buffer.data()), 0);
     EXPECT_TRUE(buffer == untouched);
     for (HANDLE handle : handles) EXPECT_EQ(handle, INVALID_HANDLE_VALUE);
+}
+
+// The guard every method of the component runs its body through.
+TEST(CorelinkComBoundary, AnExceptionBecomesTheMethodsFailureValue) {
+    using corelink::com::Guarded;
+    EXPECT_EQ(Guarded(E_OUTOFMEMORY, []() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+    EXPECT_EQ(Guarded(0, []() -> int { throw std::runtime_error("device gone"); }), 0);
+    EXPECT_EQ(Guarded(static_cast<void*>(nullptr), []() -> void* { throw 42; }), nullptr);
+    EXPECT_EQ(Guarded(0, [] { return 7; }), 7) << "a body that returns keeps its result";
+    bool ran = false;
+    Guarded([&] {
+        ran = true;
+        throw std::bad_alloc();
+    });
+    EXPECT_TRUE(ran);
+    static_assert(noexcept(Guarded(0, [] { return 1; })));
 }
 
 // ---------------------------------------------------------------- traces and the C form

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -50,11 +51,14 @@ protected:
         IClassFactory* factory = nullptr;
         ASSERT_EQ(getClassObject(CLSID_Corelink, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl, reinterpret_cast<void**>(&corelink)), S_OK);
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl2, reinterpret_cast<void**>(&corelink2)), S_OK);
         factory->Release();
     }
     static void TearDownTestSuite() {
         if (corelink) corelink->Release();
         corelink = nullptr;
+        if (corelink2) corelink2->Release();
+        corelink2 = nullptr;
         delete folder;
         folder = nullptr;
     }
@@ -65,6 +69,13 @@ protected:
     }
     void TearDown() override { corelink->CloseDiskPath(handles.data(), kSlot); }
 
+    // rigctl's "fail" switch with the words of `rule` ("off" clears the rules).
+    static int Fail(const std::string& rule) {
+        std::vector<std::string> arguments{"fail"};
+        std::istringstream words(rule);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        return Rigctl(arguments);
+    }
     static int Rigctl(const std::vector<std::string>& arguments) {
         std::vector<std::string> all{Utf8(rigFile)};
         all.insert(all.end(), arguments.begin(), arguments.end());
@@ -100,6 +111,7 @@ protected:
     static inline std::wstring rigFile;
     static inline HMODULE module = nullptr;
     static inline ICorelinkCtrl* corelink = nullptr;
+    static inline ICorelinkCtrl2* corelink2 = nullptr;
     std::array<HANDLE, 256> handles{};
 };
 
@@ -169,6 +181,104 @@ TEST_F(CorelinkOnRig, ClosedOrUnknownDevicesFailAndLeaveBuffersAlone) {
     others.fill(INVALID_HANDLE_VALUE);
     EXPECT_EQ(corelink->OpenDiskPathBySymbolicName(others.data(), 0, "\\\\?\\usbstor#disk&ven_other#1#{x}"), 0);
     ASSERT_EQ(corelink->OpenDiskPathBySymbolicName(handles.data(), kSlot, kInterface), 1);  // for TearDown
+}
+
+// A null handle array: every slot that takes one answers 0, opens nothing and sends nothing.
+TEST_F(CorelinkOnRig, NullHandleArrayIsRefusedBySlotsTakingHandles) {
+    const std::size_t logged = Log().size();
+    std::vector<BYTE> data(65536, 0xCD);
+    BYTE* d = data.data();
+    DWORD word = 0;
+    HANDLE volume = INVALID_HANDLE_VALUE;
+    ICorelinkCtrl* c = corelink;
+    const int results[] = {
+        c->OpenDiskPath(nullptr, 2), c->CloseDiskPath(nullptr, kSlot), c->ReadDisk(nullptr, kSlot, 0, 512, d),
+        c->WriteDiskRetry(nullptr, kSlot, 0, 512, d), c->OpenDiskPathBySymbolicName(nullptr, kSlot, kInterface),
+        c->BuildPhyDiskFileSystem(nullptr, kSlot, d), c->BuildPhyDiskFileSystemW(nullptr, kSlot, d),
+        c->Disk_Lock(nullptr, kSlot, &volume), c->Disk_Unlock(nullptr, kSlot, volume),
+        c->ReadButton_USD(nullptr, kSlot, 1, 0, d), c->ReadButton_USD(nullptr, kSlot, 0, 2, d),
+        c->ReadEEPROM_USD(nullptr, kSlot, 1, 0, 0, 0, 256, d), c->ReadFW_USD(nullptr, kSlot, 1, 0, 0, 64, d),
+        c->GetPMInfo_USD(nullptr, kSlot, 4, d), c->EnableSuspned_USD(nullptr, kSlot, 1),
+        c->SetTimer_USD(nullptr, kSlot, 5), c->ScanFlashBlock(nullptr, kSlot, d, 64, 1, 0),
+        c->FindISPAndCISUseBlock(nullptr, kSlot, d, d, d), c->BuildUFDSystemTable(nullptr, kSlot, d, d, d),
+        c->ReadFlashID_UFD(nullptr, kSlot, 0, d), c->ReadCapacity(nullptr, kSlot, &word, &word),
+        c->INITISP_UFD(nullptr, kSlot, 0, 16, d), c->CPUReset_UFD(nullptr, kSlot), c->SetHDCapLED_USD(nullptr, kSlot, 1),
+        c->ReadCapacityEx(nullptr, kSlot, 0, &word, &word), c->ReadDiskEx(nullptr, kSlot, 0, 0, 512, d, &word),
+        c->WriteDisk(nullptr, kSlot, 0, 0, 512, d, &word), c->ATAIdentify_USD(nullptr, kSlot, 512, d),
+        c->UFDCacheClear_UFD(nullptr, kSlot), c->MediumLoadUnload_UFD(nullptr, kSlot, 0, 1),
+        c->ReadInquery(nullptr, kSlot, d), c->ChipReset(nullptr, kSlot), c->BuildPhyDiskFileSystemExW(nullptr, kSlot, d, 0),
+        c->ChipResetEx(nullptr, kSlot), c->ReadSPI_USD(nullptr, kSlot, 1, 0, 0, 0, 0, 16, d)};
+    for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], 0) << "call " << i;
+
+    ICorelinkCtrl2* c2 = corelink2;
+    const int results2[] = {
+        c2->ReadCode(nullptr, kSlot, 0, 16, d), c2->ReadData(nullptr, kSlot, 1, 0, 16, d),
+        c2->ReadXdata(nullptr, kSlot, 1, 0, 16, d), c2->CPUReset(nullptr, kSlot), c2->ReadDeivceID(nullptr, kSlot, d),
+        c2->ReadLUNCONFIG(nullptr, kSlot, 1, d), c2->ReadLUNDATA(nullptr, kSlot, 1, 0, 16, d),
+        c2->DeviceChange(nullptr, kSlot), c2->MediaChange(nullptr, kSlot), c2->WriteProtect(nullptr, kSlot, 1),
+        c2->ReadLunType(nullptr, kSlot, 1, 0, d), c2->ReadLunNo(nullptr, kSlot, 1, 0, d),
+        c2->ReadLunID(nullptr, kSlot, 1, 0, d), c2->LogLunIndex(nullptr, kSlot, d), c2->HidLunIndex(nullptr, kSlot, d),
+        c2->GetFWKey(nullptr, kSlot, 0, d), c2->InitPassWord(nullptr, kSlot, d), c2->GetPassWord(nullptr, kSlot, d),
+        c2->VerifyPassWord(nullptr, kSlot, d), c2->CheckSecurity(nullptr, kSlot, 0, d), c2->ClearCache(nullptr, kSlot),
+        c2->ReadEEPROM(nullptr, kSlot, 1, 0, 0, 0, 16, d), c2->ReadFW(nullptr, kSlot, 1, 0, 0, 16, d),
+        c2->BIST(nullptr, kSlot, d), c2->DeviceConnect(nullptr, kSlot, 1), c2->Erase(nullptr, kSlot),
+        c2->ReadPartition(nullptr, kSlot, 1, 0, 16, d), c2->ReadButton(nullptr, kSlot, 1, 0, d),
+        c2->EndSgmt(nullptr, kSlot), c2->InitSgmt(nullptr, kSlot, 0, 0, 0, 16, d), c2->ReadFlashID(nullptr, kSlot, 0, d),
+        c2->ReadSYSReady(nullptr, kSlot, 1, 0, d), c2->ReadSYSAddress(nullptr, kSlot, 1, d),
+        c2->ReadFlashMethod(nullptr, kSlot, 1, d), c2->ReadSpare(nullptr, kSlot, 1, 0, 0, 0, 16, d),
+        c2->BlockAccess(nullptr, kSlot, 1, 0, 0, 0, 0, 0, 16, d), c2->ReadBlockStatus(nullptr, kSlot, 0, d),
+        c2->ReadSts(nullptr, kSlot, 0, d), c2->MarkBad(nullptr, kSlot, 0, 0, 0, 0),
+        c2->CheckBad(nullptr, kSlot, 0, 0, 0, 0, 0, 16, d), c2->EraseSys(nullptr, kSlot, 0, 0, 0, 0, 0, 16, d),
+        c2->ReadTestCmd(nullptr, kSlot, 1, 0, 0, 0, 0, 0, d)};
+    for (std::size_t i = 0; i < std::size(results2); ++i) EXPECT_EQ(results2[i], 0) << "ICorelinkCtrl2 call " << i;
+
+    EXPECT_EQ(Log().size(), logged) << "nothing reached the enclosure: no device was opened";
+    EXPECT_TRUE(std::all_of(data.begin(), data.end(), [](BYTE b) { return b == 0xCD; }));
+}
+
+TEST_F(CorelinkOnRig, ClosedSlotHoldsTheInvalidHandle) {
+    ASSERT_EQ(corelink->CloseDiskPath(handles.data(), kSlot), 1);
+    EXPECT_EQ(handles[kSlot], INVALID_HANDLE_VALUE) << "a later call through the slot reaches no reused handle";
+    ASSERT_EQ(corelink->OpenDiskPathBySymbolicName(handles.data(), kSlot, kInterface), 1);  // for TearDown
+}
+
+// A settings change whose EEPROM read fails writes nothing back and says so.
+TEST_F(CorelinkOnRig, FailedReadStopsASettingsChange) {
+    const std::array<BYTE, 256> before = ReadEeprom();
+    ASSERT_EQ(Fail("EE 80 .. .. .. .. 80 .. .. .. .. 01"), 0);
+    const std::size_t logged = Log().size();
+    EXPECT_EQ(corelink->EnableSuspned_USD(handles.data(), kSlot, 1), 0);
+    EXPECT_EQ(corelink->SetTimer_USD(handles.data(), kSlot, 0x0200), 0);
+    const std::vector<rig::LogRecord> log = Log();
+    for (std::size_t i = logged; i < log.size(); ++i) EXPECT_EQ(log[i].header.dataIn, 1) << "only reads";
+    ASSERT_EQ(Fail("off"), 0);
+    EXPECT_EQ(ReadEeprom(), before);
+}
+
+// An allocation failure inside an operation (the rig throws where an allocation would) is
+// answered with the operation's failure value; nothing escapes into the caller, nothing stays
+// locked or open.
+TEST_F(CorelinkOnRig, AllocationFailureInsideAnOperationIsAnsweredNotThrown) {
+    ASSERT_EQ(Fail("out-of-memory EE 80 .. .. .. .. 87"), 0);
+    BYTE button = 0x5A;
+    EXPECT_EQ(corelink->ReadButton_USD(handles.data(), kSlot, 1, 0, &button), 0);
+    EXPECT_EQ(button, 0x5A);
+    ASSERT_EQ(Fail("out-of-memory 12"), 0);
+    std::array<BYTE, 128> inquiry{};
+    EXPECT_EQ(corelink->ReadInquery(handles.data(), kSlot, inquiry.data()), 0);
+    std::vector<devio::DiskPathEntry> disks(32);
+    EXPECT_EQ(corelink->ScanDiskPathBySymbolicName(disks.data()), 0);
+    std::vector<devio::DeviceListEntry> list(devio::kDeviceListRecords);
+    EXPECT_EQ(corelink->ScanUSBPort(list.data()), 0);
+    ASSERT_EQ(Fail("out-of-memory 00"), 0);
+    std::array<HANDLE, 256> others;
+    others.fill(INVALID_HANDLE_VALUE);
+    EXPECT_EQ(corelink->OpenDiskPathBySymbolicName(others.data(), 1, kInterface), 0);
+    EXPECT_EQ(others[1], INVALID_HANDLE_VALUE) << "the handle whose wake-up failed was closed again";
+
+    ASSERT_EQ(Fail("off"), 0);
+    EXPECT_EQ(corelink->ScanUSBPort(list.data()), 1) << "the scan lock was released";
+    EXPECT_EQ(corelink->ReadButton_USD(handles.data(), kSlot, 1, 0, &button), 1);
 }
 
 // The applications' discovery: the port walk finds both enclosures with their ports, identities
