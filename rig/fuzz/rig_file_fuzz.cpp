@@ -2,6 +2,7 @@
 // within the rig's limits, and that the machine it describes can be built, plugged or not.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "rig/core/bridge_emulator.h"
@@ -29,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             enclosure.inquiryRevision.size() > 4 || enclosure.ataModel.size() > 40 || enclosure.ataSerial.size() > 20 ||
             enclosure.ataFirmware.size() > 8) {
             __builtin_trap();
+        }
+        // Failing-command rules are well formed and read back from their own text.
+        for (const rig::FaultRule& rule : enclosure.faults) {
+            if (!rule.Valid()) __builtin_trap();
+            if (!rule.Active()) continue;
+            std::string error;
+            const auto again = rig::ParseFaultRule(rig::FormatFaultRule(rule), error);
+            if (!again || !(*again == rule)) __builtin_trap();
         }
         (void)rig::InquiryData(enclosure);
         (void)rig::AtaIdentifyData(enclosure);
