@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
+#include <vector>
 
 namespace rig {
 namespace {
 
 constexpr char kMagic[8] = {'R', 'I', 'G', 'S', 'T', 'A', 'T', 'E'};
 constexpr std::uint32_t kVersion = 2;  // 2: the records end with the failing commands
-constexpr std::uint64_t kHeaderSize = 24;
+constexpr std::uint64_t kHeaderSize = kStateHeaderSize;
 constexpr std::size_t kUnpluggedOffset = 20;  // 4 bytes: bit n set while enclosure n is unplugged
 
 void PutLittle32(std::uint8_t* at, std::uint32_t value) {
@@ -32,7 +34,45 @@ std::array<std::uint8_t, kHeaderSize> Header(std::uint32_t count) {
 
 std::uint64_t RecordOffset(std::size_t index) { return kHeaderSize + std::uint64_t{index} * StateRecordSize(); }
 
+// Version 1 records are version 2 records without the failing-command rules at their end.
+constexpr std::uint32_t kVersionWithoutRules = 1;
+constexpr std::size_t kRulesBytes = kMaxFaultRules * (2 + 2 * kFaultPatternBytes);
+
+bool IsVersionWithoutRules(const std::array<std::uint8_t, kHeaderSize>& header) {
+    return std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
+           GetLittle32(&header[8]) == kVersionWithoutRules &&
+           GetLittle32(&header[12]) == StateRecordSize() - kRulesBytes;
+}
+
 }  // namespace
+
+// A state file from before the failing-command rules keeps its devices: every record gets
+// rules that fail nothing, and the header the current version.
+bool StateFile::UpgradeWithoutRules(const std::array<std::uint8_t, kHeaderSize>& header, std::string& error) {
+    const std::uint32_t count = GetLittle32(&header[16]);
+    const std::size_t oldSize = StateRecordSize() - kRulesBytes;
+    std::uint64_t size = 0;
+    if (count > kMaxEnclosures || !file_.Size(size) || size < kHeaderSize + std::uint64_t{count} * oldSize) {
+        error = "the state file is damaged (rigctl reset starts afresh)";
+        return false;
+    }
+    std::vector<std::uint8_t> records(std::size_t{count} * StateRecordSize(), 0);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::size_t got = 0;
+        const std::span<std::uint8_t> record(&records[std::size_t{i} * StateRecordSize()], oldSize);
+        if (!file_.ReadAt(kHeaderSize + std::uint64_t{i} * oldSize, record, got) || got != oldSize) {
+            error = "cannot read the state file";
+            return false;
+        }
+    }
+    auto upgraded = Header(count);
+    std::copy(header.begin() + kUnpluggedOffset, header.end(), upgraded.begin() + kUnpluggedOffset);
+    if (!file_.WriteAt(kHeaderSize, records) || !file_.WriteAt(0, upgraded)) {
+        error = "cannot write the state file";
+        return false;
+    }
+    return true;
+}
 
 bool StateFile::WriteFresh(std::string& error) {
     if (!file_.Truncate(0)) {
@@ -85,6 +125,13 @@ bool StateFile::ReadHeader(std::uint32_t& count, std::string& error) {
     if (!file_.ReadAt(0, header, got)) {
         error = "cannot read the state file";
         return false;
+    }
+    if (got == kHeaderSize && IsVersionWithoutRules(header)) {
+        if (!UpgradeWithoutRules(header, error)) return false;
+        if (!file_.ReadAt(0, header, got)) {
+            error = "cannot read the state file";
+            return false;
+        }
     }
     const auto expected = Header(0);
     if (got != kHeaderSize || std::memcmp(header.data(), expected.data(), 16) != 0) {

@@ -2,7 +2,9 @@
 // The state file: a versioned header and one fixed-size record per enclosure
 // (format: rig/README.md). Used only under the rig's lock.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "rig_files.h"
 
 namespace rig {
+
+inline constexpr std::size_t kStateHeaderSize = 24;
 
 class StateFile {
 public:
@@ -31,6 +35,7 @@ private:
     bool WriteFresh(std::string& error);
     bool ReadHeader(std::uint32_t& count, std::string& error);
     bool Extend(std::uint32_t count, std::string& error);
+    bool UpgradeWithoutRules(const std::array<std::uint8_t, kStateHeaderSize>& header, std::string& error);
 
     File& file_;
     const RigConfig& config_;

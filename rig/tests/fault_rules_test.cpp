@@ -10,6 +10,7 @@
 #include "rig/core/command_log.h"
 #include "rig/core/rig_control.h"
 #include "rig/core/rig_file_parser.h"
+#include "rig/core/state_file.h"
 #include "rig_fixture.h"
 
 namespace rig_test {
@@ -153,6 +154,41 @@ TEST_F(FailingCommandTest, OutOfMemoryThrowsInTheCallerAndLeavesNoTrace) {
     EXPECT_THROW(SendThrough(*program, handle, request), std::bad_alloc);
     EXPECT_EQ(Log().size(), logged);
     EXPECT_EQ(SendThrough(*program, handle, VendorRead(0x80, 0x80, 0, 1, 1)).status, 0) << "the lock was released";
+}
+
+// A state file written before the rules existed keeps its devices and gets rules that fail nothing.
+TEST_F(FailingCommandTest, StateFileWithoutRulesIsUpgradedInPlace) {
+    const std::size_t rulesBytes = rig::kMaxFaultRules * (2 + 2 * rig::kFaultPatternBytes);
+    const std::size_t oldRecord = rig::StateRecordSize() - rulesBytes;
+    std::string error;
+    auto machine = rig::Rig::Load(rig::PlatformFileSystem(), rigPath, error);
+    ASSERT_TRUE(machine) << error;
+    std::string file("RIGSTATE", 8);
+    const auto little = [&](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) file += static_cast<char>(value >> (8 * i));
+    };
+    little(1);
+    little(static_cast<std::uint32_t>(oldRecord));
+    little(2);
+    little(2);  // enclosure 1 unplugged
+    for (std::size_t i = 0; i < 2; ++i) {
+        rig::DeviceState state = rig::DefaultState(machine->Config().enclosures[i], i);
+        state.buttonPressed = i == 0;
+        std::vector<std::uint8_t> record;
+        rig::SerializeState(state, record);
+        file.append(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(oldRecord));
+    }
+    WriteTextFile(machine->Config().statePath, file);
+
+    ASSERT_EQ(Rigctl({"state"}), 0) << err.str();
+    EXPECT_NE(out.str().find("button          pressed"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("failing"), std::string::npos);
+    ASSERT_EQ(Rigctl({"state", "--enclosure", "1"}), 0) << err.str();
+    EXPECT_NE(out.str().find("USB             unplugged"), std::string::npos) << out.str();
+    const std::string upgraded = ReadTextFile(machine->Config().statePath);
+    EXPECT_EQ(upgraded[8], 2) << "the header names the current version";
+    EXPECT_EQ(upgraded.size(), rig::kStateHeaderSize + 2 * rig::StateRecordSize());
+    ASSERT_EQ(Rigctl({"fail", "EE", "8B"}), 0) << err.str();
 }
 
 TEST_F(FailingCommandTest, RigctlRefusesBadRulesAndAFifth) {
