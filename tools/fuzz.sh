@@ -18,6 +18,7 @@ while read -r target corpus; do
       -artifact_prefix="build/fuzz-findings/$(basename "$target")-" "$work" "$corpus" || status=1
 done <<'TARGETS'
 common/ini_parser_fuzz common/fuzz/corpus
+copperfold/job_paths_fuzz copperfold/fuzz/corpus
 rig/rig_file_fuzz rig/fuzz/corpus_file
 rig/rig_command_fuzz rig/fuzz/corpus_command
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk

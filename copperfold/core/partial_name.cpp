@@ -69,7 +69,7 @@ std::wstring PartialFileName(std::wstring_view destinationName, std::uint32_t un
 }
 
 bool IsPartialFileName(std::wstring_view name) {
-    if (name.size() <= kAddedLength || name.substr(name.size() - kSuffix.size()) != kSuffix) return false;
+    if (name.size() < kAddedLength || name.substr(name.size() - kSuffix.size()) != kSuffix) return false;
     const std::size_t baseLength = name.size() - kAddedLength;
     if (name.substr(baseLength, kMarker.size()) != kMarker) return false;
     const std::wstring_view digits = name.substr(baseLength + kMarker.size(), kHexDigits);
