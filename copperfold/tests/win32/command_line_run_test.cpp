@@ -143,6 +143,21 @@ TEST_F(CommandLineRun, RefusalsAndFailedCopiesGoToStandardErrorAndTheRunGoesOn) 
     EXPECT_TRUE(std::filesystem::exists(folder.File(L"good\\data\\f0.txt"))) << "the jobs after them ran";
 }
 
+// "...\\sc\\.\\src" against "...\\sc\\src\\inner" once copied a folder into itself until paths ran out;
+// two names of one folder (a drive alias here) must not get past the check either.
+TEST_F(CommandLineRun, FoldersInsideEachOtherAreRefusedWhateverTheirSpelling) {
+    const std::wstring source = MakeFolder(L"sc\\src", 1);
+    MakeFolder(L"sc\\src\\inner");
+    AddJob(folder.File(L"sc\\.\\src"), source + L"\\inner", JobType::Backup);
+    AddJob(source + L". ", source + L"\\inner", JobType::Sync);
+    const std::wstring alias = testing_support::WineDriveZAlias(source + L"\\inner");
+    if (!alias.empty()) AddJob(source, alias, JobType::Sync);
+    const Result result = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), alias.empty() ? 2 : 3) << result.errors;
+    EXPECT_EQ(CountFiles(folder.File(L"sc")), 1u) << "nothing copied";
+}
+
 // An empty folder used to read as the current drive's root: a Sync without a target copied the
 // whole drive into its source.
 TEST_F(CommandLineRun, JobsWithAnEmptyOrRelativeFolderAreRefusedAndTouchNothing) {

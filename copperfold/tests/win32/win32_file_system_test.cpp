@@ -146,19 +146,6 @@ TEST(Win32Paths, PlatformFullPathAgreesWithThePlatform) {
     }
 }
 
-// The Unix name Wine gives a path, or nothing when not under Wine.
-std::string UnixPathOf(const std::wstring& path) {
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return {};
-    char* name = unixName(path.c_str());
-    if (!name) return {};
-    std::string result = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return result;
-}
-
 TEST_F(Win32FileSystemTest, ListsExistsAndCreatesFolders) {
     WriteBytes(temp.File(L"file.bin"), Content(1234));
     WriteBytes(temp.File(L"hidden.bin"), "x");
@@ -342,10 +329,8 @@ TEST_F(Win32FileSystemTest, FinalPathsSeeThroughDriveAliases) {
     ASSERT_FALSE(final.empty());
     EXPECT_EQ(copperfold::ComparablePath(final), copperfold::ComparablePath(fs.FullPath(temp.File(L"real"))));
     // Under Wine every folder is also reachable through drive Z: (the whole Unix tree).
-    const std::string unixPath = UnixPathOf(temp.File(L"real"));
-    if (unixPath.empty()) GTEST_SKIP() << "no second name for the folder here";
-    std::wstring alias = L"Z:";
-    for (const char c : unixPath) alias.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    const std::wstring alias = testing_support::WineDriveZAlias(temp.File(L"real"));
+    if (alias.empty()) GTEST_SKIP() << "no second name for the folder here";
     EXPECT_EQ(copperfold::ComparablePath(fs.FinalPath(alias)), copperfold::ComparablePath(final))
         << testing::PrintToString(alias);
 }
