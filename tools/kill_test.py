@@ -245,7 +245,7 @@ def main() -> int:
         print(f"the uninterrupted run failed (exit {code}): {errors.strip()} {batch.check_final()}")
         return 1
     print(f"kill test: seed {seed}, {len(batch.source_a) + len(batch.source_b)} source files, "
-          f"a whole run takes {full:.1f} s")
+          f"a whole run takes {full:.1f} s", flush=True)
 
     checked_total = losses = leftovers = mid_copy = completed_runs = 0
     problems_seen: list[str] = []
@@ -270,6 +270,8 @@ def main() -> int:
                 losses += 1
                 problems_seen.append(f"kill {k}: the next run exited with {code}: {errors.strip()}")
             batch.reset_targets()
+        if k % 10 == 0 and k < kills:
+            print(f"  {k} kills, {losses} losses, {leftovers} leftovers so far", flush=True)
 
     for line in problems_seen[:40]:
         print("  " + line)
