@@ -267,7 +267,7 @@ LRESULT CColumnTreeCtrl::OnHeaderNotify(NMHDR* notify) {
 }
 
 LRESULT CColumnTreeCtrl::OnTreeNotify(NMHDR* notify) {
-    if (notify->code == NM_CUSTOMDRAW) return OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAWW*>(notify));
+    if (notify->code == NM_CUSTOMDRAW) return OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(notify));
     if (notify->code == TVN_ITEMEXPANDEDW || notify->code == TVN_ITEMEXPANDEDA) RepositionControls();
     return ForwardNotify(notify);
 }

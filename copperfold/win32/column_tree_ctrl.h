@@ -85,8 +85,8 @@ private:
     void PaintCorner();
 
     // Custom drawing of the rows (column_tree_draw.cpp).
-    LRESULT OnCustomDraw(NMTVCUSTOMDRAWW* draw);
-    void DrawRow(const NMTVCUSTOMDRAWW& draw);
+    LRESULT OnCustomDraw(NMTVCUSTOMDRAW* draw);
+    void DrawRow(const NMTVCUSTOMDRAW& draw);
     HFONT HotFont();
 
     CCustomTreeChildCtrl tree;

@@ -29,7 +29,7 @@ constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_EL
 
 }  // namespace
 
-LRESULT CColumnTreeCtrl::OnCustomDraw(NMTVCUSTOMDRAWW* draw) {
+LRESULT CColumnTreeCtrl::OnCustomDraw(NMTVCUSTOMDRAW* draw) {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
         return CDRF_NOTIFYITEMDRAW;
@@ -58,7 +58,7 @@ HFONT CColumnTreeCtrl::HotFont() {
     return static_cast<HFONT>(hotFont.get());
 }
 
-void CColumnTreeCtrl::DrawRow(const NMTVCUSTOMDRAWW& draw) {
+void CColumnTreeCtrl::DrawRow(const NMTVCUSTOMDRAW& draw) {
     const HDC dc = draw.nmcd.hdc;
     const auto item = reinterpret_cast<HTREEITEM>(draw.nmcd.dwItemSpec);
     RECT label{};

@@ -4,7 +4,9 @@
 #include <memory>
 
 CNotifyDirCheck::CNotifyDirCheck(HANDLE event)
-    : stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), writeEvent(event) {}
+    : stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      readyEvent(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      writeEvent(event) {}
 
 CNotifyDirCheck::~CNotifyDirCheck() { Stop(); }
 
@@ -15,7 +17,7 @@ void CNotifyDirCheck::RemoveDirectory(const std::wstring& path) {
 
 bool CNotifyDirCheck::Start() {
     if (running.load() || thread || directories.empty() || directories.front().empty() || !stopEvent ||
-        !writeEvent) {
+        !readyEvent || !writeEvent) {
         return false;
     }
     watchedFolders = directories;
@@ -28,6 +30,9 @@ bool CNotifyDirCheck::Start() {
         running = false;
         return false;
     }
+    // Back to the owner once every folder is watched: any change made from now on is seen.
+    const HANDLE started[] = {readyEvent.get(), thread.get()};
+    ::WaitForMultipleObjects(2, started, FALSE, INFINITE);
     return true;
 }
 
@@ -63,6 +68,7 @@ void CNotifyDirCheck::WatchThread() {
         }
         watches.push_back(std::move(watch));
     }
+    ::SetEvent(readyEvent.get());
 
     while (running.load()) {
         bool handedOver = false;

@@ -57,7 +57,8 @@ public:
     void SetLineSink(DirectoryWatch::LineSink sink) { lineSink = std::move(sink); }
 
     // Starts the thread when it is not running, the list is not empty and its first entry is
-    // not empty; false otherwise or when the thread cannot start.
+    // not empty; false otherwise or when the thread cannot start. Returns once the folders are
+    // watched, so every change made after it returns is reported.
     bool Start();
     // Stops the thread and waits until it has ended, which takes no longer than the current
     // step of the thread (it never waits for a slow receiver). Change messages still queued for
@@ -88,6 +89,7 @@ private:
     std::atomic<bool> running{false};
     win32::UniqueHandle thread;     // owner thread
     win32::UniqueHandle stopEvent;  // manual reset; set by Stop
+    win32::UniqueHandle readyEvent; // set by the thread once its folders are watched
     HANDLE writeEvent;
     ChangeRecord record;            // the change in flight (see the handover above)
 };
