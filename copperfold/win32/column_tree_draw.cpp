@@ -66,7 +66,8 @@ void CColumnTreeCtrl::DrawRow(const NMTVCUSTOMDRAW& draw) {
     const RECT& row = draw.nmcd.rc;
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(Tree(), GWL_STYLE));
     const bool enabled = ::IsWindowEnabled(Handle()) != FALSE;
-    const bool fullRow = (style & TVS_FULLROWSELECT) != 0;
+    // The tree itself ignores full-row selection when it draws lines; so does the row here.
+    const bool fullRow = (style & TVS_FULLROWSELECT) && !(style & TVS_HASLINES);
     const COLORREF window = ::GetSysColor(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
     const int rowRight = std::max<int>(row.right, totalWidth);
 

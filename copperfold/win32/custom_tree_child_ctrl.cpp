@@ -145,7 +145,8 @@ bool CCustomTreeChildCtrl::OnVisiblePart(POINT point) const {
     if (!(hit.flags & (TVHT_ONITEMLABEL | TVHT_ONITEMRIGHT))) return false;
     RECT label{};
     if (!TreeView_GetItemRect(hwnd, hit.hItem, &label, TRUE) || point.x < label.left) return false;
-    if (::GetWindowLongPtrW(hwnd, GWL_STYLE) & TVS_FULLROWSELECT) return true;
+    const auto style = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+    if ((style & TVS_FULLROWSELECT) && !(style & TVS_HASLINES)) return true;
     return point.x < std::min<LONG>(label.left + ColumnZeroTextWidth(hit.hItem) + 6, columnZeroWidth);
 }
 
