@@ -1,5 +1,5 @@
 // Shows Copperfold's view pieces on their own, for screenshots and a look by hand:
-//   views_gallery column-tree [LANG]    a drive tree and a job list, populated
+//   views_gallery column-tree [LANG]    a drive tree and a job list, populated; Escape closes it
 //   views_gallery add-job [LANG] [backup|sync|restore]
 //                                       the add-job dialog for a sample pair of folders, with a
 //                                       type already chosen when one is named; prints the result
@@ -160,6 +160,10 @@ int ShowColumnTrees(const Texts& texts) {
     window.FocusJobs();
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
+            ::DestroyWindow(window.Handle());  // Escape closes the gallery
+            continue;
+        }
         if (::IsDialogMessageW(window.Handle(), &message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
