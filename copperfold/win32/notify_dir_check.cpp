@@ -95,6 +95,7 @@ bool CNotifyDirCheck::HandOver() {
     }
     const HANDLE events[] = {stopEvent.get(), writeEvent};
     const DWORD woken = ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (woken == WAIT_FAILED) ::WaitForSingleObject(stopEvent.get(), 100);  // never spin, whatever went wrong
     return woken == WAIT_OBJECT_0 + 1 && running.load();
 }
 
