@@ -278,6 +278,49 @@ TEST_F(ColumnTreeTest, ColumnTextsAreDrawnInTheirColumnsAndAlignment) {
     ::ReleaseDC(Tree(), screen);
 }
 
+void PressAt(HWND tree, int x, int y) {
+    ::SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::SendMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// Presses reach the tree only on an item's visible part: with full-row selection (the job
+// list) anywhere along the row, with lines (the drive trees) only on the column-0 text; the
+// check box toggles without moving the selection.
+TEST_F(ColumnTreeTest, MousePressesReachTheTreeOnlyOnAnItemsVisiblePart) {
+    ::SetWindowLongPtrW(Tree(), GWL_STYLE, ::GetWindowLongPtrW(Tree(), GWL_STYLE) | 0x1331);
+    const HTREEITEM first = Insert(Tree(), TVI_ROOT, copperfold::JoinColumnFields({L"C:\\A", L"E:\\A", L"Backup"}));
+    const HTREEITEM second = Insert(Tree(), TVI_ROOT, copperfold::JoinColumnFields({L"C:\\B", L"E:\\B", L"Sync"}));
+    TreeView_SelectItem(Tree(), first);
+    RECT label{};
+    ASSERT_TRUE(TreeView_GetItemRect(Tree(), second, &label, TRUE));
+    const int y = (label.top + label.bottom) / 2;
+    PressAt(Tree(), 350, y);  // column 2 of the second row
+    EXPECT_EQ(TreeView_GetSelection(Tree()), second) << "full-row selection: the whole row is the item";
+
+    int stateIconX = -1;
+    for (int x = 0; x < label.left && stateIconX < 0; ++x) {
+        TVHITTESTINFO hit{};
+        hit.pt = {x, y};
+        TreeView_HitTest(Tree(), &hit);
+        if (hit.flags & TVHT_ONITEMSTATEICON) stateIconX = x + 2;
+    }
+    ASSERT_GE(stateIconX, 0) << "rows have check boxes";
+    TreeView_SelectItem(Tree(), first);
+    EXPECT_FALSE(TreeView_GetCheckState(Tree(), second) == 1);
+    PressAt(Tree(), stateIconX, y);
+    EXPECT_EQ(TreeView_GetCheckState(Tree(), second), 1u);
+    EXPECT_EQ(TreeView_GetSelection(Tree()), first) << "a check box click leaves the selection";
+
+    // A drive tree's style: lines, so no full-row selection; a press beside the text does nothing.
+    ::SetWindowLongPtrW(Tree(), GWL_STYLE, (::GetWindowLongPtrW(Tree(), GWL_STYLE) & ~0x1331) | 0x1237);
+    TreeView_SelectItem(Tree(), first);
+    ASSERT_TRUE(TreeView_GetItemRect(Tree(), second, &label, TRUE));
+    PressAt(Tree(), 350, (label.top + label.bottom) / 2);
+    EXPECT_EQ(TreeView_GetSelection(Tree()), first);
+    PressAt(Tree(), label.left + 3, (label.top + label.bottom) / 2);
+    EXPECT_EQ(TreeView_GetSelection(Tree()), second) << "a press on the column-0 text selects";
+}
+
 TEST_F(ColumnTreeTest, DisablingTheControlDisablesItsChildren) {
     ::EnableWindow(control.Handle(), FALSE);
     EXPECT_FALSE(::IsWindowEnabled(control.Tree()));
