@@ -2,7 +2,8 @@
 # The demo: builds the Windows programs and, under Wine on a private virtual display, runs a
 # sample batch (a Backup and a Sync) through "Copperfold.exe /run" in the progress dialog,
 # prints what was copied, then starts Copperfold as a user would; saves screenshots of the
-# dialog mid-run, the main window and the About box.
+# dialog mid-run, the main window and the About box, and of the column trees and the add-job
+# dialog shown on their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -10,7 +11,7 @@ root=$(pwd)
 tools/setup.sh
 echo "=== building the Windows programs"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe
+cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe views_gallery
 cmake --preset host >/dev/null
 cmake --build --preset host --target rigctl
 
@@ -19,7 +20,7 @@ state="$root/build/demo-wine"
 rm -rf "$out"
 mkdir -p "$out/program" "$out/screenshots" "$out/sample/Documents/Letters" "$out/sample/Backup" \
          "$out/sample/Laptop"
-cp build/windows/bin/Copperfold.exe "$out/program/"
+cp build/windows/bin/Copperfold.exe build/windows/bin/views_gallery.exe "$out/program/"
 
 # Always a private display, so the screenshots show nothing but the demo.
 unset DISPLAY
@@ -115,6 +116,36 @@ echo "=== closing Copperfold"
 run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then echo "Copperfold did not close"; exit 1; fi
+
+echo "=== the view pieces on their own: column trees and the add-job dialog"
+# views_gallery shows a populated drive tree and job list (nested rows, icons, check boxes,
+# a long name cut with an ellipsis), then the add-job dialog with a type chosen; both are
+# captured, and the dialog is answered with Enter as a user would.
+run_wine "$out/program/views_gallery.exe" column-tree </dev/null >/dev/null 2>&1 &
+gallery=$!
+if trees=$(wait_for_window '^Copperfold column tree$' 20); then
+  capture_painted "$trees" "$out/screenshots/column-tree.png"
+  eval "$(xdotool getwindowgeometry --shell "$trees")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1  # the caption: focus without a click on a control
+  sleep 0.3
+  xdotool key Escape
+fi
+for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
+kill -9 "$gallery" 2>/dev/null || true
+wait "$gallery" 2>/dev/null || true
+run_wine "$out/program/views_gallery.exe" add-job ENG backup </dev/null >"$out/add-job.log" 2>&1 &
+gallery=$!
+if add_job=$(wait_for_window '^Add$' 20); then
+  capture_painted "$add_job" "$out/screenshots/add-job-dialog.png"
+  eval "$(xdotool getwindowgeometry --shell "$add_job")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 12)) click 1  # the caption: focus without a click on a control
+  sleep 0.3
+  xdotool key Return
+fi
+for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
+kill -9 "$gallery" 2>/dev/null || true
+wait "$gallery" 2>/dev/null || true
+echo "the add-job dialog answered: $(tr -d '\r' <"$out/add-job.log")"
 
 echo "=== Corelink on the simulated enclosure"
 # One enclosure whose drive E: is the sample backup folder; the component is registered in the

@@ -23,5 +23,6 @@ rig/rig_file_fuzz rig/fuzz/corpus_file
 rig/rig_command_fuzz rig/fuzz/corpus_command
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
+copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
 TARGETS
 exit $status
