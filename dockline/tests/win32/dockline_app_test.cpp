@@ -57,7 +57,8 @@ TEST_F(DocklineAppTest, SecondStartIsRefusedInTheLanguageOfTheSettings) {
     EXPECT_EQ(reported.text, L"Läuft schon.");
     EXPECT_EQ(reported.caption, L"Fehler");
 
-    first.reset();  // its mutex goes with it
+    first.reset();  // the mutex goes with the last handle on it
+    second.reset();
     auto third = Start();
     EXPECT_TRUE(third->InitInstance());
 }

@@ -1,0 +1,50 @@
+#include "volume_broadcast.h"
+
+#include <windows.h>
+#include <dbt.h>
+
+#include <cstdlib>
+
+#include "rig/core/rig.h"
+#include "rig/core/rig_files.h"
+
+namespace rig {
+
+unsigned long EnclosureUnitMask(const std::string& rigFile, std::size_t index) {
+    std::string error;
+    const auto machine = Rig::Load(PlatformFileSystem(), rigFile, error);
+    if (!machine || index >= machine->Config().enclosures.size()) return 0;
+    const auto& enclosure = machine->Config().enclosures[index];
+    unsigned long mask = 0;
+    for (const auto& drive : enclosure.drives) mask |= 1ul << (drive.letter - 'A');
+    if (enclosure.cdromLetter != 0) mask |= 1ul << (enclosure.cdromLetter - 'A');
+    return mask;
+}
+
+bool BroadcastVolumeChange(bool arrival, unsigned long unitMask) {
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = unitMask;
+    DWORD recipients = BSM_APPLICATIONS;
+    return ::BroadcastSystemMessageW(BSF_IGNORECURRENTTASK | BSF_FORCEIFHUNG | BSF_NOTIMEOUTIFNOTHUNG, &recipients,
+                                     WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                                     reinterpret_cast<LPARAM>(&volume)) > 0;
+}
+
+bool BroadcastAfterPlugCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    std::size_t enclosure = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--enclosure" && i + 1 < args.size()) {
+            enclosure = static_cast<std::size_t>(std::strtoul(args[++i].c_str(), nullptr, 0));
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2 || (positional[1] != "plug" && positional[1] != "unplug")) return true;
+    const unsigned long mask = EnclosureUnitMask(positional[0], enclosure);
+    return mask == 0 || BroadcastVolumeChange(positional[1] == "plug", mask);
+}
+
+}  // namespace rig

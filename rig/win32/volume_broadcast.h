@@ -1,0 +1,23 @@
+#pragma once
+// What the system does when a volume comes or goes: rigctl's plug and unplug tell the top-level
+// windows of the session, so programs watching for drives react to a simulated enclosure as to
+// a real one.
+
+#include <string>
+#include <vector>
+
+namespace rig {
+
+// The unit mask (bit n: drive 'A' + n) of the drive letters of enclosure `index` of the rig
+// file `rigFile` (its drives and its CD-ROM letter); 0 when the rig does not load.
+unsigned long EnclosureUnitMask(const std::string& rigFile, std::size_t index);
+
+// Broadcasts WM_DEVICECHANGE with DBT_DEVICEARRIVAL (or DBT_DEVICEREMOVECOMPLETE) and a volume
+// record for `unitMask` to the top-level windows; false when the broadcast failed.
+bool BroadcastVolumeChange(bool arrival, unsigned long unitMask);
+
+// After a successful "plug" or "unplug" command line, broadcasts the enclosure's volumes.
+// Any other command line is left alone. Returns false when a broadcast was due and failed.
+bool BroadcastAfterPlugCommand(const std::vector<std::string>& args);
+
+}  // namespace rig
