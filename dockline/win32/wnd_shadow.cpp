@@ -97,9 +97,9 @@ void CWndShadow::Create(HWND parent) {
     ::SetWindowSubclass(parent, &CWndShadow::Hook, kHookId, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void CWndShadow::Show() {
+void CWndShadow::Show(bool showing) {
     status_ &= kEnabled | kComposition;
-    if ((status_ & kEnabled) && !(status_ & kComposition) && ::IsWindowVisible(parent_)) {
+    if ((status_ & kEnabled) && !(status_ & kComposition) && (showing || ::IsWindowVisible(parent_))) {
         status_ |= kParentVisible;
         if (!::IsZoomed(parent_) && !::IsIconic(parent_)) status_ |= kVisible;
     }
@@ -195,7 +195,7 @@ LRESULT CWndShadow::OnParentMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             const LRESULT result = ::DefSubclassProc(parent_, message, wParam, lParam);
             if (wParam) {
                 updatePending_ = true;
-                Show();
+                Show(true);
             } else {
                 ::ShowWindow(shadow_, SW_HIDE);
                 status_ &= static_cast<unsigned char>(~(kVisible | kParentVisible));

@@ -30,7 +30,8 @@ private:
 
     static LRESULT CALLBACK Hook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
     LRESULT OnParentMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void Show();
+    // `showing`: the parent is being shown (it reports itself visible only afterwards).
+    void Show(bool showing = false);
     void Redraw();
     void MoveBeside(const RECT& parentRect, UINT extraFlags);
     static bool CompositionOn();
