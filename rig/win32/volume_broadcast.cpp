@@ -21,15 +21,31 @@ unsigned long EnclosureUnitMask(const std::string& rigFile, std::size_t index) {
     return mask;
 }
 
+namespace {
+
+struct Broadcast {
+    WPARAM event;
+    DEV_BROADCAST_VOLUME volume;
+};
+
+BOOL CALLBACK SendToWindow(HWND window, LPARAM context) {
+    auto* broadcast = reinterpret_cast<Broadcast*>(context);
+    DWORD_PTR answer = 0;
+    // A window that does not answer in time is passed over, as the system does.
+    ::SendMessageTimeoutW(window, WM_DEVICECHANGE, broadcast->event, reinterpret_cast<LPARAM>(&broadcast->volume),
+                          SMTO_ABORTIFHUNG, 5000, &answer);
+    return TRUE;
+}
+
+}  // namespace
+
 bool BroadcastVolumeChange(bool arrival, unsigned long unitMask) {
-    DEV_BROADCAST_VOLUME volume{};
-    volume.dbcv_size = sizeof volume;
-    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
-    volume.dbcv_unitmask = unitMask;
-    DWORD recipients = BSM_APPLICATIONS;
-    return ::BroadcastSystemMessageW(BSF_IGNORECURRENTTASK | BSF_FORCEIFHUNG | BSF_NOTIMEOUTIFNOTHUNG, &recipients,
-                                     WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
-                                     reinterpret_cast<LPARAM>(&volume)) > 0;
+    Broadcast broadcast{};
+    broadcast.event = arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+    broadcast.volume.dbcv_size = sizeof broadcast.volume;
+    broadcast.volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    broadcast.volume.dbcv_unitmask = unitMask;
+    return ::EnumWindows(&SendToWindow, reinterpret_cast<LPARAM>(&broadcast)) != FALSE;
 }
 
 bool BroadcastAfterPlugCommand(const std::vector<std::string>& args) {

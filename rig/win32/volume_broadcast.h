@@ -13,7 +13,7 @@ namespace rig {
 unsigned long EnclosureUnitMask(const std::string& rigFile, std::size_t index);
 
 // Broadcasts WM_DEVICECHANGE with DBT_DEVICEARRIVAL (or DBT_DEVICEREMOVECOMPLETE) and a volume
-// record for `unitMask` to the top-level windows; false when the broadcast failed.
+// record for `unitMask` to every top-level window; false when the windows could not be listed.
 bool BroadcastVolumeChange(bool arrival, unsigned long unitMask);
 
 // After a successful "plug" or "unplug" command line, broadcasts the enclosure's volumes.

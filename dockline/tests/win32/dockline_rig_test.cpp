@@ -121,6 +121,25 @@ protected:
         ::SendMessageTimeoutW(bar, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume), SMTO_ABORTIFHUNG, 20000,
                               &answer);
     }
+    // rigctl.exe, as a user of the demo runs it; its exit code.
+    long RunRigctl(const std::wstring& arguments) {
+        const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"rigctl.exe");
+        std::wstring commandLine = L"\"" + program + L"\" \"" + rigFile + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info)) {
+            return -1;
+        }
+        ::CloseHandle(info.hThread);
+        DWORD code = 99;
+        // Pump while it broadcasts to the windows of this process too.
+        WaitFor([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, std::chrono::seconds(30));
+        ::GetExitCodeProcess(info.hProcess, &code);
+        ::CloseHandle(info.hProcess);
+        return static_cast<long>(code);
+    }
     static std::wstring NoticeText(const DocklineProcess& dockline) {
         for (HWND notice = ::FindWindowW(L"DocklineNotice", nullptr); notice;
              notice = ::FindWindowExW(nullptr, notice, L"DocklineNotice", nullptr)) {
@@ -225,6 +244,36 @@ TEST_F(DocklineOnRig, VolumeArrivalsAndRemovalsAreNoticedAndForwarded) {
     common::DeviceTable table{};
     std::memcpy(&table, tool.Copies()[2].bytes.data(), sizeof table);
     EXPECT_EQ(table.count, 1) << "rescanned after the removal";
+}
+
+TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
+    ProgramWindow tool(L"DocklineRigTool");
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    const WPARAM e = 1u << ('E' - 'A');
+
+    ASSERT_EQ(RunRigctl(L"unplug"), 0);
+    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Unplugged"; }));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; }));
+    EXPECT_EQ(tool.Messages()[0], (std::pair<UINT, WPARAM>{0x0408, e}));
+
+    // Plugged again while the bar waits in the notification area: the notice for that state,
+    // and a click on it brings the bar back.
+    ::PostMessageW(bar, WM_USER + 2, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
+    ASSERT_EQ(RunRigctl(L"plug"), 0);
+    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Plugged, in the tray"; }));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 2; }));
+    EXPECT_EQ(tool.Messages()[1], (std::pair<UINT, WPARAM>{0x0407, e}));
+    common::DeviceTable table{};
+    std::memcpy(&table, tool.Copies()[1].bytes.data(), sizeof table);
+    EXPECT_EQ(table.count, 2);
+    ::PostMessageW(bar, WM_USER + 123, 0, 0);  // what the notice posts when clicked
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+
+    EXPECT_EQ(RunRigctl(L"plug --enclosure 7"), 1) << "no such enclosure";
 }
 
 }  // namespace
