@@ -4,7 +4,6 @@
 
 #include "command_windows.h"
 #include "common/core/device_stack_selection.h"
-#include "common/core/text_codec.h"
 #include "dockline/core/maker_drive_check.h"
 #include "dockline/core/volume_change.h"
 #include "dockline_app.h"

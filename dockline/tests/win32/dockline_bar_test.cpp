@@ -32,7 +32,8 @@ protected:
 
 TEST_F(DocklineBar, ThreeSlotsOfFortyByFortyEight) {
     Settings(L"[Setting]\r\nBUTTONS=0x03\r\nBUTTON1=bar.png\r\nBUTTON2=copperfold.png\r\nTIP2=Back up\r\n"
-             L"BUTTON3=explorer.png\r\n");
+             L"BUTTON3=explorer.png\r\nCMD3=DocklineBarTool.exe\r\n");
+    dockline_test::ProgramWindow tool(L"DocklineBarTool", 3);
     DocklineProcess dockline(folder.Path(), L"");
     const HWND bar = dockline.WaitForWindow();
     ASSERT_NE(bar, nullptr);
@@ -68,8 +69,11 @@ TEST_F(DocklineBar, ThreeSlotsOfFortyByFortyEight) {
     }
     EXPECT_EQ(tooltips, 1);
 
+    // Ending the bar asks the program of CMD3 until it is no longer busy, then closes it.
     ::PostMessageW(bar, WM_CLOSE, 0, 0);
     EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+    EXPECT_EQ(tool.BusyQueries(), 4);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return tool.CloseReceived(); }));
 }
 
 TEST_F(DocklineBar, SlotCountFromTheSettings) {
