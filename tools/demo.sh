@@ -192,7 +192,7 @@ xwd -root -silent | convert xwd:- -crop 200x160+$((WIDTH - 200))+$((HEIGHT - 160
 
 "$rigctl" "$out/rig/demo.rig" press >/dev/null
 if wait_for_window '^Copperfold$' 20 >/dev/null; then
-  echo "after rigctl press, Dockline started Copperfold (its command CMD2) and handed it the device table"
+  echo "after rigctl press, Dockline started Copperfold (its command CMD2)"
 else
   echo "after rigctl press, Copperfold did not open"
 fi

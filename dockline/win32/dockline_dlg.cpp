@@ -266,6 +266,11 @@ bool CDocklineDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR
             return true;
         }
         return false;
+    case WM_WINDOWPOSCHANGING:
+        // While the bar lives in the notification area nothing shows it, not even the modal
+        // loop, which shows a dialog the first time it runs out of messages.
+        if (inTray_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        return false;
     case WM_PAINT:
         Paint();
         result = 0;

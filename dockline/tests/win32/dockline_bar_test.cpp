@@ -105,8 +105,28 @@ TEST_F(DocklineBar, StartsHiddenWithLowerCaseSwitchOnly) {
     DocklineProcess dockline(folder.Path(), L"/a");
     const HWND bar = dockline.WaitForWindow();
     ASSERT_NE(bar, nullptr);
-    // Shown, then hidden into the notification area (where the system has one).
-    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }, std::chrono::seconds(5)));
+    // Hidden into the notification area, and it stays there.
+    dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(1500));
+    ASSERT_FALSE(::IsWindowVisible(bar));
+
+    // The tray icon: a single left click does nothing, a double click brings the bar back.
+    ::PostMessageW(bar, WM_USER + 1, 1, WM_LBUTTONDOWN);
+    ::PostMessageW(bar, WM_USER + 1, 2, WM_LBUTTONDBLCLK);  // another icon's
+    dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_FALSE(::IsWindowVisible(bar));
+    ::PostMessageW(bar, WM_USER + 1, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+
+    // Minimising hides it into the notification area instead; the tray menu's "Open" restores.
+    ::PostMessageW(bar, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
+    EXPECT_FALSE(::IsIconic(bar));
+    ::PostMessageW(bar, WM_COMMAND, 32785, 0);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    ::PostMessageW(bar, WM_COMMAND, 32779, 0);  // the bar menu's "Hide to Systray"
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
+    ::PostMessageW(bar, WM_COMMAND, 32786, 0);  // the tray menu's "Exit"
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
 }
 
 TEST_F(DocklineBar, SecondStartShowsTheMessageAndEnds) {
