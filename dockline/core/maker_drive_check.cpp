@@ -45,21 +45,22 @@ private:
 bool SendInquiry(devio::DeviceStack& stack, devio::DeviceHandle volume, InquiryData& reply, const TraceSink& trace) {
     if (trace) trace("\nSendInquiry()\n");
     InquiryRequest request{};
-    request.header.length = sizeof(devio::ScsiPassThroughHeader);
+    constexpr std::uint8_t kAllocationLength = sizeof request.data;
+    request.header.length = static_cast<std::uint16_t>(sizeof(devio::ScsiPassThroughHeader));
     request.header.cdbLength = 6;
-    request.header.senseInfoLength = sizeof request.sense;
+    request.header.senseInfoLength = static_cast<std::uint8_t>(sizeof request.sense);
     request.header.dataIn = devio::kDataIn;
-    request.header.dataTransferLength = sizeof request.data;
+    request.header.dataTransferLength = kAllocationLength;
     request.header.timeOutValue = 3;
-    request.header.dataBufferOffset = offsetof(InquiryRequest, data);
-    request.header.senseInfoOffset = offsetof(InquiryRequest, sense);
-    request.header.cdb[0] = 0x12;
-    request.header.cdb[4] = sizeof request.data;
+    request.header.dataBufferOffset = static_cast<std::uint32_t>(offsetof(InquiryRequest, data));
+    request.header.senseInfoOffset = static_cast<std::uint32_t>(offsetof(InquiryRequest, sense));
+    request.header.cdb[0] = 0x12;  // INQUIRY, standard data
+    request.header.cdb[4] = kAllocationLength;
 
     std::uint32_t returned = 0;
     std::uint32_t lastError = 0;
     if (!stack.Control(volume, devio::kIoctlScsiPassThrough, &request, devio::kHeaderAndSenseSize, &request,
-                       sizeof request, returned, lastError)) {
+                       static_cast<std::uint32_t>(sizeof request), returned, lastError)) {
         return false;
     }
     if (request.header.scsiStatus != devio::kScsiStatusGood) return false;

@@ -9,7 +9,7 @@ bool SendTableToWindow(HWND from, std::wstring_view title, ULONG_PTR data, const
     if (!window) return false;
     COPYDATASTRUCT copy{};
     copy.dwData = data;
-    copy.cbData = sizeof table;
+    copy.cbData = static_cast<DWORD>(sizeof table);
     copy.lpData = const_cast<common::DeviceTable*>(&table);
     ::SendMessageW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&copy));
     ::PostMessageW(window, followUp, followUpParam, 0);
