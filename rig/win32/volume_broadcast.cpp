@@ -7,6 +7,7 @@
 
 #include "rig/core/rig.h"
 #include "rig/core/rig_files.h"
+#include "wine_drive_letters.h"
 
 namespace rig {
 
@@ -39,6 +40,17 @@ BOOL CALLBACK SendToWindow(HWND window, LPARAM context) {
 
 }  // namespace
 
+bool MapWineDriveLetters(const std::string& rigFile, std::size_t index, bool plug) {
+    std::string error;
+    const auto machine = Rig::Load(PlatformFileSystem(), rigFile, error);
+    if (!machine || index >= machine->Config().enclosures.size()) return false;
+    bool ok = true;
+    for (const auto& drive : machine->Config().enclosures[index].drives) {
+        ok = SetWineDriveLetter(drive.letter, plug ? drive.folder : std::string()) && ok;
+    }
+    return ok;
+}
+
 bool BroadcastVolumeChange(bool arrival, unsigned long unitMask) {
     Broadcast broadcast{};
     broadcast.event = arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
@@ -59,8 +71,10 @@ bool BroadcastAfterPlugCommand(const std::vector<std::string>& args) {
         }
     }
     if (positional.size() != 2 || (positional[1] != "plug" && positional[1] != "unplug")) return true;
+    const bool plug = positional[1] == "plug";
+    if (RunningUnderWine()) MapWineDriveLetters(positional[0], enclosure, plug);
     const unsigned long mask = EnclosureUnitMask(positional[0], enclosure);
-    return mask == 0 || BroadcastVolumeChange(positional[1] == "plug", mask);
+    return mask == 0 || BroadcastVolumeChange(plug, mask);
 }
 
 }  // namespace rig

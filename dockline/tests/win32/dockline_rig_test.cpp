@@ -254,10 +254,14 @@ TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
     const WPARAM e = 1u << ('E' - 'A');
 
+    std::filesystem::create_directories(folder.File(L"E"));
+    testing_support::WriteBytes(folder.File(L"E\\on-the-enclosure.txt"), "backup");
+
     ASSERT_EQ(RunRigctl(L"unplug"), 0);
     EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Unplugged"; }));
     ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; }));
     EXPECT_EQ(tool.Messages()[0], (std::pair<UINT, WPARAM>{0x0408, e}));
+    EXPECT_FALSE(std::filesystem::exists(L"E:\\on-the-enclosure.txt")) << "the letter is gone";
 
     // Plugged again while the bar waits in the notification area: the notice for that state,
     // and a click on it brings the bar back.
@@ -272,6 +276,13 @@ TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
     EXPECT_EQ(table.count, 2);
     ::PostMessageW(bar, WM_USER + 123, 0, 0);  // what the notice posts when clicked
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    EXPECT_TRUE(std::filesystem::exists(L"E:\\on-the-enclosure.txt")) << "E: stands for the enclosure's folder";
+
+    ASSERT_EQ(RunRigctl(L"unplug"), 0);
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() >= 3; }));
+    WaitFor([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_EQ(tool.Messages().size(), 3u) << "one broadcast per change";
+    EXPECT_FALSE(std::filesystem::exists(L"E:\\on-the-enclosure.txt"));
 
     EXPECT_EQ(RunRigctl(L"plug --enclosure 7"), 1) << "no such enclosure";
 }
