@@ -62,16 +62,16 @@ std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).val
 
 class DocklineOnRig : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        // The component, registered in the test's prefix from beside the test.
+    // The component, registered in the test's prefix from beside the test (or unregistered).
+    static HRESULT Registration(const char* exportName) {
         const HMODULE component = ::LoadLibraryW(win32::SiblingPath(win32::ModulePath(), L"Corelink.ax").c_str());
-        ASSERT_NE(component, nullptr);
+        if (!component) return E_FAIL;
         using Register = HRESULT(STDAPICALLTYPE*)();
-        const auto registerServer =
-            reinterpret_cast<Register>(reinterpret_cast<void (*)()>(::GetProcAddress(component, "DllRegisterServer")));
-        ASSERT_NE(registerServer, nullptr);
-        ASSERT_EQ(registerServer(), S_OK);
+        const auto function =
+            reinterpret_cast<Register>(reinterpret_cast<void (*)()>(::GetProcAddress(component, exportName)));
+        return function ? function() : E_FAIL;
     }
+    static void SetUpTestSuite() { ASSERT_EQ(Registration("DllRegisterServer"), S_OK); }
 
     void SetUp() override {
         rigFile = folder.File(L"test.rig");
@@ -244,6 +244,28 @@ TEST_F(DocklineOnRig, VolumeArrivalsAndRemovalsAreNoticedAndForwarded) {
     common::DeviceTable table{};
     std::memcpy(&table, tool.Copies()[2].bytes.data(), sizeof table);
     EXPECT_EQ(table.count, 1) << "rescanned after the removal";
+}
+
+TEST_F(DocklineOnRig, WithoutTheComponentTheBarRunsWithoutDeviceFunctions) {
+    ASSERT_EQ(Registration("DllUnregisterServer"), S_OK);
+    ProgramWindow tool(L"DocklineRigTool");
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    {
+        DocklineProcess dockline(folder.Path(), L"");
+        const HWND bar = dockline.WaitForWindow();
+        ASSERT_NE(bar, nullptr);
+        WaitFor([] { return false; }, std::chrono::milliseconds(2500));
+        EXPECT_TRUE(ButtonReads().empty()) << "nothing to poll";
+        EXPECT_EQ(Launches(), 0);
+        Broadcast(bar, DBT_DEVICEARRIVAL, sizeof(DEV_BROADCAST_VOLUME), 1u << ('E' - 'A'));
+        ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; })) << "volume events are still forwarded";
+        common::DeviceTable table{};
+        std::memcpy(&table, tool.Copies()[0].bytes.data(), sizeof table);
+        EXPECT_EQ(table.count, 0);
+        ::PostMessageW(bar, WM_CLOSE, 0, 0);
+        EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+    }
+    EXPECT_EQ(Registration("DllRegisterServer"), S_OK);
 }
 
 TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
