@@ -12,6 +12,7 @@ tools/setup.sh
 echo "=== building the Windows programs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe views_gallery
+cmake --build --preset windows --target Dockline dockline_ini rigctl
 cmake --preset host >/dev/null
 cmake --build --preset host --target rigctl
 
@@ -153,7 +154,13 @@ echo "=== Corelink on the simulated enclosure"
 mkdir -p "$out/rig"
 interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
 cat >"$out/rig/demo.rig" <<RIG
-# The demo's enclosure: its drive E: is the sample backup folder.
+# The demo's enclosure: its drive E: is the sample backup folder. It hangs on port 1 of a USB
+# controller's root hub, where the component's port walk finds it.
+[controller]
+name = xhci
+path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}
+root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}
+
 [enclosure]
 name = backup
 usb_vendor_id = 0x1A2B
@@ -162,6 +169,9 @@ model = 4327
 sectors = 0x00100000
 interface = $interface
 drive = E: $out/sample/Backup
+parent = xhci
+port = 1
+serial_number = 0001
 RIG
 cp build/windows/bin/Corelink.ax build/windows/bin/corelink_probe.exe "$out/program/"
 run_wine regsvr32 /s "$out/program/Corelink.ax" >/dev/null 2>&1
@@ -175,6 +185,55 @@ run_wine "$out/program/corelink_probe.exe" "$interface" --acknowledge 2>&1 | tr 
 unset ENCLOSURE_RIG
 echo "the enclosure's command log (rigctl log):"
 "$rigctl" "$out/rig/demo.rig" log | tail -n 8 | sed 's/^/  /'
+
+echo "=== Dockline on the simulated enclosure"
+# The bar starts beside Copperfold with its shipped settings, finds the enclosure through the
+# component and polls its button; rigctl.exe unplugs and plugs it as the system would announce
+# it, and a press starts Copperfold (the bar's command CMD2).
+cp build/windows/bin/Dockline.exe build/windows/bin/Dockline.ini build/windows/bin/bar.png \
+   build/windows/bin/copperfold.png build/windows/bin/explorer.png build/windows/rig/rigctl.exe "$out/program/"
+"$rigctl" "$out/rig/demo.rig" log --clear >/dev/null
+export ENCLOSURE_RIG="Z:${out//\//\\}\\rig\\demo.rig"
+run_wine "$out/program/Dockline.exe" </dev/null >"$out/dockline.log" 2>&1 &
+dockline=$!
+bar=$(wait_for_window '^Dockline$' 20) || { echo "Dockline did not open its bar"; exit 1; }
+sleep 2.5
+xwd -root -silent | convert xwd:- -crop 200x64+0+0 +repage "$out/screenshots/dockline-bar.png"
+echo "the bar polls the enclosure's button once a second (rigctl log):"
+"$rigctl" "$out/rig/demo.rig" log | grep 'EE 80 00 00 00 00 87' | tail -n 3 | sed 's/^/  /' || true
+
+# The tooltip of the Copperfold button, then the bar's menu (a right click on the picture).
+xdotool mousemove $((32 + 43 + 20)) 24
+sleep 1.5
+xwd -root -silent | convert xwd:- -crop 360x110+0+0 +repage "$out/screenshots/dockline-tooltip.png"
+xdotool mousemove $((32 + 20)) 24 click 3
+sleep 0.8
+xwd -root -silent | convert xwd:- -crop 260x120+0+0 +repage "$out/screenshots/dockline-menu.png"
+xdotool key Escape
+xdotool mousemove 600 500
+
+# Unplugged and plugged again: the notice slides up from the bottom of the screen.
+run_wine "$out/program/rigctl.exe" "$ENCLOSURE_RIG" unplug >/dev/null 2>&1
+sleep 3.5
+run_wine "$out/program/rigctl.exe" "$ENCLOSURE_RIG" plug >/dev/null 2>&1
+sleep 0.9
+eval "$(xdotool getdisplaygeometry --shell)"
+xwd -root -silent | convert xwd:- -crop 200x160+$((WIDTH - 200))+$((HEIGHT - 160)) +repage \
+  "$out/screenshots/dockline-notice.png"
+
+"$rigctl" "$out/rig/demo.rig" press >/dev/null
+if wait_for_window '^Copperfold$' 20 >/dev/null; then
+  echo "after rigctl press, Dockline started Copperfold (its command CMD2)"
+else
+  echo "after rigctl press, Copperfold did not open"
+fi
+"$rigctl" "$out/rig/demo.rig" release >/dev/null
+unset ENCLOSURE_RIG
+# Ending the bar also closes the programs of its commands (after asking whether they are busy).
+run_wine taskkill /im Dockline.exe >/dev/null 2>&1 || true
+for _ in $(seq 1 100); do kill -0 "$dockline" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$dockline" 2>/dev/null; then echo "Dockline did not close"; exit 1; fi
+run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
 
 echo
 echo "Job section [$section] of $out/program/Copperfold.ini:"

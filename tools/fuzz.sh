@@ -24,5 +24,7 @@ rig/rig_command_fuzz rig/fuzz/corpus_command
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
 copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
+dockline/volume_change_fuzz dockline/fuzz/corpus_volume_change
+dockline/device_table_fuzz dockline/fuzz/corpus_device_table
 TARGETS
 exit $status
