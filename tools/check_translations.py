@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Checks that Copperfold.ini translates every user-interface text of Copperfold.
+"""Checks that a program's settings file translates every user-interface text of the program.
 
-usage: check_translations.py SOURCE_ROOT INI_FILE
+usage: check_translations.py SOURCE_ROOT INI_FILE [PROGRAM_FOLDER]
 
-Texts are collected from SOURCE_ROOT/copperfold:
+Texts are collected from SOURCE_ROOT/PROGRAM_FOLDER (default "copperfold"):
   * *.cpp and *.h: the English text of every call Translate(...), Tr(...) or
     TranslateText(...) whose text is a string literal. The text is the first argument when
     that is a literal; otherwise, for the shared form Translate(ini, language, english,
@@ -301,8 +301,8 @@ def decode_file(data: bytes, allow_code_page: bool) -> str:
         raise
 
 
-def collect_texts(source_root: Path, problems: list[str]) -> list[Text]:
-    base = source_root / "copperfold"
+def collect_texts(source_root: Path, problems: list[str], program_folder: str = "copperfold") -> list[Text]:
+    base = source_root / program_folder
     files = sorted(p for p in base.rglob("*") if p.is_file()) if base.is_dir() else []
     cpp_files = [p for p in files if p.suffix == ".cpp"]
     if not cpp_files:
@@ -373,9 +373,9 @@ def parse_ini(path: Path, problems: list[str]) -> list[Section] | None:
     return sections
 
 
-def check(source_root: Path, ini_path: Path) -> int:
+def check(source_root: Path, ini_path: Path, program_folder: str = "copperfold") -> int:
     problems: list[str] = []
-    texts = collect_texts(source_root, problems)
+    texts = collect_texts(source_root, problems, program_folder)
     sections = parse_ini(ini_path, problems)
 
     required: dict[str, Text] = {}  # folded trimmed text -> first occurrence
@@ -436,10 +436,10 @@ def check(source_root: Path, ini_path: Path) -> int:
 
 
 def main(argv: list[str]) -> int:
-    if len(argv) != 3:
+    if len(argv) not in (3, 4):
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
         return 2
-    return check(Path(argv[1]), Path(argv[2]))
+    return check(Path(argv[1]), Path(argv[2]), *argv[3:])
 
 
 if __name__ == "__main__":

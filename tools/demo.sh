@@ -2,7 +2,8 @@
 # The demo: builds the Windows programs and, under Wine on a private virtual display, runs a
 # sample batch (a Backup and a Sync) through "Copperfold.exe /run" in the progress dialog,
 # prints what was copied, then starts Copperfold as a user would; saves screenshots of the
-# dialog mid-run, the main window and the About box.
+# dialog mid-run, the main window and the About box, and of the column trees and the add-job
+# dialog shown on their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -10,7 +11,8 @@ root=$(pwd)
 tools/setup.sh
 echo "=== building the Windows programs"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe
+cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe views_gallery
+cmake --build --preset windows --target Dockline dockline_ini rigctl
 cmake --preset host >/dev/null
 cmake --build --preset host --target rigctl
 
@@ -19,7 +21,7 @@ state="$root/build/demo-wine"
 rm -rf "$out"
 mkdir -p "$out/program" "$out/screenshots" "$out/sample/Documents/Letters" "$out/sample/Backup" \
          "$out/sample/Laptop"
-cp build/windows/bin/Copperfold.exe "$out/program/"
+cp build/windows/bin/Copperfold.exe build/windows/bin/views_gallery.exe "$out/program/"
 
 # Always a private display, so the screenshots show nothing but the demo.
 unset DISPLAY
@@ -116,13 +118,49 @@ run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then echo "Copperfold did not close"; exit 1; fi
 
+echo "=== the view pieces on their own: column trees and the add-job dialog"
+# views_gallery shows a populated drive tree and job list (nested rows, icons, check boxes,
+# a long name cut with an ellipsis), then the add-job dialog with a type chosen; both are
+# captured, and the dialog is answered with Enter as a user would.
+run_wine "$out/program/views_gallery.exe" column-tree </dev/null >/dev/null 2>&1 &
+gallery=$!
+if trees=$(wait_for_window '^Copperfold column tree$' 20); then
+  capture_painted "$trees" "$out/screenshots/column-tree.png"
+  eval "$(xdotool getwindowgeometry --shell "$trees")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1  # the caption: focus without a click on a control
+  sleep 0.3
+  xdotool key Escape
+fi
+for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
+kill -9 "$gallery" 2>/dev/null || true
+wait "$gallery" 2>/dev/null || true
+run_wine "$out/program/views_gallery.exe" add-job ENG backup </dev/null >"$out/add-job.log" 2>&1 &
+gallery=$!
+if add_job=$(wait_for_window '^Add$' 20); then
+  capture_painted "$add_job" "$out/screenshots/add-job-dialog.png"
+  eval "$(xdotool getwindowgeometry --shell "$add_job")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 12)) click 1  # the caption: focus without a click on a control
+  sleep 0.3
+  xdotool key Return
+fi
+for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
+kill -9 "$gallery" 2>/dev/null || true
+wait "$gallery" 2>/dev/null || true
+echo "the add-job dialog answered: $(tr -d '\r' <"$out/add-job.log")"
+
 echo "=== Corelink on the simulated enclosure"
 # One enclosure whose drive E: is the sample backup folder; the component is registered in the
 # demo's prefix and a probe talks to it as the programs will; rigctl (native) presses the button.
 mkdir -p "$out/rig"
 interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
 cat >"$out/rig/demo.rig" <<RIG
-# The demo's enclosure: its drive E: is the sample backup folder.
+# The demo's enclosure: its drive E: is the sample backup folder. It hangs on port 1 of a USB
+# controller's root hub, where the component's port walk finds it.
+[controller]
+name = xhci
+path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}
+root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}
+
 [enclosure]
 name = backup
 usb_vendor_id = 0x1A2B
@@ -131,6 +169,9 @@ model = 4327
 sectors = 0x00100000
 interface = $interface
 drive = E: $out/sample/Backup
+parent = xhci
+port = 1
+serial_number = 0001
 RIG
 cp build/windows/bin/Corelink.ax build/windows/bin/corelink_probe.exe "$out/program/"
 run_wine regsvr32 /s "$out/program/Corelink.ax" >/dev/null 2>&1
@@ -144,6 +185,55 @@ run_wine "$out/program/corelink_probe.exe" "$interface" --acknowledge 2>&1 | tr 
 unset ENCLOSURE_RIG
 echo "the enclosure's command log (rigctl log):"
 "$rigctl" "$out/rig/demo.rig" log | tail -n 8 | sed 's/^/  /'
+
+echo "=== Dockline on the simulated enclosure"
+# The bar starts beside Copperfold with its shipped settings, finds the enclosure through the
+# component and polls its button; rigctl.exe unplugs and plugs it as the system would announce
+# it, and a press starts Copperfold (the bar's command CMD2).
+cp build/windows/bin/Dockline.exe build/windows/bin/Dockline.ini build/windows/bin/bar.png \
+   build/windows/bin/copperfold.png build/windows/bin/explorer.png build/windows/rig/rigctl.exe "$out/program/"
+"$rigctl" "$out/rig/demo.rig" log --clear >/dev/null
+export ENCLOSURE_RIG="Z:${out//\//\\}\\rig\\demo.rig"
+run_wine "$out/program/Dockline.exe" </dev/null >"$out/dockline.log" 2>&1 &
+dockline=$!
+bar=$(wait_for_window '^Dockline$' 20) || { echo "Dockline did not open its bar"; exit 1; }
+sleep 2.5
+xwd -root -silent | convert xwd:- -crop 200x64+0+0 +repage "$out/screenshots/dockline-bar.png"
+echo "the bar polls the enclosure's button once a second (rigctl log):"
+"$rigctl" "$out/rig/demo.rig" log | grep 'EE 80 00 00 00 00 87' | tail -n 3 | sed 's/^/  /' || true
+
+# The tooltip of the Copperfold button, then the bar's menu (a right click on the picture).
+xdotool mousemove $((32 + 43 + 20)) 24
+sleep 1.5
+xwd -root -silent | convert xwd:- -crop 360x110+0+0 +repage "$out/screenshots/dockline-tooltip.png"
+xdotool mousemove $((32 + 20)) 24 click 3
+sleep 0.8
+xwd -root -silent | convert xwd:- -crop 260x120+0+0 +repage "$out/screenshots/dockline-menu.png"
+xdotool key Escape
+xdotool mousemove 600 500
+
+# Unplugged and plugged again: the notice slides up from the bottom of the screen.
+run_wine "$out/program/rigctl.exe" "$ENCLOSURE_RIG" unplug >/dev/null 2>&1
+sleep 3.5
+run_wine "$out/program/rigctl.exe" "$ENCLOSURE_RIG" plug >/dev/null 2>&1
+sleep 0.9
+eval "$(xdotool getdisplaygeometry --shell)"
+xwd -root -silent | convert xwd:- -crop 200x160+$((WIDTH - 200))+$((HEIGHT - 160)) +repage \
+  "$out/screenshots/dockline-notice.png"
+
+"$rigctl" "$out/rig/demo.rig" press >/dev/null
+if wait_for_window '^Copperfold$' 20 >/dev/null; then
+  echo "after rigctl press, Dockline started Copperfold (its command CMD2)"
+else
+  echo "after rigctl press, Copperfold did not open"
+fi
+"$rigctl" "$out/rig/demo.rig" release >/dev/null
+unset ENCLOSURE_RIG
+# Ending the bar also closes the programs of its commands (after asking whether they are busy).
+run_wine taskkill /im Dockline.exe >/dev/null 2>&1 || true
+for _ in $(seq 1 100); do kill -0 "$dockline" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$dockline" 2>/dev/null; then echo "Dockline did not close"; exit 1; fi
+run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
 
 echo
 echo "Job section [$section] of $out/program/Copperfold.ini:"

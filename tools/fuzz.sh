@@ -32,10 +32,14 @@ while read -r target corpus; do
   summary+=("$(printf '%-20s %12s executions %8s per second  %s' "$name" "${runs:-?}" "${rate:-?}" "$verdict")")
 done <<'TARGETS'
 common/ini_parser_fuzz common/fuzz/corpus
+copperfold/job_paths_fuzz copperfold/fuzz/corpus
 rig/rig_file_fuzz rig/fuzz/corpus_file
 rig/rig_command_fuzz rig/fuzz/corpus_command
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
+copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
+dockline/volume_change_fuzz dockline/fuzz/corpus_volume_change
+dockline/device_table_fuzz dockline/fuzz/corpus_device_table
 TARGETS
 
 echo "=== executions per second (${seconds}s each)"

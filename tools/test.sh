@@ -35,5 +35,15 @@ for preset in host windows; do
     ctest --preset "$preset" --output-junit "$results/$preset-ctest.xml" || status=1
 done
 
+# Crash safety under real kills, with a small count here (tools/kill-test.sh 100 for the figures).
+echo "=== crash safety: tools/kill-test.sh 5"
+if tools/kill-test.sh 5 2>&1 | tee "$results/kill-test.log"; then
+  kill_case='<testcase name="kill_test" status="run"/>'
+else
+  kill_case='<testcase name="kill_test" status="run"><failure/></testcase>'
+  status=1
+fi
+echo "<testsuite>$kill_case</testsuite>" >"$results/kill-ctest.xml"
+
 python3 tools/summarize_tests.py "$results" || status=1
 exit $status

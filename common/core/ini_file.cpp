@@ -117,6 +117,8 @@ void CIniFile::GetKeys(std::wstring_view section, std::vector<std::wstring>& key
     }
 }
 
+bool CIniFile::Readable() const { return batch_ ? batch_->readable : Load().readable; }
+
 bool CIniFile::SectionExists(std::wstring_view section) const {
     std::vector<std::wstring> keys;
     GetKeys(section, keys);

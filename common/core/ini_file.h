@@ -49,6 +49,10 @@ public:
 
     static bool IsEmptyString(std::wstring_view text) { return text.empty(); }
 
+    // False when the file exists but could not be read (locked by another program, access
+    // denied): every read then gives its default, which must not be taken for an empty file.
+    bool Readable() const;
+
     // Reads see one snapshot of the file and writes collect in memory until Commit, which
     // replaces the file once. Without Commit the collected writes are dropped. Batches nest;
     // only the outermost one touches the file.

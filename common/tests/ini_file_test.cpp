@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/core/settings_temp_name.h"
 #include "common/tests/fake_ini_file_access.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +13,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -213,6 +216,25 @@ TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten) {
         EXPECT_THROW(batch.Commit(), CIniFileException);
     }
     EXPECT_EQ(access->replacements, 0);
+    EXPECT_FALSE(ini.Readable()) << "callers can tell an unreadable file from an empty one";
+    access->unreadable = false;
+    EXPECT_TRUE(ini.Readable());
+}
+
+TEST(SettingsTempNames, OnlyNamesOfOurWritesToThatFileNameTheirOwner) {
+    EXPECT_EQ(common::SettingsTempPath(L"C:\\P\\Copperfold.ini", 4242, 7), L"C:\\P\\Copperfold.ini.~4242.7.tmp");
+    EXPECT_EQ(common::SettingsTempOwner(L"Copperfold.ini.~4242.7.tmp", L"Copperfold.ini"), 4242u);
+    EXPECT_EQ(common::SettingsTempOwner(L"COPPERFOLD.INI.~12.0.TMP", L"Copperfold.ini"), 12u);
+    EXPECT_EQ(common::SettingsTempOwner(L"Copperfold.ini.~4294967295.0.tmp", L"Copperfold.ini"), 4294967295u);
+    for (const wchar_t* other : {L"Copperfold.ini", L"Copperfold.ini.~4242.tmp", L"Copperfold.ini.~.7.tmp",
+                                 L"Copperfold.ini.~4242..tmp", L"Copperfold.ini.~42x.7.tmp", L"Copperfold.ini.~-1.7.tmp",
+                                 L"Copperfold.ini.~4294967296.0.tmp", L"Copperfold.ini.~042.7.tmp",
+                                 L"Copperfold.ini.~1.2.3.tmp", L"Copperfold.ini.~1.2.tmp.bak", L"Other.ini.~1.2.tmp",
+                                 L"XCopperfold.ini.~1.2.tmp", L"Copperfold.ini~1.2.tmp"}) {
+        EXPECT_FALSE(common::SettingsTempOwner(other, L"Copperfold.ini").has_value())
+            << testing::PrintToString(std::wstring(other));
+    }
+    EXPECT_EQ(common::FileNameOf(L"C:\\P/x\\Copperfold.ini"), L"Copperfold.ini");
 }
 
 TEST_F(IniFileTest, RefusesNamesAndValuesTheFileCannotHold) {
@@ -310,6 +332,32 @@ TEST_F(IniFileOnDiskTest, UnreadableFileIsNotReplaced) {
     EXPECT_THROW(ini.WriteString(L"S", L"other", L"2"), CIniFileException);
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(ReadAll(file), before);
+}
+
+// A write that crashed leaves its temporary file; the next write removes it once its owner is
+// gone, and leaves everything else alone.
+TEST_F(IniFileOnDiskTest, StaleTemporaryFilesOfEndedWritersAreRemovedAtTheNextWrite) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);  // its id now names no process
+    const std::string dead = std::to_string(child);
+    const std::string living = std::to_string(::getppid());
+    const char* kept[] = {"jobs.ini.~notes.tmp", "jobs.ini.~1.2.tmp.bak"};
+    for (const std::string& name : {"jobs.ini.~" + dead + ".0.tmp", "jobs.ini.~" + dead + ".15.tmp",
+                                    "jobs.ini.~" + living + ".0.tmp", "other.ini.~" + dead + ".0.tmp",
+                                    std::string(kept[0]), std::string(kept[1])}) {
+        std::ofstream(dir / name) << "half a file";
+    }
+    CIniFile ini(Wide(dir / "jobs.ini"));
+    ini.WriteString(L"S", L"k", L"v");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {"jobs.ini", "jobs.ini.~" + living + ".0.tmp", "other.ini.~" + dead + ".0.tmp",
+                                         kept[0], kept[1]};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
 
 TEST_F(IniFileOnDiskTest, MissingFolderIsNotCreated) {

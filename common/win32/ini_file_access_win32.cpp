@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/core/ini_file_access.h"
+#include "common/core/settings_temp_name.h"
 #include "unique_handle.h"
 
 namespace common {
@@ -52,6 +55,41 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+std::uint64_t FileTimeValue(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+// True while the process that wrote a temporary file last written at `writtenAt` may still be
+// writing it: it runs, and it had started by then (a later process with the same id did not
+// write it). Unknown cases count as running.
+bool OwnerMayBeWriting(DWORD processId, std::uint64_t writtenAt) {
+    const win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
+    if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return false;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return true;
+    return FileTimeValue(created) <= writtenAt;
+}
+
+// Temporary files of earlier writes to `path` whose writers crashed; each write looks once.
+void RemoveStaleTempFiles(const std::wstring& path) {
+    const std::wstring_view settingsName = FileNameOf(path);
+    const std::wstring folder = path.substr(0, path.size() - settingsName.size());
+    WIN32_FIND_DATAW data;
+    const win32::UniqueFind find(::FindFirstFileExW((path + L".~*.tmp").c_str(), FindExInfoBasic, &data,
+                                                    FindExSearchNameMatch, nullptr, 0));
+    if (!find) return;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::optional<std::uint32_t> owner = SettingsTempOwner(data.cFileName, settingsName);
+        if (!owner || OwnerMayBeWriting(*owner, FileTimeValue(data.ftLastWriteTime))) continue;
+        ::DeleteFileW((folder + data.cFileName).c_str());
+    } while (::FindNextFileW(find.get(), &data));
+}
+
+// How often a write draws another temporary name when the one it drew is taken.
+constexpr int kTempNameAttempts = 64;
+
 class Win32IniFileAccess final : public IniFileAccess {
 public:
     FileBytes Read(const std::wstring& path) const override {
@@ -81,13 +119,21 @@ public:
         // of the platform would rename over it all the same.)
         const DWORD old = ::GetFileAttributesW(path.c_str());
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
-        static std::atomic<unsigned> counter{0};
-        const std::wstring temp = path + L".~" + std::to_wstring(::GetCurrentProcessId()) + L"." +
-                                  std::to_wstring(counter.fetch_add(1)) + L".tmp";
+        RemoveStaleTempFiles(path);
+        static std::atomic<std::uint32_t> counter{0};
+        std::wstring temp;
         bool ok = false;
         {
-            win32::UniqueFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                 FILE_ATTRIBUTE_HIDDEN, nullptr));
+            // A new file only: a name that is taken (a leftover of an earlier process with the
+            // same id, a user's file) is never opened; the next counter is tried instead.
+            win32::UniqueFile file;
+            for (int attempt = 0; attempt < kTempNameAttempts && !file; ++attempt) {
+                temp = SettingsTempPath(path, ::GetCurrentProcessId(), counter.fetch_add(1));
+                file.reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                         nullptr));
+                const DWORD error = file ? ERROR_SUCCESS : ::GetLastError();
+                if (!file && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+            }
             if (!file) return false;
             ok = WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
         }

@@ -19,7 +19,7 @@ class QuietObserver final : public copperfold::RunObserver {
 public:
     void SetPathLines(const std::wstring&, const std::wstring&) override {}
     void SetProgress(int) override {}
-    void ShowCopyError(std::uint32_t error) override { std::fwprintf(stderr, L"copy failed: error %u\n", error); }
+    void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { std::fwprintf(stderr, L"copy failed: error %u\n", error); }
     void ShowJobRefused(const JobRecord&, std::wstring_view reason) override {
         std::fwprintf(stderr, L"job refused: %ls\n", std::wstring(reason).c_str());
     }

@@ -13,15 +13,17 @@ std::wstring_view Trim(std::wstring_view text) {
     return text;
 }
 
-CommandLine Invalid(std::wstring message) {
+CommandLine Invalid(std::wstring message, bool run = false) {
     CommandLine result;
     result.kind = CommandLine::Kind::Invalid;
+    result.unattended = run;
     result.error = std::move(message) + L"\n" + std::wstring(kUsage);
     return result;
 }
 
-// A job number: decimal digits, 1 .. 255.
+// A job number: decimal digits, 1 .. 255, leading zeros allowed ("0001" as in the job file's keys).
 bool ParseJobNumber(std::wstring_view text, int& number) {
+    while (text.size() > 1 && text.front() == L'0') text.remove_prefix(1);
     if (text.empty() || text.size() > 3) return false;
     number = 0;
     for (wchar_t c : text) {
@@ -43,18 +45,19 @@ CommandLine ParseCommandLine(std::wstring_view arguments) {
     }
     CommandLine result;
     result.kind = CommandLine::Kind::Run;
+    result.unattended = true;
     std::wstring_view list = end == std::wstring_view::npos ? std::wstring_view() : Trim(arguments.substr(end));
     while (!list.empty()) {
         const size_t comma = list.find(L',');
         const std::wstring_view item = Trim(list.substr(0, comma));
         int number = 0;
         if (!ParseJobNumber(item, number)) {
-            return Invalid(L"Not a job number: \"" + std::wstring(item) + L"\" (jobs are numbered from 1 to 255).");
+            return Invalid(L"Not a job number: \"" + std::wstring(item) + L"\" (jobs are numbered from 1 to 255).", true);
         }
         result.jobNumbers.push_back(number);
         if (comma == std::wstring_view::npos) break;
         list = list.substr(comma + 1);
-        if (Trim(list).empty()) return Invalid(L"A job number is missing after the last comma.");
+        if (Trim(list).empty()) return Invalid(L"A job number is missing after the last comma.", true);
     }
     return result;
 }

@@ -16,6 +16,9 @@ struct CommandLine {
     Kind kind = Kind::Interactive;
     std::vector<int> jobNumbers;  // empty with Run: every job
     std::wstring error;           // English text for Invalid
+    // A run nobody may be watching ("/run", also with bad job numbers): whatever it has to say
+    // goes to standard error, never into a window that waits for a click.
+    bool unattended = false;
 };
 
 CommandLine ParseCommandLine(std::wstring_view arguments);
@@ -25,6 +28,6 @@ CommandLine ParseCommandLine(std::wstring_view arguments);
 bool SelectJobs(const CCopperfoldDoc& doc, const std::vector<int>& jobNumbers, JobBatch& batch, std::wstring& error);
 
 // Exit status of a run from the command line.
-enum class RunExitCode : int { AllDone = 0, CopyFailed = 1, Cancelled = 2, BadArguments = 3 };
+enum class RunExitCode : int { AllDone = 0, CopyFailed = 1, Cancelled = 2, BadArguments = 3, JobFileUnreadable = 4 };
 
 }  // namespace copperfold

@@ -43,6 +43,7 @@ void CCopperfoldDoc::LoadJobs() {
     jobs.fill(JobRecord{});
     deviceTable = common::DeviceTable{};
     CIniFile::Batch snapshot(*iniFile);
+    jobFileReadable = iniFile->Readable();
     if (!iniFile->SectionExists(jobSection)) return;
     jobCount = static_cast<std::uint8_t>(iniFile->GetInt(jobSection, L"TASK", 0) & 0xFF);
     for (int n = 1; n <= jobCount; ++n) {

@@ -60,6 +60,9 @@ public:
     std::array<JobRecord, 256> jobs;
     std::wstring jobSection;
     common::DeviceTable deviceTable{};
+    // False when the job file exists but could not be read at the last load: the table is then
+    // empty for want of the file, not because the user has no jobs.
+    bool jobFileReadable = true;
 };
 
 // The job section name: computer name, hyphen, user name (each cut to 256 characters).

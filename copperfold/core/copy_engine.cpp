@@ -1,5 +1,6 @@
 #include "copy_engine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "../../common/core/case_fold.h"
+#include "job_paths.h"
 
 namespace copperfold {
 namespace {
@@ -17,6 +19,9 @@ constexpr std::wstring_view kUnknownTypeText = L"This job's type is not Backup, 
 constexpr std::wstring_view kSelfContainingText =
     L"The source and target folders of this job lie inside each other, so the job would copy into itself "
     L"without end. It was not run.";
+constexpr std::wstring_view kNotFullPathText =
+    L"The source or target folder of this job is empty or not a full path (a drive letter with a backslash, or a "
+    L"network path), so the job was not run.";
 
 // The entries of one folder by name, without regard to case, as the file system matches them.
 class FolderIndex {
@@ -66,18 +71,29 @@ std::wstring Shortened(std::wstring_view path, size_t longest, size_t head, size
            std::wstring(path.substr(TailStart(path, tail)));
 }
 
-// A path in a form that compares folder containment: case folded, '/' as '\', no trailing '\'.
-std::wstring ComparablePath(std::wstring_view path) {
-    std::wstring result;
-    result.reserve(path.size());
-    for (wchar_t c : path) result.push_back(c == L'/' ? L'\\' : common::ToUpperSimple(c));
-    while (!result.empty() && result.back() == L'\\') result.pop_back();
-    return result;
+// The folder a job copies from and the one it copies into (Sync copies both ways).
+struct JobSides {
+    std::wstring from;
+    std::wstring to;
+};
+
+bool IsKnownType(JobType type) {
+    return type == JobType::Backup || type == JobType::Sync || type == JobType::Restore;
 }
 
-bool InsideOrSame(const std::wstring& inner, const std::wstring& outer) {
-    if (inner.size() < outer.size() || inner.compare(0, outer.size(), outer) != 0) return false;
-    return inner.size() == outer.size() || inner[outer.size()] == L'\\';
+JobSides SidesOf(const JobRecord& job) {
+    switch (job.type) {
+    case JobType::Backup:
+        return {job.source, AdjustedBackupTarget(job.source, job.target)};
+    case JobType::Restore:
+        return {job.target, job.source};
+    default:
+        return {job.source, job.target};
+    }
+}
+
+bool SidesOverlap(const JobSides& sides) {
+    return InsideEachOther(ComparablePath(sides.from), ComparablePath(sides.to));
 }
 
 }  // namespace
@@ -124,32 +140,48 @@ std::wstring FormatSize(std::uint64_t bytes) {
 }
 
 std::wstring_view JobRefusalReason(const JobRecord& job) {
-    std::wstring from;
-    std::wstring to;
-    switch (job.type) {
-    case JobType::Backup:
-        from = job.source;
-        to = AdjustedBackupTarget(job.source, job.target);
-        break;
-    case JobType::Restore:
-        from = job.target;
-        to = job.source;
-        break;
-    case JobType::Sync:
-        from = job.source;
-        to = job.target;
-        break;
-    default:
-        return kUnknownTypeText;
-    }
-    const std::wstring a = ComparablePath(from);
-    const std::wstring b = ComparablePath(to);
-    if (InsideOrSame(a, b) || InsideOrSame(b, a)) return kSelfContainingText;
+    if (!IsKnownType(job.type)) return kUnknownTypeText;
+    if (!IsFullJobPath(job.source) || !IsFullJobPath(job.target)) return kNotFullPathText;
+    JobRecord full = job;
+    full.source = PlatformFullPath(job.source);
+    full.target = PlatformFullPath(job.target);
+    if (SidesOverlap(SidesOf(full))) return kSelfContainingText;
     return {};
 }
 
 CopyEngine::CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters)
     : fs_(fileSystem), observer_(observer), counters_(counters) {}
+
+std::wstring_view CopyEngine::PrepareJob(const JobRecord& job, JobRecord& prepared) {
+    if (const std::wstring_view reason = JobRefusalReason(job); !reason.empty()) return reason;
+    prepared = job;
+    prepared.source = fs_.FullPath(job.source);
+    prepared.target = fs_.FullPath(job.target);
+    if (!IsFullJobPath(prepared.source) || !IsFullJobPath(prepared.target)) return kNotFullPathText;
+    const JobSides sides = SidesOf(prepared);
+    if (SidesOverlap(sides) || SidesOverlap({ResolvedPath(sides.from), ResolvedPath(sides.to)})) {
+        return kSelfContainingText;
+    }
+    return {};
+}
+
+std::wstring CopyEngine::ResolvedPath(const std::wstring& path) {
+    const std::size_t rootLength = RootLength(path);
+    std::wstring current = path;
+    std::wstring rest;  // the part that does not exist (yet), with its leading separator
+    for (;;) {
+        std::wstring resolved = fs_.FinalPath(current);
+        if (!resolved.empty()) {
+            if (resolved.back() == L'\\' && !rest.empty()) resolved.pop_back();
+            return resolved + rest;
+        }
+        if (current.size() <= rootLength) return path;
+        const std::size_t slash = current.rfind(L'\\');
+        if (slash == std::wstring::npos || slash + 1 < rootLength) return path;
+        rest = current.substr(slash) + rest;
+        current.resize(std::max(slash, rootLength));  // "C:\a" goes on with "C:\", not "C:"
+    }
+}
 
 void CopyEngine::RemoveLeftovers(const std::wstring& folder, const std::vector<FileEntry>& entries) {
     for (const FileEntry& entry : entries) {
@@ -197,9 +229,11 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     if (error == 0) return true;
     if (error != kErrorRequestAborted) {
         counters_.copyFailed = true;
-        observer_.ShowCopyError(error);
+        observer_.ShowCopyError(error, from, to);
+        if (onCopyFailure_ == OnCopyFailure::GoOn) return true;
     }
     counters_.cancelFlag = 1;
+    stopped_ = true;
     return false;
 }
 
@@ -224,7 +258,8 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
     }
     std::vector<FileEntry> entries;
     if (!fs_.List(from, entries)) return kListingFailed;
-    RemoveLeftovers(from, entries);
+    // Only the folders the job writes to: a Sync writes to both sides, the others to `to`.
+    if (type == JobType::Sync) RemoveLeftovers(from, entries);
     // One listing of the destination folder instead of a lookup by name per file.
     FolderIndex destination;
     std::vector<FileEntry> destinationEntries;
@@ -234,8 +269,11 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
     }
 
     for (const FileEntry& entry : entries) {
-        if (Cancelled()) break;
-        if (entry.IsHidden()) continue;
+        if (Cancelled()) {
+            stopped_ = true;
+            break;
+        }
+        if (Skipped(entry)) continue;
         const std::wstring fromPath = JoinPath(from, entry.name);
         const std::wstring toPath = JoinPath(to, entry.name);
         if (entry.IsFolder()) {
@@ -273,11 +311,17 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
     RemoveLeftovers(target, entries);
     FolderIndex sourceIndex;
     std::vector<FileEntry> sourceEntries;
-    if (fs_.List(source, sourceEntries)) sourceIndex.Fill(std::move(sourceEntries));
+    if (fs_.List(source, sourceEntries)) {
+        RemoveLeftovers(source, sourceEntries);
+        sourceIndex.Fill(std::move(sourceEntries));
+    }
 
     for (const FileEntry& entry : entries) {
-        if (Cancelled()) break;
-        if (entry.IsHidden()) continue;
+        if (Cancelled()) {
+            stopped_ = true;
+            break;
+        }
+        if (Skipped(entry)) continue;
         const std::wstring sourcePath = source + entry.name;
         const std::wstring targetPath = target + entry.name;
         const FileEntry* existing = sourceIndex.Find(entry.name);
@@ -297,7 +341,7 @@ std::uint32_t CopyEngine::CountTree(const std::wstring& folder) {
     if (!fs_.List(base, entries)) return 0;
     std::uint32_t files = 0;
     for (const FileEntry& entry : entries) {
-        if (entry.IsHidden()) continue;
+        if (Skipped(entry)) continue;
         if (entry.IsFolder()) {
             files += CountTree(base + entry.name);
         } else {
@@ -322,7 +366,7 @@ std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const s
 
     std::uint32_t files = 0;
     for (const FileEntry& entry : sourceEntries) {
-        if (entry.IsHidden()) continue;
+        if (Skipped(entry)) continue;
         if (entry.IsFolder()) {
             files += EstimateSync(source + entry.name, target + entry.name);
             continue;
@@ -332,7 +376,7 @@ std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const s
         counters_.bytesTotal += (other && other->lastWriteTime > entry.lastWriteTime) ? other->size : entry.size;
     }
     for (const FileEntry& entry : targetEntries) {
-        if (entry.IsHidden() || sourceIndex.Find(entry.name)) continue;
+        if (Skipped(entry) || sourceIndex.Find(entry.name)) continue;
         if (entry.IsFolder()) {
             files += EstimateSync(source + entry.name, target + entry.name);
         } else {
@@ -343,32 +387,26 @@ std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const s
     return files;
 }
 
-void CopyEngine::EstimateJob(const JobRecord& job) {
-    if (!JobRefusalReason(job).empty()) return;  // a job that will not run moves nothing
-    switch (job.type) {
+void CopyEngine::EstimateJob(const JobRecord& prepared) {
+    switch (prepared.type) {
     case JobType::Backup:
-        CountTree(job.source);
+        CountTree(prepared.source);
         break;
     case JobType::Restore:
-        CountTree(job.target);
+        CountTree(prepared.target);
         break;
     case JobType::Sync:
-        EstimateSync(job.source, job.target);
+        EstimateSync(prepared.source, prepared.target);
         break;
     default:
         break;
     }
 }
 
-void CopyEngine::RunJob(const JobRecord& job) {
-    if (const std::wstring_view reason = JobRefusalReason(job); !reason.empty()) {
-        ++counters_.jobsRefused;
-        observer_.ShowJobRefused(job, reason);
-        return;
-    }
-    const std::wstring source = job.source;
-    const std::wstring target = job.target;
-    switch (job.type) {
+void CopyEngine::RunJob(const JobRecord& prepared) {
+    const std::wstring& source = prepared.source;
+    const std::wstring& target = prepared.target;
+    switch (prepared.type) {
     case JobType::Backup:
         CopyTree(source, AdjustedBackupTarget(source, target), JobType::Backup);
         break;
@@ -377,7 +415,7 @@ void CopyEngine::RunJob(const JobRecord& job) {
         break;
     case JobType::Sync:
         CopyTree(source, target, JobType::Sync);
-        CopyMissingBack(source, target);
+        if (!stopped_) CopyMissingBack(source, target);
         break;
     default:
         break;
@@ -386,7 +424,7 @@ void CopyEngine::RunJob(const JobRecord& job) {
 
 int RunOutcomeCode(const RunCounters& counters) {
     if (counters.copyFailed.load() || counters.jobsRefused.load() > 0) return 1;
-    return counters.cancelFlag.load() != 0 ? 2 : 0;
+    return counters.cancelFlag.load() != 0 && !counters.allJobsDone.load() ? 2 : 0;
 }
 
 void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finishPause) {
@@ -394,17 +432,43 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     counters_.bytesDone = 0;
     counters_.copyFailed = false;
     counters_.jobsRefused = 0;
+    counters_.allJobsDone = false;
+    stopped_ = false;
+
+    // Each job is checked and put in the system's form once; a job that will not run moves nothing.
+    struct PreparedJob {
+        JobRecord job;
+        std::wstring_view refusal;
+    };
+    std::vector<PreparedJob> jobs(batch.count);
     observer_.EstimatePhase(true);
-    for (size_t i = 0; i < batch.count; ++i) EstimateJob(batch.entries[i]);
+    for (size_t i = 0; i < batch.count; ++i) {
+        jobs[i].refusal = PrepareJob(batch.entries[i], jobs[i].job);
+        if (jobs[i].refusal.empty()) EstimateJob(jobs[i].job);
+    }
     observer_.EstimatePhase(false);
     observer_.TotalKnown(counters_.bytesTotal.load());
 
     observer_.CopyPhase(true);
+    bool allDone = true;
     for (size_t i = 0; i < batch.count; ++i) {
+        if (Cancelled()) {
+            allDone = false;
+            break;
+        }
         observer_.JobStarted(batch.entries[i]);
-        RunJob(batch.entries[i]);
-        if (Cancelled()) break;
+        if (!jobs[i].refusal.empty()) {
+            ++counters_.jobsRefused;
+            observer_.ShowJobRefused(batch.entries[i], jobs[i].refusal);
+            continue;
+        }
+        RunJob(jobs[i].job);
+        if (stopped_) {
+            allDone = false;
+            break;
+        }
     }
+    counters_.allJobsDone = allDone;
     observer_.CopyPhase(false);
     if (counters_.cancelFlag.load() != 1) std::this_thread::sleep_for(finishPause);
 }

@@ -24,10 +24,12 @@ struct RunCounters {
     // How the run ended, beyond the cancel flag: a copy failed, jobs were refused.
     std::atomic<bool> copyFailed{false};
     std::atomic<int> jobsRefused{0};
+    // Every job was carried out to its end (a cancel that came after that changes nothing).
+    std::atomic<bool> allJobsDone{false};
 };
 
 // The exit status a finished run stands for: 0 all done, 1 a copy failed or a job was refused,
-// 2 cancelled.
+// 2 cancelled before the last job was done.
 int RunOutcomeCode(const RunCounters& counters);
 
 // What the engine shows. Called on the worker thread.
@@ -36,8 +38,9 @@ public:
     virtual ~RunObserver() = default;
     virtual void SetPathLines(const std::wstring& first, const std::wstring& second) = 0;
     virtual void SetProgress(int position) = 0;  // 0..kProgressRange
-    // A file copy failed with this system error (never called for a cancel).
-    virtual void ShowCopyError(std::uint32_t error) = 0;
+    // A file copy failed with this system error (never called for a cancel). `from` and `to` are
+    // the copy's files.
+    virtual void ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) = 0;
     // A job was not run; `reason` is an English text to translate and show.
     virtual void ShowJobRefused(const JobRecord& job, std::wstring_view reason) = 0;
     // The phases of a run, for the busy animation and the caption.
@@ -59,6 +62,11 @@ class CopyEngine {
 public:
     CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters);
 
+    // What a failed copy does to the run: by default it ends the run (the user has seen the
+    // error); a run nobody watches reports it and goes on with the next file instead.
+    enum class OnCopyFailure { EndRun, GoOn };
+    void SetOnCopyFailure(OnCopyFailure choice) { onCopyFailure_ = choice; }
+
     // Results of CopyTree and CopyMissingBack.
     static constexpr int kDone = 0;
     static constexpr int kListingFailed = 1;
@@ -71,10 +79,14 @@ public:
     std::uint32_t EstimateSync(const std::wstring& source, const std::wstring& target);
     int MakePath(const std::wstring& path);
 
-    // Adds the job's bytes to bytesTotal (estimate phase).
-    void EstimateJob(const JobRecord& job);
-    // Runs one job by its type; refuses (through the observer) jobs that cannot run.
-    void RunJob(const JobRecord& job);
+    // The job with its folders in the system's full-path form, or why it must not run (an
+    // English text): an unknown type, a folder that is empty or no full path, or folders that lie
+    // inside each other as spelt or as the system resolves them (drive aliases, links).
+    std::wstring_view PrepareJob(const JobRecord& job, JobRecord& prepared);
+    // Adds the bytes of a prepared job to bytesTotal (estimate phase).
+    void EstimateJob(const JobRecord& prepared);
+    // Runs one prepared job by its type.
+    void RunJob(const JobRecord& prepared);
     // The whole run: estimate phase, then copy phase, job after job, until cancelled; then the
     // finished state stays visible for `finishPause` unless the run was cancelled.
     void RunJobs(const JobBatch& batch, std::chrono::milliseconds finishPause = std::chrono::milliseconds(500));
@@ -84,6 +96,10 @@ public:
 
 private:
     bool Cancelled() const { return counters_.cancelFlag.load() != 0; }
+    // Entries no walk copies, compares or counts: hidden ones and our temporary files.
+    bool Skipped(const FileEntry& entry) const { return entry.IsHidden() || fs_.IsPartialCopy(entry); }
+    // `path` with its longest existing leading part replaced by what the system resolves it to.
+    std::wstring ResolvedPath(const std::wstring& path);
     void ShowProgress();
     void RemoveLeftovers(const std::wstring& folder, const std::vector<FileEntry>& entries);
     // Copies one file as the walks do; false when the run must stop.
@@ -94,6 +110,8 @@ private:
     RunObserver& observer_;
     RunCounters& counters_;
     std::uint64_t lastChunkTotal_ = 0;
+    OnCopyFailure onCopyFailure_ = OnCopyFailure::EndRun;
+    bool stopped_ = false;  // a walk of this run ended early (cancel or a failed copy)
 };
 
 // child = folder + "\" + name, without doubling a trailing backslash.
@@ -105,8 +123,9 @@ std::wstring CopyLine(std::wstring_view source);
 std::wstring ToLine(std::wstring_view destination);
 // "%d ", "%4.1fK " ... "%4.1fT ".
 std::wstring FormatSize(std::uint64_t bytes);
-// Why a job cannot run (an English text), or empty when it can: an unknown type, or folders
-// that contain each other (the copy would never end).
+// Why a job cannot run (an English text), or empty when it can: an unknown type, a folder that
+// is empty or no full path, or folders that contain each other in their full-path form (the copy
+// would never end). CopyEngine::PrepareJob also asks the file system how it resolves them.
 std::wstring_view JobRefusalReason(const JobRecord& job);
 
 }  // namespace copperfold

@@ -46,16 +46,24 @@ public:
     // Creates one folder. False when it could not be created (also when it exists already).
     virtual bool CreateFolder(const std::wstring& path) = 0;
     virtual bool SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
-    // Copies a file over `to`. The destination is replaced only by a complete copy: a copy that
-    // fails or is cancelled leaves the previous file (or no file) under that name. Attributes
-    // and last-write time are carried over. `progress` is called with StreamSwitch at the start
-    // and ChunkFinished after every chunk; the copy stops between chunks when `progress`
-    // answers false or `cancel` is nonzero. Returns 0 or the system error code
-    // (kErrorRequestAborted for a stop).
-    // Hidden files the copier leaves behind when a run is killed mid-copy, and their removal;
-    // the walks remove those they meet, so a later run cleans up after an interrupted one.
+    // The platform's full-path form of a full path (see PlatformFullPath); empty when the system
+    // cannot make one.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
+    // The path an existing entry resolves to once the system has followed drive aliases, links
+    // and mount points; empty when the entry does not exist or cannot be resolved.
+    virtual std::wstring FinalPath(const std::wstring& path) = 0;
+    // Temporary files of our copier: recognised by what marks them as ours (never by their
+    // attributes alone), so a user's file is never taken for one. The walks skip them, and remove
+    // those they meet in folders the run writes to, so a later run cleans up after one that was
+    // killed. The removal leaves a file alone while a copy still writes it.
     virtual bool IsPartialCopy(const FileEntry& entry) const = 0;
     virtual void RemovePartialCopy(const std::wstring& path) = 0;
+    // Copies a file over `to`. The destination is replaced only by a complete copy: a copy that
+    // fails or is cancelled leaves the previous file (or no file) under that name, and no file
+    // of the user's is ever written but the destination. Attributes and last-write time are
+    // carried over. `progress` is called with StreamSwitch at the start and ChunkFinished after
+    // every chunk; the copy stops between chunks when `progress` answers false or `cancel` is
+    // nonzero. Returns 0 or the system error code (kErrorRequestAborted for a stop).
     virtual std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) = 0;
 };

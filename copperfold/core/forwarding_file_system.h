@@ -17,6 +17,8 @@ public:
     bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
         return inner_.SetAttributes(path, attributes);
     }
+    std::wstring FullPath(const std::wstring& path) override { return inner_.FullPath(path); }
+    std::wstring FinalPath(const std::wstring& path) override { return inner_.FinalPath(path); }
     bool IsPartialCopy(const FileEntry& entry) const override { return inner_.IsPartialCopy(entry); }
     void RemovePartialCopy(const std::wstring& path) override { inner_.RemovePartialCopy(path); }
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,

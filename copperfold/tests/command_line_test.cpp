@@ -19,16 +19,21 @@ TEST(CommandLineParse, AcceptsRunWithAnOptionalListOfJobNumbers) {
 
     EXPECT_EQ(ParseCommandLine(L"/RUN 2,5").jobNumbers, (std::vector<int>{2, 5}));
     EXPECT_EQ(ParseCommandLine(L"/run 3 , 1,255").jobNumbers, (std::vector<int>{3, 1, 255}));
+    EXPECT_EQ(ParseCommandLine(L"/run 0001,007,0255").jobNumbers, (std::vector<int>{1, 7, 255}))
+        << "numbers as the job file's keys spell them";
+    EXPECT_TRUE(all.unattended);
 }
 
 TEST(CommandLineParse, RefusesAnythingElseWithAClearMessage) {
     for (const wchar_t* bad : {L"/runs", L"/execute", L"C:\\file.txt", L"/run 0", L"/run 256", L"/run 2,",
-                               L"/run x", L"/run 1;2", L"/run -1", L"/run 1,,2", L"/run 1000"}) {
+                               L"/run x", L"/run 1;2", L"/run -1", L"/run 1,,2", L"/run 1000", L"/run 0000", L"/run 00256"}) {
         const CommandLine parsed = ParseCommandLine(bad);
         EXPECT_EQ(parsed.kind, Kind::Invalid) << testing::PrintToString(std::wstring(bad));
         EXPECT_NE(parsed.error.find(L"Usage:"), std::wstring::npos);
     }
     EXPECT_NE(ParseCommandLine(L"/run 7x").error.find(L"\"7x\""), std::wstring::npos);
+    EXPECT_TRUE(ParseCommandLine(L"/run 7x").unattended) << "a run with bad numbers never waits for a click";
+    EXPECT_FALSE(ParseCommandLine(L"/execute").unattended);
 }
 
 class SelectJobsTest : public ::testing::Test, protected testing_support::FakeIniFile {

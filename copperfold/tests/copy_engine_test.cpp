@@ -19,7 +19,7 @@ public:
         lines.push_back(first + L" | " + second);
     }
     void SetProgress(int position) override { positions.push_back(position); }
-    void ShowCopyError(std::uint32_t error) override { errors.push_back(error); }
+    void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
     void ShowJobRefused(const JobRecord& job, std::wstring_view) override { refused.push_back(job.source); }
     void EstimatePhase(bool started) override { events.push_back(started ? L"estimate" : L"/estimate"); }
     void CopyPhase(bool started) override { events.push_back(started ? L"copy" : L"/copy"); }
@@ -106,15 +106,38 @@ TEST_F(CopyEngineTest, BackupCopiesIntoTheSourcesNameAndOverwritesEveryTime) {
     EXPECT_TRUE(observer.errors.empty());
 }
 
-TEST_F(CopyEngineTest, LeftoversOfAnInterruptedRunAreRemovedByTheNextWalk) {
+TEST_F(CopyEngineTest, LeftoversAreSkippedEverywhereAndRemovedOnlyWhereTheRunWrites) {
     fs.AddFile(L"C:\\S\\a.txt", "new");
-    fs.AddFile(L"C:\\S\\b.txt.part", "half", 100, kAttributeHidden);  // a Restore's leftover
-    fs.AddFile(L"E:\\T\\S\\a.txt.part", "half", 100, kAttributeHidden);
-    fs.AddFile(L"E:\\T\\S\\notes.part", "user file", 100);  // not hidden: not ours
+    fs.AddFile(L"C:\\S\\b.txt.~part", "half");  // a Restore's leftover in a Backup's source
+    fs.AddFile(L"E:\\T\\S\\a.txt.~part", "half", 100, kAttributeHidden);
+    fs.AddFile(L"E:\\T\\S\\c.txt.~part", "visible: created, killed before it was hidden");
+    fs.AddFile(L"E:\\T\\S\\notes.part", "user file", 100, kAttributeHidden);  // not ours, hidden or not
     Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}});
-    EXPECT_EQ(fs.removedPartials, (std::vector<std::wstring>{L"C:\\S\\b.txt.part", L"E:\\T\\S\\a.txt.part"}));
+    EXPECT_EQ(fs.removedPartials, (std::vector<std::wstring>{L"E:\\T\\S\\a.txt.~part", L"E:\\T\\S\\c.txt.~part"}));
+    EXPECT_EQ(Content(L"C:\\S\\b.txt.~part"), "half") << "a Backup never writes to its source";
+    EXPECT_EQ(fs.Find(L"E:\\T\\S\\b.txt.~part"), nullptr) << "nor copies a leftover as a user's file";
+    EXPECT_EQ(counters.bytesTotal, 3u) << "nor counts one";
     EXPECT_EQ(Content(L"E:\\T\\S\\notes.part"), "user file");
     EXPECT_EQ(Content(L"E:\\T\\S\\a.txt"), "new");
+
+    // A Sync writes to both sides: leftovers go on both, and none travels to the other side.
+    fs.removedPartials.clear();
+    fs.AddFile(L"D:\\Y\\t.bin.~part", "visible leftover");
+    fs.AddFile(L"D:\\Y\\Only\\u.bin.~part", "in a folder only the target has");
+    Run({{L"C:\\S", L"D:\\Y", JobType::Sync, {}}});
+    EXPECT_EQ(fs.removedPartials, (std::vector<std::wstring>{L"C:\\S\\b.txt.~part", L"D:\\Y\\t.bin.~part",
+                                                             L"D:\\Y\\Only\\u.bin.~part"}));
+    EXPECT_EQ(Content(L"D:\\Y\\a.txt"), "new");
+    EXPECT_EQ(fs.Find(L"C:\\S\\t.bin.~part"), nullptr);
+    EXPECT_EQ(fs.Find(L"C:\\S\\Only\\u.bin.~part"), nullptr);
+
+    // A Restore writes to the job's source only.
+    fs.removedPartials.clear();
+    fs.AddFile(L"C:\\R\\r.~part", "x");
+    fs.AddFile(L"D:\\B\\b.~part", "x");
+    fs.AddFile(L"D:\\B\\b", "b");
+    Run({{L"C:\\R", L"D:\\B", JobType::Restore, {}}});
+    EXPECT_EQ(fs.removedPartials, std::vector<std::wstring>{L"C:\\R\\r.~part"});
 }
 
 TEST_F(CopyEngineTest, BackupOfADriveRootAndOfAnEmptyFolder) {
@@ -246,6 +269,69 @@ TEST_F(CopyEngineTest, JobsThatCannotRunAreRefusedAndTheOthersRun) {
     EXPECT_EQ(RunOutcomeCode(counters), 1);
 }
 
+// An empty folder used to read as the current drive's root, and a path that is not full as
+// something relative to wherever the program was started.
+TEST_F(CopyEngineTest, JobsWithAnEmptyOrRelativeFolderAreRefusedAndTouchNothing) {
+    fs.AddFile(L"C:\\Data\\a.txt", "a");
+    fs.AddFile(L"C:\\top.txt", "t");
+    for (const wchar_t* bad : {L"", L" ", L"Data", L"C:", L"C:Data", L"\\\\server", L"\\\\server\\",
+                               L"\\\\.\\C:\\Data", L"\\Data", L"/Data"}) {
+        for (const JobType type : {JobType::Backup, JobType::Sync, JobType::Restore}) {
+            EXPECT_FALSE(JobRefusalReason({bad, L"E:\\T", type, {}}).empty()) << testing::PrintToString(std::wstring(bad));
+            EXPECT_FALSE(JobRefusalReason({L"C:\\Data", bad, type, {}}).empty()) << testing::PrintToString(std::wstring(bad));
+        }
+    }
+    for (const wchar_t* full : {L"C:\\Data", L"c:/Data", L"\\\\server\\share", L"\\\\server\\share\\x", L"\\\\?\\C:\\Data",
+                                L"\\\\?\\UNC\\server\\share\\x"}) {
+        EXPECT_TRUE(JobRefusalReason({full, L"E:\\T", JobType::Sync, {}}).empty()) << testing::PrintToString(std::wstring(full));
+    }
+
+    const std::size_t filesBefore = fs.Files().size();
+    Run({{L"C:\\Data", L"", JobType::Sync, {}}, {L"", L"E:\\T", JobType::Backup, {}}, {L"", L"", JobType::Restore, {}}});
+    EXPECT_EQ(observer.refused.size(), 3u);
+    EXPECT_EQ(fs.Files().size(), filesBefore) << "nothing copied anywhere";
+    EXPECT_TRUE(fs.createdFolders.empty());
+    EXPECT_EQ(fs.listings, 0) << "nothing walked, not even for the estimate";
+    EXPECT_EQ(RunOutcomeCode(counters), 1);
+}
+
+TEST_F(CopyEngineTest, FoldersInsideEachOtherAreFoundWhateverTheSpelling) {
+    fs.AddFile(L"C:\\sc\\src\\a.txt", "a");
+    fs.AddFolder(L"C:\\sc\\src\\inner");
+    const JobRecord dotted{L"C:\\sc\\.\\src", L"C:\\sc\\src\\inner", JobType::Backup, {}};
+    const JobRecord climbing{L"C:\\sc\\other\\..\\src\\", L"c:/SC/src//inner", JobType::Sync, {}};
+    const JobRecord trailingDots{L"C:\\sc\\src.. ", L"C:\\sc\\src\\inner", JobType::Sync, {}};
+    for (const JobRecord& job : {dotted, climbing, trailingDots}) {
+        EXPECT_FALSE(JobRefusalReason(job).empty()) << testing::PrintToString(job.source);
+    }
+    EXPECT_TRUE(JobRefusalReason({L"C:\\sc\\src", L"C:\\sc\\src...x\\inner", JobType::Sync, {}}).empty())
+        << "dots inside a name are part of it";
+
+    // Drive aliases and links: only the system knows; the engine asks it where both exist.
+    fs.aliases[L"X:\\"] = L"C:\\sc";
+    const JobRecord aliased{L"C:\\sc\\src", L"X:\\src\\inner\\new", JobType::Sync, {}};
+    EXPECT_TRUE(JobRefusalReason(aliased).empty()) << "spelt apart";
+    Run({dotted, climbing, trailingDots, aliased});
+    EXPECT_EQ(observer.refused.size(), 4u);
+    EXPECT_TRUE(fs.copies.empty());
+    EXPECT_TRUE(fs.createdFolders.empty());
+}
+
+TEST_F(CopyEngineTest, JobFoldersAreTakenInTheSystemsFullForm) {
+    fs.AddFile(L"C:\\Data\\Photos\\a.jpg", "a");
+    fs.AddFile(L"C:\\Data\\Photos\\b.jpg", "b");
+    Run({{L"C:\\Data\\Photos.", L"E:\\Backup. ", JobType::Backup, {}},
+         {L"C:\\Data\\.\\Photos", L"E:\\Sync\\x\\..\\Photos  ", JobType::Sync, {}}});
+    EXPECT_TRUE(observer.refused.empty());
+    EXPECT_EQ(Content(L"E:\\Backup\\Photos\\a.jpg"), "a") << "not a folder \"Photos.\" beside Photos";
+    EXPECT_EQ(Content(L"E:\\Sync\\Photos\\b.jpg"), "b");
+    EXPECT_EQ(counters.bytesTotal, 4u) << "the estimate sees the same folders";
+    for (const std::wstring& folder : fs.createdFolders) {
+        EXPECT_TRUE(folder.back() != L'.' && folder.back() != L' ') << testing::PrintToString(folder);
+    }
+    EXPECT_EQ(RunOutcomeCode(counters), 0);
+}
+
 TEST_F(CopyEngineTest, ARunEstimatesAllJobsFirstThenCopiesJobByJob) {
     fs.AddFile(L"C:\\A\\a", "12");
     fs.AddFile(L"E:\\B\\b", "123");
@@ -264,6 +350,61 @@ TEST_F(CopyEngineTest, ARunEstimatesAllJobsFirstThenCopiesJobByJob) {
     emptyRun.RunJobs(JobBatch{}, std::chrono::milliseconds(0));
     EXPECT_EQ(empty.totals, std::vector<std::uint64_t>{0});
     EXPECT_TRUE(empty.positions.empty()) << "nothing moved, the bar stays at 0";
+}
+
+class CancelAfterTheJobs final : public RunObserver {
+public:
+    explicit CancelAfterTheJobs(RunCounters& run) : counters(run) {}
+    void SetPathLines(const std::wstring&, const std::wstring&) override {}
+    void SetProgress(int) override {}
+    void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
+    void ShowJobRefused(const JobRecord&, std::wstring_view) override {}
+    void EstimatePhase(bool) override {}
+    // The user confirms Cancel while the finished run stays on screen.
+    void CopyPhase(bool started) override {
+        if (!started) counters.cancelFlag = 1;
+    }
+    void JobStarted(const JobRecord&) override {}
+    void TotalKnown(std::uint64_t) override {}
+    RunCounters& counters;
+};
+
+TEST_F(CopyEngineTest, ACancelAfterTheLastJobIsDoneChangesNothing) {
+    fs.AddFile(L"C:\\S\\a", "a");
+    CancelAfterTheJobs lateCancel(counters);
+    CopyEngine late(fs, lateCancel, counters);
+    JobBatch batch;
+    batch.entries[batch.count++] = {L"C:\\S", L"E:\\T", JobType::Backup, {}};
+    late.RunJobs(batch, std::chrono::milliseconds(0));
+    EXPECT_EQ(Content(L"E:\\T\\S\\a"), "a");
+    EXPECT_EQ(counters.cancelFlag, 1);
+    EXPECT_EQ(RunOutcomeCode(counters), 0) << "every job was done";
+
+    // A cancel that stops the last job's walk is a cancel.
+    counters.cancelFlag = 0;
+    fs.chunkSize = 1;
+    fs.stopAfterBytes = 2;
+    fs.AddFile(L"C:\\S\\b", "bbbb");
+    late.RunJobs(batch, std::chrono::milliseconds(0));
+    EXPECT_EQ(Content(L"E:\\T\\S\\b"), "<missing>");
+    EXPECT_EQ(RunOutcomeCode(counters), 2);
+    counters.cancelFlag = 1;
+    Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}});
+    EXPECT_EQ(RunOutcomeCode(counters), 2) << "cancelled before the job was done";
+}
+
+TEST_F(CopyEngineTest, ARunNobodyWatchesGoesOnAfterAFailedCopy) {
+    fs.AddFile(L"C:\\S\\a.bin", "a");
+    fs.AddFile(L"C:\\S\\b.bin", "b");
+    fs.AddFile(L"C:\\Other\\o.bin", "o");
+    fs.failCopiesTo = L"E:\\T\\S\\a.bin";
+    engine.SetOnCopyFailure(CopyEngine::OnCopyFailure::GoOn);
+    Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}, {L"C:\\Other", L"E:\\T", JobType::Backup, {}}});
+    EXPECT_EQ(observer.errors, std::vector<std::uint32_t>{112});
+    EXPECT_EQ(Content(L"E:\\T\\S\\b.bin"), "b") << "the next file";
+    EXPECT_EQ(Content(L"E:\\T\\Other\\o.bin"), "o") << "and the next job";
+    EXPECT_EQ(counters.cancelFlag, 0);
+    EXPECT_EQ(RunOutcomeCode(counters), 1) << "the failure still shows in the exit status";
 }
 
 TEST_F(CopyEngineTest, MakePathCreatesEveryMissingParent) {

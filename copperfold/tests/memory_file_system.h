@@ -11,6 +11,7 @@
 
 #include "common/core/case_fold.h"
 #include "copperfold/core/file_system.h"
+#include "copperfold/core/job_paths.h"
 
 namespace testing_support {
 
@@ -78,8 +79,25 @@ public:
                                 (it->second.attributes & copperfold::kAttributeDirectory);
         return true;
     }
+    std::wstring FullPath(const std::wstring& path) override { return copperfold::PlatformFullPath(path); }
+    // Existing entries resolve to themselves, or through `aliases` (a path prefix and what it
+    // stands for, as a drive alias or a link would).
+    std::wstring FinalPath(const std::wstring& path) override {
+        std::wstring resolved = path;
+        for (const auto& [alias, real] : aliases) {
+            std::wstring aliasKey = Key(alias);
+            while (!aliasKey.empty() && aliasKey.back() == L'\\') aliasKey.pop_back();
+            const std::wstring pathKey = Key(path);
+            if (pathKey.compare(0, aliasKey.size(), aliasKey) == 0 &&
+                (pathKey.size() == aliasKey.size() || pathKey[aliasKey.size()] == L'\\')) {
+                resolved = real + path.substr(aliasKey.size());
+            }
+        }
+        return IsDrive(Trimmed(resolved)) || Find(Trimmed(resolved)) ? resolved : std::wstring();
+    }
+    // Our temporary files here: names ending in ".~part", whatever their attributes.
     bool IsPartialCopy(const copperfold::FileEntry& entry) const override {
-        return entry.IsHidden() && entry.name.size() > 5 && entry.name.substr(entry.name.size() - 5) == L".part";
+        return !entry.IsFolder() && entry.name.size() > 6 && entry.name.substr(entry.name.size() - 6) == L".~part";
     }
     void RemovePartialCopy(const std::wstring& path) override {
         nodes_.erase(Key(path));
@@ -119,6 +137,7 @@ public:
     std::vector<std::pair<std::wstring, std::wstring>> copies;
     std::vector<std::wstring> createdFolders;
     std::vector<std::wstring> removedPartials;
+    std::map<std::wstring, std::wstring> aliases;
 
 private:
     static std::wstring Trimmed(const std::wstring& path) {

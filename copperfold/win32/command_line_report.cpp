@@ -26,6 +26,12 @@ bool WriteToStandardError(const std::wstring& text) {
 
 }  // namespace
 
-void ReportCommandLineError(const std::wstring& text) {
-    if (!WriteToStandardError(text)) win32::ShowError(nullptr, text.c_str(), L"Error Message");
+void ReportCommandLineError(const std::wstring& text, bool unattended) {
+    if (WriteToStandardError(text)) return;
+    if (unattended) {
+        // Nobody may be there to click a box: the debugger output is the last place left.
+        ::OutputDebugStringW((L"Copperfold: " + text + L"\n").c_str());
+        return;
+    }
+    win32::ShowError(nullptr, text.c_str(), L"Error Message");
 }

@@ -36,12 +36,16 @@ CCopperfoldApp::~CCopperfoldApp() {
     if (oleInitialized) ::OleUninitialize();
 }
 
-bool CCopperfoldApp::StartCommon() {
+bool CCopperfoldApp::StartCommon(bool unattended) {
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     ::InitCommonControlsEx(&controls);
     if (FAILED(::OleInitialize(nullptr))) {
-        ::MessageBoxW(nullptr, LoadResourceString(IDS_OLE_INIT_FAILED).c_str(), copperfold::kMainWindowTitle,
-                      MB_OK | MB_ICONSTOP);
+        if (unattended) {
+            ReportCommandLineError(LoadResourceString(IDS_OLE_INIT_FAILED), true);
+        } else {
+            ::MessageBoxW(nullptr, LoadResourceString(IDS_OLE_INIT_FAILED).c_str(), copperfold::kMainWindowTitle,
+                          MB_OK | MB_ICONSTOP);
+        }
         return false;
     }
     oleInitialized = true;
@@ -57,7 +61,7 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
     const copperfold::CommandLine command = copperfold::ParseCommandLine(commandLine);
     switch (command.kind) {
     case copperfold::CommandLine::Kind::Invalid:
-        ReportCommandLineError(command.error);
+        ReportCommandLineError(command.error, command.unattended);
         return static_cast<int>(copperfold::RunExitCode::BadArguments);
     case copperfold::CommandLine::Kind::Run:
         return RunFromCommandLine(command.jobNumbers);
@@ -68,7 +72,7 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
 }
 
 bool CCopperfoldApp::InitInstance() {
-    if (!StartCommon()) return false;
+    if (!StartCommon(false)) return false;
 
     instanceMutex.reset(::CreateMutexW(nullptr, TRUE, copperfold::kInstanceMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -96,7 +100,7 @@ bool CCopperfoldApp::InitInstance() {
 
 int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     using copperfold::RunExitCode;
-    if (!StartCommon()) return static_cast<int>(RunExitCode::CopyFailed);
+    if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
 
     // A run from the command line leaves an open window of the program alone; runs of any
     // origin take turns, so two never copy at once.
@@ -110,10 +114,18 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     } release{runMutex.get()};
 
     const CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
+    if (!document.jobFileReadable) {
+        // Running nothing and calling that success would hide every missed backup.
+        ReportCommandLineError(L"The job file " + jobFilePath +
+                                   L" exists but could not be read (another program may hold it open, or access is "
+                                   L"denied). No job was run.",
+                               true);
+        return static_cast<int>(RunExitCode::JobFileUnreadable);
+    }
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
     if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
-        ReportCommandLineError(error);
+        ReportCommandLineError(error, true);
         return static_cast<int>(RunExitCode::BadArguments);
     }
 
@@ -122,7 +134,12 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         return Translate(english, fallback);
     }, fileSystem);
     dialog.SetBatch(batch.get());
-    if (dialog.DoModal(nullptr) == -1) return static_cast<int>(RunExitCode::CopyFailed);
+    // Nobody may be watching: refusals and failed copies go to standard error, and the run goes on.
+    dialog.SetUnattended([](const std::wstring& line) { ReportCommandLineError(line, true); });
+    if (dialog.DoModal(nullptr) == -1) {
+        ReportCommandLineError(L"The progress window could not be opened; no job was run.", true);
+        return static_cast<int>(RunExitCode::CopyFailed);
+    }
     return copperfold::RunOutcomeCode(dialog.Counters());
 }
 

@@ -40,7 +40,8 @@ public:
 
 private:
     // What every start needs: common controls, OLE, the job file and the language.
-    bool StartCommon();
+    // Without a window that waits for a click when `unattended`.
+    bool StartCommon(bool unattended);
 
     std::wstring programPath;
     std::wstring jobFilePath;

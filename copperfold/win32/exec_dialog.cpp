@@ -39,6 +39,7 @@ std::wstring SystemErrorText(DWORD error) {
     wchar_t text[1024] = {};
     DWORD length = ::FormatMessageW(kFlags, nullptr, error, LANG_USER_DEFAULT, text, 1024, nullptr);
     if (length == 0) length = ::FormatMessageW(kFlags, nullptr, error, 0, text, 1024, nullptr);
+    while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r')) --length;
     return std::wstring(text, length);
 }
 
@@ -167,6 +168,7 @@ void CExecDialog::RunWorker() {
         const copperfold::JobBatch noJobs{};
         SignallingFileSystem files(fileSystem, copyFileEvent.get());
         copperfold::CopyEngine engine(files, *this, counters);
+        if (unattendedReport) engine.SetOnCopyFailure(copperfold::CopyEngine::OnCopyFailure::GoOn);
         engine.RunJobs(batch ? *batch : noJobs);
     } catch (const std::exception&) {
         counters.cancelFlag = 1;
@@ -199,14 +201,24 @@ void CExecDialog::JobStarted(const JobRecord& job) {
     ::SetWindowTextW(Handle(), caption.c_str());
 }
 
-void CExecDialog::ShowCopyError(std::uint32_t error) {
+void CExecDialog::ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) {
     if (error == copperfold::kErrorRequestAborted) return;  // a cancel is no error
+    const std::wstring code = L" Error No:" + std::to_wstring(static_cast<int>(error));
+    if (unattendedReport) {
+        unattendedReport(L"Copy failed: " + from + L" -> " + to + L":" + code + L" " + SystemErrorText(error));
+        return;
+    }
     // "<label> Error No:<code>\n<system text>", with an empty label.
-    const std::wstring text = L" Error No:" + std::to_wstring(static_cast<int>(error)) + L"\n" + SystemErrorText(error);
+    const std::wstring text = code + L"\n" + SystemErrorText(error);
     ::MessageBoxW(Handle(), text.c_str(), L"Error", MB_ICONHAND);
 }
 
 void CExecDialog::ShowJobRefused(const JobRecord& job, std::wstring_view reason) {
+    if (unattendedReport) {
+        unattendedReport(L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" +
+                         job.target + L"\"): " + Translate(reason, reason));
+        return;
+    }
     const std::wstring text = Translate(reason, reason) + L"\n" + job.source + L"\n" + job.target;
     ::MessageBoxW(Handle(), text.c_str(), texts.promptCaption.c_str(), MB_OK | MB_ICONINFORMATION);
 }

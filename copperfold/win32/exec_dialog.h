@@ -39,6 +39,12 @@ public:
     CExecDialog(Translator translator, copperfold::FileSystem& fileSystem);
     ~CExecDialog() override;
 
+    // Where an unattended run reports refused jobs and failed copies, one line each, instead of
+    // message boxes that would wait for a click; such a run goes on after a failed copy. Unset
+    // (the default), the dialog shows them in boxes and a failed copy ends the run. Called on the
+    // worker thread.
+    using LineReport = std::function<void(const std::wstring& line)>;
+    void SetUnattended(LineReport report) { unattendedReport = std::move(report); }
     // The jobs of the next run (not owned; they must outlive the modal run). Null runs nothing.
     void SetBatch(const copperfold::JobBatch* jobs) { batch = jobs; }
     // True from the dialog's start until its worker has finished.
@@ -76,7 +82,7 @@ private:
     // copperfold::RunObserver, on the worker thread.
     void SetPathLines(const std::wstring& first, const std::wstring& second) override;
     void SetProgress(int position) override;
-    void ShowCopyError(std::uint32_t error) override;
+    void ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) override;
     void ShowJobRefused(const JobRecord& job, std::wstring_view reason) override;
     void EstimatePhase(bool started) override;
     void CopyPhase(bool started) override;
@@ -87,6 +93,7 @@ private:
     void StopVideo();
 
     Translator translate;
+    LineReport unattendedReport;
     copperfold::FileSystem& fileSystem;
     const copperfold::JobBatch* batch = nullptr;
     Texts texts;

@@ -3,20 +3,20 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string_view>
 #include <utility>
 
 #include "common/win32/unique_handle.h"
+#include "copperfold/core/partial_name.h"
 
 namespace copperfold {
 namespace {
 
-constexpr std::wstring_view kPartialSuffix = L".~cfpart";
-// The longest name both file systems we run on take: Windows allows 255 UTF-16 units, the Linux
-// file systems under Wine 255 bytes of UTF-8. A name of at most 255 UTF-8 bytes fits both.
-constexpr std::size_t kNameLimitUtf8 = 255;
+// How often a copy draws another temporary name when the one it drew is taken.
+constexpr int kPartialNameAttempts = 64;
 
 // What SetFileAttributesW can change; the other bits describe the file and are not ours to set.
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -78,46 +78,46 @@ win32::UniqueFind FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data)
                                                 nullptr, FIND_FIRST_EX_LARGE_FETCH));
 }
 
-// Bytes of `name` in UTF-8. A surrogate counts 3: exact when unpaired, more than enough in a pair.
-std::size_t Utf8Length(std::wstring_view name) {
-    std::size_t length = 0;
-    for (const wchar_t c : name) {
-        const auto unit = static_cast<std::uint32_t>(c);
-        length += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
-    }
-    return length;
+// The unique parts of temporary names: different in every process and for every copy.
+std::uint32_t NextUniquePart() {
+    static std::atomic<std::uint32_t> next{static_cast<std::uint32_t>(::GetCurrentProcessId()) * 2654435761u ^
+                                           ::GetTickCount()};
+    return next.fetch_add(0x9E3779B9u);  // consecutive parts differ in most digits
 }
 
-// FNV-1a over the UTF-16 units, in 16 hex digits.
-std::wstring NameHash(std::wstring_view name) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const wchar_t c : name) {
-        hash ^= static_cast<std::uint16_t>(c);
-        hash *= 1099511628211ull;
-    }
-    std::wstring text(16, L'0');
-    for (auto digit = text.rbegin(); digit != text.rend(); ++digit, hash >>= 4) {
-        *digit = L"0123456789abcdef"[hash & 0xF];
-    }
-    return text;
+// Clears a read-only bit that stops a removal, then removes the file; false when it stays.
+bool DeleteEvenIfReadOnly(const std::wstring& path) {
+    if (::DeleteFileW(path.c_str())) return true;
+    if (::GetLastError() != ERROR_ACCESS_DENIED) return false;
+    return ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && ::DeleteFileW(path.c_str());
 }
 
-// The temporary file of one copy. Deleted when it goes out of scope, unless it was renamed over
-// the destination.
+// The temporary file of one copy: a new file beside the destination, under a name no file had.
+// Deleted when it goes out of scope, unless it was renamed over the destination.
 class PartialFile {
 public:
-    explicit PartialFile(std::wstring path) : path_(std::move(path)) {}
+    PartialFile(std::wstring destination, const Win32FileSystem::UniquePartSource& uniquePart)
+        : destination_(std::move(destination)), uniquePart_(uniquePart) {}
     ~PartialFile() { Discard(); }
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
-    // Hidden, so that walks of the destination skip it; a leftover of a crashed run is replaced.
+    // Hidden while it is written. Only ever a new file: a name that is taken (a user's file, a
+    // leftover another copy may still be writing) is never opened, another one is drawn instead.
     DWORD Create() {
-        file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
-                                  nullptr));
-        if (!file_) return ::GetLastError();
-        owned_ = true;
-        return ERROR_SUCCESS;
+        DWORD error = ERROR_FILE_EXISTS;
+        for (int attempt = 0; attempt < kPartialNameAttempts; ++attempt) {
+            path_ = PartialFilePath(destination_, uniquePart_());
+            file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                      nullptr));
+            if (file_) {
+                owned_ = true;
+                return ERROR_SUCCESS;
+            }
+            error = ::GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        }
+        return error;
     }
     HANDLE Handle() const { return file_.get(); }
     const std::wstring& Path() const { return path_; }
@@ -129,10 +129,12 @@ private:
         file_.reset();
         if (!owned_) return;
         const DWORD error = ::GetLastError();  // the failure that brought us here stays the thread's
-        ::DeleteFileW(path_.c_str());
+        DeleteEvenIfReadOnly(path_);
         ::SetLastError(error);
     }
 
+    std::wstring destination_;
+    const Win32FileSystem::UniquePartSource& uniquePart_;
     std::wstring path_;
     win32::UniqueFile file_;
     bool owned_ = false;
@@ -266,13 +268,19 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
     return ERROR_SUCCESS;
 }
 
-// Gives the copied data the source's times and puts it on disk. The flush comes before the
-// rename: otherwise a crash just after it could leave the destination's name on a file whose
-// data never reached the disk, and the previous version would be lost with it.
+// Gives the copied data the source's times and attributes and puts it on disk, all before the
+// rename: a crash after the rename then leaves a finished file, never one still hidden, and a
+// crash before it leaves only our temporary file, which the next run recognises by its name.
+// The flush comes before the rename too: otherwise a crash just after it could leave the
+// destination's name on a file whose data never reached the disk, and the previous version
+// would be lost with it.
 DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source) {
     if (!::SetFileTime(part.Handle(), nullptr, nullptr, &source.ftLastWriteTime)) return ::GetLastError();
     // Linux file systems under Wine keep no creation time; not worth failing a copy over.
     ::SetFileTime(part.Handle(), &source.ftCreationTime, nullptr, nullptr);
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = SettableAttributes(source.dwFileAttributes);
+    if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
     if (!::FlushFileBuffers(part.Handle())) return ::GetLastError();
     part.Close();
     return ERROR_SUCCESS;
@@ -304,15 +312,14 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
     return path;
 }
 
-std::wstring PartialFilePath(const std::wstring& destination) {
+std::wstring PartialFilePath(const std::wstring& destination, std::uint32_t unique) {
     const std::size_t separator = destination.find_last_of(L"\\/");
     const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
-    const std::wstring_view name = std::wstring_view(destination).substr(nameStart);
-    if (Utf8Length(name) + kPartialSuffix.size() <= kNameLimitUtf8) {
-        return destination + std::wstring(kPartialSuffix);
-    }
-    return destination.substr(0, nameStart) + L"~cf" + NameHash(name) + std::wstring(kPartialSuffix);
+    return destination.substr(0, nameStart) + PartialFileName(std::wstring_view(destination).substr(nameStart), unique);
 }
+
+Win32FileSystem::Win32FileSystem(UniquePartSource uniquePart)
+    : uniquePart_(uniquePart ? std::move(uniquePart) : UniquePartSource(&NextUniquePart)) {}
 
 bool Win32FileSystem::List(const std::wstring& folder, std::vector<FileEntry>& entries) {
     entries.clear();
@@ -342,15 +349,49 @@ bool Win32FileSystem::SetAttributes(const std::wstring& path, std::uint32_t attr
     return ::SetFileAttributesW(ExtendedLengthPath(path).c_str(), SettableAttributes(attributes)) != 0;
 }
 
+std::wstring Win32FileSystem::FullPath(const std::wstring& path) {
+    if (StartsWith(path, L"\\\\?\\")) return path;  // the system takes these literally
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    full.resize(length);
+    return full;
+}
+
+std::wstring Win32FileSystem::FinalPath(const std::wstring& path) {
+    // Attributes only: no data access, so no share mode of another program stands in the way.
+    const win32::UniqueFile entry(::CreateFileW(ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!entry) return {};
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD needed = ::GetFinalPathNameByHandleW(entry.get(), nullptr, 0, kFlags);
+    if (needed == 0) return {};
+    std::wstring final(needed, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(entry.get(), final.data(), needed, kFlags);
+    if (length == 0 || length >= needed) return {};
+    final.resize(length);
+    return final;
+}
+
 bool Win32FileSystem::IsPartialCopy(const FileEntry& entry) const {
-    const std::wstring_view name = entry.name;
-    return entry.IsHidden() && !entry.IsFolder() && name.size() > kPartialSuffix.size() &&
-           name.substr(name.size() - kPartialSuffix.size()) == kPartialSuffix;
+    return !entry.IsFolder() && IsPartialFileName(entry.name);
 }
 
 void Win32FileSystem::RemovePartialCopy(const std::wstring& path) {
-    // A copy still writing it (another program's run) holds it open and the removal fails.
-    ::DeleteFileW(ExtendedLengthPath(path).c_str());
+    // Opened for no one else: a copy still writing it (another program's run) holds it open, and
+    // then it stays. A read-only bit given to a finished copy just before its rename goes first.
+    const win32::UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), DELETE | FILE_WRITE_ATTRIBUTES, 0,
+                                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return;
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const std::wstring& to,
@@ -359,14 +400,11 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
     SourceFile source;
     if (const DWORD error = OpenSource(ExtendedLengthPath(from), source)) return error;
     const std::wstring destination = ExtendedLengthPath(to);
-    PartialFile part(PartialFilePath(destination));
+    PartialFile part(destination, uniquePart_);
     if (const DWORD error = part.Create()) return error;
     if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
     if (const DWORD error = FinishPartial(part, source.info)) return error;
-    if (const DWORD error = MoveIntoPlace(part, destination)) return error;
-    // The temporary file's hidden bit goes with the rest: the copy has the source's attributes.
-    const DWORD attributes = SettableAttributes(source.info.dwFileAttributes);
-    return ::SetFileAttributesW(destination.c_str(), attributes) ? ERROR_SUCCESS : ::GetLastError();
+    return MoveIntoPlace(part, destination);
 }
 
 }  // namespace copperfold

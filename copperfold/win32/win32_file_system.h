@@ -3,11 +3,13 @@
 //
 // Every path reaches the system in its extended-length form ("\\?\C:\...", "\\?\UNC\..."), so
 // trees deeper than MAX_PATH list and copy like any other and names reach the disk exactly as
-// given. A copy never writes into the destination itself: it fills a hidden temporary file beside
-// it, puts that file on disk and only then renames it over the destination, so a cancelled or
-// failed copy (or a crash) leaves the previous version in place.
+// given. A copy never writes into the destination itself: it fills a new hidden temporary file
+// beside it, gives that file the source's times and attributes, puts it on disk and only then
+// renames it over the destination, so a cancelled or failed copy (or a crash) leaves the
+// previous version in place.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "copperfold/core/file_system.h"
@@ -20,14 +22,17 @@ namespace copperfold {
 // in a "\\?\" or "\\.\" form are returned as they are.
 std::wstring ExtendedLengthPath(const std::wstring& path);
 
-// The temporary file a copy onto `destination` writes into: the destination's name followed by
-// ".~cfpart", in the same folder. When that name would not fit the file systems' 255-byte name
-// limit, a short name derived from the destination's name is used instead. The same destination
-// always gives the same name, so a leftover of a crashed run is reused by the next copy.
-std::wstring PartialFilePath(const std::wstring& destination);
+// The temporary file a copy onto `destination` writes into, in the same folder, with `unique`
+// as the unique part of its name (see partial_name.h).
+std::wstring PartialFilePath(const std::wstring& destination, std::uint32_t unique);
 
 class Win32FileSystem final : public FileSystem {
 public:
+    // Where the unique parts of temporary names come from; by default a sequence that differs
+    // in every process. Tests give their own to make names collide.
+    using UniquePartSource = std::function<std::uint32_t()>;
+    explicit Win32FileSystem(UniquePartSource uniquePart = {});
+
     // The bytes one read and one write of a copy move; also the step of its progress calls.
     static constexpr std::uint32_t kChunkSize = 4u << 20;
 
@@ -35,10 +40,15 @@ public:
     bool Exists(const std::wstring& path) override;
     bool CreateFolder(const std::wstring& path) override;
     bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    std::wstring FullPath(const std::wstring& path) override;
+    std::wstring FinalPath(const std::wstring& path) override;
     bool IsPartialCopy(const FileEntry& entry) const override;
     void RemovePartialCopy(const std::wstring& path) override;
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override;
+
+private:
+    UniquePartSource uniquePart_;
 };
 
 }  // namespace copperfold

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include "common/core/text_codec.h"
+#include "rig/win32/volume_broadcast.h"
 
 // The arguments as UTF-8, whatever the console's code page.
 static std::vector<std::string> Arguments(int, char**) {
@@ -28,5 +29,14 @@ static std::vector<std::string> Arguments(int argc, char** argv) { return {argv 
 #endif
 
 int main(int argc, char** argv) {
-    return rig::RunRigControl(rig::PlatformFileSystem(), Arguments(argc, argv), std::cout, std::cerr);
+    const std::vector<std::string> args = Arguments(argc, argv);
+    const int status = rig::RunRigControl(rig::PlatformFileSystem(), args, std::cout, std::cerr);
+#ifdef _WIN32
+    // As the system does for a real drive: the windows of the session hear of the volumes.
+    if (status == 0 && !rig::BroadcastAfterPlugCommand(args)) {
+        std::cerr << "rigctl: the volume change could not be broadcast\n";
+        return 1;
+    }
+#endif
+    return status;
 }

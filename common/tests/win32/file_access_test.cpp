@@ -76,3 +76,56 @@ TEST(IniFileOnPlatform, CodePageFilesSwitchToUnicodeOnlyWhenNeeded) {
 }
 
 }  // namespace
+
+namespace {
+
+// The id of a process that has ended.
+DWORD EndedProcessId() {
+    wchar_t commandLine[] = L"cmd.exe /c exit";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                          &info)) {
+        return 0;
+    }
+    ::WaitForSingleObject(info.hProcess, 30000);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    return info.dwProcessId;
+}
+
+void WriteAt2000(const std::wstring& path) {
+    testing_support::WriteBytes(path, "half a file");
+    const HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const FILETIME january2000{0x256D4000u, 0x01BF53EBu};
+    ::SetFileTime(file, nullptr, nullptr, &january2000);
+    ::CloseHandle(file);
+}
+
+}  // namespace
+
+// A write that crashed leaves its temporary file for good; the next write removes those whose
+// writer has ended (or whose id now belongs to a process started after the file was written),
+// and leaves every other file alone.
+TEST(IniFileOnPlatform, StaleTemporaryFilesOfEndedWritersAreRemovedAtTheNextWrite) {
+    TempFolder folder;
+    const std::wstring path = folder.File(L"Copperfold.ini");
+    const DWORD ended = EndedProcessId();
+    ASSERT_NE(ended, 0u);
+    const std::wstring self = std::to_wstring(::GetCurrentProcessId());
+    const std::wstring stale[] = {path + L".~" + std::to_wstring(ended) + L".0.tmp",
+                                  path + L".~" + std::to_wstring(ended) + L".12.tmp",
+                                  path + L".~" + self + L".900.tmp"};  // older than this process: an earlier owner
+    for (const std::wstring& file : stale) WriteAt2000(file);
+    const std::wstring kept[] = {path + L".~" + self + L".901.tmp",  // this process may be writing it
+                                 path + L".~notes.tmp", path + L".~1.2.tmp.bak",
+                                 folder.File(L"Other.ini.~") + std::to_wstring(ended) + L".0.tmp"};
+    for (const std::wstring& file : kept) testing_support::WriteBytes(file, "keep");
+
+    CIniFile ini(path);
+    ini.WriteString(L"Setting", L"LANG", L"ENG");
+    for (const std::wstring& file : stale) EXPECT_FALSE(std::filesystem::exists(file)) << testing::PrintToString(file);
+    for (const std::wstring& file : kept) EXPECT_EQ(ReadBytes(file), "keep") << testing::PrintToString(file);
+    EXPECT_EQ(CountEntries(folder.Path()), 1u + std::size(kept));
+}

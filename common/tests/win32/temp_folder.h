@@ -69,6 +69,21 @@ inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
     ::CloseHandle(file);
 }
 
+// The same folder reached through Wine's drive Z: (the whole Unix tree), or nothing when not
+// under Wine: a second name for one folder, as a drive alias or a link gives it.
+inline std::wstring WineDriveZAlias(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return {};
+    char* name = unixName(path.c_str());
+    if (!name) return {};
+    std::wstring alias = L"Z:";
+    for (const char* c = name; *c; ++c) alias.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c)));
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return alias;
+}
+
 inline std::string Utf16LeFile(const std::wstring& text) {
     std::string bytes = "\xFF\xFE";
     for (wchar_t c : text) {

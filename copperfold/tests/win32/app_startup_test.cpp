@@ -89,7 +89,7 @@ TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
 
     // A language the file has no section for: menus stay English, texts without a fallback
     // show as empty.
-    CIniFile(folder.File(L"Copperfold.ini")).WriteString(L"Setting", L"LANG", L"FRA");
+    CIniFile(folder.File(L"Copperfold.ini")).WriteString(L"Setting", L"LANG", L"ITA");
     StartedApp started(folder);
     ASSERT_TRUE(started.app.InitInstance());
     const HMENU menu = ::GetMenu(started.app.MainFrame()->Handle());

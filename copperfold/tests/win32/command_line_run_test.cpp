@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -75,16 +78,24 @@ protected:
         return result;
     }
 
-    // Answers the first message box with this caption that another program shows.
-    static bool CloseMessageBox(HANDLE process, const wchar_t* caption) {
-        for (int i = 0; i < 1500 && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT; ++i) {
-            if (const HWND box = ::FindWindowW(L"#32770", caption)) {
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return true;
+    // Fails the test for any message box the run shows (and answers it, so the run can end).
+    static void NoBoxMayShow(HANDLE process) {
+        while (::WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
+            for (const wchar_t* caption : {L"Prompt Message", L"Error", L"Error Message"}) {
+                if (const HWND box = ::FindWindowW(L"#32770", caption)) {
+                    ADD_FAILURE() << "a message box showed";
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                }
             }
-            std::this_thread::sleep_for(20ms);
         }
-        return false;
+    }
+    static size_t CountFiles(const std::wstring& path) {
+        size_t count = 0;
+        std::error_code missing;
+        for (std::filesystem::recursive_directory_iterator it(path, missing), end; it != end; ++it) {
+            if (it->is_regular_file()) ++count;
+        }
+        return count;
     }
 
     TempFolder folder;
@@ -107,7 +118,7 @@ TEST_F(CommandLineRun, RunsTheNamedJobsOrAllOfThemAndExitsWithZero) {
     AddJob(MakeFolder(L"one", 2), MakeFolder(L"target1"), JobType::Backup);
     AddJob(MakeFolder(L"two", 3), MakeFolder(L"target2"), JobType::Backup);
 
-    EXPECT_EQ(Start(L"/run 2").exitCode, 0);
+    EXPECT_EQ(Start(L"/run 0002").exitCode, 0) << "numbered as the job file's keys spell them";
     EXPECT_FALSE(std::filesystem::exists(folder.File(L"target1\\one")));
     EXPECT_TRUE(std::filesystem::exists(folder.File(L"target2\\two\\f2.txt")));
 
@@ -115,21 +126,96 @@ TEST_F(CommandLineRun, RunsTheNamedJobsOrAllOfThemAndExitsWithZero) {
     EXPECT_TRUE(std::filesystem::exists(folder.File(L"target1\\one\\f1.txt")));
 }
 
-TEST_F(CommandLineRun, ARefusedJobOrAFailedCopyExitsWithOne) {
+// A scheduled run has nobody to click a box: refusals and failed copies go to standard error,
+// the run goes on, and the exit status tells.
+TEST_F(CommandLineRun, RefusalsAndFailedCopiesGoToStandardErrorAndTheRunGoesOn) {
     const std::wstring source = MakeFolder(L"data", 1);
     AddJob(source, source + L"\\inside", JobType::Sync);
-    const Result refused = Start(L"/run", [](HANDLE process) {
-        EXPECT_TRUE(CloseMessageBox(process, L"Prompt Message")) << "the refusal is shown";
-    });
-    EXPECT_EQ(refused.exitCode, 1);
-
     // A target below a file: its folders cannot be made, so the copy fails.
     testing_support::WriteBytes(folder.File(L"a file"), "x");
     AddJob(source, folder.File(L"a file"), JobType::Backup);
-    const Result failed = Start(L"/run 2", [](HANDLE process) {
-        EXPECT_TRUE(CloseMessageBox(process, L"Error")) << "the system error is shown";
+    AddJob(source, MakeFolder(L"good"), JobType::Backup);
+    const Result result = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.errors.find("Job not run (Sync"), std::string::npos) << result.errors;
+    EXPECT_NE(result.errors.find("lie inside each other"), std::string::npos) << result.errors;
+    EXPECT_NE(result.errors.find("Copy failed: "), std::string::npos) << result.errors;
+    EXPECT_TRUE(std::filesystem::exists(folder.File(L"good\\data\\f0.txt"))) << "the jobs after them ran";
+}
+
+// "...\\sc\\.\\src" against "...\\sc\\src\\inner" once copied a folder into itself until paths ran out;
+// two names of one folder (a drive alias here) must not get past the check either.
+TEST_F(CommandLineRun, FoldersInsideEachOtherAreRefusedWhateverTheirSpelling) {
+    const std::wstring source = MakeFolder(L"sc\\src", 1);
+    MakeFolder(L"sc\\src\\inner");
+    AddJob(folder.File(L"sc\\.\\src"), source + L"\\inner", JobType::Backup);
+    AddJob(source + L". ", source + L"\\inner", JobType::Sync);
+    const std::wstring alias = testing_support::WineDriveZAlias(source + L"\\inner");
+    if (!alias.empty()) AddJob(source, alias, JobType::Sync);
+    const Result result = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), alias.empty() ? 2 : 3) << result.errors;
+    EXPECT_EQ(CountFiles(folder.File(L"sc")), 1u) << "nothing copied";
+}
+
+// An empty folder used to read as the current drive's root: a Sync without a target copied the
+// whole drive into its source.
+TEST_F(CommandLineRun, JobsWithAnEmptyOrRelativeFolderAreRefusedAndTouchNothing) {
+    const std::wstring source = MakeFolder(L"data", 1);
+    AddJob(source, L"", JobType::Sync);
+    AddJob(L"", MakeFolder(L"target"), JobType::Backup);
+    AddJob(L"data", MakeFolder(L"target2"), JobType::Restore);
+    const Result result = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 3) << result.errors;
+    EXPECT_NE(result.errors.find("not a full path"), std::string::npos) << result.errors;
+    EXPECT_EQ(CountFiles(source), 1u);
+    EXPECT_EQ(CountFiles(folder.File(L"target")), 0u);
+    EXPECT_EQ(CountFiles(folder.File(L"target2")), 0u);
+}
+
+// "TASK=0xFFFFFFFF" reads as 255 jobs without folders: once 254 boxes nobody could click.
+TEST_F(CommandLineRun, AJobFileFullOfEmptyJobsEndsWithoutWaiting) {
+    AddJob(MakeFolder(L"src", 1), MakeFolder(L"dst"), JobType::Backup);
+    CIniFile(folder.File(L"Copperfold.ini"))
+        .WriteString(MakeJobSection(win32::ComputerName(), win32::UserName()), L"TASK", L"0xFFFFFFFF");
+    const Result result = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 254) << "one line per refused job";
+    EXPECT_TRUE(std::filesystem::exists(folder.File(L"dst\\src\\f0.txt")));
+}
+
+// With the job file locked by another program, a run used to run nothing and exit 0.
+TEST_F(CommandLineRun, AnUnreadableJobFileIsAnErrorWithItsOwnExitStatus) {
+    AddJob(MakeFolder(L"src", 1), MakeFolder(L"dst"), JobType::Backup);
+    const win32::UniqueFile lock(::CreateFileW(folder.File(L"Copperfold.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    const Result result = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.errors.find("could not be read"), std::string::npos) << result.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src")));
+}
+
+// The dialog shows the finished run for half a second; a cancel then comes too late to stop
+// anything, and the run counts as done.
+TEST_F(CommandLineRun, ACancelDuringTheFinishingPauseExitsWithZero) {
+    AddJob(MakeFolder(L"one", 1), MakeFolder(L"target"), JobType::Backup);
+    bool posted = false;
+    const Result result = Start(L"/run", [&posted](HANDLE process) {
+        for (int i = 0; i < 3000 && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT; ++i) {
+            const HWND dialog = ::FindWindowW(L"#32770", L"Backup");
+            if (dialog && ::SendDlgItemMessageW(dialog, 1013, PBM_GETPOS, 0, 0) == 200) {
+                ::PostMessageW(dialog, WM_USER + 6, 0, 0);
+                posted = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+                return;
+            }
+            std::this_thread::sleep_for(2ms);
+        }
     });
-    EXPECT_EQ(failed.exitCode, 1);
+    ASSERT_TRUE(posted) << "the run ended before the cancel could be sent";
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(folder.File(L"target\\one\\f0.txt")));
 }
 
 TEST_F(CommandLineRun, CancelledRunExitsWithTwo) {

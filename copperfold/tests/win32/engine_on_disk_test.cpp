@@ -19,7 +19,7 @@ public:
         if (first.rfind(L"Copy: ", 0) == 0) ++copies;
     }
     void SetProgress(int) override {}
-    void ShowCopyError(std::uint32_t error) override { errors.push_back(error); }
+    void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
     void ShowJobRefused(const JobRecord&, std::wstring_view) override { ++refused; }
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/core/job_paths.h"
+#include "copperfold/core/partial_name.h"
 #include "copperfold/win32/win32_file_system.h"
 
 namespace {
@@ -126,18 +128,22 @@ TEST(Win32Paths, ExtendedLengthFormKeepsThePathsCharacters) {
 }
 
 TEST(Win32Paths, PartialFileSitsBesideTheDestination) {
-    EXPECT_EQ(PartialFilePath(L"\\\\?\\E:\\Backup\\photo.jpg"), L"\\\\?\\E:\\Backup\\photo.jpg.~cfpart");
-    // A name at the length limit gets a short one derived from it, still in the same folder.
-    const std::wstring folder = L"\\\\?\\E:\\Backup\\";
-    const std::wstring longName(250, L'a');
-    const std::wstring part = PartialFilePath(folder + longName);
-    EXPECT_EQ(part.substr(0, folder.size()), folder);
-    EXPECT_LE(part.size() - folder.size(), 255u);
-    EXPECT_EQ(part, PartialFilePath(folder + longName));
-    EXPECT_NE(part, PartialFilePath(folder + std::wstring(250, L'b')));
-    // 85 CJK characters are 85 units but 255 bytes of UTF-8: too long with the suffix on Linux.
-    EXPECT_EQ(PartialFilePath(folder + std::wstring(85, L'\u6f22')).find(L'\u6f22'), std::wstring::npos);
-    EXPECT_NE(PartialFilePath(folder + std::wstring(82, L'\u6f22')).find(L'\u6f22'), std::wstring::npos);
+    const std::wstring part = PartialFilePath(L"\\\\?\\E:\\Backup\\photo.jpg", 0x1234);
+    EXPECT_TRUE(part.starts_with(L"\\\\?\\E:\\Backup\\photo.jpg.~00001234")) << testing::PrintToString(part);
+    EXPECT_TRUE(part.ends_with(L".~cfpart"));
+    EXPECT_EQ(PartialFilePath(L"photo.jpg", 1), copperfold::PartialFileName(L"photo.jpg", 1));
+}
+
+// The full-path form the engine computes for itself is the one the platform's own call gives.
+TEST(Win32Paths, PlatformFullPathAgreesWithThePlatform) {
+    Win32FileSystem fs;
+    for (const wchar_t* path :
+         {L"C:\\Data\\Photos.", L"C:\\Data\\Photos. . ", L"C:\\Data.\\Photos", L"C:\\Data..\\Photos", L"C:\\Data \\x",
+          L"C:\\Data\\Photos\\", L"C:\\sc\\.\\src", L"C:\\sc\\x\\..\\src\\.", L"C:\\a\\..\\..\\b", L"C:\\a\\..",
+          L"C:\\...", L"C:/a//b///c", L"C:\\", L"\\\\server\\share\\a\\..\\..\\b.", L"//server/share/x/",
+          L"Z:\\tmp\\x.. .\\y . .", L"\\\\?\\C:\\Photos."}) {
+        EXPECT_EQ(copperfold::PlatformFullPath(path), fs.FullPath(path)) << testing::PrintToString(std::wstring(path));
+    }
 }
 
 TEST_F(Win32FileSystemTest, ListsExistsAndCreatesFolders) {
@@ -236,14 +242,12 @@ TEST_F(Win32FileSystemTest, FailedCopyLeavesNoPartialFile) {
     EXPECT_TRUE(Info(temp.File(L"folder")).dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(Win32FileSystemTest, ReplacesReadOnlyDestinationAndLeftoverOfACrash) {
+TEST_F(Win32FileSystemTest, ReplacesReadOnlyDestinationAndGivesTheSourcesAttributes) {
     WriteBytes(temp.File(L"source"), "new");
     ASSERT_TRUE(fs.SetAttributes(temp.File(L"source"), copperfold::kAttributeReadOnly));
     SetLastWriteTime(temp.File(L"source"), 0x01D0'0000'0000'1234ull);
     WriteBytes(temp.File(L"dest"), "older and longer content");
     ASSERT_TRUE(fs.SetAttributes(temp.File(L"dest"), copperfold::kAttributeReadOnly));
-    WriteBytes(PartialFilePath(temp.File(L"dest")), Content(100000));
-    ASSERT_TRUE(fs.SetAttributes(PartialFilePath(temp.File(L"dest")), copperfold::kAttributeHidden));
 
     ASSERT_EQ(Copy(temp.File(L"source"), temp.File(L"dest")), 0u);
     EXPECT_EQ(ReadBytes(temp.File(L"dest")), "new");
@@ -253,26 +257,82 @@ TEST_F(Win32FileSystemTest, ReplacesReadOnlyDestinationAndLeftoverOfACrash) {
     EXPECT_EQ((std::uint64_t{copied.ftLastWriteTime.dwHighDateTime} << 32) | copied.ftLastWriteTime.dwLowDateTime,
               0x01D0'0000'0000'1234ull);
     EXPECT_EQ(Names(temp.Path()), (std::vector<std::wstring>{L"dest", L"source"}));
+
+    // A read-only copy whose rename fails leaves no temporary file either.
+    ASSERT_TRUE(fs.CreateFolder(temp.File(L"folder")));
+    EXPECT_NE(Copy(temp.File(L"source"), temp.File(L"folder")), 0u);
+    EXPECT_EQ(Names(temp.Path()), (std::vector<std::wstring>{L"dest", L"folder", L"source"}));
 }
 
-TEST_F(Win32FileSystemTest, RecognisesAndRemovesOnlyItsOwnLeftovers) {
-    const std::wstring leftover = PartialFilePath(temp.File(L"report.doc"));
-    WriteBytes(leftover, "half");
-    WriteBytes(temp.File(L"visible.~cfpart"), "a user's file that merely looks alike");
+// The copier used to write "<name>.~cfpart" with create-always: a user's file of that name was
+// overwritten and then renamed over the destination.
+TEST_F(Win32FileSystemTest, NeverWritesAUsersFileThatHasATemporaryName) {
+    WriteBytes(temp.File(L"source"), "new content");
+    WriteBytes(temp.File(L"dest"), "old");
+    const std::string usersFile = "a user's own file";
+    WriteBytes(temp.File(L"dest.~cfpart"), usersFile);  // the name the copier once used
+    // The next two names drawn are taken already: the copy must draw a third.
+    WriteBytes(PartialFilePath(temp.File(L"dest"), 1), usersFile);
+    WriteBytes(PartialFilePath(temp.File(L"dest"), 2), usersFile);
+    std::uint32_t next = 1;
+    Win32FileSystem colliding([&next] { return next++; });
+
+    ASSERT_EQ(colliding.CopyWithProgress(temp.File(L"source"), temp.File(L"dest"), {}, cancel), 0u);
+    EXPECT_EQ(ReadBytes(temp.File(L"dest")), "new content");
+    EXPECT_EQ(next, 4u) << "two collisions, one new name";
+    EXPECT_EQ(ReadBytes(temp.File(L"dest.~cfpart")), usersFile);
+    EXPECT_EQ(ReadBytes(PartialFilePath(temp.File(L"dest"), 1)), usersFile);
+    EXPECT_EQ(ReadBytes(PartialFilePath(temp.File(L"dest"), 2)), usersFile);
+    EXPECT_EQ(Names(temp.Path()).size(), 5u) << "and no temporary file of its own left";
+}
+
+TEST_F(Win32FileSystemTest, RecognisesOnlyItsOwnLeftoversAndRemovesThemWhenNoOneWrites) {
+    const std::wstring visible = PartialFilePath(temp.File(L"report.doc"), 7);  // killed before it was hidden
+    const std::wstring readOnly = PartialFilePath(temp.File(L"photo.jpg"), 8);  // killed just before the rename
+    const std::wstring busy = PartialFilePath(temp.File(L"big.iso"), 9);        // another run still writes it
+    WriteBytes(visible, "half");
+    WriteBytes(readOnly, "whole");
+    ASSERT_TRUE(fs.SetAttributes(readOnly, copperfold::kAttributeReadOnly));
+    WriteBytes(busy, "growing");
+    WriteBytes(temp.File(L"hidden.~cfpart"), "a user's file that merely looks alike");
+    ASSERT_TRUE(fs.SetAttributes(temp.File(L"hidden.~cfpart"), copperfold::kAttributeHidden));
+    std::wstring forged = PartialFilePath(temp.File(L"notes.txt"), 10);
+    forged[forged.size() - 9] = forged[forged.size() - 9] == L'0' ? L'1' : L'0';  // last check digit
+    WriteBytes(forged, "looks alike too");
+    ASSERT_TRUE(fs.CreateFolder(PartialFilePath(temp.File(L"folder"), 11)));
+
     std::vector<FileEntry> entries;
     ASSERT_TRUE(fs.List(temp.Path(), entries));
-    for (const FileEntry& entry : entries) EXPECT_FALSE(fs.IsPartialCopy(entry)) << "not hidden: not ours";
-
-    ASSERT_TRUE(fs.SetAttributes(leftover, copperfold::kAttributeHidden));
-    ASSERT_TRUE(fs.List(temp.Path(), entries));
-    int ours = 0;
+    std::vector<std::wstring> ours;
     for (const FileEntry& entry : entries) {
-        if (!fs.IsPartialCopy(entry)) continue;
-        ++ours;
-        fs.RemovePartialCopy(temp.File(entry.name));
+        if (fs.IsPartialCopy(entry)) ours.push_back(temp.File(entry.name));
     }
-    EXPECT_EQ(ours, 1);
-    EXPECT_EQ(Names(temp.Path()), (std::vector<std::wstring>{L"visible.~cfpart"}));
+    std::sort(ours.begin(), ours.end());
+    std::vector<std::wstring> expected{visible, readOnly, busy};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ours, expected);
+
+    HANDLE writer = ::CreateFileW(busy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    for (const std::wstring& path : ours) fs.RemovePartialCopy(path);
+    ::CloseHandle(writer);
+    EXPECT_EQ(Names(temp.Path()).size(), 4u) << "the look-alikes, the folder and the one being written stay";
+    EXPECT_EQ(ReadBytes(busy), "growing");
+    EXPECT_EQ(ReadBytes(temp.File(L"hidden.~cfpart")), "a user's file that merely looks alike");
+}
+
+// Links and drive aliases resolve to one final path; the engine compares those.
+TEST_F(Win32FileSystemTest, FinalPathsSeeThroughDriveAliases) {
+    ASSERT_TRUE(fs.CreateFolder(temp.File(L"real")));
+    EXPECT_EQ(fs.FinalPath(temp.File(L"missing")), L"");
+    const std::wstring final = fs.FinalPath(temp.File(L"real"));
+    ASSERT_FALSE(final.empty());
+    EXPECT_EQ(copperfold::ComparablePath(final), copperfold::ComparablePath(fs.FullPath(temp.File(L"real"))));
+    // Under Wine every folder is also reachable through drive Z: (the whole Unix tree).
+    const std::wstring alias = testing_support::WineDriveZAlias(temp.File(L"real"));
+    if (alias.empty()) GTEST_SKIP() << "no second name for the folder here";
+    EXPECT_EQ(copperfold::ComparablePath(fs.FinalPath(alias)), copperfold::ComparablePath(final))
+        << testing::PrintToString(alias);
 }
 
 TEST_F(Win32FileSystemTest, ChunksOfZerosCopyAsZeros) {

@@ -1,0 +1,35 @@
+// Feeds arbitrary text (UTF-16 units) through what reads job folders from the job file and file
+// names from disk: full-path checks and forms, containment, and the temporary-name recognisers.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/core/settings_temp_name.h"
+#include "copperfold/core/job_paths.h"
+#include "copperfold/core/partial_name.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < size; i += 2) text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+    const std::wstring_view a = std::wstring_view(text).substr(0, text.size() / 2);
+    const std::wstring_view b = std::wstring_view(text).substr(text.size() / 2);
+
+    if (copperfold::IsFullJobPath(text) && !copperfold::IsFullJobPath(copperfold::PlatformFullPath(text))) {
+        __builtin_trap();  // the full form of a full path is full
+    }
+    const std::wstring ca = copperfold::ComparablePath(copperfold::PlatformFullPath(a));
+    const std::wstring cb = copperfold::ComparablePath(copperfold::PlatformFullPath(b));
+    if (copperfold::InsideEachOther(ca, cb) != copperfold::InsideEachOther(cb, ca)) __builtin_trap();
+    if (!copperfold::InsideEachOther(ca, ca)) __builtin_trap();
+
+    (void)copperfold::IsPartialFileName(text);
+    const std::uint32_t unique = size >= 4 ? static_cast<std::uint32_t>(data[0] | data[1] << 8 | data[2] << 16) : 0;
+    if (!copperfold::IsPartialFileName(copperfold::PartialFileName(text, unique))) __builtin_trap();
+
+    (void)common::SettingsTempOwner(a, b);
+    const std::wstring_view settingsName = common::FileNameOf(text);
+    const std::wstring temp(common::FileNameOf(common::SettingsTempPath(text, unique, 7)));
+    if (!settingsName.empty() && common::SettingsTempOwner(temp, settingsName) != unique) __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,69 @@
+#include "add_job_dialog.h"
+
+#include <array>
+#include <utility>
+
+#include "add_job_dialog_resource.h"
+#include "copperfold/core/mnemonic_text.h"
+
+namespace {
+
+struct TypeButton {
+    int id;
+    JobType type;
+};
+constexpr std::array<TypeButton, 3> kTypeButtons = {{
+    {IDC_BACKUP_TYPE, JobType::Backup},
+    {IDC_SYNC_TYPE, JobType::Sync},
+    {IDC_RESTORE_TYPE, JobType::Restore},
+}};
+
+}  // namespace
+
+CAddJobDialog::CAddJobDialog(Translator translator, std::wstring source, std::wstring target, std::int32_t* type)
+    : Dialog(IDD_ADD_JOB), translate(std::move(translator)), sourcePath(std::move(source)),
+      targetPath(std::move(target)), jobType(type) {}
+
+std::wstring CAddJobDialog::Translate(std::wstring_view english, std::wstring_view fallback) const {
+    return translate ? translate(english, fallback) : std::wstring(fallback);
+}
+
+bool CAddJobDialog::OnInitDialog() {
+    chosen.reset();
+    // The caption shows the command's name, not its keyboard mark.
+    ::SetWindowTextW(Handle(), copperfold::WithoutMnemonic(Translate(L"&Add", L"Add")).c_str());
+    SetItemText(IDOK, Translate(L"&Ok", L""));
+    ::EnableWindow(::GetDlgItem(Handle(), IDOK), FALSE);
+    SetItemText(IDCANCEL, Translate(L"&Cancel", L""));
+    SetItemText(IDC_SOURCE_LABEL, Translate(L"Source Folder", L""));
+    SetItemText(IDC_TARGET_LABEL, Translate(L"Destination Folder", L""));
+    SetItemText(IDC_SOURCE_PATH, sourcePath);
+    SetItemText(IDC_TARGET_PATH, targetPath);
+    SetItemText(IDC_BACKUP_TYPE, Translate(L"Backup - Copy file(s) from source directory to target directory", L""));
+    SetItemText(IDC_RESTORE_TYPE, Translate(L"Restore - Copy file(s) from  target directory to source directory", L""));
+    SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent", L""));
+    for (const TypeButton& button : kTypeButtons) ::CheckDlgButton(Handle(), button.id, BST_UNCHECKED);
+    return true;
+}
+
+bool CAddJobDialog::OnCommand(int id, int notifyCode) {
+    for (const TypeButton& button : kTypeButtons) {
+        if (id == button.id) {
+            if (notifyCode == BN_CLICKED) Choose(button.type);
+            return true;
+        }
+    }
+    if (id == IDOK) {
+        if (!chosen) return true;  // OK is disabled until a type is chosen; so is Enter
+        if (jobType) *jobType = static_cast<std::int32_t>(*chosen);
+    }
+    return Dialog::OnCommand(id, notifyCode);
+}
+
+void CAddJobDialog::Choose(JobType type) {
+    for (const TypeButton& button : kTypeButtons) {
+        ::CheckDlgButton(Handle(), button.id, button.type == type ? BST_CHECKED : BST_UNCHECKED);
+    }
+    ::EnableWindow(::GetDlgItem(Handle(), IDOK), TRUE);
+    chosen = type;
+}

@@ -1,0 +1,166 @@
+#include "custom_tree_child_ctrl.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "copperfold/core/column_text.h"
+#include "gdi_scope.h"
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0xC7EE;
+
+}  // namespace
+
+std::wstring TreeItemLabel(HWND tree, HTREEITEM item) {
+    // Labels have no length query: read into a buffer that grows until the label fits.
+    for (int capacity = 512;; capacity *= 4) {
+        std::wstring text(static_cast<size_t>(capacity), L'\0');
+        TVITEMW query{};
+        query.mask = TVIF_TEXT | TVIF_HANDLE;
+        query.hItem = item;
+        query.pszText = text.data();
+        query.cchTextMax = capacity;
+        if (!::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query))) return {};
+        const size_t length = std::wstring_view(query.pszText).size();
+        if (length + 1 < static_cast<size_t>(capacity) || capacity >= (1 << 20)) {
+            return std::wstring(query.pszText, length);
+        }
+    }
+}
+
+CCustomTreeChildCtrl::~CCustomTreeChildCtrl() {
+    if (hwnd) ::RemoveWindowSubclass(hwnd, &CCustomTreeChildCtrl::Procedure, kSubclassId);
+}
+
+bool CCustomTreeChildCtrl::Attach(HWND tree, HWND ownerWindow) {
+    if (hwnd || !tree) return false;
+    if (!::SetWindowSubclass(tree, &CCustomTreeChildCtrl::Procedure, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        return false;
+    }
+    hwnd = tree;
+    owner = ownerWindow;
+    verticalBarShown = ShowsVerticalBar();
+    return true;
+}
+
+bool CCustomTreeChildCtrl::ShowsVerticalBar() const {
+    return hwnd && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VSCROLL) != 0;
+}
+
+LRESULT CALLBACK CCustomTreeChildCtrl::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                 UINT_PTR /*id*/, DWORD_PTR self) {
+    auto* control = reinterpret_cast<CCustomTreeChildCtrl*>(self);
+    if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(window, &CCustomTreeChildCtrl::Procedure, kSubclassId);
+        control->hwnd = nullptr;
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+    try {
+        return control->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        if (wParam) break;  // a caller's device context: paint straight into it
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // the off-screen picture covers everything
+    case WM_KEYDOWN:
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+        break;
+    case WM_TIMER:
+        // The tree's own timers (label editing, hover) serve nothing here; killed, so a
+        // repeating one cannot keep waking the program.
+        ::KillTimer(hwnd, wParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        return MousePress(message, wParam, lParam);
+    case WM_MOUSEMOVE:
+        if (!OnVisiblePart({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+            // Off the visible part: as far as hot tracking goes, the mouse is on no item.
+            lParam = MAKELPARAM(static_cast<WORD>(-1), static_cast<WORD>(-1));
+        }
+        break;
+    case WM_SIZE: {
+        const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+        const bool shown = ShowsVerticalBar();
+        if (shown != verticalBarShown) {
+            verticalBarShown = shown;
+            ::PostMessageW(owner, kVerticalBarChanged, 0, 0);
+        }
+        return result;
+    }
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void CCustomTreeChildCtrl::Paint() {
+    win32::PaintScope paint(hwnd);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    const int width = std::max<int>(1, client.right), height = std::max<int>(1, client.bottom);
+    win32::MemoryCanvas canvas(paint.Dc(), width, height);
+    if (!canvas.IsValid()) {  // out of memory for the picture: paint directly
+        ::DefSubclassProc(hwnd, WM_PAINT, reinterpret_cast<WPARAM>(paint.Dc()), 0);
+        return;
+    }
+    const COLORREF background = TreeView_GetBkColor(hwnd);
+    const bool enabled = ::IsWindowEnabled(hwnd) != FALSE;
+    win32::UniqueGdiObject brush(::CreateSolidBrush(
+        enabled && background != static_cast<COLORREF>(-1) ? background : ::GetSysColor(enabled ? COLOR_WINDOW : COLOR_BTNFACE)));
+    ::FillRect(canvas.Dc(), &client, static_cast<HBRUSH>(brush.get()));
+    ::DefSubclassProc(hwnd, WM_PAINT, reinterpret_cast<WPARAM>(canvas.Dc()), 0);
+    const RECT& area = paint.Area();
+    ::BitBlt(paint.Dc(), area.left, area.top, area.right - area.left, area.bottom - area.top, canvas.Dc(), area.left,
+             area.top, SRCCOPY);
+}
+
+int CCustomTreeChildCtrl::ColumnZeroTextWidth(HTREEITEM item) const {
+    const std::wstring label = TreeItemLabel(hwnd, item);
+    const std::wstring_view text = copperfold::ColumnField(label, 0);
+    win32::WindowDc dc(hwnd);
+    win32::SelectScope font(dc.Dc(), reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.Dc(), text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+bool CCustomTreeChildCtrl::OnVisiblePart(POINT point) const {
+    TVHITTESTINFO hit{};
+    hit.pt = point;
+    if (!TreeView_HitTest(hwnd, &hit) || !hit.hItem) return false;
+    if (hit.flags & (TVHT_ONITEMICON | TVHT_ONITEMBUTTON | TVHT_ONITEMSTATEICON)) return true;
+    if (!(hit.flags & (TVHT_ONITEMLABEL | TVHT_ONITEMRIGHT))) return false;
+    RECT label{};
+    if (!TreeView_GetItemRect(hwnd, hit.hItem, &label, TRUE) || point.x < label.left) return false;
+    const auto style = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+    if ((style & TVS_FULLROWSELECT) && !(style & TVS_HASLINES)) return true;
+    return point.x < std::min<LONG>(label.left + ColumnZeroTextWidth(hit.hItem) + 6, columnZeroWidth);
+}
+
+LRESULT CCustomTreeChildCtrl::MousePress(UINT message, WPARAM wParam, LPARAM lParam) {
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (!OnVisiblePart(point)) {
+        ::SetFocus(hwnd);
+        return 0;
+    }
+    TVHITTESTINFO hit{};
+    hit.pt = point;
+    TreeView_HitTest(hwnd, &hit);
+    if (hit.hItem && (hit.flags & (TVHT_ONITEMLABEL | TVHT_ONITEMRIGHT | TVHT_ONITEMICON))) {
+        TreeView_SelectItem(hwnd, hit.hItem);
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}

@@ -1,0 +1,152 @@
+// The bar as the program shows it: its place and size from the slot pictures, the buttons'
+// places, tooltips, hiding at start with "/a", a refused second start, and closing.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "common/tests/win32/temp_folder.h"
+#include "dockline_process.h"
+
+namespace {
+
+using dockline_test::DocklineProcess;
+using testing_support::TempFolder;
+
+class DocklineBar : public ::testing::Test {
+protected:
+    void SetUp() override { dockline_test::InstallDockline(folder.Path()); }
+    void Settings(const std::wstring& lines) {
+        testing_support::WriteBytes(folder.File(L"Dockline.ini"), testing_support::Utf16LeFile(lines));
+    }
+    static RECT ChildRect(HWND bar, int id) {
+        RECT rect{};
+        const HWND child = ::GetDlgItem(bar, id);
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, bar, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+    TempFolder folder;
+};
+
+TEST_F(DocklineBar, ThreeSlotsOfFortyByFortyEight) {
+    Settings(L"[Setting]\r\nBUTTONS=0x03\r\nBUTTON1=bar.png\r\nBUTTON2=copperfold.png\r\nTIP2=Back up\r\n"
+             L"BUTTON3=explorer.png\r\nCMD3=DocklineBarTool.exe\r\n");
+    dockline_test::ProgramWindow tool(L"DocklineBarTool", 3);
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+
+    RECT window{};
+    ::GetWindowRect(bar, &window);
+    EXPECT_EQ(window.left, 32);
+    EXPECT_EQ(window.top, 0);
+    EXPECT_EQ(window.right - window.left, 126);
+    EXPECT_EQ(window.bottom - window.top, 48);
+    const LONG_PTR exStyle = ::GetWindowLongPtrW(bar, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+
+    const RECT second = ChildRect(bar, 1005);
+    EXPECT_EQ(second.left, 43);
+    EXPECT_EQ(second.top, 0);
+    EXPECT_EQ(second.right - second.left, 40) << "fitted to its picture";
+    EXPECT_EQ(second.bottom - second.top, 48);
+    EXPECT_EQ(ChildRect(bar, 1006).left, 83);
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(bar, 1005)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(bar, 1006)));
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(bar, 1004))) << "slot 1 is the picture";
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(bar, 1007))) << "beyond the slot count";
+
+    // Button 2 has a tooltip, button 3 none: one tooltip window of the bar's process.
+    int tooltips = 0;
+    for (HWND tip = ::FindWindowW(TOOLTIPS_CLASSW, nullptr); tip; tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(tip, &owner);
+        if (owner == dockline.ProcessId()) ++tooltips;
+    }
+    EXPECT_EQ(tooltips, 1);
+
+    // Ending the bar asks the program of CMD3 until it is no longer busy, then closes it.
+    ::PostMessageW(bar, WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+    EXPECT_EQ(tool.BusyQueries(), 4);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return tool.CloseReceived(); }));
+}
+
+TEST_F(DocklineBar, SlotCountFromTheSettings) {
+    struct Case {
+        const wchar_t* buttons;
+        int width;
+    } cases[] = {{L"", 6}, {L"BUTTONS=0x07\r\n", 7 * 40 + 6}, {L"BUTTONS=13\r\n", 6}, {L"BUTTONS=0x09\r\n", 7 * 40 + 6}};
+    for (const Case& c : cases) {
+        std::wstring lines = L"[Setting]\r\n" + std::wstring(c.buttons);
+        for (int slot = 1; slot <= 7; ++slot) lines += L"BUTTON" + std::to_wstring(slot) + L"=bar.png\r\n";
+        Settings(lines);
+        DocklineProcess dockline(folder.Path(), L"");
+        const HWND bar = dockline.WaitForWindow();
+        ASSERT_NE(bar, nullptr) << c.buttons;
+        RECT window{};
+        ::GetWindowRect(bar, &window);
+        EXPECT_EQ(window.right - window.left, c.width) << c.buttons;
+    }
+}
+
+TEST_F(DocklineBar, StartsHiddenWithLowerCaseSwitchOnly) {
+    Settings(L"[Setting]\r\nBUTTONS=0x02\r\nBUTTON1=bar.png\r\nBUTTON2=copperfold.png\r\n");
+    {
+        DocklineProcess dockline(folder.Path(), L"/A");
+        const HWND bar = dockline.WaitForWindow();
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    }
+    DocklineProcess dockline(folder.Path(), L"/a");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    // Hidden into the notification area, and it stays there.
+    dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(1500));
+    ASSERT_FALSE(::IsWindowVisible(bar));
+
+    // The tray icon: a single left click does nothing, a double click brings the bar back.
+    ::PostMessageW(bar, WM_USER + 1, 1, WM_LBUTTONDOWN);
+    ::PostMessageW(bar, WM_USER + 1, 2, WM_LBUTTONDBLCLK);  // another icon's
+    dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_FALSE(::IsWindowVisible(bar));
+    ::PostMessageW(bar, WM_USER + 1, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+
+    // Minimising hides it into the notification area instead; the tray menu's "Open" restores.
+    ::PostMessageW(bar, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
+    EXPECT_FALSE(::IsIconic(bar));
+    ::PostMessageW(bar, WM_COMMAND, 32785, 0);
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    ::PostMessageW(bar, WM_COMMAND, 32779, 0);  // the bar menu's "Hide to Systray"
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
+    ::PostMessageW(bar, WM_COMMAND, 32786, 0);  // the tray menu's "Exit"
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+}
+
+TEST_F(DocklineBar, SecondStartShowsTheMessageAndEnds) {
+    Settings(L"[Setting]\r\nBUTTONS=0x02\r\nBUTTON1=bar.png\r\n");
+    DocklineProcess first(folder.Path(), L"");
+    ASSERT_NE(first.WaitForWindow(), nullptr);
+    DocklineProcess second(folder.Path(), L"");
+    HWND box = nullptr;
+    ASSERT_TRUE(dockline_test::WaitFor([&] { return (box = ::FindWindowW(L"#32770", L"Error Message")) != nullptr; }));
+    wchar_t text[128] = {};
+    ::EnumChildWindows(box, [](HWND child, LPARAM out) -> BOOL {
+        wchar_t found[128] = {};
+        ::GetWindowTextW(child, found, 128);
+        if (std::wstring(found) == L"The application is already running.") wcscpy_s(reinterpret_cast<wchar_t*>(out), 128, found);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, L"The application is already running.");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(second.WaitForExit(std::chrono::seconds(10)), 0);
+    EXPECT_EQ(second.Window(), nullptr) << "no second bar";
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+// Dockline.exe on the simulated enclosure, through the registered component: a rig with an
+// enclosure of the polled model, one of another model and another maker's stick. Checked: the
+// device table that reaches Copperfold byte by byte, that only the polled model's button is
+// read (the rig's command log), the hand-over of a press and the pause until 0x0409, volume
+// arrivals and removals with their notices and forwarding, and a hostile short broadcast.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <dbt.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/core/device_table.h"
+#include "common/core/text_codec.h"
+#include "common/tests/win32/temp_folder.h"
+#include "common/win32/system_info.h"
+#include "dockline_process.h"
+#include "rig/core/command_log.h"
+#include "rig/core/rig_control.h"
+#include "test_windows.h"
+
+namespace {
+
+using dockline_test::DocklineProcess;
+using dockline_test::ProgramWindow;
+using dockline_test::WaitFor;
+
+constexpr char kBackupInterface[] =
+    "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+constexpr char kOtherModelInterface[] =
+    "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0002&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+constexpr char kStickInterface[] =
+    "\\\\?\\usbstor#disk&ven_other&prod_stick&rev_1.00#0003&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+
+std::string RigText() {
+    return std::string("[controller]\nname = xhci\nports = 4\n"
+                       "path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}\n"
+                       "root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}\n"
+                       "\n[enclosure]\nname = backup\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4D\n"
+                       "sectors = 0x100000\nparent = xhci\nport = 1\nserial_number = 0001\ninterface = ") +
+           kBackupInterface +
+           "\ndrive = E: E\n"
+           "\n[enclosure]\nname = second model\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4E\nmodel = 3452\n"
+           "inquiry_product = Duo Enclosure\nsectors = 0x100000\nparent = xhci\nport = 2\nserial_number = 0002\n"
+           "interface = " +
+           kOtherModelInterface +
+           "\ndrive = K: K\n"
+           "\n[enclosure]\nname = stick\nusb_vendor_id = 0x0781\nusb_product_id = 0x5567\nsignature = ABCD\n"
+           "inquiry_vendor = Other\ninquiry_product = Stick\nsectors = 0x10000\nparent = xhci\nport = 3\n"
+           "serial_number = 0003\ninterface = " +
+           kStickInterface + "\ndrive = H: H\n";
+}
+
+std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).value_or(""); }
+
+class DocklineOnRig : public ::testing::Test {
+protected:
+    // The component, registered in the test's prefix from beside the test (or unregistered).
+    static HRESULT Registration(const char* exportName) {
+        const HMODULE component = ::LoadLibraryW(win32::SiblingPath(win32::ModulePath(), L"Corelink.ax").c_str());
+        if (!component) return E_FAIL;
+        using Register = HRESULT(STDAPICALLTYPE*)();
+        const auto function =
+            reinterpret_cast<Register>(reinterpret_cast<void (*)()>(::GetProcAddress(component, exportName)));
+        return function ? function() : E_FAIL;
+    }
+    static void SetUpTestSuite() { ASSERT_EQ(Registration("DllRegisterServer"), S_OK); }
+
+    void SetUp() override {
+        rigFile = folder.File(L"test.rig");
+        std::ofstream(std::filesystem::path(rigFile)) << RigText();
+        ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());  // inherited by the bar
+        dockline_test::InstallDockline(folder.Path());
+        std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"dockline_test_command.exe"),
+                                   folder.File(L"Helper.exe"));
+        testing_support::WriteBytes(
+            folder.File(L"Dockline.ini"),
+            testing_support::Utf16LeFile(L"[Setting]\r\nBUTTONS=0x03\r\nBUTTON1=bar.png\r\nBUTTON2=copperfold.png\r\n"
+                                         L"CMD2=Helper.exe\r\nCMD3=DocklineRigTool.exe\r\n[ENG]\r\n"
+                                         L"Device Insert1=Plugged, in the tray\r\nDevice Insert2=Plugged, bar shown\r\n"
+                                         L"Device Removed2=Unplugged\r\n"));
+    }
+    void TearDown() override { ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr); }
+
+    int Rigctl(const std::vector<std::string>& arguments) {
+        std::vector<std::string> all{Utf8(rigFile)};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::ostringstream out, err;
+        return rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
+    }
+    // Button reads in the command log, by enclosure.
+    std::vector<int> ButtonReads() {
+        std::ifstream in(std::filesystem::path(folder.File(L"test.log")), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::vector<int> reads;
+        for (const rig::LogRecord& record : rig::ParseCommandLog(bytes).records) {
+            const std::uint8_t* cdb = record.header.cdb;
+            if (cdb[0] == 0xEE && cdb[1] == 0x80 && cdb[6] == 0x87) reads.push_back(record.enclosure);
+        }
+        return reads;
+    }
+    int Launches() {
+        std::ifstream in(std::filesystem::path(folder.File(L"launches.txt")));
+        int lines = 0;
+        for (std::string line; std::getline(in, line);) ++lines;
+        return lines;
+    }
+    static void Broadcast(HWND bar, WPARAM event, DWORD declaredSize, DWORD mask) {
+        DEV_BROADCAST_VOLUME volume{};
+        volume.dbcv_size = declaredSize;
+        volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+        volume.dbcv_unitmask = mask;
+        DWORD_PTR answer = 0;
+        ::SendMessageTimeoutW(bar, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume), SMTO_ABORTIFHUNG, 20000,
+                              &answer);
+    }
+    // rigctl.exe, as a user of the demo runs it; its exit code.
+    long RunRigctl(const std::wstring& arguments) {
+        const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"rigctl.exe");
+        std::wstring commandLine = L"\"" + program + L"\" \"" + rigFile + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info)) {
+            return -1;
+        }
+        ::CloseHandle(info.hThread);
+        DWORD code = 99;
+        // Pump while it broadcasts to the windows of this process too.
+        WaitFor([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, std::chrono::seconds(30));
+        ::GetExitCodeProcess(info.hProcess, &code);
+        ::CloseHandle(info.hProcess);
+        return static_cast<long>(code);
+    }
+    static std::wstring NoticeText(const DocklineProcess& dockline) {
+        for (HWND notice = ::FindWindowW(L"DocklineNotice", nullptr); notice;
+             notice = ::FindWindowExW(nullptr, notice, L"DocklineNotice", nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(notice, &owner);
+            if (owner != dockline.ProcessId() || !::IsWindowVisible(notice)) continue;
+            wchar_t text[256] = {};
+            ::GetWindowTextW(notice, text, 256);
+            return text;
+        }
+        return {};
+    }
+
+    testing_support::TempFolder folder;
+    std::wstring rigFile;
+};
+
+TEST_F(DocklineOnRig, PressIsHandedToCopperfoldWithTheDeviceTable) {
+    ProgramWindow copperfold(L"Copperfold");
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+
+    // Polling: once a second, only the enclosure of the polled model (number 0).
+    ASSERT_TRUE(WaitFor([&] { return ButtonReads().size() >= 1; }, std::chrono::seconds(15)));
+    const size_t before = ButtonReads().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    const std::vector<int> reads = ButtonReads();
+    EXPECT_GE(reads.size() - before, 2u);
+    EXPECT_LE(reads.size() - before, 4u);
+    for (const int enclosure : reads) EXPECT_EQ(enclosure, 0);
+
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    ASSERT_TRUE(WaitFor([&] { return !copperfold.Copies().empty() && !copperfold.Messages().empty(); }));
+    const dockline_test::ReceivedCopy copy = copperfold.Copies().front();
+    ASSERT_EQ(copy.bytes.size(), 26628u);
+    common::DeviceTable table{};
+    std::memcpy(&table, copy.bytes.data(), sizeof table);
+    ASSERT_EQ(table.count, 2) << "the stick of another maker is not listed";
+    const common::DeviceTableEntry& backup = table.entries[0];
+    EXPECT_EQ(copy.data, backup.listIndex);
+    EXPECT_EQ(+backup.modelCode, 1);
+    EXPECT_STREQ(backup.devicePath, kBackupInterface);
+    EXPECT_EQ(backup.driveLetterCount, 1);
+    EXPECT_EQ(backup.driveLetters[0], 'E');
+    EXPECT_EQ(std::string(backup.productText, 16), "USB Enclosure   ");
+    EXPECT_EQ(+backup.vendorId, 0x1A2B);
+    EXPECT_EQ(+backup.productId, 0x3C4D);
+    const common::DeviceTableEntry& second = table.entries[1];
+    EXPECT_NE(second.listIndex, backup.listIndex);
+    EXPECT_EQ(+second.modelCode, 2);
+    EXPECT_STREQ(second.devicePath, kOtherModelInterface);
+    EXPECT_EQ(second.driveLetters[0], 'K');
+    EXPECT_EQ(std::string(second.productText, 16), "Duo Enclosure   ");
+    EXPECT_EQ(+second.productId, 0x3C4E);
+    EXPECT_EQ(copperfold.Messages().front(), (std::pair<UINT, WPARAM>{0x0405, 0}));
+    EXPECT_TRUE(WaitFor([&] { return Launches() == 1; })) << "CMD2 started";
+
+    // Polling rests until Copperfold reports the end of its run.
+    const size_t handedOver = ButtonReads().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(ButtonReads().size(), handedOver);
+    ASSERT_EQ(Rigctl({"release"}), 0);
+    ::PostMessageW(bar, WM_USER + 9, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return ButtonReads().size() > handedOver; }, std::chrono::seconds(5)));
+    EXPECT_EQ(copperfold.Copies().size(), 1u);
+}
+
+TEST_F(DocklineOnRig, VolumeArrivalsAndRemovalsAreNoticedAndForwarded) {
+    ProgramWindow tool(L"DocklineRigTool");
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+
+    Broadcast(bar, DBT_DEVICEARRIVAL, sizeof(DEV_BROADCAST_VOLUME), 1u << ('E' - 'A'));
+    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Plugged, bar shown"; }));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; }));
+    EXPECT_EQ(tool.Messages()[0], (std::pair<UINT, WPARAM>{0x0407, 1u << ('E' - 'A')}));
+    ASSERT_EQ(tool.Copies().size(), 1u);
+    EXPECT_EQ(tool.Copies()[0].data, 1u << ('E' - 'A'));
+    EXPECT_EQ(tool.Copies()[0].bytes.size(), 26628u);
+
+    // Another maker's stick: forwarded all the same.
+    Broadcast(bar, DBT_DEVICEARRIVAL, sizeof(DEV_BROADCAST_VOLUME), 1u << ('H' - 'A'));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 2; }));
+    EXPECT_EQ(tool.Messages()[1], (std::pair<UINT, WPARAM>{0x0407, 1u << ('H' - 'A')}));
+
+    // A record whose header says it is shorter than a volume record, and another device type.
+    Broadcast(bar, DBT_DEVICEARRIVAL, 4, 1u << ('E' - 'A'));
+    Broadcast(bar, DBT_DEVICEREMOVECOMPLETE, 12, 1u << ('E' - 'A'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(tool.Messages().size(), 2u) << "ignored";
+    DWORD_PTR answer = 0;
+    EXPECT_NE(::SendMessageTimeoutW(bar, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0) << "still running";
+
+    ASSERT_EQ(Rigctl({"unplug"}), 0);
+    Broadcast(bar, DBT_DEVICEREMOVECOMPLETE, sizeof(DEV_BROADCAST_VOLUME), 1u << ('E' - 'A'));
+    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Unplugged"; }));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 3; }));
+    EXPECT_EQ(tool.Messages()[2], (std::pair<UINT, WPARAM>{0x0408, 1u << ('E' - 'A')}));
+    common::DeviceTable table{};
+    std::memcpy(&table, tool.Copies()[2].bytes.data(), sizeof table);
+    EXPECT_EQ(table.count, 1) << "rescanned after the removal";
+}
+
+TEST_F(DocklineOnRig, WithoutTheComponentTheBarRunsWithoutDeviceFunctions) {
+    ASSERT_EQ(Registration("DllUnregisterServer"), S_OK);
+    ProgramWindow tool(L"DocklineRigTool");
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    {
+        DocklineProcess dockline(folder.Path(), L"");
+        const HWND bar = dockline.WaitForWindow();
+        ASSERT_NE(bar, nullptr);
+        WaitFor([] { return false; }, std::chrono::milliseconds(2500));
+        EXPECT_TRUE(ButtonReads().empty()) << "nothing to poll";
+        EXPECT_EQ(Launches(), 0);
+        Broadcast(bar, DBT_DEVICEARRIVAL, sizeof(DEV_BROADCAST_VOLUME), 1u << ('E' - 'A'));
+        ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; })) << "volume events are still forwarded";
+        common::DeviceTable table{};
+        std::memcpy(&table, tool.Copies()[0].bytes.data(), sizeof table);
+        EXPECT_EQ(table.count, 0);
+        ::PostMessageW(bar, WM_CLOSE, 0, 0);
+        EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+    }
+    EXPECT_EQ(Registration("DllRegisterServer"), S_OK);
+}
+
+TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
+    ProgramWindow tool(L"DocklineRigTool");
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    const WPARAM e = 1u << ('E' - 'A');
+
+    std::filesystem::create_directories(folder.File(L"E"));
+    testing_support::WriteBytes(folder.File(L"E\\on-the-enclosure.txt"), "backup");
+
+    ASSERT_EQ(RunRigctl(L"unplug"), 0);
+    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Unplugged"; }));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; }));
+    EXPECT_EQ(tool.Messages()[0], (std::pair<UINT, WPARAM>{0x0408, e}));
+    EXPECT_FALSE(std::filesystem::exists(L"E:\\on-the-enclosure.txt")) << "the letter is gone";
+
+    // Plugged again while the bar waits in the notification area: the notice for that state,
+    // and a click on it brings the bar back.
+    ::PostMessageW(bar, WM_USER + 2, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
+    ASSERT_EQ(RunRigctl(L"plug"), 0);
+    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Plugged, in the tray"; }));
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 2; }));
+    EXPECT_EQ(tool.Messages()[1], (std::pair<UINT, WPARAM>{0x0407, e}));
+    common::DeviceTable table{};
+    std::memcpy(&table, tool.Copies()[1].bytes.data(), sizeof table);
+    EXPECT_EQ(table.count, 2);
+    ::PostMessageW(bar, WM_USER + 123, 0, 0);  // what the notice posts when clicked
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    EXPECT_TRUE(std::filesystem::exists(L"E:\\on-the-enclosure.txt")) << "E: stands for the enclosure's folder";
+
+    ASSERT_EQ(RunRigctl(L"unplug"), 0);
+    ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() >= 3; }));
+    WaitFor([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_EQ(tool.Messages().size(), 3u) << "one broadcast per change";
+    EXPECT_FALSE(std::filesystem::exists(L"E:\\on-the-enclosure.txt"));
+
+    EXPECT_EQ(RunRigctl(L"plug --enclosure 7"), 1) << "no such enclosure";
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// Talking to the programs of the bar's commands, found by their exact window titles: handing
+// them the device table, and closing them when the bar ends.
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/core/device_table.h"
+
+namespace dockline {
+
+inline constexpr UINT kBusyQueryMessage = WM_USER + 6;  // 0x0406: 1 while a run is in progress
+
+// The copy-data message with the table (and `data`), then the posted `followUp` with
+// `followUpParam`, to the top-level window titled `title`; false when there is none.
+bool SendTableToWindow(HWND from, std::wstring_view title, ULONG_PTR data, const common::DeviceTable& table,
+                       UINT followUp, WPARAM followUpParam);
+
+// For each title: asks the window with the busy query every 200 ms while it answers busy, then
+// posts it WM_CLOSE. A window that stops answering for `hungLimit` (hung or gone) is no longer
+// waited for, so the bar can always end.
+void CloseCommandWindows(const std::vector<std::wstring>& titles,
+                         std::chrono::milliseconds hungLimit = std::chrono::seconds(5));
+
+}  // namespace dockline
