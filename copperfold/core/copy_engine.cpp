@@ -241,10 +241,10 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
 
 bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size,
                            const std::wstring& firstLine, const std::wstring& secondLine) {
-    if (!pool_ || size > kPooledFileSize) return CopyOneFile(from, to, firstLine, secondLine);
+    if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
     observer_.SetPathLines(firstLine, secondLine);
     std::vector<CopyPool::Outcome> unsuccessful;
-    pool_->Start(from, to, unsuccessful);
+    pool_->Start(from, to, unsuccessful, [this] { ShowProgress(); });
     ShowProgress();
     return HandleUnsuccessful(unsuccessful);
 }
@@ -252,7 +252,7 @@ bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std
 bool CopyEngine::FinishCopies() {
     if (!pool_) return !stopped_;
     std::vector<CopyPool::Outcome> unsuccessful;
-    pool_->WaitForAll(unsuccessful);
+    pool_->WaitForAll(unsuccessful, [this] { ShowProgress(); });
     ShowProgress();
     return HandleUnsuccessful(unsuccessful);
 }

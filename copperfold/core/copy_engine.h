@@ -66,8 +66,11 @@ public:
     ~CopyEngine();
 
     // Files up to this size are copied on the copy threads of a run (when the file system allows
-    // more than one copy at a time); larger ones on the walk's own thread, chunk by chunk.
-    static constexpr std::uint64_t kPooledFileSize = 1u << 20;
+    // more than one copy at a time); larger ones on the walk's own thread. On the threads, the
+    // flush of one file overlaps with the reading and writing of the next ones; the walk shows
+    // their progress while it waits for a free thread.
+    static constexpr std::uint64_t kPooledFileSize = 1u << 30;
+    void SetLargestPooledFile(std::uint64_t bytes) { largestPooledFile_ = bytes; }
 
     // What a failed copy does to the run: by default it ends the run (the user has seen the
     // error); a run nobody watches reports it and goes on with the next file instead.
@@ -126,6 +129,7 @@ private:
     std::uint64_t lastChunkTotal_ = 0;
     OnCopyFailure onCopyFailure_ = OnCopyFailure::EndRun;
     bool stopped_ = false;  // a walk of this run ended early (cancel or a failed copy)
+    std::uint64_t largestPooledFile_ = kPooledFileSize;
     std::unique_ptr<CopyPool> pool_;  // during RunJobs, when the file system allows it
 };
 

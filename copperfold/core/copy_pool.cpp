@@ -60,10 +60,18 @@ CopyPool::Slot* CopyPool::FreeSlot() const {
     return nullptr;
 }
 
-void CopyPool::Start(const std::wstring& from, const std::wstring& to, std::vector<Outcome>& unsuccessful) {
+void CopyPool::WaitForAnEnd(const WhileWaiting& whileWaiting) {
+    // A copy that ends after the caller's look has set the event: no wake-up is lost.
+    while (!slotFreed_.WaitFor(kWaitReportPeriod)) {
+        if (whileWaiting) whileWaiting();
+    }
+}
+
+void CopyPool::Start(const std::wstring& from, const std::wstring& to, std::vector<Outcome>& unsuccessful,
+                     const WhileWaiting& whileWaiting) {
     Slot* slot = FreeSlot();
     while (!slot) {
-        slotFreed_.Wait();  // a copy that ends after the look above has set it: no wake-up is lost
+        WaitForAnEnd(whileWaiting);
         slot = FreeSlot();
     }
     Collect(*slot, unsuccessful);
@@ -73,9 +81,9 @@ void CopyPool::Start(const std::wstring& from, const std::wstring& to, std::vect
     slot->start.Set();
 }
 
-void CopyPool::WaitForAll(std::vector<Outcome>& unsuccessful) {
+void CopyPool::WaitForAll(std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting) {
     for (auto& slot : slots_) {
-        while (slot->busy.load()) slotFreed_.Wait();
+        while (slot->busy.load()) WaitForAnEnd(whileWaiting);
         Collect(*slot, unsuccessful);
     }
 }

@@ -7,7 +7,9 @@
 // is written before its start event is set, its result before its busy flag is cleared.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -35,11 +37,17 @@ public:
     CopyPool(const CopyPool&) = delete;
     CopyPool& operator=(const CopyPool&) = delete;
 
+    // Called on the walk's thread every kWaitReportPeriod while it waits for the copies (to show
+    // their progress).
+    using WhileWaiting = std::function<void()>;
+    static constexpr std::chrono::milliseconds kWaitReportPeriod{100};
+
     // Starts a copy as soon as a thread is free. Copies that ended without success since the
     // last call are added to `unsuccessful`.
-    void Start(const std::wstring& from, const std::wstring& to, std::vector<Outcome>& unsuccessful);
+    void Start(const std::wstring& from, const std::wstring& to, std::vector<Outcome>& unsuccessful,
+               const WhileWaiting& whileWaiting = {});
     // Waits until no copy runs; adds the copies that ended without success.
-    void WaitForAll(std::vector<Outcome>& unsuccessful);
+    void WaitForAll(std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting = {});
 
 private:
     struct Slot {
@@ -51,6 +59,7 @@ private:
 
     void Work(Slot& slot);
     Slot* FreeSlot() const;
+    void WaitForAnEnd(const WhileWaiting& whileWaiting);
     static void Collect(Slot& slot, std::vector<Outcome>& unsuccessful);
 
     FileSystem& fs_;

@@ -88,7 +88,8 @@ protected:
 TEST_F(CopyPoolTest, BackupAndSyncCopyEveryFileInListingOrderAndCountEveryByte) {
     AddFiles(L"C:\\S", 30);
     AddFiles(L"C:\\S\\Sub", 10);
-    files.tree.AddFile(L"C:\\S\\big.bin", std::string(CopyEngine::kPooledFileSize + 1, 'b'));
+    engine.SetLargestPooledFile(100);
+    files.tree.AddFile(L"C:\\S\\big.bin", std::string(101, 'b'));  // copied on the walk's thread
     Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}});
     EXPECT_GT(files.mostAtOnce.load(), 1) << "small files overlap";
     for (int i = 0; i < 30; ++i) {
@@ -96,7 +97,7 @@ TEST_F(CopyPoolTest, BackupAndSyncCopyEveryFileInListingOrderAndCountEveryByte) 
         EXPECT_EQ(files.tree.Find(L"E:\\T\\S" + name)->content, files.tree.Find(L"C:\\S" + name)->content);
     }
     EXPECT_NE(files.tree.Find(L"E:\\T\\S\\Sub\\f109.txt"), nullptr);
-    EXPECT_EQ(files.tree.Find(L"E:\\T\\S\\big.bin")->content.size(), CopyEngine::kPooledFileSize + 1);
+    EXPECT_EQ(files.tree.Find(L"E:\\T\\S\\big.bin")->content.size(), 101u);
     EXPECT_EQ(counters.bytesDone.load(), counters.bytesTotal.load());
     EXPECT_EQ(lines.positions.back(), kProgressRange);
     EXPECT_TRUE(std::is_sorted(lines.positions.begin(), lines.positions.end())) << "the bar never goes back";
