@@ -66,8 +66,10 @@ rm -rf "$out"; mkdir -p "$out/empty-source"
 prepare_program "$out/empty-source" "$out/empty-target"
 run_wine "$program/Copperfold.exe" /run >/dev/null 2>&1 || true  # the first start loads Wine's libraries
 t_empty=$(timed run_wine "$program/Copperfold.exe" /run)
+t_start=$(timed run_wine cmd /c exit)
 echo "=== empty /run (one Backup of an empty folder, 500 ms finishing pause included): ${t_empty} s" \
   " goal <= 1 s: $(goal "$t_empty" 1)"
+echo "    (starting and ending a Wine program that does nothing, cmd /c exit: ${t_start} s)"
 
 for tree in large small; do
   rm -rf "$out"; mkdir -p "$out"
