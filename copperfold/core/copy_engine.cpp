@@ -152,6 +152,8 @@ std::wstring_view JobRefusalReason(const JobRecord& job) {
 CopyEngine::CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters)
     : fs_(fileSystem), observer_(observer), counters_(counters) {}
 
+CopyEngine::~CopyEngine() = default;
+
 std::wstring_view CopyEngine::PrepareJob(const JobRecord& job, JobRecord& prepared) {
     if (const std::wstring_view reason = JobRefusalReason(job); !reason.empty()) return reason;
     prepared = job;
@@ -237,6 +239,41 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     return false;
 }
 
+bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size,
+                           const std::wstring& firstLine, const std::wstring& secondLine) {
+    if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
+    observer_.SetPathLines(firstLine, secondLine);
+    std::vector<CopyPool::Outcome> unsuccessful;
+    pool_->Start(from, to, unsuccessful, [this] { ShowProgress(); });
+    ShowProgress();
+    return HandleUnsuccessful(unsuccessful);
+}
+
+bool CopyEngine::FinishCopies() {
+    if (!pool_) return !stopped_;
+    std::vector<CopyPool::Outcome> unsuccessful;
+    pool_->WaitForAll(unsuccessful, [this] { ShowProgress(); });
+    ShowProgress();
+    return HandleUnsuccessful(unsuccessful);
+}
+
+bool CopyEngine::HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsuccessful) {
+    for (const CopyPool::Outcome& outcome : unsuccessful) {
+        if (outcome.error == kErrorRequestAborted) {
+            counters_.cancelFlag = 1;
+            stopped_ = true;
+            continue;
+        }
+        counters_.copyFailed = true;
+        observer_.ShowCopyError(outcome.error, outcome.from, outcome.to);
+        if (onCopyFailure_ == OnCopyFailure::EndRun) {
+            counters_.cancelFlag = 1;
+            stopped_ = true;
+        }
+    }
+    return !stopped_;
+}
+
 int CopyEngine::MakePath(const std::wstring& path) {
     if (Cancelled()) return 0;
     size_t position = path.size();
@@ -298,7 +335,8 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
             }
             fs_.SetAttributes(copyDest, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
         }
-        if (!CopyOneFile(copySource, copyDest, CopyLine(copySource), ToLine(copyDest))) break;
+        const std::uint64_t size = std::max(entry.size, existing ? existing->size : 0);
+        if (!StartCopy(copySource, copyDest, size, CopyLine(copySource), ToLine(copyDest))) break;
     }
     return Cancelled() ? kCancelled : kDone;
 }
@@ -329,7 +367,7 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
             if (!existing) fs_.CreateFolder(sourcePath);
             CopyMissingBack(sourcePath, targetPath);
         } else if (!existing) {
-            if (!CopyOneFile(targetPath, sourcePath, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
+            if (!StartCopy(targetPath, sourcePath, entry.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
         }
     }
     return kDone;
@@ -409,13 +447,18 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
     switch (prepared.type) {
     case JobType::Backup:
         CopyTree(source, AdjustedBackupTarget(source, target), JobType::Backup);
+        FinishCopies();
         break;
     case JobType::Restore:
         CopyTree(target, source, JobType::Restore);
+        FinishCopies();
         break;
     case JobType::Sync:
+        // The second pass lists and cleans the folders the first one wrote to: every copy of
+        // the first pass has replaced its destination by then.
         CopyTree(source, target, JobType::Sync);
-        if (!stopped_) CopyMissingBack(source, target);
+        if (FinishCopies()) CopyMissingBack(source, target);
+        FinishCopies();
         break;
     default:
         break;
@@ -450,6 +493,9 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     observer_.TotalKnown(counters_.bytesTotal.load());
 
     observer_.CopyPhase(true);
+    if (const int threads = fs_.CopyConcurrency(); threads > 1) {
+        pool_ = std::make_unique<CopyPool>(fs_, counters_, threads, onCopyFailure_ == OnCopyFailure::EndRun);
+    }
     bool allDone = true;
     for (size_t i = 0; i < batch.count; ++i) {
         if (Cancelled()) {
@@ -468,6 +514,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
             break;
         }
     }
+    pool_.reset();  // every copy has ended: each job waits for its own
     counters_.allJobsDone = allDone;
     observer_.CopyPhase(false);
     if (counters_.cancelFlag.load() != 1) std::this_thread::sleep_for(finishPause);

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "copperfold_doc.h"
+#include "copy_pool.h"
 #include "file_system.h"
 
 namespace copperfold {
@@ -61,6 +63,14 @@ struct JobBatch {
 class CopyEngine {
 public:
     CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters);
+    ~CopyEngine();
+
+    // Files up to this size are copied on the copy threads of a run (when the file system allows
+    // more than one copy at a time); larger ones on the walk's own thread. On the threads, the
+    // flush of one file overlaps with the reading and writing of the next ones; the walk shows
+    // their progress while it waits for a free thread.
+    static constexpr std::uint64_t kPooledFileSize = 1u << 30;
+    void SetLargestPooledFile(std::uint64_t bytes) { largestPooledFile_ = bytes; }
 
     // What a failed copy does to the run: by default it ends the run (the user has seen the
     // error); a run nobody watches reports it and goes on with the next file instead.
@@ -105,6 +115,13 @@ private:
     // Copies one file as the walks do; false when the run must stop.
     bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
                      const std::wstring& secondLine);
+    // As CopyOneFile, on a copy thread when the file is small and the run has them.
+    bool StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size, const std::wstring& firstLine,
+                   const std::wstring& secondLine);
+    // Waits for the copies still running on the copy threads; false when the run must stop.
+    bool FinishCopies();
+    // Reports copies of the copy threads that did not succeed; false when the run must stop.
+    bool HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsuccessful);
 
     FileSystem& fs_;
     RunObserver& observer_;
@@ -112,6 +129,8 @@ private:
     std::uint64_t lastChunkTotal_ = 0;
     OnCopyFailure onCopyFailure_ = OnCopyFailure::EndRun;
     bool stopped_ = false;  // a walk of this run ended early (cancel or a failed copy)
+    std::uint64_t largestPooledFile_ = kPooledFileSize;
+    std::unique_ptr<CopyPool> pool_;  // during RunJobs, when the file system allows it
 };
 
 // child = folder + "\" + name, without doubling a trailing backslash.

@@ -66,6 +66,9 @@ public:
     // nonzero. Returns 0 or the system error code (kErrorRequestAborted for a stop).
     virtual std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) = 0;
+    // How many small-file copies may run at once, each on a thread of its own (CopyWithProgress
+    // called from several threads, for different destinations). 1: one thread at a time.
+    virtual int CopyConcurrency() const { return 1; }
 };
 
 }  // namespace copperfold

@@ -25,6 +25,7 @@ public:
                                    const std::atomic<int>& cancel) override {
         return inner_.CopyWithProgress(from, to, progress, cancel);
     }
+    int CopyConcurrency() const override { return inner_.CopyConcurrency(); }
 
 private:
     FileSystem& inner_;

@@ -11,26 +11,33 @@
 
 namespace {
 
-// Brackets every file copy with the "CopyFileEvent" event: reset while a copy runs, set once
-// it has ended, however it ended. The engine's copies return only when they are over, so the
-// worker never waits on the event itself; the event tells whoever opens it by name whether a
-// file is being written right now, and a cancelled or failed copy never leaves it reset.
+// Brackets the file copies with the "CopyFileEvent" event: reset while copies run, set once the
+// last one has ended, however it ended. Small files may be copied on several threads at once:
+// the first copy to start resets the event, the last one to end sets it (and resets it again
+// should another copy have started meanwhile). The engine's copies return only when they are
+// over, so the worker never waits on the event itself; it tells whoever opens it by name whether
+// files are being written right now, and the worker sets it once more when the run is over.
 class SignallingFileSystem final : public copperfold::ForwardingFileSystem {
 public:
     SignallingFileSystem(copperfold::FileSystem& files, HANDLE copyEvent) : ForwardingFileSystem(files), event(copyEvent) {}
 
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                    const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
-        ::ResetEvent(event);
+        if (running.fetch_add(1) == 0) ::ResetEvent(event);
         struct SetOnExit {
-            HANDLE handle;
-            ~SetOnExit() { ::SetEvent(handle); }
-        } setOnExit{event};
+            SignallingFileSystem& files;
+            ~SetOnExit() {
+                if (files.running.fetch_sub(1) != 1) return;
+                ::SetEvent(files.event);
+                if (files.running.load() != 0) ::ResetEvent(files.event);
+            }
+        } setOnExit{*this};
         return ForwardingFileSystem::CopyWithProgress(from, to, progress, cancel);
     }
 
 private:
     HANDLE event;
+    std::atomic<int> running{0};
 };
 
 // The system's text for an error code, in the user's default language when it has one.
@@ -71,6 +78,8 @@ bool CExecDialog::OnInitDialog() {
     counters.cancelFlag = 0;
     counters.bytesDone = 0;
     counters.bytesTotal = 0;
+    published.Reset();
+    shownPosition = 0;
     ResetControls();
     TranslateTexts();
     ::SetTimer(Handle(), kFinishTimer, kFinishTimerPeriodMs, nullptr);
@@ -120,8 +129,25 @@ void CExecDialog::AskCancel() {
 }
 
 void CExecDialog::OnTimer(UINT_PTR timerId) {
-    if (timerId != kFinishTimer || workerRunning.load()) return;
-    ::KillTimer(Handle(), kFinishTimer);
+    if (timerId != kFinishTimer) return;
+    ShowPublished();
+    EndIfFinished();
+}
+
+void CExecDialog::ShowPublished() {
+    if (const auto lines = published.TakePathLines()) {
+        SetItemText(IDC_PATH_LINE1, lines->first);
+        SetItemText(IDC_PATH_LINE2, lines->second);
+    }
+    const int position = published.Position();
+    if (position != shownPosition) {
+        shownPosition = position;
+        ::SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    }
+}
+
+void CExecDialog::EndIfFinished() {
+    if (workerRunning.load() || !::KillTimer(Handle(), kFinishTimer)) return;  // running, or already ended
     JoinWorker();
     End(0);
 }
@@ -136,6 +162,12 @@ void CExecDialog::JoinWorker() {
 bool CExecDialog::OnMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, INT_PTR& result) {
     if (message == kCancelRunMessage) {
         counters.cancelFlag = 1;
+        result = 0;
+        return true;
+    }
+    if (message == kWorkerFinishedMessage) {
+        ShowPublished();  // the finished state, as the worker left it
+        EndIfFinished();
         result = 0;
         return true;
     }
@@ -163,8 +195,8 @@ DWORD WINAPI CExecDialog::WorkerProcedure(LPVOID self) {
 }
 
 void CExecDialog::RunWorker() {
+    const HWND window = Handle();  // read before the UI thread may end the dialog
     try {
-        shownPosition = -1;
         const copperfold::JobBatch noJobs{};
         SignallingFileSystem files(fileSystem, copyFileEvent.get());
         copperfold::CopyEngine engine(files, *this, counters);
@@ -176,19 +208,16 @@ void CExecDialog::RunWorker() {
     } catch (...) {
         counters.cancelFlag = 1;
     }
-    workerRunning = false;  // the last act: the UI thread ends the dialog at its next tick
+    ::SetEvent(copyFileEvent.get());  // no copy runs any more
+    workerRunning = false;  // from here on the worker touches nothing of the dialog's but its handle
+    ::PostMessageW(window, kWorkerFinishedMessage, 0, 0);
 }
 
 void CExecDialog::SetPathLines(const std::wstring& first, const std::wstring& second) {
-    SetItemText(IDC_PATH_LINE1, first);
-    SetItemText(IDC_PATH_LINE2, second);
+    published.PublishPathLines(first, second);
 }
 
-void CExecDialog::SetProgress(int position) {
-    if (position == shownPosition) return;  // one message per step of the bar, not per chunk
-    shownPosition = position;
-    ::SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
+void CExecDialog::SetProgress(int position) { published.PublishPosition(position); }
 
 void CExecDialog::TotalKnown(std::uint64_t bytesTotal) {
     SetItemText(IDC_ZERO_LABEL, L"0");

@@ -7,8 +7,12 @@
 // dialog's members and the batch. One object may run any number of batches, one at a time.
 //
 // The UI thread and the worker share only the run counters (atomics), the worker's running
-// flag (atomic) and the "CopyFileEvent" event. The worker changes the controls by sending
-// them messages; the UI thread never waits for the worker before the worker has finished.
+// flag (atomic), the published path lines and bar position (atomics) and the "CopyFileEvent"
+// event. The worker sends nothing per file: the dialog's 300 ms timer shows the latest path
+// lines and position it published. Per run and per job it sets the total, the caption and the
+// animation by sending messages, and as its last act it posts one message that ends the dialog
+// without waiting for the next tick. The UI thread never waits for the worker before the worker
+// has finished.
 
 #include <windows.h>
 
@@ -22,6 +26,7 @@
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copy_engine.h"
 #include "copperfold/core/file_system.h"
+#include "copperfold/core/published_run_state.h"
 
 class CExecDialog : public win32::Dialog, private copperfold::RunObserver {
 public:
@@ -30,6 +35,8 @@ public:
 
     // Posted by the main frame: stop the run without asking (answered 0).
     static constexpr UINT kCancelRunMessage = WM_USER + 6;
+    // Posted by the worker once it has finished.
+    static constexpr UINT kWorkerFinishedMessage = WM_APP + 1;
     static constexpr UINT_PTR kFinishTimer = 1;
     static constexpr UINT kFinishTimerPeriodMs = 300;
     static constexpr wchar_t kCopyFileEventName[] = L"CopyFileEvent";
@@ -71,6 +78,10 @@ private:
     void ResetControls();
     void TranslateTexts();
     void StartWorker();
+    // Shows what the worker published since the last call.
+    void ShowPublished();
+    // Ends the dialog once the worker has finished; otherwise nothing.
+    void EndIfFinished();
     void JoinWorker();
     void AskCancel();
     // Stops a worker that is still running (the window went away under it) and waits for it.
@@ -98,9 +109,10 @@ private:
     const copperfold::JobBatch* batch = nullptr;
     Texts texts;
     copperfold::RunCounters counters;
+    copperfold::PublishedRunState published;
     std::atomic<bool> workerRunning{false};
     win32::UniqueHandle workerThread;  // UI thread only
     win32::UniqueHandle copyFileEvent;
     bool asking = false;               // UI thread only: the cancel question is open
-    int shownPosition = -1;            // worker only: the bar position last sent
+    int shownPosition = -1;            // UI thread only: the bar position last shown
 };

@@ -275,12 +275,18 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
 // destination's name on a file whose data never reached the disk, and the previous version
 // would be lost with it.
 DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source) {
-    if (!::SetFileTime(part.Handle(), nullptr, nullptr, &source.ftLastWriteTime)) return ::GetLastError();
-    // Linux file systems under Wine keep no creation time; not worth failing a copy over.
-    ::SetFileTime(part.Handle(), &source.ftCreationTime, nullptr, nullptr);
     FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.CreationTime.LowPart = source.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(source.ftCreationTime.dwHighDateTime);
+    basic.LastWriteTime.LowPart = source.ftLastWriteTime.dwLowDateTime;
+    basic.LastWriteTime.HighPart = static_cast<LONG>(source.ftLastWriteTime.dwHighDateTime);
     basic.FileAttributes = SettableAttributes(source.dwFileAttributes);
-    if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
+    // Times and attributes in one call; where the file system refuses the creation time (some
+    // keep none), the last-write time and the attributes alone, which a copy must carry.
+    if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) {
+        basic.CreationTime.QuadPart = 0;
+        if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
+    }
     if (!::FlushFileBuffers(part.Handle())) return ::GetLastError();
     part.Close();
     return ERROR_SUCCESS;
@@ -288,18 +294,27 @@ DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source)
 
 // Renames the finished file over the destination: one rename on the same volume, so the name
 // holds either the previous file or the complete new one, never a part. A read-only destination
-// refuses to be replaced: its bit is cleared first and restored should the rename still fail.
+// refuses to be replaced: when the rename is refused, its bit is cleared and the rename tried again
+// (the bit comes back should it still fail).
 DWORD MoveIntoPlace(PartialFile& part, const std::wstring& destination) {
-    const DWORD previous = ::GetFileAttributesW(destination.c_str());
-    const bool readOnly = previous != INVALID_FILE_ATTRIBUTES && (previous & FILE_ATTRIBUTE_READONLY) != 0;
-    const DWORD writable = SettableAttributes(previous & ~FILE_ATTRIBUTE_READONLY);
-    if (readOnly && !::SetFileAttributesW(destination.c_str(), writable)) return ::GetLastError();
-    if (::MoveFileExW(part.Path().c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (::MoveFileExW(part.Path().c_str(), destination.c_str(), kFlags)) {
         part.Renamed();
         return ERROR_SUCCESS;
     }
-    const DWORD error = ::GetLastError();
-    if (readOnly) ::SetFileAttributesW(destination.c_str(), SettableAttributes(previous));
+    DWORD error = ::GetLastError();
+    // Only a refusal may come from the read-only bit; nothing is looked up before the first try.
+    const DWORD previous = error == ERROR_ACCESS_DENIED ? ::GetFileAttributesW(destination.c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (previous == INVALID_FILE_ATTRIBUTES || (previous & FILE_ATTRIBUTE_READONLY) == 0) return error;
+    if (!::SetFileAttributesW(destination.c_str(), SettableAttributes(previous & ~FILE_ATTRIBUTE_READONLY))) {
+        return error;
+    }
+    if (::MoveFileExW(part.Path().c_str(), destination.c_str(), kFlags)) {
+        part.Renamed();
+        return ERROR_SUCCESS;
+    }
+    error = ::GetLastError();
+    ::SetFileAttributesW(destination.c_str(), SettableAttributes(previous));
     return error;
 }
 

@@ -35,6 +35,9 @@ public:
 
     // The bytes one read and one write of a copy move; also the step of its progress calls.
     static constexpr std::uint32_t kChunkSize = 4u << 20;
+    // Small files copied at once: enough for their flushes to overlap, few enough not to crowd
+    // a disk or the machine.
+    static constexpr int kCopyThreads = 4;
 
     bool List(const std::wstring& folder, std::vector<FileEntry>& entries) override;
     bool Exists(const std::wstring& path) override;
@@ -46,6 +49,7 @@ public:
     void RemovePartialCopy(const std::wstring& path) override;
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override;
+    int CopyConcurrency() const override { return kCopyThreads; }
 
 private:
     UniquePartSource uniquePart_;

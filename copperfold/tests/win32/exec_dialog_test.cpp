@@ -174,7 +174,11 @@ TEST_F(ExecDialogTest, CancelAnsweredNoAndEnterLeaveTheRunGoing) {
     files.onCopy = [&](const std::wstring& from) {
         resetDuringCopies += ::WaitForSingleObject(dialog.CopyFileEvent(), 0) == WAIT_TIMEOUT;
         if (from.ends_with(L"small.txt")) {
-            barAfterBigFile = ::SendDlgItemMessageW(dialog.Handle(), IDC_PROGRESS, PBM_GETPOS, 0, 0);
+            // The worker sends the bar nothing: the dialog's timer shows what it published.
+            WaitFor([&] {
+                barAfterBigFile = ::SendDlgItemMessageW(dialog.Handle(), IDC_PROGRESS, PBM_GETPOS, 0, 0);
+                return barAfterBigFile == 40000 * 200 / 40400;
+            }, 2s);
         }
     };
     ASSERT_EQ(::WaitForSingleObject(dialog.CopyFileEvent(), 0), WAIT_OBJECT_0) << "created signalled";
@@ -182,6 +186,9 @@ TEST_F(ExecDialogTest, CancelAnsweredNoAndEnterLeaveTheRunGoing) {
     const INT_PTR result = Run(batch, [&](HWND window) {
         ASSERT_TRUE(WaitFor([&] { return files.holding.load(); }));
         EXPECT_EQ(Text(::GetDlgItem(window, IDCANCEL)), L"&Annuler");
+        EXPECT_TRUE(WaitFor([&] { return Text(::GetDlgItem(window, IDC_PATH_LINE1)).ends_with(L"big.bin"); }, 2s))
+            << "the timer shows the path lines of the file being copied";
+        EXPECT_TRUE(Text(::GetDlgItem(window, IDC_PATH_LINE2)).starts_with(L"To: "));
         ::PostMessageW(window, WM_COMMAND, IDOK, 0);
         Click(::GetDlgItem(window, IDCANCEL));
         const HWND box = WaitForBox(kQuestionCaption);
