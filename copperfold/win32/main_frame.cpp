@@ -11,6 +11,7 @@
 #include "copperfold_app.h"
 #include "menu_translation.h"
 #include "resource.h"
+#include "run_window.h"
 
 namespace {
 
@@ -22,8 +23,15 @@ constexpr int kFrameHeight = 700;
 }  // namespace
 
 CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
+    corelink = std::make_unique<copperfold::CorelinkSession>();
     document = std::make_unique<CCopperfoldDoc>(app.IniFile(),
                                                 MakeJobSection(win32::ComputerName(), win32::UserName()));
+    deviceMessages = std::make_unique<copperfold::DeviceMessages>(
+        *document, *corelink, [this](const copperfold::JobBatch& batch) {
+            copperfold::RunBatchInDialog(Handle(), batch, [this](std::wstring_view english, std::wstring_view fallback) {
+                return app.Translate(english, fallback);
+            });
+        });
     trayIconData.cbSize = sizeof trayIconData;
     trayIconData.uID = 1;
     trayIconData.uFlags = NIF_MESSAGE;
@@ -206,6 +214,20 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RestoreFromTray();
         if (::IsIconic(Handle())) ::ShowWindow(Handle(), SW_RESTORE);
         ::SetForegroundWindow(Handle());
+        return 0;
+    case WM_COPYDATA:
+        deviceMessages->OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        break;
+    case copperfold::kButtonPressedMessage:
+        deviceMessages->OnButtonPressed();
+        return 0;
+    case copperfold::kBusyQueryMessage:
+        return deviceMessages->OnBusyQuery() ? 1 : 0;
+    case copperfold::kVolumesArrivedMessage:
+        deviceMessages->OnVolumesArrived(wParam);
+        return 0;
+    case copperfold::kVolumesRemovedMessage:
+        deviceMessages->OnVolumesRemoved(wParam);
         return 0;
     case WM_DESTROY:
         ::KillTimer(Handle(), kIndicatorTimer);

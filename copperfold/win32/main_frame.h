@@ -14,6 +14,8 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "corelink_session.h"
+#include "device_messages.h"
 
 class CCopperfoldApp;
 
@@ -25,6 +27,10 @@ public:
     bool Create();
     CCopperfoldDoc& Document() { return *document; }
     bool InTray() const { return inTray != 0; }
+    // The process's device-access component (its Component() is null when it could not be
+    // created) and the handler of Dockline's messages, where the view registers its hooks.
+    copperfold::CorelinkSession& Corelink() { return *corelink; }
+    copperfold::DeviceMessages& Devices() { return *deviceMessages; }
 
     void HideToTray();
     void RestoreFromTray();
@@ -43,7 +49,9 @@ private:
     void UpdateStatusIndicators();
 
     CCopperfoldApp& app;
+    std::unique_ptr<copperfold::CorelinkSession> corelink;
     std::unique_ptr<CCopperfoldDoc> document;
+    std::unique_ptr<copperfold::DeviceMessages> deviceMessages;
     HWND statusBar = nullptr;
     std::array<std::wstring, 4> statusTexts;  // idle text and the three key indicators
     NOTIFYICONDATAW trayIconData{};
