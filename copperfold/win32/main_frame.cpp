@@ -27,11 +27,7 @@ CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
     document = std::make_unique<CCopperfoldDoc>(app.IniFile(),
                                                 MakeJobSection(win32::ComputerName(), win32::UserName()));
     deviceMessages = std::make_unique<copperfold::DeviceMessages>(
-        *document, *corelink, [this](const copperfold::JobBatch& batch) {
-            copperfold::RunBatchInDialog(Handle(), batch, [this](std::wstring_view english, std::wstring_view fallback) {
-                return app.Translate(english, fallback);
-            });
-        });
+        *document, *corelink, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); });
     trayIconData.cbSize = sizeof trayIconData;
     trayIconData.uID = 1;
     trayIconData.uFlags = NIF_MESSAGE;
@@ -141,7 +137,21 @@ void CMainFrame::ShowTrayMenu() {
     ::TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Handle(), nullptr);
 }
 
+void CMainFrame::RunButtonBatch(const copperfold::JobBatch& batch) {
+    const auto translate = [this](std::wstring_view english, std::wstring_view fallback) {
+        return app.Translate(english, fallback);
+    };
+    const auto run = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Button, translate);
+    if (!run) return;
+    runNotice.Show(Handle(), copperfold::kTrayCallbackMessage, trayIconData.hIcon, *run,
+                   [this](std::wstring_view english) { return app.Translate(english, english); });
+}
+
 void CMainFrame::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId == copperfold::kRunNoticeIconId) {
+        runNotice.OnTrayEvent(mouseMessage);
+        return;
+    }
     if (iconId != 1) return;
     switch (static_cast<UINT>(mouseMessage)) {
     case WM_RBUTTONDOWN:
@@ -232,6 +242,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         ::KillTimer(Handle(), kIndicatorTimer);
         if (trayIconData.hWnd && trayIconData.uID && inTray == 1) ::Shell_NotifyIconW(NIM_DELETE, &trayIconData);
+        runNotice.Remove();
         ::PostQuitMessage(0);
         return 0;
     default:

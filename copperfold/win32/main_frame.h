@@ -16,6 +16,7 @@
 #include "copperfold/core/copperfold_doc.h"
 #include "corelink_session.h"
 #include "device_messages.h"
+#include "run_notice.h"
 
 class CCopperfoldApp;
 
@@ -44,6 +45,8 @@ private:
     void OnCommand(UINT id);
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     void ShowTrayMenu();
+    // A run of the enclosure's button, then its outcome as a notice of the tray icon.
+    void RunButtonBatch(const copperfold::JobBatch& batch);
     void ToggleStatusBar();
     void LayoutChildren();
     void UpdateStatusIndicators();
@@ -58,4 +61,5 @@ private:
     int inTray = 0;
     win32::UniqueMenu trayMenu;
     int defaultTrayItem = 0;
+    copperfold::RunNotice runNotice;
 };

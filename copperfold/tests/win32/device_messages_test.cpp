@@ -15,12 +15,16 @@
 
 #include "common/core/device_table.h"
 #include "common/core/ini_file.h"
+#include "common/core/text_codec.h"
+#include "common/win32/unique_handle.h"
+#include "copperfold/win32/exec_dialog.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/win32/app_messages.h"
 #include "copperfold/win32/copperfold_app.h"
 #include "copperfold/win32/main_frame.h"
+#include "copperfold/win32/run_log_file.h"
 
 namespace {
 
@@ -145,11 +149,13 @@ protected:
             lower[0] = static_cast<wchar_t>(::towlower(lower[0]));
             doc.AddJob(MakeSource(L"src3"), lower, JobType::Backup);
         }
+        ::DeleteFileW(copperfold::RunLogPath().c_str());
         app = std::make_unique<CCopperfoldApp>(folder.File(L"Copperfold.exe"));
         EXPECT_TRUE(app->InitInstance());
         frame = app->MainFrame()->Handle();
         DialogCounter::Reset();
     }
+    std::string RunLog() const { return testing_support::ReadBytes(copperfold::RunLogPath()); }
     ~ButtonTrigger() override {
         app.reset();
         PumpMessages();
@@ -285,6 +291,67 @@ TEST_F(ButtonTrigger, VolumeMessagesReplaceTheTableAndReachTheView) {
     PumpMessages();
     EXPECT_EQ(app->MainFrame()->Document().deviceTable.count, 0);
     EXPECT_EQ(seen, (std::vector<std::pair<char, DWORD>>{{'+', 1u << 4}, {'-', 1u << 4}}));
+}
+
+HWND OpenDialogOfThisThread() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM result) {
+            wchar_t name[16] = {};
+            ::GetClassNameW(window, name, 16);
+            if (std::wstring(name) != L"#32770") return TRUE;
+            *reinterpret_cast<HWND*>(result) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST_F(ButtonTrigger, EachButtonRunLeavesARecordInTheRunLog) {
+    const std::string letters(1, drive);
+    const auto table = OneEnclosure(letters.c_str());
+    FakeDockline::Press(frame, 0, &table, sizeof table);
+    std::string log = RunLog();
+    ASSERT_NE(log.find("started by the enclosure's button\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("  Backup  " + common::WideToUtf8(folder.File(L"src1")).value() + " -> "), std::string::npos);
+    EXPECT_NE(log.find("Result: done; 2 files copied, 16 bytes"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Error:"), std::string::npos);
+
+    // Failed: the backup's copy of src1.txt cannot replace a file another program holds open.
+    // Nobody answers a box: the run goes on with the Sync and the failure is logged.
+    testing_support::WriteBytes(folder.File(L"src1\\src1.txt"), "changed document");
+    const win32::UniqueFile held(::CreateFileW(folder.File(L"backup\\src1\\src1.txt").c_str(), GENERIC_READ, 0,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    FakeDockline::Press(frame, 0, &table, sizeof table);
+    log = RunLog();
+    const size_t second = log.rfind("Run ");
+    ASSERT_NE(second, 0u) << "two records";
+    EXPECT_NE(log.find("Result: failed;", second), std::string::npos) << log;
+    EXPECT_NE(log.find("  Error: ", second), std::string::npos);
+    EXPECT_NE(log.find("src1.txt", log.find("  Error: ", second)), std::string::npos) << "the error names the file";
+    EXPECT_EQ(FakeDockline::Resumes(), 2) << "the failed run still ended with the resume message";
+}
+
+TEST_F(ButtonTrigger, ACancelledButtonRunIsLoggedAsCancelled) {
+    for (int i = 0; i < 400; ++i) testing_support::WriteBytes(folder.File(L"src1\\many" + std::to_wstring(i) + L".txt"), "x");
+    const std::string letters(1, drive);
+    const auto table = OneEnclosure(letters.c_str());
+    bool cancelled = false;
+    dockline.onTick = [&] {
+        if (cancelled) return;
+        if (const HWND dialog = OpenDialogOfThisThread()) {
+            ::PostMessageW(dialog, CExecDialog::kCancelRunMessage, 0, 0);
+            cancelled = true;
+        }
+    };
+    dockline.StartTicks(20);
+    FakeDockline::Press(frame, 0, &table, sizeof table);
+    dockline.StopTicks();
+    ASSERT_TRUE(cancelled);
+    EXPECT_NE(RunLog().find("Result: cancelled;"), std::string::npos) << RunLog();
+    EXPECT_EQ(FakeDockline::Resumes(), 1);
 }
 
 }  // namespace
