@@ -149,12 +149,12 @@ wait "$gallery" 2>/dev/null || true
 echo "the add-job dialog answered: $(tr -d '\r' <"$out/add-job.log")"
 
 echo "=== Corelink on the simulated enclosure"
-# One enclosure whose drive E: is the sample backup folder; the component is registered in the
+# One enclosure whose drive E: is the folder demo-output/enclosure; the component is registered in the
 # demo's prefix and a probe talks to it as the programs will; rigctl (native) presses the button.
-mkdir -p "$out/rig"
+mkdir -p "$out/rig" "$out/enclosure"
 interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
 cat >"$out/rig/demo.rig" <<RIG
-# The demo's enclosure: its drive E: is the sample backup folder. It hangs on port 1 of a USB
+# The demo's enclosure: its drive E: is the folder demo-output/enclosure. It hangs on port 1 of a USB
 # controller's root hub, where the component's port walk finds it.
 [controller]
 name = xhci
@@ -168,7 +168,7 @@ usb_product_id = 0x3C4D
 model = 4327
 sectors = 0x00100000
 interface = $interface
-drive = E: $out/sample/Backup
+drive = E: $out/enclosure
 parent = xhci
 port = 1
 serial_number = 0001
@@ -221,11 +221,67 @@ eval "$(xdotool getdisplaygeometry --shell)"
 xwd -root -silent | convert xwd:- -crop 200x160+$((WIDTH - 200))+$((HEIGHT - 160)) +repage \
   "$out/screenshots/dockline-notice.png"
 
+echo "=== the one-touch backup: the enclosure's button"
+# The jobs: a Backup and a Sync onto the enclosure's drive E:, and a Backup onto another drive,
+# which the button leaves alone. Dockline reads the pressed button, starts Copperfold (its
+# command CMD2) and hands it the device table; Copperfold runs the jobs on E: in one progress
+# dialog, acknowledges the press and tells Dockline to poll again.
+python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+  "Backup|$win_out\\sample\\Documents|E:\\Backup" \
+  "Sync|$win_out\\sample\\Laptop|E:\\Laptop" \
+  "Backup|$win_out\\sample\\Documents|$win_out\\sample\\NotOnTheEnclosure"
+"$rigctl" "$out/rig/demo.rig" log --clear >/dev/null
 "$rigctl" "$out/rig/demo.rig" press >/dev/null
-if wait_for_window '^Copperfold$' 20 >/dev/null; then
-  echo "after rigctl press, Dockline started Copperfold (its command CMD2)"
+echo "rigctl press"
+if dialog=$(wait_for_window '^(Backup|Sync)$' 40); then
+  # Taken once the dialog shows more than a blank window.
+  for _ in $(seq 1 20); do
+    sleep 0.3
+    xwd -id "$dialog" -silent 2>/dev/null | convert xwd:- "$out/screenshots/button-run-dialog.png" 2>/dev/null || continue
+    [ "$(convert "$out/screenshots/button-run-dialog.png" -format '%[fx:mean>0.2]' info:)" = 1 ] && break
+  done
+  echo "the button opened Copperfold's progress dialog"
 else
-  echo "after rigctl press, Copperfold did not open"
+  echo "no progress dialog appeared after the press"
+fi
+# The run is over once Copperfold has acknowledged the press (a button write of 02) and
+# Dockline reads the button again.
+ack='EE 80 00 00 00 00 88 .*data 02'
+read_button='EE 80 00 00 00 00 87'
+resumed=""
+for _ in $(seq 1 1200); do
+  if "$rigctl" "$out/rig/demo.rig" log | sed -n "/$ack/,\$p" | tail -n +2 | grep -q "$read_button"; then
+    resumed=1; break
+  fi
+  sleep 0.1
+done
+[ -n "$resumed" ] || { echo "the run did not end with an acknowledgement and resumed polling"; exit 1; }
+log=$("$rigctl" "$out/rig/demo.rig" log)
+echo "the enclosure's command log: the button read that saw the press, the acknowledgement, the resumed polling:"
+echo "$log" | sed -n "/$ack/=" | head -n 1 | {
+  read -r ack_line
+  echo "$log" | head -n 1 | sed 's/^/  /'
+  echo "$log" | head -n "$((ack_line - 1))" | grep "$read_button" | tail -n 1 | sed 's/^/  /'
+  echo "$log" | sed -n "${ack_line}p" | sed 's/^/  /'
+  echo "$log" | tail -n +"$((ack_line + 1))" | grep "$read_button" | head -n 2 | sed 's/^/  /'
+}
+echo "copied onto the enclosure (E:\\):"
+echo "  Backup: $(find "$out/enclosure/Backup" -type f | wc -l) files in E:\\Backup\\Documents, e.g.:"
+(cd "$out/enclosure" && find Backup -type f | sort | head -n 3 | sed 's/^/    /') || true
+echo "  Sync: $(find "$out/enclosure/Laptop" -type f | wc -l) files in E:\\Laptop, besides the archive:"
+(cd "$out/enclosure" && find Laptop -path Laptop/Archive -prune -o -type f -print | sort | sed 's/^/    /') || true
+if [ -e "$out/sample/NotOnTheEnclosure" ]; then
+  echo "  the job on another drive ran too: wrong"; exit 1
+else
+  echo "  the job whose target is on another drive did not run"
+fi
+if window=$(wait_for_window '^Copperfold$' 5); then
+  capture_painted "$window" "$out/screenshots/copperfold-after-button-run.png"
+fi
+run_log=$(find "$state/prefix/drive_c/users" -path '*/Copperfold/RunLog.txt' 2>/dev/null | head -n 1)
+if [ -n "$run_log" ]; then
+  echo "the run log's record of the button run (%LOCALAPPDATA%\\Copperfold\\RunLog.txt):"
+  tr -d '\r' <"$run_log" | sed -n '/started by the enclosure/,$p' | sed 's/^/  /'
 fi
 "$rigctl" "$out/rig/demo.rig" release >/dev/null
 unset ENCLOSURE_RIG

@@ -15,4 +15,13 @@ inline constexpr wchar_t kJobFileName[] = L"Copperfold.ini";
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 1;   // 0x0401
 inline constexpr UINT kRestoreMessage = WM_USER + 4;        // 0x0404, from a second instance
 
+// From Dockline, each after a copy-data record carrying the device table.
+inline constexpr UINT kButtonPressedMessage = WM_USER + 5;  // 0x0405: run the pressed device's jobs
+inline constexpr UINT kBusyQueryMessage = WM_USER + 6;      // 0x0406: answers 1 while a run is in progress
+inline constexpr UINT kVolumesArrivedMessage = WM_USER + 7; // 0x0407, wParam unit mask
+inline constexpr UINT kVolumesRemovedMessage = WM_USER + 8; // 0x0408, wParam unit mask
+// To the window titled "Dockline" after a button-started run: poll the button again.
+inline constexpr UINT kButtonRunEndedMessage = WM_USER + 9; // 0x0409
+inline constexpr wchar_t kDocklineWindowTitle[] = L"Dockline";
+
 }  // namespace copperfold

@@ -13,6 +13,7 @@
 #include "copperfold/core/command_line.h"
 #include "exec_dialog.h"
 #include "main_frame.h"
+#include "run_log_file.h"
 #include "resource.h"
 #include "win32_file_system.h"
 
@@ -129,10 +130,10 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         return static_cast<int>(RunExitCode::BadArguments);
     }
 
-    copperfold::Win32FileSystem fileSystem;
+    copperfold::RunLogSession log(copperfold::RunTrigger::CommandLine, *batch);
     CExecDialog dialog([this](std::wstring_view english, std::wstring_view fallback) {
         return Translate(english, fallback);
-    }, fileSystem);
+    }, log.Files());
     dialog.SetBatch(batch.get());
     // Nobody may be watching: refusals and failed copies go to standard error, and the run goes on.
     dialog.SetUnattended([](const std::wstring& line) { ReportCommandLineError(line, true); });
@@ -140,6 +141,7 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         ReportCommandLineError(L"The progress window could not be opened; no job was run.", true);
         return static_cast<int>(RunExitCode::CopyFailed);
     }
+    log.Finish(dialog.Counters());
     return copperfold::RunOutcomeCode(dialog.Counters());
 }
 

@@ -11,6 +11,7 @@
 #include "copperfold_app.h"
 #include "menu_translation.h"
 #include "resource.h"
+#include "run_window.h"
 
 namespace {
 
@@ -22,8 +23,11 @@ constexpr int kFrameHeight = 700;
 }  // namespace
 
 CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
+    corelink = std::make_unique<copperfold::CorelinkSession>();
     document = std::make_unique<CCopperfoldDoc>(app.IniFile(),
                                                 MakeJobSection(win32::ComputerName(), win32::UserName()));
+    deviceMessages = std::make_unique<copperfold::DeviceMessages>(
+        *document, *corelink, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); });
     trayIconData.cbSize = sizeof trayIconData;
     trayIconData.uID = 1;
     trayIconData.uFlags = NIF_MESSAGE;
@@ -133,7 +137,21 @@ void CMainFrame::ShowTrayMenu() {
     ::TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Handle(), nullptr);
 }
 
+void CMainFrame::RunButtonBatch(const copperfold::JobBatch& batch) {
+    const auto translate = [this](std::wstring_view english, std::wstring_view fallback) {
+        return app.Translate(english, fallback);
+    };
+    const auto run = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Button, translate);
+    if (!run) return;
+    runNotice.Show(Handle(), copperfold::kTrayCallbackMessage, trayIconData.hIcon, *run,
+                   [this](std::wstring_view english) { return app.Translate(english, english); });
+}
+
 void CMainFrame::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId == copperfold::kRunNoticeIconId) {
+        runNotice.OnTrayEvent(mouseMessage);
+        return;
+    }
     if (iconId != 1) return;
     switch (static_cast<UINT>(mouseMessage)) {
     case WM_RBUTTONDOWN:
@@ -207,9 +225,24 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (::IsIconic(Handle())) ::ShowWindow(Handle(), SW_RESTORE);
         ::SetForegroundWindow(Handle());
         return 0;
+    case WM_COPYDATA:
+        deviceMessages->OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        break;
+    case copperfold::kButtonPressedMessage:
+        deviceMessages->OnButtonPressed();
+        return 0;
+    case copperfold::kBusyQueryMessage:
+        return deviceMessages->OnBusyQuery() ? 1 : 0;
+    case copperfold::kVolumesArrivedMessage:
+        deviceMessages->OnVolumesArrived(wParam);
+        return 0;
+    case copperfold::kVolumesRemovedMessage:
+        deviceMessages->OnVolumesRemoved(wParam);
+        return 0;
     case WM_DESTROY:
         ::KillTimer(Handle(), kIndicatorTimer);
         if (trayIconData.hWnd && trayIconData.uID && inTray == 1) ::Shell_NotifyIconW(NIM_DELETE, &trayIconData);
+        runNotice.Remove();
         ::PostQuitMessage(0);
         return 0;
     default:

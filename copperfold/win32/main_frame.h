@@ -14,6 +14,9 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "corelink_session.h"
+#include "device_messages.h"
+#include "run_notice.h"
 
 class CCopperfoldApp;
 
@@ -25,6 +28,10 @@ public:
     bool Create();
     CCopperfoldDoc& Document() { return *document; }
     bool InTray() const { return inTray != 0; }
+    // The process's device-access component (its Component() is null when it could not be
+    // created) and the handler of Dockline's messages, where the view registers its hooks.
+    copperfold::CorelinkSession& Corelink() { return *corelink; }
+    copperfold::DeviceMessages& Devices() { return *deviceMessages; }
 
     void HideToTray();
     void RestoreFromTray();
@@ -38,16 +45,21 @@ private:
     void OnCommand(UINT id);
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     void ShowTrayMenu();
+    // A run of the enclosure's button, then its outcome as a notice of the tray icon.
+    void RunButtonBatch(const copperfold::JobBatch& batch);
     void ToggleStatusBar();
     void LayoutChildren();
     void UpdateStatusIndicators();
 
     CCopperfoldApp& app;
+    std::unique_ptr<copperfold::CorelinkSession> corelink;
     std::unique_ptr<CCopperfoldDoc> document;
+    std::unique_ptr<copperfold::DeviceMessages> deviceMessages;
     HWND statusBar = nullptr;
     std::array<std::wstring, 4> statusTexts;  // idle text and the three key indicators
     NOTIFYICONDATAW trayIconData{};
     int inTray = 0;
     win32::UniqueMenu trayMenu;
     int defaultTrayItem = 0;
+    copperfold::RunNotice runNotice;
 };

@@ -1,0 +1,47 @@
+#pragma once
+// The run log: one plain-text record per run of jobs (from the button, the Execute command or
+// the command line), so that whoever was away from the screen learns how a run ended. A record:
+//
+//   Run 2026-12-07 14:05:03, started by the enclosure's button
+//     Backup  C:\Documents -> E:\Backup
+//     Sync    C:\Laptop -> E:\Laptop
+//     Result: done; 2,034 files copied, 8,512,880 bytes, 4.2 s
+//     Error: ... (only when a copy failed: the system's text and the two paths)
+//
+// The file keeps the newest kRunLogKeptRuns records; older ones are dropped when a record is
+// added. Records are told apart by their first line, which alone starts with "Run ".
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "copperfold_doc.h"
+
+namespace copperfold {
+
+inline constexpr std::size_t kRunLogKeptRuns = 1000;
+
+enum class RunTrigger { Button, Execute, CommandLine };
+enum class RunResult { Done, Failed, Cancelled };
+
+struct RunLogEntry {
+    std::wstring startTime;  // local time, "YYYY-MM-DD hh:mm:ss"
+    RunTrigger trigger = RunTrigger::Execute;
+    std::vector<JobRecord> jobs;
+    RunResult result = RunResult::Done;
+    std::uint64_t filesCopied = 0;
+    std::uint64_t bytesCopied = 0;
+    std::uint64_t milliseconds = 0;
+    std::wstring error;  // what went wrong, empty when nothing did
+};
+
+// One record, lines ended with CR LF (the file is read with Notepad as well as anything else).
+std::wstring FormatRunRecord(const RunLogEntry& entry);
+// A count with thousands separators: 8,512,880.
+std::wstring GroupedNumber(std::uint64_t value);
+// The log `existing` with `record` appended, keeping the newest `keep` records. Text before the
+// first record (a damaged or foreign start) is dropped with the oldest records.
+std::wstring AppendRunRecord(std::wstring_view existing, std::wstring_view record, std::size_t keep = kRunLogKeptRuns);
+
+}  // namespace copperfold

@@ -1,0 +1,75 @@
+// Run log records: a good, a cancelled and a failed run, and the log kept to its newest runs.
+#include <gtest/gtest.h>
+
+#include "copperfold/core/run_log.h"
+
+namespace {
+
+using copperfold::RunLogEntry;
+using copperfold::RunResult;
+using copperfold::RunTrigger;
+
+RunLogEntry Entry(RunResult result) {
+    RunLogEntry entry;
+    entry.startTime = L"2026-12-07 14:05:03";
+    entry.trigger = RunTrigger::Button;
+    entry.jobs = {JobRecord{L"C:\\Documents", L"E:\\Backup", JobType::Backup, {}},
+                  JobRecord{L"C:\\Laptop", L"E:\\Laptop", JobType::Sync, {}}};
+    entry.result = result;
+    entry.filesCopied = 2034;
+    entry.bytesCopied = 8512880;
+    entry.milliseconds = 4250;
+    return entry;
+}
+
+TEST(RunLog, RecordsOfAGoodACancelledAndAFailedRun) {
+    EXPECT_EQ(copperfold::FormatRunRecord(Entry(RunResult::Done)),
+              L"Run 2026-12-07 14:05:03, started by the enclosure's button\r\n"
+              L"  Backup  C:\\Documents -> E:\\Backup\r\n"
+              L"  Sync    C:\\Laptop -> E:\\Laptop\r\n"
+              L"  Result: done; 2,034 files copied, 8,512,880 bytes, 4.2 s\r\n");
+
+    RunLogEntry cancelled = Entry(RunResult::Cancelled);
+    cancelled.trigger = RunTrigger::Execute;
+    cancelled.filesCopied = 3;
+    cancelled.bytesCopied = 999;
+    EXPECT_NE(copperfold::FormatRunRecord(cancelled).find(L"started by the Execute command\r\n"), std::wstring::npos);
+    EXPECT_NE(copperfold::FormatRunRecord(cancelled).find(L"  Result: cancelled; 3 files copied, 999 bytes, 4.2 s\r\n"),
+              std::wstring::npos);
+
+    RunLogEntry failed = Entry(RunResult::Failed);
+    failed.trigger = RunTrigger::CommandLine;
+    failed.error = L"There is not enough space on the disk.\r\n (C:\\Documents\\a.txt -> E:\\Backup\\Documents\\a.txt)";
+    const std::wstring record = copperfold::FormatRunRecord(failed);
+    EXPECT_NE(record.find(L"  Result: failed;"), std::wstring::npos);
+    EXPECT_TRUE(record.ends_with(L"  Error: There is not enough space on the disk.   (C:\\Documents\\a.txt -> "
+                                 L"E:\\Backup\\Documents\\a.txt)\r\n"))
+        << "the error stays on its own line";
+    EXPECT_EQ(copperfold::GroupedNumber(0), L"0");
+    EXPECT_EQ(copperfold::GroupedNumber(999), L"999");
+    EXPECT_EQ(copperfold::GroupedNumber(1000), L"1,000");
+}
+
+TEST(RunLog, KeepsTheNewestRunsAndDropsADamagedStart) {
+    std::wstring log = L"garbage without a record start\r\n";
+    for (int n = 0; n < 5; ++n) {
+        RunLogEntry entry = Entry(RunResult::Done);
+        entry.startTime = L"run" + std::to_wstring(n);
+        log = copperfold::AppendRunRecord(log, copperfold::FormatRunRecord(entry), 3);
+    }
+    EXPECT_TRUE(log.starts_with(L"Run run2,"));
+    EXPECT_NE(log.find(L"Run run3,"), std::wstring::npos);
+    EXPECT_NE(log.find(L"Run run4,"), std::wstring::npos);
+    EXPECT_EQ(log.find(L"garbage"), std::wstring::npos);
+    EXPECT_EQ(log.find(L"run1"), std::wstring::npos);
+
+    // A job path that itself holds "Run " at a line start cannot start a record: it is indented.
+    RunLogEntry tricky = Entry(RunResult::Done);
+    tricky.jobs[0].source = L"C:\\x\nRun fake";
+    const std::wstring two = copperfold::AppendRunRecord(copperfold::FormatRunRecord(tricky),
+                                                        copperfold::FormatRunRecord(Entry(RunResult::Done)), 2);
+    EXPECT_EQ(copperfold::AppendRunRecord(two, L"Run last\r\n", 2).find(L"fake"), std::wstring::npos);
+    EXPECT_EQ(copperfold::AppendRunRecord(L"Run a\r\nRun b", L"Run c\r\n", 5), L"Run a\r\nRun b\r\nRun c\r\n");
+}
+
+}  // namespace

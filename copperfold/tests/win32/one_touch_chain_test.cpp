@@ -1,0 +1,200 @@
+// The one-touch backup end to end under Wine: the simulated enclosure, the registered
+// component, Dockline.exe and Copperfold.exe. A press on the rig makes Dockline start Copperfold
+// and hand it the device table; Copperfold runs the jobs on the enclosure's drive, acknowledges
+// the press once and Dockline polls again. Closing Dockline during a button run waits for the
+// run and then closes Copperfold.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/core/ini_file.h"
+#include "common/core/text_codec.h"
+#include "common/tests/win32/temp_folder.h"
+#include "common/win32/system_info.h"
+#include "common/win32/unique_handle.h"
+#include "copperfold/core/copperfold_doc.h"
+#include "dockline/tests/win32/dockline_process.h"
+#include "rig/core/command_log.h"
+#include "rig/core/rig_control.h"
+
+namespace {
+
+using dockline_test::DocklineProcess;
+using dockline_test::WaitFor;
+using namespace std::chrono_literals;
+
+constexpr char kInterface[] =
+    "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+
+std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).value_or(""); }
+
+struct ButtonCommands {
+    int reads = 0;
+    int acknowledgements = 0;
+    int readsAfterAcknowledgement = 0;
+};
+
+class OneTouchChain : public ::testing::Test {
+protected:
+    static HRESULT Registration(const char* exportName) {
+        const HMODULE component = ::LoadLibraryW(win32::SiblingPath(win32::ModulePath(), L"Corelink.ax").c_str());
+        if (!component) return E_FAIL;
+        using Register = HRESULT(STDAPICALLTYPE*)();
+        const auto function =
+            reinterpret_cast<Register>(reinterpret_cast<void (*)()>(::GetProcAddress(component, exportName)));
+        return function ? function() : E_FAIL;
+    }
+    static void SetUpTestSuite() { ASSERT_EQ(Registration("DllRegisterServer"), S_OK); }
+
+    void SetUp() override {
+        rigFile = folder.File(L"chain.rig");
+        std::ofstream(std::filesystem::path(rigFile))
+            << "[controller]\nname = xhci\nports = 4\n"
+               "path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}\n"
+               "root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}\n"
+               "\n[enclosure]\nname = backup\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4D\n"
+               "sectors = 0x100000\nparent = xhci\nport = 1\nserial_number = 0001\ninterface = "
+            << kInterface << "\ndrive = E: enclosure\n";
+        std::filesystem::create_directories(folder.File(L"enclosure"));
+        ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());  // inherited by both programs
+        ASSERT_EQ(RunRigctl(L"plug"), 0) << "E: mapped to the enclosure's folder";
+
+        dockline_test::InstallDockline(folder.Path());
+        testing_support::WriteBytes(folder.File(L"Dockline.ini"),
+                                    testing_support::Utf16LeFile(L"[Setting]\r\nBUTTONS=0x02\r\nBUTTON1=bar.png\r\n"
+                                                                 L"BUTTON2=copperfold.png\r\nCMD2=Copperfold.exe\r\n"));
+        std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"Copperfold.exe"),
+                                   folder.File(L"Copperfold.exe"));
+        std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"Copperfold.ini"),
+                                   folder.File(L"Copperfold.ini"));
+    }
+    void TearDown() override {
+        RunRigctl(L"unplug");
+        ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr);
+    }
+
+    void AddJob(const std::wstring& source, const std::wstring& target, JobType type) {
+        CIniFile ini(folder.File(L"Copperfold.ini"));
+        CCopperfoldDoc doc(&ini, MakeJobSection(win32::ComputerName(), win32::UserName()));
+        ASSERT_EQ(doc.AddJob(source, target, type), CCopperfoldDoc::AddResult::Added);
+    }
+    std::wstring MakeSource(const std::wstring& name, int files) {
+        const std::wstring path = folder.File(name);
+        std::filesystem::create_directories(path);
+        for (int i = 0; i < files; ++i) {
+            testing_support::WriteBytes(path + L"\\doc" + std::to_wstring(i) + L".txt", std::string(2048, 'd'));
+        }
+        return path;
+    }
+    int Rigctl(const std::vector<std::string>& arguments) {
+        std::vector<std::string> all{Utf8(rigFile)};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::ostringstream out, err;
+        return rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
+    }
+    long RunRigctl(const std::wstring& arguments) {
+        const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"rigctl.exe");
+        std::wstring commandLine = L"\"" + program + L"\" \"" + rigFile + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info)) {
+            return -1;
+        }
+        ::CloseHandle(info.hThread);
+        WaitFor([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, 30s);
+        DWORD code = 99;
+        ::GetExitCodeProcess(info.hProcess, &code);
+        ::CloseHandle(info.hProcess);
+        return static_cast<long>(code);
+    }
+    ButtonCommands ButtonLog() {
+        std::ifstream in(std::filesystem::path(folder.File(L"chain.log")), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ButtonCommands seen;
+        for (const rig::LogRecord& record : rig::ParseCommandLog(bytes).records) {
+            const std::uint8_t* cdb = record.header.cdb;
+            if (cdb[0] != 0xEE || cdb[1] != 0x80) continue;
+            if (cdb[6] == 0x87) {
+                ++seen.reads;
+                if (seen.acknowledgements > 0) ++seen.readsAfterAcknowledgement;
+            }
+            if (cdb[6] == 0x88 && !record.dataOut.empty() && record.dataOut[0] == 0x02) ++seen.acknowledgements;
+        }
+        return seen;
+    }
+    static HWND CopperfoldWindow() { return ::FindWindowW(nullptr, L"Copperfold"); }
+    static bool RunDialogOpen() {
+        return ::FindWindowW(L"#32770", L"Backup") != nullptr || ::FindWindowW(L"#32770", L"Sync") != nullptr;
+    }
+    static win32::UniqueHandle ProcessOf(HWND window) {
+        DWORD id = 0;
+        ::GetWindowThreadProcessId(window, &id);
+        return win32::UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, id));
+    }
+    bool Exists(const std::wstring& relative) const { return std::filesystem::exists(folder.File(relative)); }
+
+    testing_support::TempFolder folder;
+    std::wstring rigFile;
+};
+
+TEST_F(OneTouchChain, APressRunsTheEnclosuresJobsAcknowledgesOnceAndPollingResumes) {
+    const std::wstring documents = MakeSource(L"Documents", 3);
+    const std::wstring laptop = MakeSource(L"Laptop", 2);
+    AddJob(documents, L"E:\\Backup", JobType::Backup);
+    AddJob(laptop, L"E:\\Laptop", JobType::Sync);
+    AddJob(documents, folder.File(L"NotOnTheEnclosure"), JobType::Backup);
+
+    DocklineProcess dockline(folder.Path(), L"");
+    ASSERT_NE(dockline.WaitForWindow(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().reads >= 1; }, 15s)) << "Dockline polls the button";
+    ASSERT_EQ(Rigctl({"press"}), 0);
+
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().readsAfterAcknowledgement >= 1; }, 60s))
+        << "acknowledged, then polled again";
+    const ButtonCommands seen = ButtonLog();
+    EXPECT_EQ(seen.acknowledgements, 1);
+    EXPECT_TRUE(Exists(L"enclosure\\Backup\\Documents\\doc2.txt"));
+    EXPECT_TRUE(Exists(L"enclosure\\Laptop\\doc1.txt"));
+    EXPECT_FALSE(Exists(L"NotOnTheEnclosure")) << "a job on another drive does not run";
+
+    const HWND copperfold = CopperfoldWindow();
+    ASSERT_NE(copperfold, nullptr);
+    DWORD_PTR busy = 99;
+    ::SendMessageTimeoutW(copperfold, WM_USER + 6, 0, 0, SMTO_ABORTIFHUNG, 5000, &busy);
+    EXPECT_EQ(busy, 0u) << "the run is over";
+    const win32::UniqueHandle process = ProcessOf(copperfold);
+    ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(15s), 0);
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 15000), WAIT_OBJECT_0) << "Dockline closed Copperfold";
+}
+
+TEST_F(OneTouchChain, ClosingDocklineDuringAButtonRunWaitsForTheRunThenClosesCopperfold) {
+    const std::wstring documents = MakeSource(L"Documents", 400);
+    AddJob(documents, L"E:\\Backup", JobType::Backup);
+
+    DocklineProcess dockline(folder.Path(), L"");
+    ASSERT_NE(dockline.WaitForWindow(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().reads >= 1; }, 15s));
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    ASSERT_TRUE(WaitFor([] { return RunDialogOpen(); }, 30s)) << "the button's run started";
+    const win32::UniqueHandle process = ProcessOf(CopperfoldWindow());
+    ASSERT_TRUE(process);
+    ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
+
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0) << "Copperfold closed after its run";
+    EXPECT_EQ(dockline.WaitForExit(15s), 0);
+    EXPECT_EQ(ButtonLog().acknowledgements, 1) << "the run ended normally before the program closed";
+    EXPECT_TRUE(Exists(L"enclosure\\Backup\\Documents\\doc399.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+#pragma once
+// The main frame's handling of Dockline's messages: the copy-data record with the device
+// table, the enclosure's button (run the jobs on the pressed device's drives, acknowledge the
+// press, tell Dockline to poll again), the busy query before Dockline closes the program, and
+// volume arrivals and removals, which go on to the view.
+//
+// Everything runs on the UI thread. A button run is modal inside the button message, so the
+// messages that arrive meanwhile see RunInProgress() and a second press is ignored.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+
+#include "copperfold/core/copy_engine.h"
+#include "copperfold/core/device_trigger.h"
+
+class CCopperfoldDoc;
+
+namespace copperfold {
+
+class CorelinkSession;
+
+class DeviceMessages {
+public:
+    // What the main window's view lends this handler; every hook may stay empty (no view yet).
+    struct ViewHooks {
+        std::function<void(DWORD unitMask)> volumesArrived;
+        std::function<void(DWORD unitMask)> volumesRemoved;
+        // True while the view's own run (its Execute command) is going on; the hook then asks
+        // that run to stop.
+        std::function<bool()> stopViewRun;
+        std::function<void(bool enabled)> enableExecute;
+    };
+    // Runs a non-empty batch modally and returns when it has ended.
+    using BatchRunner = std::function<void(const JobBatch& batch)>;
+
+    DeviceMessages(CCopperfoldDoc& document, CorelinkSession& corelink, BatchRunner runBatch);
+
+    void SetViewHooks(ViewHooks hooks) { view = std::move(hooks); }
+    bool RunInProgress() const { return runInProgress; }
+
+    // WM_COPYDATA: keeps dwData and at most one table's bytes; a null record is ignored.
+    void OnCopyData(const COPYDATASTRUCT* record);
+    // 0x0405: ignored while a run is in progress or when no usable record was received.
+    void OnButtonPressed();
+    // 0x0406: true (busy) while a run is in progress.
+    bool OnBusyQuery();
+    // 0x0407 / 0x0408 with the message's own unit mask (used when no copy-data record came).
+    void OnVolumesArrived(WPARAM unitMask);
+    void OnVolumesRemoved(WPARAM unitMask);
+
+    // The jobs on the drives of record `index` of the document's table, one dialog, then the
+    // button's acknowledgement (also when no job ran).
+    void RunDeviceJobs(std::size_t index);
+
+private:
+    void AdoptTable(const common::DeviceTable& table);
+    void EnableExecute(bool enabled);
+
+    CCopperfoldDoc& document;
+    CorelinkSession& corelink;
+    BatchRunner runBatch;
+    ViewHooks view;
+    ReceivedDeviceData received;
+    bool runInProgress = false;
+};
+
+}  // namespace copperfold

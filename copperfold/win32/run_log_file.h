@@ -1,0 +1,43 @@
+#pragma once
+// One run's entry in the run log file: "%LOCALAPPDATA%\Copperfold\RunLog.txt", UTF-8 text
+// (see copperfold/core/run_log.h for a record). The session notes the start, lends the run a
+// file system that counts its copies, and at the end appends the record. A log that cannot be
+// written never fails the run; the reason goes to the debug output.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "copperfold/core/copy_engine.h"
+#include "copperfold/core/recording_file_system.h"
+#include "copperfold/core/run_log.h"
+#include "win32_file_system.h"
+
+namespace copperfold {
+
+std::wstring RunLogPath();
+
+class RunLogSession {
+public:
+    RunLogSession(RunTrigger trigger, const JobBatch& batch);
+    RunLogSession(const RunLogSession&) = delete;
+    RunLogSession& operator=(const RunLogSession&) = delete;
+
+    // The file system the run copies through.
+    FileSystem& Files() { return recording; }
+    // A problem the run reported as a line (an unattended run's refused job or failed copy);
+    // called on the run's worker, read only once the run has ended.
+    void NoteProblem(const std::wstring& line) { problems.push_back(line); }
+    // Builds the record from the ended run's counters and appends it to the log.
+    RunLogEntry Finish(const RunCounters& counters);
+
+private:
+    Win32FileSystem platform;
+    RecordingFileSystem recording{platform};
+    RunLogEntry entry;
+    std::vector<std::wstring> problems;
+    ULONGLONG started = 0;
+};
+
+}  // namespace copperfold

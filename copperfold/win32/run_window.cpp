@@ -1,0 +1,20 @@
+#include "run_window.h"
+
+#include "run_log_file.h"
+
+namespace copperfold {
+
+std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, RunTrigger trigger,
+                                            const CExecDialog::Translator& translate) {
+    RunLogSession log(trigger, batch);
+    CExecDialog dialog(translate, log.Files());
+    dialog.SetBatch(&batch);
+    // Nobody may be at the screen when the button starts a run: a failed copy or a refused job
+    // goes to the log and the notice instead of a box that would hold the run (and Dockline's
+    // polling) until someone clicks it, and the run goes on.
+    if (trigger == RunTrigger::Button) dialog.SetUnattended([&log](const std::wstring& line) { log.NoteProblem(line); });
+    if (dialog.DoModal(owner) == -1) return std::nullopt;
+    return log.Finish(dialog.Counters());
+}
+
+}  // namespace copperfold
