@@ -24,5 +24,6 @@ rig/rig_command_fuzz rig/fuzz/corpus_command
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
 copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
+copperfold/device_scan_fuzz copperfold/fuzz/corpus_device_scan
 TARGETS
 exit $status

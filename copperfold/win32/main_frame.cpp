@@ -75,7 +75,20 @@ int CMainFrame::OnCreate() {
     for (size_t pane = 0; pane < paneTexts.size(); ++pane) statusTexts[pane] = translate(paneTexts[pane]);
     ::SetTimer(Handle(), kIndicatorTimer, 250, nullptr);
     UpdateStatusIndicators();
-    return 0;
+    return CreateView() ? 0 : -1;
+}
+
+bool CMainFrame::CreateView() {
+    view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
+        *document, [this](std::wstring_view english, std::wstring_view fallback) { return app.Translate(english, fallback); },
+        app.WriteEvent(), fileSystem, corelink.Scanner()});
+    if (!view->Create(Handle(), RECT{0, 0, 1, 1})) {
+        view.reset();
+        return false;
+    }
+    LayoutChildren();
+    view->InitialUpdate();
+    return true;
 }
 
 void CMainFrame::LayoutChildren() {
@@ -88,6 +101,14 @@ void CMainFrame::LayoutChildren() {
                                 client.right - indicator, -1};
     ::SendMessageW(statusBar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
     UpdateStatusIndicators();
+    if (view) {
+        // The view fills the client area above the status bar; it places its own children once.
+        RECT frame{};
+        ::GetClientRect(Handle(), &frame);
+        RECT bar{};
+        if (::IsWindowVisible(statusBar)) ::GetWindowRect(statusBar, &bar);
+        ::MoveWindow(view->Handle(), 0, 0, frame.right, frame.bottom - (bar.bottom - bar.top), TRUE);
+    }
 }
 
 void CMainFrame::UpdateStatusIndicators() {
@@ -208,6 +229,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ::SetForegroundWindow(Handle());
         return 0;
     case WM_DESTROY:
+        view.reset();  // its watcher stops before the window goes
         ::KillTimer(Handle(), kIndicatorTimer);
         if (trayIconData.hWnd && trayIconData.uID && inTray == 1) ::Shell_NotifyIconW(NIM_DELETE, &trayIconData);
         ::PostQuitMessage(0);

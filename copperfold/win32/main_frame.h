@@ -14,6 +14,9 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold_view.h"
+#include "device_component.h"
+#include "win32_file_system.h"
 
 class CCopperfoldApp;
 
@@ -24,6 +27,7 @@ public:
 
     bool Create();
     CCopperfoldDoc& Document() { return *document; }
+    CCopperfoldView* View() { return view.get(); }
     bool InTray() const { return inTray != 0; }
 
     void HideToTray();
@@ -40,10 +44,14 @@ private:
     void ShowTrayMenu();
     void ToggleStatusBar();
     void LayoutChildren();
+    bool CreateView();
     void UpdateStatusIndicators();
 
     CCopperfoldApp& app;
     std::unique_ptr<CCopperfoldDoc> document;
+    DeviceComponent corelink;  // before the view, which scans through it
+    copperfold::Win32FileSystem fileSystem;
+    std::unique_ptr<CCopperfoldView> view;
     HWND statusBar = nullptr;
     std::array<std::wstring, 4> statusTexts;  // idle text and the three key indicators
     NOTIFYICONDATAW trayIconData{};
