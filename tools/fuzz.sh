@@ -40,6 +40,7 @@ corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
 copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
 dockline/volume_change_fuzz dockline/fuzz/corpus_volume_change
 dockline/device_table_fuzz dockline/fuzz/corpus_device_table
+copperfold/device_scan_fuzz copperfold/fuzz/corpus_device_scan
 TARGETS
 
 echo "=== executions per second (${seconds}s each)"

@@ -9,6 +9,7 @@
 #include "common/core/ini_file.h"
 #include "common/win32/system_info.h"
 #include "copperfold_app.h"
+#include "corelink_api.h"
 #include "menu_translation.h"
 #include "resource.h"
 #include "run_window.h"
@@ -79,7 +80,37 @@ int CMainFrame::OnCreate() {
     for (size_t pane = 0; pane < paneTexts.size(); ++pane) statusTexts[pane] = translate(paneTexts[pane]);
     ::SetTimer(Handle(), kIndicatorTimer, 250, nullptr);
     UpdateStatusIndicators();
-    return 0;
+    return CreateView() ? 0 : -1;
+}
+
+bool CMainFrame::CreateView() {
+    CCopperfoldView::DeviceScanner scanner;
+    if (ICorelinkCtrl* component = corelink->Component()) {
+        scanner = [component](copperfold::DeviceList& list) { component->ScanUSBPort(&list); };
+    }
+    view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
+        *document, [this](std::wstring_view english, std::wstring_view fallback) { return app.Translate(english, fallback); },
+        app.WriteEvent(), fileSystem, std::move(scanner)});
+    if (!view->Create(Handle(), RECT{0, 0, 1, 1})) {
+        view.reset();
+        return false;
+    }
+    CCopperfoldView& shown = *view;
+    deviceMessages->SetViewHooks({
+        [&shown](DWORD unitMask) {
+            shown.InvalidateDeviceHandles();
+            shown.VolumesArrived(unitMask);
+        },
+        [&shown](DWORD unitMask) {
+            shown.VolumesRemoved(unitMask);
+            shown.InvalidateDeviceHandles();
+        },
+        [&shown] { return shown.StopRun(); },
+        [&shown](bool enabled) { shown.EnableExecute(enabled); },
+    });
+    LayoutChildren();
+    view->InitialUpdate();
+    return true;
 }
 
 void CMainFrame::LayoutChildren() {
@@ -92,6 +123,14 @@ void CMainFrame::LayoutChildren() {
                                 client.right - indicator, -1};
     ::SendMessageW(statusBar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
     UpdateStatusIndicators();
+    if (view) {
+        // The view fills the client area above the status bar; it places its own children once.
+        RECT frame{};
+        ::GetClientRect(Handle(), &frame);
+        RECT bar{};
+        if (::IsWindowVisible(statusBar)) ::GetWindowRect(statusBar, &bar);
+        ::MoveWindow(view->Handle(), 0, 0, frame.right, frame.bottom - (bar.bottom - bar.top), TRUE);
+    }
 }
 
 void CMainFrame::UpdateStatusIndicators() {
@@ -240,6 +279,8 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         deviceMessages->OnVolumesRemoved(wParam);
         return 0;
     case WM_DESTROY:
+        deviceMessages->SetViewHooks({});
+        view.reset();  // its watcher stops before the window goes
         ::KillTimer(Handle(), kIndicatorTimer);
         if (trayIconData.hWnd && trayIconData.uID && inTray == 1) ::Shell_NotifyIconW(NIM_DELETE, &trayIconData);
         runNotice.Remove();

@@ -14,9 +14,11 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold_view.h"
 #include "corelink_session.h"
 #include "device_messages.h"
 #include "run_notice.h"
+#include "win32_file_system.h"
 
 class CCopperfoldApp;
 
@@ -27,6 +29,7 @@ public:
 
     bool Create();
     CCopperfoldDoc& Document() { return *document; }
+    CCopperfoldView* View() { return view.get(); }
     bool InTray() const { return inTray != 0; }
     // The process's device-access component (its Component() is null when it could not be
     // created) and the handler of Dockline's messages, where the view registers its hooks.
@@ -49,12 +52,15 @@ private:
     void RunButtonBatch(const copperfold::JobBatch& batch);
     void ToggleStatusBar();
     void LayoutChildren();
+    bool CreateView();
     void UpdateStatusIndicators();
 
     CCopperfoldApp& app;
     std::unique_ptr<copperfold::CorelinkSession> corelink;
     std::unique_ptr<CCopperfoldDoc> document;
     std::unique_ptr<copperfold::DeviceMessages> deviceMessages;
+    copperfold::Win32FileSystem fileSystem;
+    std::unique_ptr<CCopperfoldView> view;  // after the component, which it scans through
     HWND statusBar = nullptr;
     std::array<std::wstring, 4> statusTexts;  // idle text and the three key indicators
     NOTIFYICONDATAW trayIconData{};

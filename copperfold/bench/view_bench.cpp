@@ -1,0 +1,131 @@
+// The drive tree's cost on big folders under Wine: the first expansion of a folder of N files
+// (default 10,000), then 1,000 watcher changes applied to it (files added, modified and
+// removed on disk, each handed to the view as the watcher hands it over). Prints seconds.
+//   view_bench [FILES]
+#include <windows.h>
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#include <memory>
+#include <string>
+
+#include "copperfold/core/copperfold_doc.h"
+#include "common/core/ini_file.h"
+#include "copperfold/core/directory_change.h"
+#include "copperfold/win32/copperfold_view.h"
+#include "copperfold/win32/win32_file_system.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+void Touch(const std::wstring& path, const char* text) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+HTREEITEM Child(const CColumnTreeCtrl& tree, HTREEITEM parent, const std::wstring& name) {
+    const HTREEITEM first = parent ? TreeView_GetChild(tree.Tree(), parent) : TreeView_GetRoot(tree.Tree());
+    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree.Tree(), item)) {
+        if (tree.GetItemText(item, 0) == name) return item;
+    }
+    return nullptr;
+}
+
+std::wstring FileName(int i) {
+    wchar_t name[32];
+    std::swprintf(name, 32, L"file%05d.txt", i);
+    return name;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int files = argc > 1 ? std::max(1, _wtoi(argv[1])) : 10000;
+    constexpr int kChanges = 1000;
+    ::InitCommonControls();
+    const std::wstring base = L"C:\\cfbench-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring big = base + L"\\big";
+    ::CreateDirectoryW(base.c_str(), nullptr);
+    ::CreateDirectoryW(big.c_str(), nullptr);
+    for (int i = 0; i < files; ++i) Touch(big + L"\\" + FileName(i), "some bytes");
+
+    CIniFile ini(base + L"\\Copperfold.ini");
+    CCopperfoldDoc document(&ini, L"BENCH");
+    const HANDLE writeEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    copperfold::Win32FileSystem fileSystem;
+    const HWND host = ::CreateWindowExW(0, L"STATIC", L"view bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900,
+                                        650, nullptr, nullptr, nullptr, nullptr);
+    RECT client{};
+    ::GetClientRect(host, &client);
+    auto view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
+        document, [](std::wstring_view english, std::wstring_view) { return std::wstring(english); }, writeEvent,
+        fileSystem, {}});
+    view->Create(host, client);
+    view->InitialUpdate();
+    view->Watcher().Stop();  // the changes below reach the view from this program alone
+
+    CColumnTreeCtrl& tree = view->LocalTree();
+    const HTREEITEM root = Child(tree, nullptr, L"C:\\");
+    TreeView_Expand(tree.Tree(), root, TVE_EXPAND);
+    const HTREEITEM baseItem = Child(tree, root, base.substr(3));
+    TreeView_Expand(tree.Tree(), baseItem, TVE_EXPAND);
+    const HTREEITEM bigItem = Child(tree, baseItem, L"big");
+    TreeView_SelectItem(tree.Tree(), bigItem);
+
+    auto start = Clock::now();
+    TreeView_Expand(tree.Tree(), bigItem, TVE_EXPAND);
+    ::UpdateWindow(host);
+    const double expandSeconds = Seconds(start);
+    const UINT listed = TreeView_GetCount(tree.Tree());
+
+    // A third of the changes add files, a third modify, a third remove.
+    std::vector<CNotifyDirCheck::ChangeRecord> changes;
+    for (int i = 0; i < kChanges; ++i) {
+        const int kind = i % 3;
+        const std::wstring name = kind == 0 ? L"new" + FileName(i) : FileName(i);
+        const std::wstring path = big + L"\\" + name;
+        if (kind == 0) Touch(path, "new");
+        if (kind == 1) Touch(path, "modified bytes");
+        if (kind == 2) ::DeleteFileW(path.c_str());
+        changes.push_back({path, kind == 0 ? copperfold::kActionAdded
+                                 : kind == 1 ? copperfold::kActionModified
+                                             : copperfold::kActionRemoved});
+    }
+    start = Clock::now();
+    for (const auto& change : changes) {
+        ::SendMessageW(view->Handle(), CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&change));
+    }
+    ::UpdateWindow(host);
+    const double changeSeconds = Seconds(start);
+    const int children = [&] {
+        int count = 0;
+        for (HTREEITEM item = TreeView_GetChild(tree.Tree(), bigItem); item; item = TreeView_GetNextSibling(tree.Tree(), item)) ++count;
+        return count;
+    }();
+
+    std::printf("expanding a folder of %d files: %.3f s (goal under 1 s; %u items in the tree)\n", files,
+                expandSeconds, listed);
+    std::printf("applying %d watcher changes in it: %.3f s (goal under 1 s; %d entries after)\n", kChanges,
+                changeSeconds, children);
+    view.reset();
+    ::DestroyWindow(host);
+    ::CloseHandle(writeEvent);
+    for (int i = 0; i < files; ++i) ::DeleteFileW((big + L"\\" + FileName(i)).c_str());
+    for (int i = 0; i < kChanges; i += 3) ::DeleteFileW((big + L"\\new" + FileName(i)).c_str());
+    ::RemoveDirectoryW(big.c_str());
+    ::DeleteFileW((base + L"\\Copperfold.ini").c_str());
+    ::RemoveDirectoryW(base.c_str());
+    const bool sound = children == files + (kChanges + 2) / 3 - kChanges / 3;
+    if (!sound) std::fprintf(stderr, "unexpected entry count %d\n", children);
+    return sound ? 0 : 1;
+}

@@ -1,0 +1,443 @@
+// The job list view with its drive trees, on a virtual display under Wine. The test's Wine
+// session maps drive M: to a folder of its own (the view tests' fixture in CMakeLists.txt);
+// the fake device scan names M: as the enclosure's drive, so it shows in the device tree.
+// Modal dialogs and message boxes run on this thread while a helper thread answers them.
+#include "copperfold/win32/copperfold_view.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/core/ini_file.h"
+#include "common/tests/win32/temp_folder.h"
+#include "copperfold/core/directory_change.h"
+#include "copperfold/win32/add_job_dialog_resource.h"
+#include "copperfold/win32/copperfold_view_resource.h"
+#include "copperfold/win32/win32_file_system.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::TempFolder;
+
+constexpr wchar_t kDeviceLetter = L'M';
+const std::wstring kDeviceRoot = L"M:\\";
+
+// Every key is its own English text, except the ones the test leaves out of the language.
+std::wstring EnglishWithout(std::wstring_view english, std::wstring_view fallback) {
+    static const std::set<std::wstring_view> missing = {L"&Remove", L"Modify Date"};
+    return std::wstring(missing.contains(english) ? fallback : english);
+}
+
+void WriteFile(const std::wstring& path, std::string_view bytes) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << std::string(path.begin(), path.end());
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    ::GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// Answers the first dialog or message box of this process with `caption` from another thread.
+class Answerer {
+public:
+    Answerer(std::wstring caption, std::function<void(HWND)> answer)
+        : thread([this, c = std::move(caption), a = std::move(answer)] {
+              const auto end = std::chrono::steady_clock::now() + 10s;
+              while (std::chrono::steady_clock::now() < end) {
+                  if (const HWND box = ::FindWindowW(L"#32770", c.c_str()); box && ::IsWindowVisible(box)) {
+                      for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+                          if (::GetDlgCtrlID(child) == 0xFFFF) shownText = WindowText(child);  // a box's message
+                      }
+                      seen = true;
+                      a(box);
+                      return;
+                  }
+                  std::this_thread::sleep_for(10ms);
+              }
+          }) {}
+    ~Answerer() { Join(); }
+    void Join() {
+        if (thread.joinable()) thread.join();
+    }
+    bool seen = false;
+    std::wstring shownText;
+
+private:
+    std::thread thread;
+};
+
+void PressOk(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+class CopperfoldViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(::GetLogicalDrives() & (1u << (kDeviceLetter - L'A'))) << "drive M: is not mapped";
+        ini = std::make_unique<CIniFile>(settings.File(L"Copperfold.ini"));
+        document = std::make_unique<CCopperfoldDoc>(ini.get(), L"TEST-USER");
+        writeEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ClearDevice();
+        local = std::wstring(L"C:\\cfview-") + std::to_wstring(::GetCurrentProcessId());
+        ::CreateDirectoryW(local.c_str(), nullptr);
+        ::CreateDirectoryW((local + L"\\docs").c_str(), nullptr);
+        WriteFile(local + L"\\docs\\letter.txt", std::string(1500, 'x'));
+        ::CreateDirectoryW(L"M:\\backup", nullptr);
+    }
+    void TearDown() override {
+        view.reset();
+        if (host) ::DestroyWindow(host);
+        testing_support::RemoveTree(L"\\\\?\\" + local);
+        ClearDevice();
+    }
+    static void ClearDevice() {
+        WIN32_FIND_DATAW found;
+        const HANDLE find = ::FindFirstFileW(L"M:\\*", &found);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                testing_support::RemoveTree(L"\\\\?\\M:\\" + name);
+            } else {
+                ::DeleteFileW((L"M:\\" + name).c_str());
+            }
+        } while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+    }
+
+    void Open() {
+        host = ::CreateWindowExW(0, L"STATIC", L"view test", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                 900, 650, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(host);
+        RECT client{};
+        ::GetClientRect(host, &client);
+        view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
+            *document, EnglishWithout, writeEvent.get(), fileSystem, [](copperfold::DeviceList& list) {
+                devio::DeviceListEntry& entry = list.entries[2];
+                entry.hubDepth = 2;
+                entry.connected = 1;
+                entry.disk.isTovi = 1;
+                entry.disk.driveLetterCount = 1;
+                entry.disk.driveLetters[0] = static_cast<char>(kDeviceLetter);
+            }});
+        ASSERT_TRUE(view->Create(host, client));
+        view->InitialUpdate();
+        Pump();
+    }
+
+    static void Pump(std::chrono::milliseconds span = 50ms) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        do {
+            MSG message;
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
+            std::this_thread::sleep_for(5ms);
+        } while (std::chrono::steady_clock::now() < end);
+    }
+    template <typename Condition>
+    static bool PumpUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            Pump(10ms);
+        }
+        return true;
+    }
+
+    static std::vector<std::wstring> Column(const CColumnTreeCtrl& tree, HTREEITEM parent, int column) {
+        std::vector<std::wstring> texts;
+        const HTREEITEM first = parent ? TreeView_GetChild(tree.Tree(), parent) : TreeView_GetRoot(tree.Tree());
+        for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree.Tree(), item)) {
+            texts.push_back(tree.GetItemText(item, column));
+        }
+        return texts;
+    }
+    static HTREEITEM Child(const CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name) {
+        const HTREEITEM first = parent ? TreeView_GetChild(tree.Tree(), parent) : TreeView_GetRoot(tree.Tree());
+        for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree.Tree(), item)) {
+            if (tree.GetItemText(item, 0) == name) return item;
+        }
+        return nullptr;
+    }
+    static int Icon(const CColumnTreeCtrl& tree, HTREEITEM item) {
+        TVITEMW info{};
+        info.mask = TVIF_IMAGE | TVIF_HANDLE;
+        info.hItem = item;
+        TreeView_GetItem(tree.Tree(), &info);
+        return info.iImage;
+    }
+    // Expands the items along `names` from a root, as a user opens them; the last one found.
+    static HTREEITEM Reveal(const CColumnTreeCtrl& tree, std::initializer_list<std::wstring_view> names) {
+        HTREEITEM item = nullptr;
+        for (const std::wstring_view name : names) {
+            if (item) TreeView_Expand(tree.Tree(), item, TVE_EXPAND);
+            item = Child(tree, item, name);
+            if (!item) return nullptr;
+        }
+        return item;
+    }
+    HTREEITEM RevealLocal(std::initializer_list<std::wstring_view> below) {
+        HTREEITEM item = Reveal(view->LocalTree(), {L"C:\\", std::wstring_view(local).substr(3)});
+        for (const std::wstring_view name : below) {
+            if (!item) return nullptr;
+            TreeView_Expand(view->LocalTree().Tree(), item, TVE_EXPAND);
+            item = Child(view->LocalTree(), item, name);
+        }
+        return item;
+    }
+
+    void Click(int id) { ::SendMessageW(view->Button(id), BM_CLICK, 0, 0); }
+    // Add with the given selections; answers the add-job dialog with Backup and OK.
+    void AddBackup(HTREEITEM source, HTREEITEM target) {
+        TreeView_SelectItem(view->LocalTree().Tree(), source);
+        TreeView_SelectItem(view->DeviceTree().Tree(), target);
+        Answerer dialog(L"Add", [](HWND box) {
+            ::SendMessageW(::GetDlgItem(box, IDC_BACKUP_TYPE), BM_CLICK, 0, 0);
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        Click(IDC_ADD_BUTTON);
+        dialog.Join();
+        ASSERT_TRUE(dialog.seen);
+    }
+    void AddJobs(int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::wstring source = local + L"\\src" + std::to_wstring(i);
+            ::CreateDirectoryW(source.c_str(), nullptr);
+            WriteFile(source + L"\\file" + std::to_wstring(i) + L".txt", "job " + std::to_string(i));
+            const std::wstring target = L"M:\\backup\\" + std::to_wstring(i);
+            ::CreateDirectoryW(target.c_str(), nullptr);
+            document->AddJob(source, target, JobType::Backup);
+        }
+    }
+
+    TempFolder settings;
+    std::unique_ptr<CIniFile> ini;
+    std::unique_ptr<CCopperfoldDoc> document;
+    win32::UniqueHandle writeEvent;
+    copperfold::Win32FileSystem fileSystem;
+    std::wstring local;
+    HWND host = nullptr;
+    std::unique_ptr<CCopperfoldView> view;
+};
+
+TEST_F(CopperfoldViewTest, LaysOutFormButtonsTreesAndTranslatedTexts) {
+    Open();
+    RECT client{};
+    ::GetClientRect(view->Handle(), &client);
+    const int width = client.right, height = client.bottom;
+    const int quarter = width / 4, gap = (width - 360) / 8;
+    const int ids[] = {IDC_ADD_BUTTON, IDC_REMOVE_BUTTON, IDC_EXECUTE_BUTTON, IDC_EXIT_BUTTON};
+    for (int i = 0; i < 4; ++i) {
+        RECT place{};
+        ::GetWindowRect(view->Button(ids[i]), &place);
+        ::MapWindowPoints(nullptr, view->Handle(), reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.left, gap + i * quarter);
+        EXPECT_EQ(place.top, height - 33);
+        EXPECT_EQ(place.right - place.left, 90);
+    }
+    EXPECT_EQ(WindowText(view->Button(IDC_ADD_BUTTON)), L"&Add");
+    EXPECT_EQ(WindowText(view->Button(IDC_REMOVE_BUTTON)), L"") << "a missing key shows as an empty caption";
+
+    RECT jobs{};
+    ::GetWindowRect(view->JobList().Handle(), &jobs);
+    ::MapWindowPoints(nullptr, view->Handle(), reinterpret_cast<POINT*>(&jobs), 2);
+    EXPECT_EQ(jobs.top, height - 153);
+    EXPECT_EQ(jobs.bottom, height - 36);
+    EXPECT_EQ(::GetWindowLongPtrW(view->JobList().Tree(), GWL_STYLE) & 0x1331, 0x1331);
+    EXPECT_EQ(::GetWindowLongPtrW(view->LocalTree().Tree(), GWL_STYLE) & 0x1237, 0x1237);
+    EXPECT_EQ(view->LocalTree().ColumnCount(), 3);
+    EXPECT_EQ(view->DeviceTree().ColumnWidth(0), 200);
+
+    // The device drive sits in the device tree only; drive C in the local tree only.
+    EXPECT_EQ(Column(view->DeviceTree(), nullptr, 0), std::vector<std::wstring>{kDeviceRoot});
+    const auto localRoots = Column(view->LocalTree(), nullptr, 0);
+    EXPECT_EQ(std::count(localRoots.begin(), localRoots.end(), L"C:\\"), 1);
+    EXPECT_EQ(std::count(localRoots.begin(), localRoots.end(), kDeviceRoot), 0);
+    EXPECT_EQ(document->deviceTable.count, 1);
+    EXPECT_EQ(document->deviceTable.entries[0].listIndex, 2);
+}
+
+TEST_F(CopperfoldViewTest, ListsFoldersLazilyWithSizesAndDates) {
+    Open();
+    const HTREEITEM docs = RevealLocal({L"docs"});
+    ASSERT_TRUE(docs);
+    EXPECT_FALSE(TreeView_GetChild(view->LocalTree().Tree(), docs)) << "listed before its first expansion";
+    TreeView_Expand(view->LocalTree().Tree(), docs, TVE_EXPAND);
+    const HTREEITEM letter = Child(view->LocalTree(), docs, L"letter.txt");
+    ASSERT_TRUE(letter);
+    EXPECT_EQ(view->LocalTree().GetItemText(letter, 1), L" 1.5K");
+    EXPECT_EQ(view->LocalTree().GetItemText(letter, 2).size(), 19u);
+    EXPECT_EQ(Icon(view->LocalTree(), letter), CCopperfoldView::kFileIcon);
+    EXPECT_EQ(Icon(view->LocalTree(), docs), CCopperfoldView::kFolderIcon);
+    EXPECT_EQ(view->ItemPath(view->LocalTree(), letter), local + L"\\docs\\letter.txt");
+}
+
+TEST_F(CopperfoldViewTest, AddTakesTheSelectedFoldersAndRefusesFilesAndDuplicates) {
+    Open();
+    const HTREEITEM docs = RevealLocal({L"docs"});
+    const HTREEITEM deviceRoot = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    ASSERT_TRUE(docs && deviceRoot);
+
+    AddBackup(docs, deviceRoot);
+    ASSERT_EQ(document->jobCount, 1);
+    EXPECT_EQ(document->jobs[0].source, local + L"\\docs");
+    EXPECT_EQ(document->jobs[0].target, L"M:\\") << "a drive root keeps its backslash";
+    EXPECT_EQ(document->jobs[0].type, JobType::Backup);
+    EXPECT_EQ(Column(view->JobList(), nullptr, 2), std::vector<std::wstring>{L"Backup"});
+    EXPECT_EQ(CCopperfoldDoc(ini.get(), L"TEST-USER").jobCount, 1) << "the job is in the job file";
+
+    {
+        TreeView_SelectItem(view->LocalTree().Tree(), docs);
+        TreeView_SelectItem(view->DeviceTree().Tree(), deviceRoot);
+        Answerer duplicate(L"Prompt Message", PressOk);
+        Click(IDC_ADD_BUTTON);
+        duplicate.Join();
+        EXPECT_TRUE(duplicate.seen);
+        EXPECT_EQ(duplicate.shownText, L"The folder had already exist!");
+        EXPECT_EQ(document->jobCount, 1);
+    }
+    {
+        TreeView_Expand(view->LocalTree().Tree(), docs, TVE_EXPAND);
+        TreeView_SelectItem(view->LocalTree().Tree(), Child(view->LocalTree(), docs, L"letter.txt"));
+        Answerer refused(L"Error Message", PressOk);
+        Click(IDC_ADD_BUTTON);
+        refused.Join();
+        EXPECT_EQ(refused.shownText, L"Please Select Source Directory!");
+    }
+    {
+        // The local tree's drive root as the source.
+        const HTREEITEM backup = Reveal(view->DeviceTree(), {kDeviceRoot, L"backup"});
+        ASSERT_TRUE(backup);
+        AddBackup(Child(view->LocalTree(), nullptr, L"C:\\"), backup);
+        ASSERT_EQ(document->jobCount, 2);
+        EXPECT_EQ(document->jobs[1].source, L"C:\\");
+        EXPECT_EQ(document->jobs[1].target, L"M:\\backup");
+    }
+}
+
+TEST_F(CopperfoldViewTest, RemoveDropsTheTickedRowsAndRewritesTheJobFile) {
+    AddJobs(3);
+    Open();
+    const HWND jobs = view->JobList().Tree();
+    ASSERT_EQ(TreeView_GetCount(jobs), 3u);
+    {
+        Answerer none(L"Error Message", PressOk);
+        Click(IDC_EXECUTE_BUTTON);
+        none.Join();
+        EXPECT_EQ(none.shownText, L"Please Select Job(s)!");
+    }
+    const HTREEITEM first = TreeView_GetRoot(jobs);
+    TreeView_SetCheckState(jobs, first, TRUE);
+    TreeView_SetCheckState(jobs, TreeView_GetNextSibling(jobs, TreeView_GetNextSibling(jobs, first)), TRUE);
+    Click(IDC_REMOVE_BUTTON);
+    ASSERT_EQ(TreeView_GetCount(jobs), 1u);
+    ASSERT_EQ(document->jobCount, 1);
+    EXPECT_EQ(document->jobs[0].source, local + L"\\src1");
+    EXPECT_EQ(Column(view->JobList(), nullptr, 0), std::vector<std::wstring>{local + L"\\src1"});
+    const CCopperfoldDoc reread(ini.get(), L"TEST-USER");
+    ASSERT_EQ(reread.jobCount, 1);
+    EXPECT_EQ(reread.jobs[0].target, L"M:\\backup\\1");
+}
+
+TEST_F(CopperfoldViewTest, ExecuteRunsTheTickedRowsOnly) {
+    AddJobs(4);
+    Open();
+    const HWND jobs = view->JobList().Tree();
+    int row = 0;
+    for (HTREEITEM item = TreeView_GetRoot(jobs); item; item = TreeView_GetNextSibling(jobs, item), ++row) {
+        TreeView_SetCheckState(jobs, item, row != 1);
+    }
+    Click(IDC_EXECUTE_BUTTON);  // returns once the run dialog has closed itself
+    EXPECT_FALSE(view->RunInProgress());
+    for (int i = 0; i < 4; ++i) {
+        // A Backup copies the source folder itself into the target.
+        const std::wstring n = std::to_wstring(i);
+        const std::wstring copied = L"M:\\backup\\" + n + L"\\src" + n + L"\\file" + n + L".txt";
+        EXPECT_EQ(::GetFileAttributesW(copied.c_str()) != INVALID_FILE_ATTRIBUTES, i != 1) << i;
+    }
+    EXPECT_EQ(TreeView_GetCount(jobs), 4u) << "a run leaves the list as it was";
+}
+
+TEST_F(CopperfoldViewTest, FollowsFilesCreatedRenamedAndDeleted) {
+    Open();
+    const HTREEITEM root = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    TreeView_Expand(view->DeviceTree().Tree(), root, TVE_EXPAND);
+    ASSERT_TRUE(Child(view->DeviceTree(), root, L"backup"));
+
+    WriteFile(L"M:\\new.txt", "12345");
+    EXPECT_TRUE(PumpUntil([&] { return Child(view->DeviceTree(), root, L"new.txt") != nullptr; }));
+    ASSERT_TRUE(::MoveFileW(L"M:\\new.txt", L"M:\\renamed.txt"));
+    EXPECT_TRUE(PumpUntil([&] {
+        return Child(view->DeviceTree(), root, L"renamed.txt") && !Child(view->DeviceTree(), root, L"new.txt");
+    }));
+    ASSERT_TRUE(::DeleteFileW(L"M:\\renamed.txt"));
+    EXPECT_TRUE(PumpUntil([&] { return !Child(view->DeviceTree(), root, L"renamed.txt"); }));
+    EXPECT_EQ(Column(view->DeviceTree(), root, 0), std::vector<std::wstring>{L"backup"});
+}
+
+TEST_F(CopperfoldViewTest, LostChangesListTheDriveAgainAndGoneFoldersVanishOnExpansion) {
+    ::CreateDirectoryW(L"M:\\old", nullptr);
+    WriteFile(L"M:\\old\\inside.txt", "x");
+    Open();
+    const HTREEITEM root = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    TreeView_Expand(view->DeviceTree().Tree(), root, TVE_EXPAND);
+    ASSERT_TRUE(Child(view->DeviceTree(), root, L"old"));
+
+    // The watcher is stopped, so these changes reach the view only through a changes-lost record.
+    view->Watcher().Stop();
+    WriteFile(L"M:\\appeared.txt", "abc");
+    ::DeleteFileW(L"M:\\old\\inside.txt");
+    ::RemoveDirectoryW(L"M:\\old");
+    ::CreateDirectoryW(L"M:\\gone", nullptr);
+    CNotifyDirCheck::ChangeRecord lost{kDeviceRoot, copperfold::kActionChangesLost};
+    ::ResetEvent(writeEvent.get());
+    ::SendMessageW(view->Handle(), CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&lost));
+    EXPECT_EQ(::WaitForSingleObject(writeEvent.get(), 0), WAIT_OBJECT_0) << "the watcher is released";
+    EXPECT_EQ(Column(view->DeviceTree(), root, 0), (std::vector<std::wstring>{L"appeared.txt", L"backup", L"gone"}));
+
+    ::RemoveDirectoryW(L"M:\\gone");
+    TreeView_Expand(view->DeviceTree().Tree(), Child(view->DeviceTree(), root, L"gone"), TVE_EXPAND);
+    EXPECT_EQ(Column(view->DeviceTree(), root, 0), (std::vector<std::wstring>{L"appeared.txt", L"backup"}));
+}
+
+TEST_F(CopperfoldViewTest, VolumesArriveAndGoInTheirOwnTree) {
+    Open();
+    const std::uint32_t deviceBit = 1u << (kDeviceLetter - L'A');
+    view->VolumesRemoved(deviceBit);
+    EXPECT_TRUE(Column(view->DeviceTree(), nullptr, 0).empty());
+    EXPECT_FALSE(Child(view->LocalTree(), nullptr, kDeviceRoot));
+    const auto watched = view->Watcher().Directories();
+    EXPECT_EQ(std::count(watched.begin(), watched.end(), kDeviceRoot), 0);
+
+    view->VolumesArrived(deviceBit);
+    const HTREEITEM back = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(Icon(view->DeviceTree(), back), CCopperfoldView::kFixedDriveIcon);
+    EXPECT_FALSE(Child(view->LocalTree(), nullptr, kDeviceRoot));
+
+    // A local drive that goes and comes back takes its place in letter order.
+    const auto before = Column(view->LocalTree(), nullptr, 0);
+    view->VolumesRemoved(1u << 2);
+    EXPECT_FALSE(Child(view->LocalTree(), nullptr, L"C:\\"));
+    EXPECT_EQ(Column(view->DeviceTree(), nullptr, 0), std::vector<std::wstring>{kDeviceRoot});
+    view->VolumesArrived(1u << 2);
+    EXPECT_EQ(Column(view->LocalTree(), nullptr, 0), before);
+    EXPECT_TRUE(view->Watcher().IsRunning());
+}
+
+}  // namespace

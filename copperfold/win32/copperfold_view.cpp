@@ -1,0 +1,351 @@
+#include "copperfold_view.h"
+
+#include <memory>
+
+#include "common/core/ini_file.h"
+#include "copperfold/core/column_text.h"
+#include "add_job_dialog.h"
+#include "copperfold_view_resource.h"
+#include "tree_icons_resource.h"
+
+namespace {
+
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;  // 0x50000F00
+constexpr int kButtonWidth = 90;
+constexpr DWORD kDriveTreeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
+                                  TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1237
+constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS |
+                                TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1331
+static_assert(kButtonStyle == 0x50000F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
+
+constexpr wchar_t kJobFileErrorText[] =
+    L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.";
+
+HTREEITEM NextRow(HWND tree, HTREEITEM item) { return TreeView_GetNextSibling(tree, item); }
+
+bool IsChecked(HWND tree, HTREEITEM item) { return TreeView_GetCheckState(tree, item) == 1; }
+
+int ItemImage(HWND tree, HTREEITEM item, bool selected) {
+    TVITEMW info{};
+    info.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
+    info.hItem = item;
+    TreeView_GetItem(tree, &info);
+    return selected ? info.iSelectedImage : info.iImage;
+}
+
+}  // namespace
+
+CCopperfoldView::CCopperfoldView(Services given)
+    : services(std::move(given)),
+      watcher(services.writeEvent),
+      runDialog(services.translate, services.fileSystem) {
+    deviceHandles.fill(INVALID_HANDLE_VALUE);
+}
+
+CCopperfoldView::~CCopperfoldView() {
+    watcher.Stop();
+    if (form) ::DestroyWindow(form);
+    if (imageList) ::ImageList_Destroy(imageList);
+}
+
+bool CCopperfoldView::Create(HWND parent, const RECT& rect) {
+    form = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COPPERFOLD_FORM), parent,
+                                FormProcedure, reinterpret_cast<LPARAM>(this));
+    if (!form) return false;
+    ::MoveWindow(form, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, FALSE);
+    ::ShowWindow(form, SW_SHOW);
+    return true;
+}
+
+INT_PTR CALLBACK CCopperfoldView::FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        reinterpret_cast<CCopperfoldView*>(lParam)->form = window;
+    }
+    auto* view = reinterpret_cast<CCopperfoldView*>(::GetWindowLongPtrW(window, DWLP_USER));
+    if (!view) return FALSE;
+    try {
+        return view->OnMessage(message, wParam, lParam);
+    } catch (const std::exception&) {
+        // Nothing crosses into the system; the tree or command simply stays as it was.
+        if (message == CNotifyDirCheck::kChangeMessage) ::SetEvent(view->services.writeEvent);
+        return FALSE;
+    }
+}
+
+INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return FALSE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+        switch (LOWORD(wParam)) {
+        case IDC_ADD_BUTTON: OnAdd(); return TRUE;
+        case IDC_REMOVE_BUTTON: OnRemove(); return TRUE;
+        case IDC_EXECUTE_BUTTON: OnExecute(); return TRUE;
+        case IDC_EXIT_BUTTON: OnExit(); return TRUE;
+        default: return FALSE;
+        }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        CColumnTreeCtrl* tree = TreeOfNotification(*header);
+        if (!tree) return FALSE;
+        if (header->code == TVN_GETDISPINFOW) {
+            OnGetDisplayInfo(*tree, *reinterpret_cast<NMTVDISPINFOW*>(lParam));
+        } else if (header->code == TVN_ITEMEXPANDINGW) {
+            OnItemExpanding(*tree, *reinterpret_cast<NMTREEVIEWW*>(lParam));
+            ::SetWindowLongPtrW(form, DWLP_MSGRESULT, FALSE);  // the expansion always proceeds
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case CNotifyDirCheck::kChangeMessage: {
+        // The record stays the watcher's; it is read before the event lets the watcher go on.
+        const auto* change = reinterpret_cast<const CNotifyDirCheck::ChangeRecord*>(lParam);
+        struct Release {
+            HANDLE event;
+            ~Release() { ::SetEvent(event); }
+        } release{services.writeEvent};
+        if (change) OnFolderChanged(*change);
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+std::wstring CCopperfoldView::Translate(std::wstring_view english) const {
+    return services.translate ? services.translate(english, L"") : std::wstring();
+}
+
+int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const {
+    return ::MessageBoxW(form, Translate(text).c_str(), Translate(caption).c_str(), MB_OK | icon);
+}
+
+void CCopperfoldView::ShowJobFileError() const {
+    const std::wstring text = services.translate ? services.translate(kJobFileErrorText, kJobFileErrorText)
+                                                 : std::wstring(kJobFileErrorText);
+    ::MessageBoxW(form, text.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
+}
+
+void CCopperfoldView::InitialUpdate() {
+    RECT client{};
+    ::GetClientRect(form, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    CreateButtons(width, height);
+    SetUpTrees(width, height);
+    ScanDevices();
+    FillDriveTree(localTree, false);
+    FillDriveTree(deviceTree, true);
+    watcher.SetTarget(form);
+    if (!watcher.IsRunning() && !watcher.HasThread() && !watcher.Directories().empty() &&
+        !watcher.Directories().front().empty()) {
+        watcher.Start();
+    }
+    FillJobList();
+    Repaint();
+}
+
+void CCopperfoldView::CreateButtons(int width, int height) {
+    struct ButtonSpec {
+        int id;
+        const wchar_t* text;
+    };
+    static constexpr std::array<ButtonSpec, 4> buttons = {{{IDC_ADD_BUTTON, L"&Add"},
+                                                           {IDC_REMOVE_BUTTON, L"&Remove"},
+                                                           {IDC_EXECUTE_BUTTON, L"&Execute"},
+                                                           {IDC_EXIT_BUTTON, L"E&xit"}}};
+    const int quarter = width / 4;
+    const int gap = (width - 4 * kButtonWidth) / 8;
+    const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(form, WM_GETFONT, 0, 0));
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const HWND button = ::CreateWindowExW(
+            0, L"BUTTON", Translate(buttons[i].text).c_str(), kButtonStyle, gap + static_cast<int>(i) * quarter,
+            height - 33, kButtonWidth, 30, form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttons[i].id)),
+            ::GetModuleHandleW(nullptr), nullptr);
+        if (button && font) ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+}
+
+void CCopperfoldView::SetUpTrees(int width, int height) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    imageList = ::ImageList_Create(TREE_ICON_WIDTH, TREE_ICON_WIDTH, ILC_COLOR4 | ILC_MASK, TREE_ICON_COUNT, 4);
+    if (const HBITMAP strip = static_cast<HBITMAP>(
+            ::LoadImageW(instance, MAKEINTRESOURCEW(IDB_TREE_ICONS), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+        ::ImageList_AddMasked(imageList, strip, TREE_ICON_TRANSPARENT);
+        ::DeleteObject(strip);
+    }
+
+    const int middle = width / 2;
+    struct TreeSpec {
+        CColumnTreeCtrl& tree;
+        int id;
+        RECT place;  // left, top, width, height
+        DWORD style;
+        std::array<const wchar_t*, 3> headers;
+        std::array<int, 3> widths;
+        std::array<int, 3> formats;
+    };
+    const std::array<TreeSpec, 3> trees = {{
+        {localTree, IDC_LOCAL_TREE, {3, 3, middle - 6, height - 156}, kDriveTreeStyle,
+         {L"Local Disk", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
+        {deviceTree, IDC_DEVICE_TREE, {middle + 3, 3, width - middle - 6, height - 156}, kDriveTreeStyle,
+         {L"Copperfold Device", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
+        {jobList, IDC_JOB_LIST, {0, height - 153, width, 117}, kJobListStyle,
+         {L"Source Folder", L"Destination Folder", L"Job Type"}, {220, 220, 80}, {0x800, 0, 0}},
+    }};
+    for (const TreeSpec& spec : trees) {
+        if (const HWND placeholder = ::GetDlgItem(form, spec.id)) spec.tree.BindPlaceholder(placeholder);
+        if (!spec.tree.Handle()) spec.tree.Create(form, RECT{0, 0, 1, 1}, spec.id);
+        ::MoveWindow(spec.tree.Handle(), spec.place.left, spec.place.top, spec.place.right, spec.place.bottom, TRUE);
+        const HWND inner = spec.tree.Tree();
+        ::SetWindowLongPtrW(inner, GWL_STYLE, ::GetWindowLongPtrW(inner, GWL_STYLE) | spec.style);
+        TreeView_SetImageList(inner, imageList, TVSIL_NORMAL);
+        for (int column = 0; column < 3; ++column) {
+            spec.tree.InsertColumn(column, Translate(spec.headers[column]), spec.formats[column], spec.widths[column]);
+        }
+    }
+}
+
+void CCopperfoldView::AppendJobRow(const JobRecord& job, int image, int selectedImage) {
+    const std::wstring typeName = job.type == JobType::Unknown
+                                      ? job.unknownTypeName
+                                      : Translate(jobTypeNames[static_cast<std::size_t>(job.type)]);
+    std::wstring label = copperfold::JoinColumnFields({job.source, job.target, typeName});
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = label.data();
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = selectedImage;
+    TreeView_InsertItem(jobList.Tree(), &insert);
+}
+
+void CCopperfoldView::FillJobList() {
+    const CCopperfoldDoc& document = services.document;
+    for (int i = 0; i < document.jobCount; ++i) AppendJobRow(document.jobs[i], kFolderIcon, kOpenFolderIcon);
+}
+
+void CCopperfoldView::OnAdd() {
+    const HTREEITEM source = TreeView_GetSelection(localTree.Tree());
+    if (!source || ItemImage(localTree.Tree(), source, false) == kFileIcon) {
+        ShowMessage(L"Please Select Source Directory!", L"Error Message", MB_ICONERROR);
+        return;
+    }
+    const HTREEITEM target = TreeView_GetSelection(deviceTree.Tree());
+    if (!target || ItemImage(deviceTree.Tree(), target, false) == kFileIcon) {
+        ShowMessage(L"Please Select Destination Directory!", L"Error Message", MB_ICONERROR);
+        return;
+    }
+    const std::wstring sourcePath = ItemPath(localTree, source);
+    const std::wstring targetPath = ItemPath(deviceTree, target);
+    CCopperfoldDoc& document = services.document;
+    for (int i = 0; i < document.jobCount; ++i) {
+        if (document.jobs[i].source == sourcePath && document.jobs[i].target == targetPath) {
+            ShowMessage(L"The folder had already exist!", L"Prompt Message", MB_ICONINFORMATION);
+            return;
+        }
+    }
+    std::int32_t type = 0;
+    CAddJobDialog dialog(services.translate, sourcePath, targetPath, &type);
+    if (dialog.DoModal(form) != IDOK) return;
+
+    bool written = true;
+    try {
+        if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type)) ==
+            CCopperfoldDoc::AddResult::TableFull) {
+            const std::wstring text = services.translate ? services.translate(kJobTableFullText, kJobTableFullText)
+                                                         : std::wstring(kJobTableFullText);
+            ::MessageBoxW(form, text.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
+            return;
+        }
+    } catch (const CIniFileException&) {
+        written = false;  // the table keeps the job; the list shows it like the table does
+    }
+    JobRecord added;
+    added.source = sourcePath;
+    added.target = targetPath;
+    added.type = static_cast<JobType>(type);
+    AppendJobRow(added, ItemImage(localTree.Tree(), source, false), ItemImage(localTree.Tree(), source, true));
+    if (!written) ShowJobFileError();
+}
+
+void CCopperfoldView::OnRemove() {
+    const HWND tree = jobList.Tree();
+    CCopperfoldDoc& document = services.document;
+    int unchecked = 0;
+    HTREEITEM row = TreeView_GetRoot(tree);
+    while (row && unchecked < static_cast<int>(TreeView_GetCount(tree))) {
+        if (!IsChecked(tree, row)) {
+            ++unchecked;
+            row = NextRow(tree, row);
+            continue;
+        }
+        const std::wstring source = jobList.GetItemText(row, 0);
+        const std::wstring target = jobList.GetItemText(row, 1);
+        for (int i = 0; i < document.jobCount; ++i) {
+            if (document.jobs[i].source == source && document.jobs[i].target == target) {
+                for (int j = i; j + 1 < document.jobCount; ++j) document.jobs[j] = std::move(document.jobs[j + 1]);
+                document.jobs[document.jobCount - 1] = JobRecord{};
+                --document.jobCount;
+                break;
+            }
+        }
+        const HTREEITEM next = NextRow(tree, row);
+        TreeView_DeleteItem(tree, row);
+        row = next;
+    }
+    try {
+        document.SaveAllJobs();
+    } catch (const CIniFileException&) {
+        ShowJobFileError();
+    }
+}
+
+void CCopperfoldView::OnExecute() {
+    const HWND tree = jobList.Tree();
+    const CCopperfoldDoc& document = services.document;
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    const auto rows = static_cast<int>(TreeView_GetCount(tree));
+    int seen = 0;
+    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < rows; row = NextRow(tree, row), ++seen) {
+        if (!IsChecked(tree, row)) continue;
+        JobRecord& record = batch->entries[batch->count];
+        record.source = jobList.GetItemText(row, 0);
+        record.target = jobList.GetItemText(row, 1);
+        for (int i = 0; i < document.jobCount; ++i) {
+            if (document.jobs[i].source == record.source && document.jobs[i].target == record.target) {
+                record.type = document.jobs[i].type;
+                record.unknownTypeName = document.jobs[i].unknownTypeName;
+                break;
+            }
+        }
+        if (++batch->count == kMaxJobs) break;
+    }
+    if (batch->count == 0) {
+        ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
+        return;
+    }
+    runInProgress = 1;
+    runDialog.SetBatch(batch.get());
+    runDialog.DoModal(form);
+    runDialog.SetBatch(nullptr);
+    runInProgress = 0;
+}
+
+bool CCopperfoldView::StopRun() {
+    if (!runDialog.IsRunning() && runInProgress == 0) return false;
+    if (runDialog.Handle()) ::PostMessageW(runDialog.Handle(), CExecDialog::kCancelRunMessage, 0, 0);
+    return true;
+}
+
+void CCopperfoldView::EnableExecute(bool enabled) {
+    ::EnableWindow(Button(IDC_EXECUTE_BUTTON), enabled ? TRUE : FALSE);
+}
+
+void CCopperfoldView::OnExit() {
+    HWND main = ::GetAncestor(form, GA_ROOT);
+    ::PostMessageW(main ? main : form, WM_CLOSE, 0, 0);
+}

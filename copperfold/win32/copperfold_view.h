@@ -1,0 +1,125 @@
+#pragma once
+// CCopperfoldView: the one view of Copperfold's main window, a form (resource 101) with three
+// column trees and four buttons. Top left the local drives, top right the drives of the
+// maker's enclosures, each as a folder tree with sizes and dates that is listed lazily and kept
+// current by the directory watcher; below, the job list with a check box per job, and the
+// buttons Add, Remove, Execute and Exit.
+//
+// The drive trees' work (device scan, drive roots, listing, changes) is in drive_trees.cpp;
+// the form, the layout and the job commands in copperfold_view.cpp.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "column_tree_ctrl.h"
+#include "copperfold/core/copperfold_doc.h"
+#include "copperfold/core/device_scan.h"
+#include "copperfold/core/file_system.h"
+#include "exec_dialog.h"
+#include "notify_dir_check.h"
+
+class CCopperfoldView {
+public:
+    using Translator = std::function<std::wstring(std::wstring_view english, std::wstring_view fallback)>;
+    // Fills a device list from a scan of the USB ports; empty when the program has no
+    // device-access component (every drive is then a local drive).
+    using DeviceScanner = std::function<void(copperfold::DeviceList& list)>;
+
+    struct Services {
+        CCopperfoldDoc& document;
+        Translator translate;
+        HANDLE writeEvent;  // the application's "WriteEvent", set after each watcher change
+        copperfold::FileSystem& fileSystem;
+        DeviceScanner scanDevices;
+    };
+
+    // Icons of the trees' image list.
+    static constexpr int kFolderIcon = 0, kOpenFolderIcon = 1, kFixedDriveIcon = 5, kCdRomIcon = 6,
+                         kRemovableIcon = 7, kRemoteIcon = 8, kRamDiskIcon = 9, kFileIcon = 11;
+
+    explicit CCopperfoldView(Services services);
+    ~CCopperfoldView();
+    CCopperfoldView(const CCopperfoldView&) = delete;
+    CCopperfoldView& operator=(const CCopperfoldView&) = delete;
+
+    // Creates the form as a child of `parent` at `rect`; InitialUpdate then fills it.
+    bool Create(HWND parent, const RECT& rect);
+    void InitialUpdate();
+    HWND Handle() const { return form; }
+
+    // Drives mounted or removed (bit n: drive 'A' + n). The caller stores the new device table
+    // before an arrival and after a removal.
+    void VolumesArrived(std::uint32_t unitMask);
+    void VolumesRemoved(std::uint32_t unitMask);
+    // Every device handle slot back to the invalid handle (after the device table changed).
+    void InvalidateDeviceHandles() { deviceHandles.fill(INVALID_HANDLE_VALUE); }
+
+    bool RunInProgress() const { return runInProgress != 0; }
+    // The busy query before Dockline closes the program: while the Execute command's run is
+    // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
+    bool StopRun();
+    void EnableExecute(bool enabled);
+    CColumnTreeCtrl& LocalTree() { return localTree; }
+    CColumnTreeCtrl& DeviceTree() { return deviceTree; }
+    CColumnTreeCtrl& JobList() { return jobList; }
+    HWND Button(int id) const { return ::GetDlgItem(form, id); }
+    CNotifyDirCheck& Watcher() { return watcher; }
+    // The full path of a drive tree's item: its root's "X:\" and the names below it.
+    std::wstring ItemPath(const CColumnTreeCtrl& tree, HTREEITEM item) const;
+
+    // What a folder holds, for expansion and the expand button.
+    enum class FolderContents { Empty = 0, HasVisibleEntry = 1, Missing = 2 };
+    static FolderContents FolderState(std::wstring path);
+
+private:
+    static INT_PTR CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::wstring Translate(std::wstring_view english) const;
+    int ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const;
+    void ShowJobFileError() const;
+
+    // Form and job list (copperfold_view.cpp).
+    void CreateButtons(int width, int height);
+    void SetUpTrees(int width, int height);
+    void FillJobList();
+    void AppendJobRow(const JobRecord& job, int image, int selectedImage);
+    void OnAdd();
+    void OnRemove();
+    void OnExecute();
+    void OnExit();
+
+    // Drive trees (drive_trees.cpp).
+    void ScanDevices();
+    void FillDriveTree(CColumnTreeCtrl& tree, bool deviceOnly);
+    CColumnTreeCtrl* TreeOfNotification(const NMHDR& header);
+    void OnGetDisplayInfo(CColumnTreeCtrl& tree, NMTVDISPINFOW& info);
+    void OnItemExpanding(CColumnTreeCtrl& tree, const NMTREEVIEWW& change);
+    void ListFolder(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring path);
+    void RelistFolder(CColumnTreeCtrl& tree, HTREEITEM item);
+    void ClearChildren(CColumnTreeCtrl& tree, HTREEITEM item);
+    void ChangeWatchedFolders(const std::wstring& root, bool arrived);
+    void OnFolderChanged(const CNotifyDirCheck::ChangeRecord& change);
+    void ApplyChange(CColumnTreeCtrl& tree, const std::wstring& path, std::uint32_t action);
+    void ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring_view rel,
+                          const WIN32_FIND_DATAW* data, std::uint32_t action);
+    void Repaint();
+
+    Services services;
+    HWND form = nullptr;
+    std::array<HANDLE, 32> deviceHandles{};
+    HIMAGELIST imageList = nullptr;
+    CColumnTreeCtrl localTree;
+    CColumnTreeCtrl deviceTree;
+    CColumnTreeCtrl jobList;
+    CNotifyDirCheck watcher;
+    std::int32_t runInProgress = 0;
+    CExecDialog runDialog;
+};

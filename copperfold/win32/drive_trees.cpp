@@ -1,0 +1,478 @@
+// The drive trees of CCopperfoldView: the device scan, the drive roots, lazy listing of
+// folders, and the trees following drives and folder changes.
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "common/win32/unique_handle.h"
+#include "copperfold/core/column_text.h"
+#include "copperfold/core/directory_change.h"
+#include "copperfold/core/drive_tree_text.h"
+#include "copperfold_view.h"
+#include "copperfold_view_resource.h"
+
+namespace {
+
+constexpr UINT kExpandedMarks = TVIS_EXPANDED | TVIS_EXPANDEDONCE;
+
+// Paths too long for the plain form of the file functions get the extended-length prefix, so
+// a deep folder is listed in full rather than cut short.
+std::wstring FileApiPath(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\?\\")) return path;
+    return L"\\\\?\\" + path;
+}
+
+bool IsDotEntry(const WIN32_FIND_DATAW& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (std::wstring_view(data.cFileName) == L"." || std::wstring_view(data.cFileName) == L"..");
+}
+
+bool IsDirectory(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+std::wstring DateText(const FILETIME& written) {
+    FILETIME local{};
+    SYSTEMTIME fields{};
+    if (!::FileTimeToLocalFileTime(&written, &local) || !::FileTimeToSystemTime(&local, &fields)) return {};
+    return copperfold::FormatFileDate(
+        {fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond});
+}
+
+std::wstring SizeText(const WIN32_FIND_DATAW& data) {
+    if (IsDirectory(data)) return {};
+    return copperfold::FormatFileSize((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// The label of a folder or file item; a name without entry data is a file with no size or date.
+std::wstring EntryLabel(std::wstring_view name, const WIN32_FIND_DATAW* data) {
+    if (!data) return copperfold::JoinColumnFields({name, L"", L""});
+    return copperfold::JoinColumnFields({name, SizeText(*data), DateText(data->ftLastWriteTime)});
+}
+
+HTREEITEM InsertEntry(HWND tree, HTREEITEM parent, std::wstring_view name, const WIN32_FIND_DATAW* data,
+                      HTREEITEM after) {
+    std::wstring label = EntryLabel(name, data);
+    const bool folder = data && IsDirectory(*data);
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = after;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+    insert.item.pszText = label.data();
+    insert.item.iImage = folder ? CCopperfoldView::kFolderIcon : CCopperfoldView::kFileIcon;
+    insert.item.iSelectedImage = folder ? CCopperfoldView::kOpenFolderIcon : CCopperfoldView::kFileIcon;
+    insert.item.cChildren = folder ? I_CHILDRENCALLBACK : 0;
+    return TreeView_InsertItem(tree, &insert);
+}
+
+void SetChildCount(HWND tree, HTREEITEM item, int count) {
+    TVITEMW info{};
+    info.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    info.hItem = item;
+    info.cChildren = count;
+    TreeView_SetItem(tree, &info);
+}
+
+void SetIcon(HWND tree, HTREEITEM item, int icon) {
+    TVITEMW info{};
+    info.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
+    info.hItem = item;
+    info.iImage = icon;
+    info.iSelectedImage = icon;
+    TreeView_SetItem(tree, &info);
+}
+
+void ClearExpandedMarks(HWND tree, HTREEITEM item) { TreeView_SetItemState(tree, item, 0, kExpandedMarks); }
+
+HTREEITEM FindChild(const CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name) {
+    for (HTREEITEM child = TreeView_GetChild(tree.Tree(), parent); child;
+         child = TreeView_GetNextSibling(tree.Tree(), child)) {
+        if (tree.GetItemText(child, 0) == name) return child;
+    }
+    return nullptr;
+}
+
+bool LookUp(const std::wstring& path, WIN32_FIND_DATAW& data) {
+    const win32::UniqueFind search(::FindFirstFileW(FileApiPath(path).c_str(), &data));
+    return static_cast<bool>(search);
+}
+
+// Calls `visit` for every entry of the folder that the trees show (no dot entries, nothing
+// hidden). False when the folder cannot be enumerated.
+template <typename Visit>
+bool ForEachVisibleEntry(std::wstring folder, Visit visit) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    WIN32_FIND_DATAW data{};
+    const win32::UniqueFind search(::FindFirstFileW(FileApiPath(folder + L"*.*").c_str(), &data));
+    if (!search) return false;
+    do {
+        if (IsDotEntry(data) || (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) continue;
+        if (!visit(data)) break;
+    } while (::FindNextFileW(search.get(), &data));
+    return true;
+}
+
+int DriveTypeIcon(UINT type, int otherwise) {
+    switch (type) {
+    case DRIVE_REMOVABLE: return CCopperfoldView::kRemovableIcon;
+    case DRIVE_FIXED: return CCopperfoldView::kFixedDriveIcon;
+    case DRIVE_REMOTE: return CCopperfoldView::kRemoteIcon;
+    case DRIVE_CDROM: return CCopperfoldView::kCdRomIcon;
+    case DRIVE_RAMDISK: return CCopperfoldView::kRamDiskIcon;
+    default: return otherwise;
+    }
+}
+
+// Switches a tree's redrawing off for a batch of changes and on again afterwards.
+class RedrawPause {
+public:
+    explicit RedrawPause(HWND paused) : window(paused) { ::SendMessageW(window, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawPause() {
+        ::SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(window, nullptr, TRUE);
+    }
+    RedrawPause(const RedrawPause&) = delete;
+    RedrawPause& operator=(const RedrawPause&) = delete;
+
+private:
+    HWND window;
+};
+
+}  // namespace
+
+void CCopperfoldView::ScanDevices() {
+    auto list = std::make_unique<copperfold::DeviceList>();
+    if (services.scanDevices) services.scanDevices(*list);
+    copperfold::BuildDeviceTable(*list, services.document.deviceTable);
+    InvalidateDeviceHandles();
+}
+
+void CCopperfoldView::FillDriveTree(CColumnTreeCtrl& tree, bool deviceOnly) {
+    std::uint32_t drives = ::GetLogicalDrives();
+    const std::uint32_t deviceDrives = copperfold::DeviceLetterMask(services.document.deviceTable);
+    drives = deviceOnly ? drives & deviceDrives : drives & ~deviceDrives;
+    std::vector<std::wstring> roots;
+    {
+        const RedrawPause pause(tree.Tree());
+        for (int n = 1; n < 26; ++n) {  // drive A is never listed here
+            if (!(drives & (1u << n))) continue;
+            std::wstring root = copperfold::DriveRoot(n);
+            const UINT type = ::GetDriveTypeW(root.c_str());
+            if (type != DRIVE_REMOVABLE && type != DRIVE_FIXED) continue;
+            std::wstring label = copperfold::JoinColumnFields({root, L"", L""});
+            TVINSERTSTRUCTW insert{};
+            insert.hParent = TVI_ROOT;
+            insert.hInsertAfter = TVI_LAST;
+            insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+            insert.item.pszText = label.data();
+            insert.item.iImage = insert.item.iSelectedImage = DriveTypeIcon(type, kFixedDriveIcon);
+            insert.item.cChildren = I_CHILDRENCALLBACK;
+            TreeView_InsertItem(tree.Tree(), &insert);
+            roots.push_back(std::move(root));
+        }
+    }
+    for (const std::wstring& root : roots) watcher.AddDirectory(root);
+    Repaint();
+}
+
+std::wstring CCopperfoldView::ItemPath(const CColumnTreeCtrl& tree, HTREEITEM item) const {
+    std::vector<std::wstring> texts;
+    for (HTREEITEM at = item; at; at = TreeView_GetParent(tree.Tree(), at)) texts.push_back(tree.GetItemText(at, 0));
+    std::reverse(texts.begin(), texts.end());
+    return copperfold::JoinItemPath(texts);
+}
+
+CCopperfoldView::FolderContents CCopperfoldView::FolderState(std::wstring path) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    if (path.size() > 3) {
+        WIN32_FIND_DATAW data{};
+        if (!LookUp(path.substr(0, path.size() - 1), data)) return FolderContents::Missing;
+    }
+    bool visible = false;
+    ForEachVisibleEntry(path, [&](const WIN32_FIND_DATAW&) {
+        visible = true;
+        return false;
+    });
+    return visible ? FolderContents::HasVisibleEntry : FolderContents::Empty;
+}
+
+CColumnTreeCtrl* CCopperfoldView::TreeOfNotification(const NMHDR& header) {
+    if (header.idFrom == IDC_LOCAL_TREE && header.hwndFrom == localTree.Handle()) return &localTree;
+    if (header.idFrom == IDC_DEVICE_TREE && header.hwndFrom == deviceTree.Handle()) return &deviceTree;
+    return nullptr;
+}
+
+void CCopperfoldView::ClearChildren(CColumnTreeCtrl& tree, HTREEITEM item) {
+    const HWND inner = tree.Tree();
+    while (const HTREEITEM child = TreeView_GetChild(inner, item)) TreeView_DeleteItem(inner, child);
+    ClearExpandedMarks(inner, item);
+}
+
+void CCopperfoldView::OnGetDisplayInfo(CColumnTreeCtrl& tree, NMTVDISPINFOW& info) {
+    if (!(info.item.mask & TVIF_CHILDREN)) return;
+    switch (FolderState(ItemPath(tree, info.item.hItem))) {
+    case FolderContents::Empty:
+        if (TreeView_GetChild(tree.Tree(), info.item.hItem)) ClearChildren(tree, info.item.hItem);
+        ClearExpandedMarks(tree.Tree(), info.item.hItem);
+        info.item.cChildren = 0;
+        break;
+    case FolderContents::HasVisibleEntry:
+        info.item.cChildren = 1;
+        break;
+    case FolderContents::Missing:
+        break;  // left unanswered: the next expansion removes the item
+    }
+}
+
+void CCopperfoldView::OnItemExpanding(CColumnTreeCtrl& tree, const NMTREEVIEWW& change) {
+    if (!(change.action & TVE_EXPAND)) return;
+    const HTREEITEM item = change.itemNew.hItem;
+    const std::wstring path = ItemPath(tree, item);
+    switch (FolderState(path)) {
+    case FolderContents::Missing:
+        TreeView_DeleteItem(tree.Tree(), item);  // with its children: the folder or drive is gone
+        break;
+    case FolderContents::HasVisibleEntry:
+        if (!TreeView_GetChild(tree.Tree(), item)) ListFolder(tree, item, path);
+        break;
+    case FolderContents::Empty:
+        if (TreeView_GetChild(tree.Tree(), item)) ClearChildren(tree, item);
+        SetChildCount(tree.Tree(), item, 0);
+        break;
+    }
+}
+
+void CCopperfoldView::ListFolder(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring path) {
+    // One batch with redrawing off, then one sort: a folder of many thousand entries opens
+    // without the tree searching its place for every entry.
+    const HWND inner = tree.Tree();
+    {
+        const RedrawPause pause(inner);
+        ForEachVisibleEntry(std::move(path), [&](const WIN32_FIND_DATAW& data) {
+            InsertEntry(inner, item, data.cFileName, &data, TVI_LAST);
+            return true;
+        });
+        TreeView_SortChildren(inner, item, FALSE);
+    }
+}
+
+void CCopperfoldView::RelistFolder(CColumnTreeCtrl& tree, HTREEITEM item) {
+    const HWND inner = tree.Tree();
+    const std::wstring path = ItemPath(tree, item);
+    if (FolderState(path) == FolderContents::Missing) {
+        if (TreeView_GetParent(inner, item)) {
+            TreeView_DeleteItem(inner, item);
+        } else {
+            ClearChildren(tree, item);  // a root stays until its drive is removed
+            SetChildCount(inner, item, I_CHILDRENCALLBACK);
+        }
+        return;
+    }
+    std::map<std::wstring, WIN32_FIND_DATAW> present;
+    ForEachVisibleEntry(path, [&](const WIN32_FIND_DATAW& data) {
+        present.emplace(data.cFileName, data);
+        return true;
+    });
+    bool inserted = false;
+    {
+        const RedrawPause pause(inner);
+        HTREEITEM child = TreeView_GetChild(inner, item);
+        while (child) {
+            const HTREEITEM next = TreeView_GetNextSibling(inner, child);
+            const auto entry = present.find(tree.GetItemText(child, 0));
+            if (entry == present.end()) {
+                TreeView_DeleteItem(inner, child);
+            } else {
+                tree.SetItemText(child, 1, SizeText(entry->second));
+                tree.SetItemText(child, 2, DateText(entry->second.ftLastWriteTime));
+                if (TreeView_GetChild(inner, child)) RelistFolder(tree, child);
+                present.erase(entry);
+            }
+            child = next;
+        }
+        for (const auto& [name, data] : present) {
+            InsertEntry(inner, item, name, &data, TVI_LAST);
+            inserted = true;
+        }
+        if (inserted) TreeView_SortChildren(inner, item, FALSE);
+    }
+    if (!TreeView_GetChild(inner, item)) {
+        ClearExpandedMarks(inner, item);
+        SetChildCount(inner, item, 1);
+    }
+}
+
+void CCopperfoldView::ChangeWatchedFolders(const std::wstring& root, bool arrived) {
+    // The thread works on a copy of the list: stop it (which drops change messages still
+    // queued for this window, whose records belonged to it), change the list, start again.
+    watcher.Stop();
+    if (arrived) {
+        watcher.AddDirectory(root);
+    } else {
+        watcher.RemoveDirectory(root);
+    }
+    if (!watcher.IsRunning() && !watcher.HasThread() && !watcher.Directories().empty() &&
+        !watcher.Directories().front().empty()) {
+        watcher.Start();
+    }
+}
+
+void CCopperfoldView::VolumesArrived(std::uint32_t unitMask) {
+    unitMask &= ::GetLogicalDrives();
+    for (int n = 0; n < 26; ++n) {
+        if (!(unitMask & (1u << n))) continue;
+        const wchar_t letter = static_cast<wchar_t>(L'A' + n);
+        CColumnTreeCtrl& tree = copperfold::IsDeviceLetter(services.document.deviceTable, letter) ? deviceTree : localTree;
+        const HWND inner = tree.Tree();
+        const std::wstring root = copperfold::DriveRoot(n);
+        ChangeWatchedFolders(root, true);
+
+        HTREEITEM driveItem = nullptr;
+        HTREEITEM greater = nullptr;
+        for (HTREEITEM at = TreeView_GetRoot(inner); at; at = TreeView_GetNextSibling(inner, at)) {
+            const std::wstring text = tree.GetItemText(at, 0);
+            if (text.empty()) continue;
+            if (text.front() == letter) {
+                driveItem = at;
+                break;
+            }
+            if (text.front() > letter) {
+                greater = at;
+                break;
+            }
+        }
+        if (!driveItem) {
+            std::wstring label = copperfold::JoinColumnFields({root, L"", L""});
+            TVINSERTSTRUCTW insert{};
+            insert.hParent = TVI_ROOT;
+            insert.hInsertAfter = TVI_LAST;
+            if (greater) {
+                const HTREEITEM before = TreeView_GetPrevSibling(inner, greater);
+                insert.hInsertAfter = before ? before : TVI_FIRST;
+            }
+            insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+            insert.item.pszText = label.data();
+            insert.item.iImage = insert.item.iSelectedImage = kFolderIcon;
+            driveItem = TreeView_InsertItem(inner, &insert);
+        }
+        if (!driveItem) continue;
+        SetChildCount(inner, driveItem, 1);
+        TVITEMW current{};
+        current.mask = TVIF_IMAGE | TVIF_HANDLE;
+        current.hItem = driveItem;
+        TreeView_GetItem(inner, &current);
+        SetIcon(inner, driveItem, DriveTypeIcon(::GetDriveTypeW(root.c_str()), current.iImage));
+    }
+    Repaint();
+}
+
+void CCopperfoldView::VolumesRemoved(std::uint32_t unitMask) {
+    bool anyDevice = false;
+    for (int n = 0; n < 26; ++n) {
+        if ((unitMask & (1u << n)) &&
+            copperfold::IsDeviceLetter(services.document.deviceTable, static_cast<wchar_t>(L'A' + n))) {
+            anyDevice = true;
+        }
+    }
+    const auto removeFrom = [&](CColumnTreeCtrl& tree) {
+        bool allFound = true;
+        for (int n = 0; n < 26; ++n) {
+            if (!(unitMask & (1u << n))) continue;
+            const std::wstring root = copperfold::DriveRoot(n);
+            ChangeWatchedFolders(root, false);
+            HTREEITEM found = nullptr;
+            for (HTREEITEM at = TreeView_GetRoot(tree.Tree()); at && !found; at = TreeView_GetNextSibling(tree.Tree(), at)) {
+                if (tree.GetItemText(at, 0) == root) found = at;
+            }
+            if (found) {
+                TreeView_DeleteItem(tree.Tree(), found);
+            } else {
+                allFound = false;
+            }
+        }
+        return allFound;
+    };
+    if (!removeFrom(anyDevice ? deviceTree : localTree)) removeFrom(anyDevice ? localTree : deviceTree);
+    Repaint();
+}
+
+void CCopperfoldView::OnFolderChanged(const CNotifyDirCheck::ChangeRecord& change) {
+    if (change.path.empty()) return;
+    const wchar_t letter = change.path.front();
+    if (letter < L'A' || letter > L'Z' || !(::GetLogicalDrives() & (1u << (letter - L'A')))) return;
+    CColumnTreeCtrl& tree = copperfold::IsDeviceLetter(services.document.deviceTable, letter) ? deviceTree : localTree;
+    ApplyChange(tree, change.path, change.action);
+}
+
+void CCopperfoldView::ApplyChange(CColumnTreeCtrl& tree, const std::wstring& path, std::uint32_t action) {
+    const HWND inner = tree.Tree();
+    const std::wstring rootText = path.substr(0, 3);
+    HTREEITEM root = nullptr;
+    for (HTREEITEM at = TreeView_GetRoot(inner); at && !root; at = TreeView_GetNextSibling(inner, at)) {
+        if (tree.GetItemText(at, 0) == rootText) root = at;
+    }
+    if (!root) return;
+    if (!TreeView_GetChild(inner, root)) {
+        if (TreeView_GetItemState(inner, root, TVIS_EXPANDED) & TVIS_EXPANDED) ClearExpandedMarks(inner, root);
+        if (action == copperfold::kActionAdded || action == copperfold::kActionChangesLost) SetChildCount(inner, root, 1);
+        return;
+    }
+    if (action == copperfold::kActionChangesLost) {
+        // The folder's changes since the last record are lost: read again what the tree shows
+        // of it. The record names the watched folder, a drive root here.
+        RelistFolder(tree, root);
+    } else {
+        WIN32_FIND_DATAW data{};
+        const bool found = LookUp(path, data);
+        if (!found && action == copperfold::kActionModified) return;
+        ApplyChangeBelow(tree, root, std::wstring_view(path).substr(3), found ? &data : nullptr, action);
+    }
+    ::SendMessageW(inner, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(tree.Handle(), nullptr, TRUE);
+}
+
+void CCopperfoldView::ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring_view rel,
+                                       const WIN32_FIND_DATAW* data, std::uint32_t action) {
+    const HWND inner = tree.Tree();
+    for (std::size_t slash = rel.find(L'\\'); slash != std::wstring_view::npos; slash = rel.find(L'\\')) {
+        item = FindChild(tree, item, rel.substr(0, slash));
+        if (!item) return;
+        rel.remove_prefix(slash + 1);
+    }
+    if (rel.empty()) return;
+    const bool listed = TreeView_GetChild(inner, item) != nullptr;
+    switch (action) {
+    case copperfold::kActionAdded:
+    case copperfold::kActionRenamedNewName:
+        if (!listed) {
+            SetChildCount(inner, item, 1);
+            ClearExpandedMarks(inner, item);
+        } else if (const HTREEITEM existing = FindChild(tree, item, rel)) {
+            // Already shown (read again after lost changes): refresh it instead of a second row.
+            if (data) {
+                tree.SetItemText(existing, 1, SizeText(*data));
+                tree.SetItemText(existing, 2, DateText(data->ftLastWriteTime));
+            }
+        } else {
+            InsertEntry(inner, item, rel, data, TVI_SORT);
+        }
+        break;
+    case copperfold::kActionRemoved:
+    case copperfold::kActionRenamedOldName:
+        if (const HTREEITEM child = listed ? FindChild(tree, item, rel) : nullptr) TreeView_DeleteItem(inner, child);
+        if (!TreeView_GetChild(inner, item)) {
+            ClearExpandedMarks(inner, item);
+            SetChildCount(inner, item, 1);
+        }
+        break;
+    default:
+        if (const HTREEITEM child = listed ? FindChild(tree, item, rel) : nullptr; child && data) {
+            tree.SetItemText(child, 1, SizeText(*data));
+            tree.SetItemText(child, 2, DateText(data->ftLastWriteTime));
+        }
+        break;
+    }
+}
+
+void CCopperfoldView::Repaint() {
+    ::InvalidateRect(form, nullptr, TRUE);
+    ::UpdateWindow(form);
+}
