@@ -6,6 +6,7 @@
 #include "copperfold/core/column_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
+#include "run_window.h"
 #include "tree_icons_resource.h"
 
 namespace {
@@ -37,8 +38,7 @@ int ItemImage(HWND tree, HTREEITEM item, bool selected) {
 
 CCopperfoldView::CCopperfoldView(Services given)
     : services(std::move(given)),
-      watcher(services.writeEvent),
-      runDialog(services.translate, services.fileSystem) {
+      watcher(services.writeEvent) {
     deviceHandles.fill(INVALID_HANDLE_VALUE);
 }
 
@@ -329,15 +329,14 @@ void CCopperfoldView::OnExecute() {
         return;
     }
     runInProgress = 1;
-    runDialog.SetBatch(batch.get());
-    runDialog.DoModal(form);
-    runDialog.SetBatch(nullptr);
+    // Logged like every run; the dialog is reachable through runDialog while it is open.
+    copperfold::RunBatchInDialog(form, *batch, copperfold::RunTrigger::Execute, services.translate, &runDialog);
     runInProgress = 0;
 }
 
 bool CCopperfoldView::StopRun() {
-    if (!runDialog.IsRunning() && runInProgress == 0) return false;
-    if (runDialog.Handle()) ::PostMessageW(runDialog.Handle(), CExecDialog::kCancelRunMessage, 0, 0);
+    if (runInProgress == 0) return false;
+    if (runDialog && runDialog->Handle()) ::PostMessageW(runDialog->Handle(), CExecDialog::kCancelRunMessage, 0, 0);
     return true;
 }
 

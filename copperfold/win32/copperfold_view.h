@@ -121,5 +121,5 @@ private:
     CColumnTreeCtrl jobList;
     CNotifyDirCheck watcher;
     std::int32_t runInProgress = 0;
-    CExecDialog runDialog;
+    CExecDialog* runDialog = nullptr;  // the Execute command's progress dialog while it is open
 };

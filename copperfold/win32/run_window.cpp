@@ -5,7 +5,7 @@
 namespace copperfold {
 
 std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, RunTrigger trigger,
-                                            const CExecDialog::Translator& translate) {
+                                            const CExecDialog::Translator& translate, CExecDialog** running) {
     RunLogSession log(trigger, batch);
     CExecDialog dialog(translate, log.Files());
     dialog.SetBatch(&batch);
@@ -13,7 +13,10 @@ std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, R
     // goes to the log and the notice instead of a box that would hold the run (and Dockline's
     // polling) until someone clicks it, and the run goes on.
     if (trigger == RunTrigger::Button) dialog.SetUnattended([&log](const std::wstring& line) { log.NoteProblem(line); });
-    if (dialog.DoModal(owner) == -1) return std::nullopt;
+    if (running) *running = &dialog;
+    const INT_PTR shown = dialog.DoModal(owner);
+    if (running) *running = nullptr;
+    if (shown == -1) return std::nullopt;
     return log.Finish(dialog.Counters());
 }
 

@@ -14,7 +14,10 @@
 namespace copperfold {
 
 // The run's log record once the dialog has closed; none when the dialog could not be opened.
+// `running`, when given, points at the open dialog for as long as the run lasts (so that the
+// busy query can ask it to stop), and is null again when this returns.
 std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, RunTrigger trigger,
-                                            const CExecDialog::Translator& translate);
+                                            const CExecDialog::Translator& translate,
+                                            CExecDialog** running = nullptr);
 
 }  // namespace copperfold
