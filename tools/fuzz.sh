@@ -41,6 +41,7 @@ copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
 dockline/volume_change_fuzz dockline/fuzz/corpus_volume_change
 dockline/device_table_fuzz dockline/fuzz/corpus_device_table
 copperfold/device_scan_fuzz copperfold/fuzz/corpus_device_scan
+copperfold/device_trigger_fuzz copperfold/fuzz/corpus_device_trigger
 TARGETS
 
 echo "=== executions per second (${seconds}s each)"
