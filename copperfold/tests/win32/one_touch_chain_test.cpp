@@ -17,6 +17,7 @@
 
 #include "common/core/ini_file.h"
 #include "common/core/text_codec.h"
+#include "common/tests/win32/component_registration.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
@@ -44,14 +45,7 @@ struct ButtonCommands {
 
 class OneTouchChain : public ::testing::Test {
 protected:
-    static HRESULT Registration(const char* exportName) {
-        const HMODULE component = ::LoadLibraryW(win32::SiblingPath(win32::ModulePath(), L"Corelink.ax").c_str());
-        if (!component) return E_FAIL;
-        using Register = HRESULT(STDAPICALLTYPE*)();
-        const auto function =
-            reinterpret_cast<Register>(reinterpret_cast<void (*)()>(::GetProcAddress(component, exportName)));
-        return function ? function() : E_FAIL;
-    }
+    static HRESULT Registration(const char* exportName) { return win32_test::CallComponentRegistration(exportName); }
     static void SetUpTestSuite() { ASSERT_EQ(Registration("DllRegisterServer"), S_OK); }
 
     void SetUp() override {

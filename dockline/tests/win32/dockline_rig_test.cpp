@@ -19,6 +19,7 @@
 
 #include "common/core/device_table.h"
 #include "common/core/text_codec.h"
+#include "common/tests/win32/component_registration.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "dockline_process.h"
@@ -63,14 +64,7 @@ std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).val
 class DocklineOnRig : public ::testing::Test {
 protected:
     // The component, registered in the test's prefix from beside the test (or unregistered).
-    static HRESULT Registration(const char* exportName) {
-        const HMODULE component = ::LoadLibraryW(win32::SiblingPath(win32::ModulePath(), L"Corelink.ax").c_str());
-        if (!component) return E_FAIL;
-        using Register = HRESULT(STDAPICALLTYPE*)();
-        const auto function =
-            reinterpret_cast<Register>(reinterpret_cast<void (*)()>(::GetProcAddress(component, exportName)));
-        return function ? function() : E_FAIL;
-    }
+    static HRESULT Registration(const char* exportName) { return win32_test::CallComponentRegistration(exportName); }
     static void SetUpTestSuite() { ASSERT_EQ(Registration("DllRegisterServer"), S_OK); }
 
     void SetUp() override {
