@@ -13,7 +13,7 @@ namespace {
 using copperfold::DirectoryChange;
 using copperfold::ParseChangeRecords;
 
-struct RecordSpec {
+struct RecordFields {
     std::uint32_t action;
     std::u16string name;
     std::uint32_t nextOverride = 0xFFFFFFFF;   // keep the computed offset unless set
@@ -26,20 +26,20 @@ void PutUint32(std::vector<std::byte>& bytes, std::size_t at, std::uint32_t valu
 
 // Lays records out as the system does: each padded to a multiple of 4 bytes, the last with a
 // next-entry offset of 0.
-std::vector<std::byte> Records(const std::vector<RecordSpec>& specs) {
+std::vector<std::byte> Records(const std::vector<RecordFields>& fields) {
     std::vector<std::byte> bytes;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::size_t start = bytes.size();
-        const std::size_t nameBytes = specs[i].name.size() * 2;
+        const std::size_t nameBytes = fields[i].name.size() * 2;
         const std::size_t size = (12 + nameBytes + 3) / 4 * 4;
         bytes.resize(start + size);
-        const bool last = i + 1 == specs.size();
-        PutUint32(bytes, start, specs[i].nextOverride != 0xFFFFFFFF ? specs[i].nextOverride
+        const bool last = i + 1 == fields.size();
+        PutUint32(bytes, start, fields[i].nextOverride != 0xFFFFFFFF ? fields[i].nextOverride
                                 : last ? 0 : static_cast<std::uint32_t>(size));
-        PutUint32(bytes, start + 4, specs[i].action);
-        PutUint32(bytes, start + 8, specs[i].lengthOverride != 0xFFFFFFFF ? specs[i].lengthOverride
+        PutUint32(bytes, start + 4, fields[i].action);
+        PutUint32(bytes, start + 8, fields[i].lengthOverride != 0xFFFFFFFF ? fields[i].lengthOverride
                                                                            : static_cast<std::uint32_t>(nameBytes));
-        std::memcpy(bytes.data() + start + 12, specs[i].name.data(), nameBytes);
+        std::memcpy(bytes.data() + start + 12, fields[i].name.data(), nameBytes);
     }
     return bytes;
 }
@@ -99,10 +99,10 @@ TEST(ChangeRecords, AnEmptyNameIsARecordToo) {
 }
 
 TEST(ChangeRecords, AFullBufferOfShortRecords) {
-    std::vector<RecordSpec> specs(copperfold::kChangeBufferSize / 16, RecordSpec{1, u"ab"});
-    const auto bytes = Records(specs);
+    std::vector<RecordFields> fields(copperfold::kChangeBufferSize / 16, RecordFields{1, u"ab"});
+    const auto bytes = Records(fields);
     ASSERT_EQ(bytes.size(), copperfold::kChangeBufferSize);
-    EXPECT_EQ(ParseChangeRecords(bytes).size(), specs.size());
+    EXPECT_EQ(ParseChangeRecords(bytes).size(), fields.size());
 }
 
 }  // namespace

@@ -148,11 +148,11 @@ void CCopperfoldView::InitialUpdate() {
 }
 
 void CCopperfoldView::CreateButtons(int width, int height) {
-    struct ButtonSpec {
+    struct ButtonText {
         int id;
         const wchar_t* text;
     };
-    static constexpr std::array<ButtonSpec, 4> buttons = {{{IDC_ADD_BUTTON, L"&Add"},
+    static constexpr std::array<ButtonText, 4> buttons = {{{IDC_ADD_BUTTON, L"&Add"},
                                                            {IDC_REMOVE_BUTTON, L"&Remove"},
                                                            {IDC_EXECUTE_BUTTON, L"&Execute"},
                                                            {IDC_EXIT_BUTTON, L"E&xit"}}};
@@ -178,7 +178,7 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
     }
 
     const int middle = width / 2;
-    struct TreeSpec {
+    struct TreeSetup {
         CColumnTreeCtrl& tree;
         int id;
         RECT place;  // left, top, width, height
@@ -187,7 +187,7 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         std::array<int, 3> widths;
         std::array<int, 3> formats;
     };
-    const std::array<TreeSpec, 3> trees = {{
+    const std::array<TreeSetup, 3> trees = {{
         {localTree, IDC_LOCAL_TREE, {3, 3, middle - 6, height - 156}, kDriveTreeStyle,
          {L"Local Disk", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
         {deviceTree, IDC_DEVICE_TREE, {middle + 3, 3, width - middle - 6, height - 156}, kDriveTreeStyle,
@@ -195,15 +195,15 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         {jobList, IDC_JOB_LIST, {0, height - 153, width, 117}, kJobListStyle,
          {L"Source Folder", L"Destination Folder", L"Job Type"}, {220, 220, 80}, {0x800, 0, 0}},
     }};
-    for (const TreeSpec& spec : trees) {
-        if (const HWND placeholder = ::GetDlgItem(form, spec.id)) spec.tree.BindPlaceholder(placeholder);
-        if (!spec.tree.Handle()) spec.tree.Create(form, RECT{0, 0, 1, 1}, spec.id);
-        ::MoveWindow(spec.tree.Handle(), spec.place.left, spec.place.top, spec.place.right, spec.place.bottom, TRUE);
-        const HWND inner = spec.tree.Tree();
-        ::SetWindowLongPtrW(inner, GWL_STYLE, ::GetWindowLongPtrW(inner, GWL_STYLE) | spec.style);
+    for (const TreeSetup& setup : trees) {
+        if (const HWND placeholder = ::GetDlgItem(form, setup.id)) setup.tree.BindPlaceholder(placeholder);
+        if (!setup.tree.Handle()) setup.tree.Create(form, RECT{0, 0, 1, 1}, setup.id);
+        ::MoveWindow(setup.tree.Handle(), setup.place.left, setup.place.top, setup.place.right, setup.place.bottom, TRUE);
+        const HWND inner = setup.tree.Tree();
+        ::SetWindowLongPtrW(inner, GWL_STYLE, ::GetWindowLongPtrW(inner, GWL_STYLE) | setup.style);
         TreeView_SetImageList(inner, imageList, TVSIL_NORMAL);
         for (int column = 0; column < 3; ++column) {
-            spec.tree.InsertColumn(column, Translate(spec.headers[column]), spec.formats[column], spec.widths[column]);
+            setup.tree.InsertColumn(column, Translate(setup.headers[column]), setup.formats[column], setup.widths[column]);
         }
     }
 }
