@@ -122,30 +122,26 @@ echo "=== the view pieces on their own: column trees and the add-job dialog"
 # views_gallery shows a populated drive tree and job list (nested rows, icons, check boxes,
 # a long name cut with an ellipsis), then the add-job dialog with a type chosen; both are
 # captured, and the dialog is answered with Enter as a user would.
-run_wine "$out/program/views_gallery.exe" column-tree </dev/null >/dev/null 2>&1 &
-gallery=$!
-if trees=$(wait_for_window '^Copperfold column tree$' 20); then
-  capture_painted "$trees" "$out/screenshots/column-tree.png"
-  eval "$(xdotool getwindowgeometry --shell "$trees")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1  # the caption: focus without a click on a control
-  sleep 0.3
-  xdotool key Escape
-fi
-for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
-kill -9 "$gallery" 2>/dev/null || true
-wait "$gallery" 2>/dev/null || true
-run_wine "$out/program/views_gallery.exe" add-job ENG backup </dev/null >"$out/add-job.log" 2>&1 &
-gallery=$!
-if add_job=$(wait_for_window '^Add$' 20); then
-  capture_painted "$add_job" "$out/screenshots/add-job-dialog.png"
-  eval "$(xdotool getwindowgeometry --shell "$add_job")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + 12)) click 1  # the caption: focus without a click on a control
-  sleep 0.3
-  xdotool key Return
-fi
-for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
-kill -9 "$gallery" 2>/dev/null || true
-wait "$gallery" 2>/dev/null || true
+# Starts the gallery with the given arguments, captures the window titled by the pattern, then
+# answers it with a key after a click on its caption (focus without touching a control).
+show_gallery() {
+  local title=$1 picture=$2 caption_y=$3 key=$4 log=$5
+  shift 5
+  run_wine "$out/program/views_gallery.exe" "$@" </dev/null >"$log" 2>&1 &
+  local gallery=$! window
+  if window=$(wait_for_window "$title" 20); then
+    capture_painted "$window" "$out/screenshots/$picture"
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + caption_y)) click 1
+    sleep 0.3
+    xdotool key "$key"
+  fi
+  for _ in $(seq 1 50); do kill -0 "$gallery" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$gallery" 2>/dev/null || true
+  wait "$gallery" 2>/dev/null || true
+}
+show_gallery '^Copperfold column tree$' column-tree.png 8 Escape /dev/null column-tree
+show_gallery '^Add$' add-job-dialog.png 12 Return "$out/add-job.log" add-job ENG backup
 echo "the add-job dialog answered: $(tr -d '\r' <"$out/add-job.log")"
 
 echo "=== Corelink on the simulated enclosure"

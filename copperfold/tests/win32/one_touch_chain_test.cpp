@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -18,6 +19,7 @@
 #include "common/core/ini_file.h"
 #include "common/core/text_codec.h"
 #include "common/tests/win32/component_registration.h"
+#include "common/tests/win32/rigctl_run.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
@@ -95,21 +97,8 @@ protected:
         return rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
     }
     long RunRigctl(const std::wstring& arguments) {
-        const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"rigctl.exe");
-        std::wstring commandLine = L"\"" + program + L"\" \"" + rigFile + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &info)) {
-            return -1;
-        }
-        ::CloseHandle(info.hThread);
-        WaitFor([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, 30s);
-        DWORD code = 99;
-        ::GetExitCodeProcess(info.hProcess, &code);
-        ::CloseHandle(info.hProcess);
-        return static_cast<long>(code);
+        return win32_test::RunRigctl(rigFile, arguments,
+                                     [](const std::function<bool()>& done) { WaitFor(done, 30s); });
     }
     ButtonCommands ButtonLog() {
         std::ifstream in(std::filesystem::path(folder.File(L"chain.log")), std::ios::binary);

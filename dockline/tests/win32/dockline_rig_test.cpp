@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include "common/core/device_table.h"
 #include "common/core/text_codec.h"
 #include "common/tests/win32/component_registration.h"
+#include "common/tests/win32/rigctl_run.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "dockline_process.h"
@@ -117,22 +119,8 @@ protected:
     }
     // rigctl.exe, as a user of the demo runs it; its exit code.
     long RunRigctl(const std::wstring& arguments) {
-        const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"rigctl.exe");
-        std::wstring commandLine = L"\"" + program + L"\" \"" + rigFile + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &info)) {
-            return -1;
-        }
-        ::CloseHandle(info.hThread);
-        DWORD code = 99;
-        // Pump while it broadcasts to the windows of this process too.
-        WaitFor([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, std::chrono::seconds(30));
-        ::GetExitCodeProcess(info.hProcess, &code);
-        ::CloseHandle(info.hProcess);
-        return static_cast<long>(code);
+        return win32_test::RunRigctl(rigFile, arguments,
+                                     [](const std::function<bool()>& done) { WaitFor(done, std::chrono::seconds(30)); });
     }
     static std::wstring NoticeText(const DocklineProcess& dockline) {
         for (HWND notice = ::FindWindowW(L"DocklineNotice", nullptr); notice;
