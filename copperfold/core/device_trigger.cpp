@@ -33,11 +33,6 @@ std::string DevicePath(const common::DeviceTableEntry& entry) {
     return std::string(begin, end);
 }
 
-std::string_view DriveLetters(const common::DeviceTableEntry& entry) {
-    const std::size_t count = std::min<std::size_t>(entry.driveLetterCount, sizeof entry.driveLetters);
-    return std::string_view(entry.driveLetters, count);
-}
-
 bool DeviceRecordChanged(const common::DeviceTable& received, const common::DeviceTable& current, std::size_t index) {
     if (index >= common::kMaxDevices) return false;
     const common::DeviceTableEntry& a = received.entries[index];

@@ -14,7 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "../../common/core/device_table.h"
+#include "common/core/device_table.h"
+#include "common/core/device_table_build.h"
 #include "copy_engine.h"
 
 namespace copperfold {
@@ -40,7 +41,7 @@ std::optional<std::size_t> ButtonRecordIndex(const ReceivedDeviceData& received)
 // The device path of an entry, ending at its NUL or at the field's end.
 std::string DevicePath(const common::DeviceTableEntry& entry);
 // The entry's drive letters: driveLetterCount of them, at most the field's 26.
-std::string_view DriveLetters(const common::DeviceTableEntry& entry);
+using common::DriveLetters;
 
 // True when record `index` differs between the tables in model code, letter count or device
 // path (compared up to the NUL, never past the field).

@@ -7,6 +7,7 @@
 
 #include "common/core/device_list.h"
 #include "common/core/device_table.h"
+#include "common/core/device_table_build.h"
 
 namespace dockline {
 
@@ -16,11 +17,14 @@ static_assert(sizeof(DeviceList) == 80896);
 // The model whose button is polled.
 inline constexpr std::int32_t kPolledModel = 1;
 
-// 1, 2 or 3 for the model texts "4327", "3452" and "4353" at INQUIRY bytes 44..47, else 0.
-std::int32_t ModelCodeOf(const std::uint8_t (&inquiry)[128]);
+using common::ModelCodeOf;
 
-// Rebuilds `table` from the records of `list` that are connected, in the tree and the maker's.
-void BuildDeviceTable(const DeviceList& list, common::DeviceTable& table);
+// Rebuilds `table` from the records of `list` that are connected, in the tree and the maker's,
+// with their product texts (the notice shows them); the table Dockline sends is zero besides.
+inline void BuildDeviceTable(const DeviceList& list, common::DeviceTable& table) {
+    table.reserved[0] = table.reserved[1] = table.reserved[2] = 0;
+    common::BuildDeviceTable(list, table, common::ProductText::Fill);
+}
 
 // True when some drive letter of `unitMask` (bit n: 'A' + n) belongs to a listed device.
 bool IsKnownDriveMask(const common::DeviceTable& table, std::uint32_t unitMask);
