@@ -97,7 +97,13 @@ TEST_F(WatcherTest, CreateModifyRenameAndDeleteInNestedFolders) {
     receiver.PumpFor(200ms);
     const std::size_t beforeEdit = receiver.changes.size();
     testing_support::WriteBytes(letter, "Dear reader, again");
-    EXPECT_TRUE(receiver.PumpUntil([&] { return ActionsOf(letter, beforeEdit) == std::vector<std::uint32_t>{kActionModified}; }));
+    // The first write's own modification may still arrive late on a busy machine (it is a
+    // separate batch, so it is not collapsed): what follows the edit is modifications only.
+    EXPECT_TRUE(receiver.PumpUntil([&] {
+        const auto actions = ActionsOf(letter, beforeEdit);
+        return !actions.empty() &&
+               std::all_of(actions.begin(), actions.end(), [](std::uint32_t action) { return action == kActionModified; });
+    }));
 
     const std::wstring renamed = root + L"\\Letters\\2026\\letter to Anna.txt";
     ASSERT_TRUE(::MoveFileW(letter.c_str(), renamed.c_str()));
