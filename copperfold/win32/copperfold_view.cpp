@@ -92,6 +92,8 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!tree) return FALSE;
         if (header->code == TVN_GETDISPINFOW) {
             OnGetDisplayInfo(*tree, *reinterpret_cast<NMTVDISPINFOW*>(lParam));
+        } else if (header->code == TVN_DELETEITEMW) {
+            IndexOf(*tree).Forget(reinterpret_cast<NMTREEVIEWW*>(lParam)->itemOld.hItem);
         } else if (header->code == TVN_ITEMEXPANDINGW) {
             OnItemExpanding(*tree, *reinterpret_cast<NMTREEVIEWW*>(lParam));
             ::SetWindowLongPtrW(form, DWLP_MSGRESULT, FALSE);  // the expansion always proceeds
@@ -99,6 +101,10 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return FALSE;
     }
+    case WM_TIMER:
+        if (wParam != kLayoutTimer) return FALSE;
+        ReleaseLayout();
+        return TRUE;
     case CNotifyDirCheck::kChangeMessage: {
         // The record stays the watcher's; it is read before the event lets the watcher go on.
         const auto* change = reinterpret_cast<const CNotifyDirCheck::ChangeRecord*>(lParam);

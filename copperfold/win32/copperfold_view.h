@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "column_tree_ctrl.h"
+#include "copperfold/core/child_name_index.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/core/device_scan.h"
 #include "copperfold/core/file_system.h"
@@ -78,6 +79,8 @@ public:
     // What a folder holds, for expansion and the expand button.
     enum class FolderContents { Empty = 0, HasVisibleEntry = 1, Missing = 2 };
     static FolderContents FolderState(std::wstring path);
+    // Whether a drive tree's layout is held for a burst of changes (see HoldLayout).
+    static bool LayoutHeld(HWND innerTree);
 
 private:
     static INT_PTR CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -102,6 +105,11 @@ private:
     CColumnTreeCtrl* TreeOfNotification(const NMHDR& header);
     void OnGetDisplayInfo(CColumnTreeCtrl& tree, NMTVDISPINFOW& info);
     void OnItemExpanding(CColumnTreeCtrl& tree, const NMTREEVIEWW& change);
+    using ChildIndex = copperfold::ChildNameIndex<HTREEITEM>;
+    ChildIndex& IndexOf(const CColumnTreeCtrl& tree) { return &tree == &localTree ? localIndex : deviceIndex; }
+    HTREEITEM FindChild(CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name);
+    HTREEITEM InsertChild(CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name, const WIN32_FIND_DATAW* data,
+                          HTREEITEM after);
     void ListFolder(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring path);
     void RelistFolder(CColumnTreeCtrl& tree, HTREEITEM item);
     void ClearChildren(CColumnTreeCtrl& tree, HTREEITEM item);
@@ -110,12 +118,24 @@ private:
     void ApplyChange(CColumnTreeCtrl& tree, const std::wstring& path, std::uint32_t action);
     void ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring_view rel,
                           const WIN32_FIND_DATAW* data, std::uint32_t action);
+    // Every change to a shown row makes the tree measure its rows and scroll bars again, which
+    // costs milliseconds under Wine: a burst of watcher changes is applied with the tree's
+    // redrawing and scroll bars held (its style carries TVS_NOSCROLL meanwhile), and the tree
+    // is brought up to date once, kLayoutDelayMs after the first change.
+    static constexpr UINT_PTR kLayoutTimer = 1;
+    static constexpr UINT kLayoutDelayMs = 100;
+    void HoldLayout(CColumnTreeCtrl& tree);
+    void ReleaseLayout();
     void Repaint();
 
     Services services;
     HWND form = nullptr;
     std::array<HANDLE, 32> deviceHandles{};
     HIMAGELIST imageList = nullptr;
+    // The drive trees' listed folders by child name, following the trees' deletions (declared
+    // before the trees, whose windows still report deletions while they go).
+    ChildIndex localIndex;
+    ChildIndex deviceIndex;
     CColumnTreeCtrl localTree;
     CColumnTreeCtrl deviceTree;
     CColumnTreeCtrl jobList;

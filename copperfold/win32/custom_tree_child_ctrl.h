@@ -42,13 +42,16 @@ public:
     int ColumnZeroTextWidth(HTREEITEM item) const;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void Detach();
+    LRESULT CallOriginal(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     LRESULT MousePress(UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd = nullptr;
     HWND owner = nullptr;
+    WNDPROC original = nullptr;  // the tree's own window procedure
     int columnZeroWidth = 0;
     int scrollOffset = 0;
     bool verticalBarShown = false;

@@ -82,17 +82,19 @@ void SetIcon(HWND tree, HTREEITEM item, int icon) {
 
 void ClearExpandedMarks(HWND tree, HTREEITEM item) { TreeView_SetItemState(tree, item, 0, kExpandedMarks); }
 
-HTREEITEM FindChild(const CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name) {
-    for (HTREEITEM child = TreeView_GetChild(tree.Tree(), parent); child;
-         child = TreeView_GetNextSibling(tree.Tree(), child)) {
-        if (tree.GetItemText(child, 0) == name) return child;
-    }
-    return nullptr;
-}
-
+// The entry data of one file or folder. Asked for by name rather than found by a search, which
+// under Wine reads through the whole folder (milliseconds in a folder of ten thousand entries).
 bool LookUp(const std::wstring& path, WIN32_FIND_DATAW& data) {
-    const win32::UniqueFind search(::FindFirstFileW(FileApiPath(path).c_str(), &data));
-    return static_cast<bool>(search);
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    if (!::GetFileAttributesExW(FileApiPath(path).c_str(), GetFileExInfoStandard, &found)) return false;
+    data = {};
+    data.dwFileAttributes = found.dwFileAttributes;
+    data.ftCreationTime = found.ftCreationTime;
+    data.ftLastAccessTime = found.ftLastAccessTime;
+    data.ftLastWriteTime = found.ftLastWriteTime;
+    data.nFileSizeHigh = found.nFileSizeHigh;
+    data.nFileSizeLow = found.nFileSizeLow;
+    return true;
 }
 
 // Calls `visit` for every entry of the folder that the trees show (no dot entries, nothing
@@ -121,11 +123,13 @@ int DriveTypeIcon(UINT type, int otherwise) {
     }
 }
 
-// Switches a tree's redrawing off for a batch of changes and on again afterwards.
+// Switches a tree's redrawing off for a batch of changes and on again afterwards, unless a
+// burst of watcher changes holds the tree's layout (then its release redraws).
 class RedrawPause {
 public:
     explicit RedrawPause(HWND paused) : window(paused) { ::SendMessageW(window, WM_SETREDRAW, FALSE, 0); }
     ~RedrawPause() {
+        if (CCopperfoldView::LayoutHeld(window)) return;  // the held layout's release redraws
         ::SendMessageW(window, WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(window, nullptr, TRUE);
     }
@@ -240,14 +244,34 @@ void CCopperfoldView::OnItemExpanding(CColumnTreeCtrl& tree, const NMTREEVIEWW& 
     }
 }
 
+HTREEITEM CCopperfoldView::FindChild(CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name) {
+    ChildIndex& index = IndexOf(tree);
+    if (!index.Knows(parent)) {
+        index.Begin(parent);
+        for (HTREEITEM child = TreeView_GetChild(tree.Tree(), parent); child;
+             child = TreeView_GetNextSibling(tree.Tree(), child)) {
+            index.Add(parent, tree.GetItemText(child, 0), child);
+        }
+    }
+    return index.Find(parent, name);
+}
+
+HTREEITEM CCopperfoldView::InsertChild(CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name,
+                                       const WIN32_FIND_DATAW* data, HTREEITEM after) {
+    const HTREEITEM child = InsertEntry(tree.Tree(), parent, name, data, after);
+    if (child) IndexOf(tree).Add(parent, name, child);
+    return child;
+}
+
 void CCopperfoldView::ListFolder(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring path) {
     // One batch with redrawing off, then one sort: a folder of many thousand entries opens
     // without the tree searching its place for every entry.
     const HWND inner = tree.Tree();
+    IndexOf(tree).Begin(item);
     {
         const RedrawPause pause(inner);
         ForEachVisibleEntry(std::move(path), [&](const WIN32_FIND_DATAW& data) {
-            InsertEntry(inner, item, data.cFileName, &data, TVI_LAST);
+            InsertChild(tree, item, data.cFileName, &data, TVI_LAST);
             return true;
         });
         TreeView_SortChildren(inner, item, FALSE);
@@ -289,7 +313,7 @@ void CCopperfoldView::RelistFolder(CColumnTreeCtrl& tree, HTREEITEM item) {
             child = next;
         }
         for (const auto& [name, data] : present) {
-            InsertEntry(inner, item, name, &data, TVI_LAST);
+            InsertChild(tree, item, name, &data, TVI_LAST);
             inserted = true;
         }
         if (inserted) TreeView_SortChildren(inner, item, FALSE);
@@ -397,8 +421,9 @@ void CCopperfoldView::VolumesRemoved(std::uint32_t unitMask) {
 void CCopperfoldView::OnFolderChanged(const CNotifyDirCheck::ChangeRecord& change) {
     if (change.path.empty()) return;
     const wchar_t letter = change.path.front();
-    if (letter < L'A' || letter > L'Z' || !(::GetLogicalDrives() & (1u << (letter - L'A')))) return;
+    if (letter < L'A' || letter > L'Z') return;  // a drive without a root in the tree is skipped below
     CColumnTreeCtrl& tree = copperfold::IsDeviceLetter(services.document.deviceTable, letter) ? deviceTree : localTree;
+    HoldLayout(tree);
     ApplyChange(tree, change.path, change.action);
 }
 
@@ -420,13 +445,36 @@ void CCopperfoldView::ApplyChange(CColumnTreeCtrl& tree, const std::wstring& pat
         // of it. The record names the watched folder, a drive root here.
         RelistFolder(tree, root);
     } else {
+        // A removal needs no entry data; everything else shows the entry as it is now.
         WIN32_FIND_DATAW data{};
-        const bool found = LookUp(path, data);
+        const bool removal = action == copperfold::kActionRemoved || action == copperfold::kActionRenamedOldName;
+        const bool found = !removal && LookUp(path, data);
         if (!found && action == copperfold::kActionModified) return;
         ApplyChangeBelow(tree, root, std::wstring_view(path).substr(3), found ? &data : nullptr, action);
     }
-    ::SendMessageW(inner, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(tree.Handle(), nullptr, TRUE);
+}
+
+void CCopperfoldView::HoldLayout(CColumnTreeCtrl& tree) {
+    const HWND inner = tree.Tree();
+    const LONG_PTR style = ::GetWindowLongPtrW(inner, GWL_STYLE);
+    if (style & TVS_NOSCROLL) return;  // held already; the timer is running
+    ::SendMessageW(inner, WM_SETREDRAW, FALSE, 0);
+    ::SetWindowLongPtrW(inner, GWL_STYLE, style | TVS_NOSCROLL);
+    ::SetTimer(form, kLayoutTimer, kLayoutDelayMs, nullptr);
+}
+
+bool CCopperfoldView::LayoutHeld(HWND inner) { return (::GetWindowLongPtrW(inner, GWL_STYLE) & TVS_NOSCROLL) != 0; }
+
+void CCopperfoldView::ReleaseLayout() {
+    ::KillTimer(form, kLayoutTimer);
+    for (CColumnTreeCtrl* tree : {&localTree, &deviceTree}) {
+        const HWND inner = tree->Tree();
+        if (!inner || !LayoutHeld(inner)) continue;
+        ::SetWindowLongPtrW(inner, GWL_STYLE, ::GetWindowLongPtrW(inner, GWL_STYLE) & ~TVS_NOSCROLL);
+        ::SendMessageW(inner, WM_SETREDRAW, TRUE, 0);  // measures the rows again and sets the scroll bars
+        ::InvalidateRect(tree->Handle(), nullptr, TRUE);
+    }
 }
 
 void CCopperfoldView::ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring_view rel,
@@ -452,7 +500,7 @@ void CCopperfoldView::ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, st
                 tree.SetItemText(existing, 2, DateText(data->ftLastWriteTime));
             }
         } else {
-            InsertEntry(inner, item, rel, data, TVI_SORT);
+            InsertChild(tree, item, rel, data, TVI_SORT);
         }
         break;
     case copperfold::kActionRemoved:
