@@ -128,7 +128,9 @@ void CMainFrame::LayoutChildren() {
         RECT frame{};
         ::GetClientRect(Handle(), &frame);
         RECT bar{};
-        if (::IsWindowVisible(statusBar)) ::GetWindowRect(statusBar, &bar);
+        // The bar's own style, not IsWindowVisible: while the frame is being created it is not
+        // shown yet, and the view, laid out once, would reach under the bar.
+        if (::GetWindowLongPtrW(statusBar, GWL_STYLE) & WS_VISIBLE) ::GetWindowRect(statusBar, &bar);
         ::MoveWindow(view->Handle(), 0, 0, frame.right, frame.bottom - (bar.bottom - bar.top), TRUE);
     }
 }

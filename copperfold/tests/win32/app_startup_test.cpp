@@ -14,7 +14,9 @@
 #include "common/win32/version_info.h"
 #include "copperfold/win32/about_dialog.h"
 #include "copperfold/win32/copperfold_app.h"
+#include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/main_frame.h"
+#include "copperfold/win32/resource.h"
 
 namespace {
 
@@ -69,6 +71,13 @@ TEST(CopperfoldStartup, WithoutSettingSectionTheLanguageIsEnglish) {
     EXPECT_TRUE(::IsWindowVisible(frame));
     EXPECT_EQ(MenuText(::GetMenu(frame), 0), L"&View (ENG)");
     EXPECT_EQ(MenuText(::GetMenu(frame), 1), L"&Help") << "texts without a translation keep their English";
+
+    // The view, laid out once while the frame was still hidden, ends above the status bar.
+    RECT bar{}, exitButton{};
+    ASSERT_TRUE(::GetWindowRect(::GetDlgItem(frame, IDW_STATUS_BAR), &bar));
+    ASSERT_TRUE(::GetWindowRect(started.app.MainFrame()->View()->Button(IDC_EXIT_BUTTON), &exitButton));
+    EXPECT_GT(bar.bottom - bar.top, 0);
+    EXPECT_LE(exitButton.bottom, bar.top);
 }
 
 TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
