@@ -233,6 +233,10 @@ if dialog=$(wait_for_window '^(Backup|Sync)$' 40); then
   # Taken once the dialog shows more than a blank window.
   for _ in $(seq 1 20); do
     sleep 0.3
+    # This display has no window manager to keep an owned window above its owner: the main
+    # window, shown after the dialog, covers it. Raised for the picture.
+    xdotool windowraise "$dialog" 2>/dev/null || true
+    sleep 0.2
     xwd -id "$dialog" -silent 2>/dev/null | convert xwd:- "$out/screenshots/button-run-dialog.png" 2>/dev/null || continue
     [ "$(convert "$out/screenshots/button-run-dialog.png" -format '%[fx:mean>0.2]' info:)" = 1 ] && break
   done
@@ -273,6 +277,23 @@ else
 fi
 if window=$(wait_for_window '^Copperfold$' 5); then
   capture_painted "$window" "$out/screenshots/copperfold-after-button-run.png"
+  # The main window as a user works in it: C:\windows and the enclosure's E:\Laptop opened (two
+  # levels, with sizes and dates), and the first job ticked. Keys go to the tree clicked into
+  # (on its empty part, which only gives it the focus).
+  xdotool windowactivate "$window" 2>/dev/null || true
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  click_and_type() {
+    local x=$1 y=$2
+    shift 2
+    xdotool mousemove $((X + x)) $((Y + y)) click 1
+    sleep 0.3
+    for key in "$@"; do xdotool key "$key"; sleep 0.4; done
+  }
+  click_and_type 220 420 Home Right w i n d o w s Right
+  click_and_type 670 420 Home Right Down Right Down Down Right
+  xdotool mousemove $((X + 11)) $((Y + 549)) click 1  # the first job's check box
+  xdotool mousemove $((X + 450)) $((Y + 20))
+  capture_painted "$window" "$out/screenshots/copperfold-main-window.png"
 fi
 run_log=$(find "$state/prefix/drive_c/users" -path '*/Copperfold/RunLog.txt' 2>/dev/null | head -n 1)
 if [ -n "$run_log" ]; then
