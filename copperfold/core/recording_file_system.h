@@ -1,18 +1,21 @@
 #pragma once
-// A file system that notes what a run's copies did, for the run log: how many files were
-// copied, their bytes, and the first copy that failed (a cancelled copy is no failure).
-// Used by one run's worker thread; read once the run has ended.
+// A file system that notes what a run's copies did, for the run log: each copy that ends goes
+// to the run's journal (files and bytes per job), and the first copy that failed is kept (a
+// cancelled copy is no failure). Copies may end on several threads at once; the failure is
+// read once the run has ended.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "forwarding_file_system.h"
+#include "run_journal.h"
 
 namespace copperfold {
 
 class RecordingFileSystem final : public ForwardingFileSystem {
 public:
-    using ForwardingFileSystem::ForwardingFileSystem;
+    RecordingFileSystem(FileSystem& inner, RunJournal& journal) : ForwardingFileSystem(inner), journal_(journal) {}
 
     struct FailedCopy {
         std::uint32_t error = 0;  // 0: no copy failed
@@ -29,17 +32,21 @@ public:
         };
         const std::uint32_t result = ForwardingFileSystem::CopyWithProgress(from, to, noting, cancel);
         if (result == 0) {
-            ++filesCopied;
-            bytesCopied += size;
-        } else if (result != kErrorRequestAborted && firstFailure.error == 0) {
-            firstFailure = FailedCopy{result, from, to};
+            journal_.CopyEnded(true, size);
+        } else if (result != kErrorRequestAborted) {
+            journal_.CopyEnded(false, 0);
+            if (!failureClaimed_.exchange(true)) firstFailure_ = FailedCopy{result, from, to};
         }
         return result;
     }
 
-    std::uint64_t filesCopied = 0;
-    std::uint64_t bytesCopied = 0;
-    FailedCopy firstFailure;
+    // Once the run has ended.
+    const FailedCopy& FirstFailure() const { return firstFailure_; }
+
+private:
+    RunJournal& journal_;
+    std::atomic<bool> failureClaimed_{false};
+    FailedCopy firstFailure_;
 };
 
 }  // namespace copperfold

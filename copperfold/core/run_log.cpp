@@ -39,6 +39,26 @@ std::wstring_view ResultText(RunResult result) {
     return L"?";
 }
 
+std::wstring_view OutcomeText(JobOutcome outcome) {
+    switch (outcome) {
+    case JobOutcome::Done:
+        return L"done";
+    case JobOutcome::Failed:
+        return L"failed";
+    case JobOutcome::Refused:
+        return L"not run: refused";
+    case JobOutcome::Cancelled:
+        return L"cancelled";
+    case JobOutcome::NotRun:
+        return L"not run";
+    }
+    return L"?";
+}
+
+std::wstring Counts(std::uint64_t files, std::uint64_t bytes, std::uint64_t milliseconds) {
+    return GroupedNumber(files) + L" files copied, " + GroupedNumber(bytes) + L" bytes, " + Seconds(milliseconds);
+}
+
 // Keeps a logged text on its line: line breaks inside it become spaces.
 std::wstring OneLine(std::wstring_view text) {
     std::wstring line(text);
@@ -54,13 +74,22 @@ std::wstring OneLine(std::wstring_view text) {
 std::wstring FormatRunRecord(const RunLogEntry& entry) {
     std::wstring text = std::wstring(kRecordStart) + entry.startTime + L", started by " +
                         std::wstring(TriggerText(entry.trigger)) + L"\r\n";
-    for (const JobRecord& job : entry.jobs) {
+    for (size_t i = 0; i < entry.jobs.size(); ++i) {
+        const JobRecord& job = entry.jobs[i];
         std::wstring type(job.TypeName());
         type.resize(std::max<size_t>(type.size(), 7), L' ');
         text += L"  " + type + L" " + OneLine(job.source) + L" -> " + OneLine(job.target) + L"\r\n";
+        if (i < entry.accounts.size()) {
+            const JobAccount& account = entry.accounts[i];
+            text += std::wstring(type.size() + 3, L' ') + std::wstring(OutcomeText(account.outcome));
+            if (account.outcome != JobOutcome::NotRun && account.outcome != JobOutcome::Refused) {
+                text += L"; " + Counts(account.files, account.bytes, account.milliseconds);
+            }
+            text += L"\r\n";
+        }
     }
-    text += L"  Result: " + std::wstring(ResultText(entry.result)) + L"; " + GroupedNumber(entry.filesCopied) +
-            L" files copied, " + GroupedNumber(entry.bytesCopied) + L" bytes, " + Seconds(entry.milliseconds) + L"\r\n";
+    text += L"  Result: " + std::wstring(ResultText(entry.result)) + L"; " +
+            Counts(entry.filesCopied, entry.bytesCopied, entry.milliseconds) + L"\r\n";
     if (!entry.error.empty()) text += L"  Error: " + OneLine(entry.error) + L"\r\n";
     return text;
 }

@@ -4,7 +4,9 @@
 //
 //   Run 2026-12-07 14:05:03, started by the enclosure's button
 //     Backup  C:\Documents -> E:\Backup
+//             done; 2,030 files copied, 8,500,000 bytes, 3.9 s
 //     Sync    C:\Laptop -> E:\Laptop
+//             done; 4 files copied, 12,880 bytes, 0.3 s
 //     Result: done; 2,034 files copied, 8,512,880 bytes, 4.2 s
 //     Error: ... (only when a copy failed: the system's text and the two paths)
 //
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "copperfold_doc.h"
+#include "run_journal.h"
 
 namespace copperfold {
 
@@ -29,6 +32,7 @@ struct RunLogEntry {
     std::wstring startTime;  // local time, "YYYY-MM-DD hh:mm:ss"
     RunTrigger trigger = RunTrigger::Execute;
     std::vector<JobRecord> jobs;
+    std::vector<JobAccount> accounts;  // one per job, or none (then only the totals are shown)
     RunResult result = RunResult::Done;
     std::uint64_t filesCopied = 0;
     std::uint64_t bytesCopied = 0;

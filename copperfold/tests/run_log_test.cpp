@@ -1,5 +1,9 @@
-// Run log records: a good, a cancelled and a failed run, and the log kept to its newest runs.
+// Run log records: a good, a cancelled and a failed run, each job's account, and the log kept
+// to its newest runs.
 #include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
 
 #include "copperfold/core/run_log.h"
 
@@ -48,6 +52,69 @@ TEST(RunLog, RecordsOfAGoodACancelledAndAFailedRun) {
     EXPECT_EQ(copperfold::GroupedNumber(0), L"0");
     EXPECT_EQ(copperfold::GroupedNumber(999), L"999");
     EXPECT_EQ(copperfold::GroupedNumber(1000), L"1,000");
+}
+
+TEST(RunLog, EachJobsAccountStandsUnderItsLine) {
+    RunLogEntry entry = Entry(RunResult::Failed);
+    entry.jobs.push_back(JobRecord{L"C:\\Photos", L"E:\\Photos", JobType::Backup, {}});
+    entry.accounts = {{2030, 8500000, 3900, copperfold::JobOutcome::Done},
+                      {0, 0, 100, copperfold::JobOutcome::Refused},
+                      {0, 0, 0, copperfold::JobOutcome::NotRun}};
+    EXPECT_EQ(copperfold::FormatRunRecord(entry),
+              L"Run 2026-12-07 14:05:03, started by the enclosure's button\r\n"
+              L"  Backup  C:\\Documents -> E:\\Backup\r\n"
+              L"          done; 2,030 files copied, 8,500,000 bytes, 3.9 s\r\n"
+              L"  Sync    C:\\Laptop -> E:\\Laptop\r\n"
+              L"          not run: refused\r\n"
+              L"  Backup  C:\\Photos -> E:\\Photos\r\n"
+              L"          not run\r\n"
+              L"  Result: failed; 2,034 files copied, 8,512,880 bytes, 4.2 s\r\n");
+}
+
+TEST(RunJournal, SplitsCopiesByJobAndCountsEveryCopyOfConcurrentThreads) {
+    std::uint64_t now = 1000;
+    copperfold::RunJournal journal(4, [&] { return now; });
+    journal.CopyEnded(true, 5);  // before any job (a run's own bookkeeping): totals only
+
+    journal.JobStarted();  // job 0: four threads copy 1,000 files of 3 bytes each
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 250; ++i) journal.CopyEnded(true, 3);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    now = 3500;
+    journal.JobStarted();  // job 1: refused
+    journal.JobRefused();
+    journal.JobStarted();  // job 2: one copy, one failure, then the run is cancelled
+    now = 3600;
+    journal.CopyEnded(true, 7);
+    journal.CopyEnded(false, 0);
+    now = 4000;
+
+    EXPECT_EQ(journal.FilesCopied(), 1002u);
+    EXPECT_EQ(journal.BytesCopied(), 3012u);
+    const auto accounts = journal.Accounts(true);
+    ASSERT_EQ(accounts.size(), 4u);
+    EXPECT_EQ(accounts[0].files, 1000u);
+    EXPECT_EQ(accounts[0].bytes, 3000u);
+    EXPECT_EQ(accounts[0].milliseconds, 2500u);
+    EXPECT_EQ(accounts[0].outcome, copperfold::JobOutcome::Done);
+    EXPECT_EQ(accounts[1].outcome, copperfold::JobOutcome::Refused);
+    EXPECT_EQ(accounts[1].milliseconds, 0u);
+    EXPECT_EQ(accounts[2].outcome, copperfold::JobOutcome::Failed) << "a failure outweighs the cancel";
+    EXPECT_EQ(accounts[2].files, 1u);
+    EXPECT_EQ(accounts[2].milliseconds, 500u);
+    EXPECT_EQ(accounts[3].outcome, copperfold::JobOutcome::NotRun);
+
+    copperfold::RunJournal cancelled(2, [] { return std::uint64_t{0}; });
+    cancelled.JobStarted();
+    EXPECT_EQ(cancelled.Accounts(true)[0].outcome, copperfold::JobOutcome::Cancelled);
+    EXPECT_EQ(cancelled.Accounts(false)[0].outcome, copperfold::JobOutcome::Done);
+    cancelled.JobStarted();
+    cancelled.JobStarted();  // one start too many is counted for the last job, never beyond the table
+    EXPECT_EQ(cancelled.Accounts(false).size(), 2u);
 }
 
 TEST(RunLog, KeepsTheNewestRunsAndDropsADamagedStart) {

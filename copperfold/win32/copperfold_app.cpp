@@ -135,6 +135,7 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         return Translate(english, fallback);
     }, log.Files());
     dialog.SetBatch(batch.get());
+    dialog.SetJournal(&log.Journal());
     // Nobody may be watching: refusals and failed copies go to standard error, and the run goes on.
     dialog.SetUnattended([](const std::wstring& line) { ReportCommandLineError(line, true); });
     if (dialog.DoModal(nullptr) == -1) {

@@ -225,6 +225,7 @@ void CExecDialog::TotalKnown(std::uint64_t bytesTotal) {
 }
 
 void CExecDialog::JobStarted(const JobRecord& job) {
+    if (journal) journal->JobStarted();
     const std::wstring caption = IsKnownType(job.type) ? texts.jobTypes[static_cast<size_t>(job.type)]
                                                        : Translate(job.unknownTypeName, job.unknownTypeName);
     ::SetWindowTextW(Handle(), caption.c_str());
@@ -243,6 +244,7 @@ void CExecDialog::ShowCopyError(std::uint32_t error, const std::wstring& from, c
 }
 
 void CExecDialog::ShowJobRefused(const JobRecord& job, std::wstring_view reason) {
+    if (journal) journal->JobRefused();
     if (unattendedReport) {
         unattendedReport(L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" +
                          job.target + L"\"): " + Translate(reason, reason));

@@ -25,6 +25,7 @@
 #include "common/win32/dialog.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copy_engine.h"
+#include "copperfold/core/run_journal.h"
 #include "copperfold/core/file_system.h"
 #include "copperfold/core/published_run_state.h"
 
@@ -52,6 +53,8 @@ public:
     // worker thread.
     using LineReport = std::function<void(const std::wstring& line)>;
     void SetUnattended(LineReport report) { unattendedReport = std::move(report); }
+    // The run's journal, told on the worker when each job starts and when one is refused.
+    void SetJournal(copperfold::RunJournal* runJournal) { journal = runJournal; }
     // The jobs of the next run (not owned; they must outlive the modal run). Null runs nothing.
     void SetBatch(const copperfold::JobBatch* jobs) { batch = jobs; }
     // True from the dialog's start until its worker has finished.
@@ -105,6 +108,7 @@ private:
 
     Translator translate;
     LineReport unattendedReport;
+    copperfold::RunJournal* journal = nullptr;
     copperfold::FileSystem& fileSystem;
     const copperfold::JobBatch* batch = nullptr;
     Texts texts;

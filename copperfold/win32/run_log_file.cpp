@@ -82,7 +82,8 @@ std::wstring RunLogPath() {
     return std::wstring(base) + L"\\Copperfold\\RunLog.txt";
 }
 
-RunLogSession::RunLogSession(RunTrigger trigger, const JobBatch& batch) {
+RunLogSession::RunLogSession(RunTrigger trigger, const JobBatch& batch)
+    : journal(batch.count, [] { return static_cast<std::uint64_t>(::GetTickCount64()); }) {
     entry.startTime = LocalTimeText();
     entry.trigger = trigger;
     entry.jobs.assign(batch.entries.begin(), batch.entries.begin() + batch.count);
@@ -91,8 +92,8 @@ RunLogSession::RunLogSession(RunTrigger trigger, const JobBatch& batch) {
 
 RunLogEntry RunLogSession::Finish(const RunCounters& counters) {
     entry.milliseconds = ::GetTickCount64() - started;
-    entry.filesCopied = recording.filesCopied;
-    entry.bytesCopied = recording.bytesCopied;
+    entry.filesCopied = journal.FilesCopied();
+    entry.bytesCopied = journal.BytesCopied();
     switch (RunOutcomeCode(counters)) {
     case 0:
         entry.result = RunResult::Done;
@@ -104,7 +105,8 @@ RunLogEntry RunLogSession::Finish(const RunCounters& counters) {
         entry.result = RunResult::Failed;
         break;
     }
-    const auto& failure = recording.firstFailure;
+    entry.accounts = journal.Accounts(entry.result == RunResult::Cancelled);
+    const auto& failure = recording.FirstFailure();
     if (!problems.empty()) {
         for (const std::wstring& line : problems) entry.error += (entry.error.empty() ? L"" : L" | ") + line;
     } else if (failure.error != 0) {

@@ -11,6 +11,7 @@
 
 #include "copperfold/core/copy_engine.h"
 #include "copperfold/core/recording_file_system.h"
+#include "copperfold/core/run_journal.h"
 #include "copperfold/core/run_log.h"
 #include "win32_file_system.h"
 
@@ -24,8 +25,9 @@ public:
     RunLogSession(const RunLogSession&) = delete;
     RunLogSession& operator=(const RunLogSession&) = delete;
 
-    // The file system the run copies through.
+    // The file system the run copies through, and the journal its dialog tells of each job.
     FileSystem& Files() { return recording; }
+    RunJournal& Journal() { return journal; }
     // A problem the run reported as a line (an unattended run's refused job or failed copy);
     // called on the run's worker, read only once the run has ended.
     void NoteProblem(const std::wstring& line) { problems.push_back(line); }
@@ -34,7 +36,8 @@ public:
 
 private:
     Win32FileSystem platform;
-    RecordingFileSystem recording{platform};
+    RunJournal journal;
+    RecordingFileSystem recording{platform, journal};
     RunLogEntry entry;
     std::vector<std::wstring> problems;
     ULONGLONG started = 0;

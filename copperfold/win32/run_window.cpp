@@ -9,6 +9,7 @@ std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, R
     RunLogSession log(trigger, batch);
     CExecDialog dialog(translate, log.Files());
     dialog.SetBatch(&batch);
+    dialog.SetJournal(&log.Journal());
     // Nobody may be at the screen when the button starts a run: a failed copy or a refused job
     // goes to the log and the notice instead of a box that would hold the run (and Dockline's
     // polling) until someone clicks it, and the run goes on.

@@ -316,6 +316,12 @@ TEST_F(ButtonTrigger, EachButtonRunLeavesARecordInTheRunLog) {
     ASSERT_NE(log.find("started by the enclosure's button\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("  Backup  " + common::WideToUtf8(folder.File(L"src1")).value() + " -> "), std::string::npos);
     EXPECT_NE(log.find("Result: done; 2 files copied, 16 bytes"), std::string::npos) << log;
+    // Each job's own account under its line: one document each.
+    const size_t backupLine = log.find("  Backup  ");
+    const size_t syncLine = log.find("  Sync    ");
+    ASSERT_NE(syncLine, std::string::npos) << log;
+    EXPECT_EQ(log.find("\r\n          done; 1 files copied, 8 bytes, ", backupLine), log.find("\r\n", backupLine)) << log;
+    EXPECT_EQ(log.find("\r\n          done; 1 files copied, 8 bytes, ", syncLine), log.find("\r\n", syncLine)) << log;
     EXPECT_EQ(log.find("Error:"), std::string::npos);
 
     // Failed: the backup's copy of src1.txt cannot replace a file another program holds open.
@@ -329,6 +335,10 @@ TEST_F(ButtonTrigger, EachButtonRunLeavesARecordInTheRunLog) {
     const size_t second = log.rfind("Run ");
     ASSERT_NE(second, 0u) << "two records";
     EXPECT_NE(log.find("Result: failed;", second), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\n          failed; 0 files copied, 0 bytes, ", second), std::string::npos)
+        << "the Backup's own account says it failed: " << log;
+    EXPECT_NE(log.find("\r\n          done; 0 files copied, 0 bytes, ", second), std::string::npos)
+        << "the Sync after it found nothing to copy: " << log;
     EXPECT_NE(log.find("  Error: ", second), std::string::npos);
     EXPECT_NE(log.find("src1.txt", log.find("  Error: ", second)), std::string::npos) << "the error names the file";
     EXPECT_EQ(FakeDockline::Resumes(), 2) << "the failed run still ended with the resume message";
@@ -351,6 +361,12 @@ TEST_F(ButtonTrigger, ACancelledButtonRunIsLoggedAsCancelled) {
     dockline.StopTicks();
     ASSERT_TRUE(cancelled);
     EXPECT_NE(RunLog().find("Result: cancelled;"), std::string::npos) << RunLog();
+    // The cancel may come while the run estimates (no job started: each "not run") or in a job
+    // (that one "cancelled"); no job claims to be done.
+    EXPECT_EQ(RunLog().find("          done;"), std::string::npos) << RunLog();
+    EXPECT_TRUE(RunLog().find("          cancelled; ") != std::string::npos ||
+                RunLog().find("          not run\r\n") != std::string::npos)
+        << RunLog();
     EXPECT_EQ(FakeDockline::Resumes(), 1);
 }
 

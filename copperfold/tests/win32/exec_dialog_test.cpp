@@ -291,7 +291,7 @@ TEST_F(ExecDialogTest, EmptyBatchShowsAZeroTotalAndCloses) {
     EXPECT_EQ(Run(batch,
                   [&](HWND window) {
                       WaitFor([&] { return !(zero = Text(::GetDlgItem(window, IDC_ZERO_LABEL))).empty(); });
-                      total = Text(::GetDlgItem(window, IDC_TOTAL_LABEL));
+                      WaitFor([&] { return !(total = Text(::GetDlgItem(window, IDC_TOTAL_LABEL))).empty(); });
                   }),
               0);
     EXPECT_EQ(zero, L"0");
