@@ -344,20 +344,33 @@ TEST(CorelinkPendingSlots, FailWithoutTouchingTheirArguments) {
     EXPECT_EQ(ctrl->CreateFlashTable(2, 2, 2, 128), nullptr);
     EXPECT_TRUE(buffer == untouched);
 
+}
+
+// Without an opened device the operations fail at the request and leave the caller's buffers
+// as they were (the capacity outputs are zeroed, as a failed capacity read answers).
+TEST(CorelinkDeviceSlots, FailOnAClosedSlotWithoutTouchingTheCallersBuffers) {
+    Ref<ICorelinkCtrl> ctrl;
+    Ref<ICorelinkCtrl2> ctrl2;
+    ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK);
+    ASSERT_EQ(Create(IID_ICorelinkCtrl2, ctrl2), S_OK);
+    const std::vector<BYTE> untouched(kDeviceListBytes, kFill);
+    std::vector<BYTE> buffer = untouched;
     std::array<HANDLE, 256> handles{};
     handles.fill(INVALID_HANDLE_VALUE);
     DWORD lastLba = 0xDDDDDDDD;
     DWORD blockLength = 0xDDDDDDDD;
     EXPECT_EQ(ctrl->ReadCapacity(handles.data(), 0, &lastLba, &blockLength), 0);
-    EXPECT_EQ(lastLba, 0xDDDDDDDDu);
-    EXPECT_EQ(blockLength, 0xDDDDDDDDu);
-    HANDLE volume = handles[0];
-    EXPECT_EQ(ctrl->Disk_Lock(handles.data(), 0, &volume), 0);
+    EXPECT_EQ(lastLba, 0u);
+    EXPECT_EQ(blockLength, 0u);
+    HANDLE volume = nullptr;
+    EXPECT_EQ(ctrl->Disk_Lock(handles.data(), 0, &volume), ERROR_INVALID_HANDLE) << "the device number's error";
     EXPECT_EQ(volume, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ctrl->ReadDisk(handles.data(), 0, 0, 512, buffer.data()), 0);
 
     EXPECT_EQ(ctrl2->ReadCode(handles.data(), 0, 0, 64, buffer.data()), 0);
     EXPECT_EQ(ctrl2->ReadTestCmd(handles.data(), 0, 1, 1, 2, 3, 4, 5, buffer.data()), 0);
     EXPECT_EQ(ctrl2->GetPassWord(handles.data(), 0, buffer.data()), 0);
+    EXPECT_EQ(ctrl2->BlockAccess(handles.data(), 0, 1, 0, 0, 0x00534943, 0, 0, 512, buffer.data()), 0);
     EXPECT_TRUE(buffer == untouched);
     for (HANDLE handle : handles) EXPECT_EQ(handle, INVALID_HANDLE_VALUE);
 }
@@ -436,7 +449,8 @@ TEST(CorelinkTraces, CFormReachesTheSlotsOfTheLibrarysObjects) {
     // The port walk begins with the storage scan; this machine has no USB hubs to walk.
     EXPECT_EQ(capture.Lines(),
               (std::vector<std::string>{"LinkTest()", "ScanUSBPort()", "ScanDiskPathBySymbolicName()", "ForceInUSB30()",
-                                        "ReadCode()", "ReadTestCmd()", "WriteTestCmd()", "WriteTestCmd()"}));
+                                        "ReadCode()", "ReadTestCmd()", " TestCommandRead()", "WriteTestCmd()",
+                                        " TestCommandWrite()", "WriteTestCmd()", " TestCommandWrite()"}));
 
     ctrl2->AddRef();
     EXPECT_EQ(CClientRelease2(ctrl2.Get()), 1u);
