@@ -52,7 +52,7 @@ bool ParseHex(std::string_view text, std::vector<std::uint8_t>& bytes) {
 }
 
 bool ParseType(std::string_view text, std::uint32_t& type) {
-    if (text.empty() || text.size() > 10) return false;
+    if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return false;  // as written
     std::uint64_t value = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') return false;
