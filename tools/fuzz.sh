@@ -35,6 +35,8 @@ common/ini_parser_fuzz common/fuzz/corpus
 copperfold/job_paths_fuzz copperfold/fuzz/corpus
 rig/rig_file_fuzz rig/fuzz/corpus_file
 rig/rig_command_fuzz rig/fuzz/corpus_command
+rig/registry_changes_fuzz rig/fuzz/corpus_registry
+rig/state_file_fuzz rig/fuzz/corpus_state
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
 copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records

@@ -38,6 +38,67 @@ inline constexpr std::uint8_t kCodeFirmware = 0x81;
 inline constexpr std::uint8_t kCodeButtonRead = 0x87;
 inline constexpr std::uint8_t kCodeButtonWrite = 0x88;
 
+// Service commands of the controller (CDB byte 6 within the group named first).
+// Memories (kGroupMemory): code, data and xdata.
+inline constexpr std::uint8_t kCodeCodeRead = 0x01;
+inline constexpr std::uint8_t kCodeDataRead = 0x02;
+inline constexpr std::uint8_t kCodeDataWrite = 0x03;
+inline constexpr std::uint8_t kCodeXdataRead = 0x04;
+inline constexpr std::uint8_t kCodeXdataWrite = 0x05;
+// LUN configuration (kGroupConfigureLun).
+inline constexpr std::uint8_t kCodeCpuReset = 0x01;
+inline constexpr std::uint8_t kCodeDeviceId = 0x12;
+inline constexpr std::uint8_t kCodeLunDataRead = 0x28;
+inline constexpr std::uint8_t kCodeLunDataWrite = 0x2A;
+inline constexpr std::uint8_t kCodeLunConfigRead = 0x88;
+inline constexpr std::uint8_t kCodeLunConfigWrite = 0x8A;
+// LUN settings (kGroupLunConfig).
+inline constexpr std::uint8_t kCodeDeviceChange = 0x82;
+inline constexpr std::uint8_t kCodeMediaChange = 0x83;
+inline constexpr std::uint8_t kCodeWriteProtect = 0x84;
+inline constexpr std::uint8_t kCodeLunTypeRead = 0x85;
+inline constexpr std::uint8_t kCodeLunTypeWrite = 0x86;
+inline constexpr std::uint8_t kCodeLunNoRead = 0x87;
+inline constexpr std::uint8_t kCodeLunNoWrite = 0x88;
+inline constexpr std::uint8_t kCodeLunIdRead = 0x89;
+inline constexpr std::uint8_t kCodeLunIdWrite = 0x8A;
+inline constexpr std::uint8_t kCodeLogLunIndex = 0x8C;
+inline constexpr std::uint8_t kCodeHidLunIndex = 0x8D;
+// Security (kGroupSecurity).
+inline constexpr std::uint8_t kCodeFirmwareKey = 0x80;
+inline constexpr std::uint8_t kCodePasswordInit = 0x85;
+inline constexpr std::uint8_t kCodePasswordRead = 0x86;
+inline constexpr std::uint8_t kCodePasswordVerify = 0x87;
+inline constexpr std::uint8_t kCodeSecurityCheck = 0x88;
+// More storage-device settings (kGroupUsdSetting).
+inline constexpr std::uint8_t kCodeBist = 0x82;
+inline constexpr std::uint8_t kCodeDeviceConnect = 0x83;
+inline constexpr std::uint8_t kCodeErase = 0x84;
+inline constexpr std::uint8_t kCodePartitionRead = 0x85;
+inline constexpr std::uint8_t kCodePartitionWrite = 0x86;
+// In-system programming segments (kGroupIsp).
+inline constexpr std::uint8_t kCodeEndSegment = 0x80;
+inline constexpr std::uint8_t kCodeInitSegment = 0x81;
+// Flash identification and system areas (kGroupUfdSetting).
+inline constexpr std::uint8_t kCodeFlashId = 0x82;
+inline constexpr std::uint8_t kCodeSysReadyRead = 0x85;
+inline constexpr std::uint8_t kCodeSysReadyWrite = 0x86;
+inline constexpr std::uint8_t kCodeSysAddressRead = 0x8C;
+inline constexpr std::uint8_t kCodeSysAddressWrite = 0x8D;
+inline constexpr std::uint8_t kCodeFlashMethodRead = 0x8E;
+inline constexpr std::uint8_t kCodeFlashMethodWrite = 0x8F;
+// Spare areas and flash blocks (kGroupFlash).
+inline constexpr std::uint8_t kCodeSpareRead = 0x88;
+inline constexpr std::uint8_t kCodeBlockRead = 0x89;
+inline constexpr std::uint8_t kCodeSpareWrite = 0x8A;
+inline constexpr std::uint8_t kCodeBlockWrite = 0x8B;
+inline constexpr std::uint8_t kCodeBlockStatus = 0x8E;
+// Block marks (kGroupBlockMark) and bad-block maintenance (kGroupBadBlock).
+inline constexpr std::uint8_t kCodeBlockMarkRead = 0x70;
+inline constexpr std::uint8_t kCodeMarkBad = 0x80;
+inline constexpr std::uint8_t kCodeCheckBad = 0x00;
+inline constexpr std::uint8_t kCodeEraseSystem = 0x01;
+
 // Power management (group kGroupUsdPower, CDB byte 6).
 inline constexpr std::uint8_t kPowerInfo = 0x01;
 inline constexpr std::uint8_t kPowerSuspendOn = 0x02;

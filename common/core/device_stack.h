@@ -37,6 +37,19 @@ inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorNotSupported = 50;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorNotLocked = 158;
+
+// Volume and disk requests of the lock, dismount and refresh steps (no data either way).
+inline constexpr std::uint32_t kFsctlLockVolume = 0x00090018;
+inline constexpr std::uint32_t kFsctlUnlockVolume = 0x0009001C;
+inline constexpr std::uint32_t kFsctlDismountVolume = 0x00090020;
+inline constexpr std::uint32_t kIoctlDiskUpdateProperties = 0x00070140;
+
+// Configuration manager results of an eject request.
+inline constexpr std::uint32_t kCrSuccess = 0x00;
+inline constexpr std::uint32_t kCrFailure = 0x13;
+inline constexpr std::uint32_t kCrRemoveVetoed = 0x17;
 
 enum class RegistryHive { LocalMachine, ClassesRoot, CurrentUser };
 
@@ -65,7 +78,8 @@ public:
     virtual bool FirstChildOf(DeviceInstance instance, DeviceInstance& child) = 0;
     virtual bool DeviceIdOf(DeviceInstance instance, std::string& deviceId) = 0;
     virtual bool HardwareIdsOf(DeviceInstance instance, std::vector<std::string>& hardwareIds) = 0;
-    // A safe-removal request; the configuration manager's result code (0 = success).
+    // A safe-removal request; the configuration manager's result code (0 = success,
+    // kCrRemoveVetoed when a program or driver vetoed it).
     virtual std::uint32_t RequestEject(DeviceInstance instance) = 0;
 
     // --- registry
@@ -77,6 +91,16 @@ public:
                                     std::uint32_t type, const std::vector<std::uint8_t>& data) = 0;
     virtual bool DeleteRegistryValue(RegistryHive hive, const std::string& key, const std::string& name) = 0;
     virtual bool DeleteRegistryTree(RegistryHive hive, const std::string& key) = 0;
+    // Opens the key for reading and closes it again: 0, or the system error (kErrorFileNotFound
+    // when it does not exist).
+    virtual std::uint32_t CheckRegistryKey(RegistryHive hive, const std::string& key) = 0;
+    // Deletes the key itself (RegDeleteKey: it must have no subkeys): 0, or the system error.
+    virtual std::uint32_t DeleteRegistryKey(RegistryHive hive, const std::string& key) = 0;
+    // Gives this one key a DACL of Everyone read and Administrators full control, taking its
+    // ownership for the Administrators first when that is refused. `report` receives the
+    // progress texts, one line each. True when the DACL was set.
+    virtual bool GrantRegistryKeyToAdministrators(RegistryHive hive, const std::string& key,
+                                                  std::string& report) = 0;
 
     // --- drives and volumes
     virtual std::uint32_t LogicalDriveMask() = 0;                  // bit n: drive 'A' + n

@@ -42,6 +42,9 @@ public:
     }
     bool DeleteRegistryValue(RegistryHive, const std::string&, const std::string&) override { return false; }
     bool DeleteRegistryTree(RegistryHive, const std::string&) override { return false; }
+    std::uint32_t CheckRegistryKey(RegistryHive, const std::string&) override { return kErrorAccessDenied; }
+    std::uint32_t DeleteRegistryKey(RegistryHive, const std::string&) override { return kErrorAccessDenied; }
+    bool GrantRegistryKeyToAdministrators(RegistryHive, const std::string&, std::string&) override { return false; }
     std::uint32_t LogicalDriveMask() override { return 0; }
     std::uint32_t DriveType(const std::string&) override { return kDriveNoRootDir; }
     bool EnumerateVolumes(std::vector<std::string>& volumeNames) override {
@@ -54,7 +57,6 @@ public:
     }
     std::uint32_t SystemMajorVersion() override { return 0; }
 
-    static constexpr std::uint32_t kCrFailure = 0x13;     // the configuration manager's CR_FAILURE
     static constexpr std::uint32_t kDriveNoRootDir = 1;   // GetDriveType's DRIVE_NO_ROOT_DIR
 };
 

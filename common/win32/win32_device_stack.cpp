@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/win32/native_pass_through.h"
+#include "common/win32/registry_permissions.h"
 #include "common/win32/unique_handle.h"
 
 namespace devio {
@@ -319,6 +320,27 @@ bool Win32DeviceStack::DeleteRegistryValue(RegistryHive hive, const std::string&
 bool Win32DeviceStack::DeleteRegistryTree(RegistryHive hive, const std::string& key) {
     if (key.empty()) return false;  // never the whole hive
     return ::RegDeleteTreeA(HiveKey(hive), key.c_str()) == ERROR_SUCCESS;
+}
+
+std::uint32_t Win32DeviceStack::CheckRegistryKey(RegistryHive hive, const std::string& key) {
+    HKEY opened = nullptr;
+    const LONG result = ::RegOpenKeyExA(HiveKey(hive), key.c_str(), 0, KEY_READ, &opened);
+    const win32::UniqueKey owner(opened);
+    return static_cast<std::uint32_t>(result);
+}
+
+std::uint32_t Win32DeviceStack::DeleteRegistryKey(RegistryHive hive, const std::string& key) {
+    if (key.empty()) return ERROR_INVALID_PARAMETER;  // never the whole hive
+    return static_cast<std::uint32_t>(::RegDeleteKeyA(HiveKey(hive), key.c_str()));
+}
+
+bool Win32DeviceStack::GrantRegistryKeyToAdministrators(RegistryHive hive, const std::string& key,
+                                                        std::string& report) {
+    if (key.empty()) return false;  // never the whole hive
+    const char* root = hive == RegistryHive::LocalMachine  ? "MACHINE\\"
+                       : hive == RegistryHive::CurrentUser ? "CURRENT_USER\\"
+                                                           : "CLASSES_ROOT\\";
+    return win32::GrantKeyToAdministrators(root + key, report);
 }
 
 // ---------------------------------------------------------------- drives and volumes

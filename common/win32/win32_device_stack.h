@@ -42,6 +42,9 @@ public:
                             const std::vector<std::uint8_t>& data) override;
     bool DeleteRegistryValue(RegistryHive hive, const std::string& key, const std::string& name) override;
     bool DeleteRegistryTree(RegistryHive hive, const std::string& key) override;
+    std::uint32_t CheckRegistryKey(RegistryHive hive, const std::string& key) override;
+    std::uint32_t DeleteRegistryKey(RegistryHive hive, const std::string& key) override;
+    bool GrantRegistryKeyToAdministrators(RegistryHive hive, const std::string& key, std::string& report) override;
 
     std::uint32_t LogicalDriveMask() override;
     std::uint32_t DriveType(const std::string& root) override;

@@ -179,6 +179,20 @@ Cdb SpiCdb(std::uint8_t mode, std::uint32_t word12, std::uint32_t address, std::
 
 }  // namespace
 
+// ---------------------------------------------------------------- standard output
+
+Tracer& StandardOutput() noexcept {
+    class Printer final : public Tracer {
+    public:
+        void Trace(const char* text) override {
+            std::fputs(text, stdout);
+            std::fflush(stdout);
+        }
+    };
+    static Printer printer;
+    return printer;
+}
+
 // ---------------------------------------------------------------- EEPROM image
 
 std::uint16_t EepromChecksum(std::span<const std::uint8_t, kEepromSize> image) {

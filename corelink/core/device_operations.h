@@ -30,10 +30,14 @@ public:
     virtual void Trace(const char* text) = 0;
 };
 
+// The process's standard output, where the registry clean-up prints its progress texts.
+Tracer& StandardOutput() noexcept;
+
 struct Device {
     devio::DeviceStack& stack;
     Tracer& tracer;
     Clock& clock = SystemClock();  // timed transfers and the pauses between retries
+    Tracer& console = StandardOutput();  // printed texts (the registry clean-up)
 };
 
 using HandleArray = devio::DeviceHandle*;

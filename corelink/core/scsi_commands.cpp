@@ -72,6 +72,12 @@ void FillHeader(devio::ScsiPassThroughHeader& header, const Request& request) {
     std::memcpy(header.cdb, request.cdb.data(), request.cdb.size());
 }
 
+// Clears `size` bytes in a way the compiler may not drop as a store to memory about to be freed.
+void Wipe(std::uint8_t* bytes, std::size_t size) {
+    volatile std::uint8_t* target = bytes;
+    for (std::size_t i = 0; i < size; ++i) target[i] = 0;
+}
+
 // Builds the block for one command, sends it and copies the reply data back on success. Refused
 // requests (too long, or a length without a buffer) are not sent. The block holds the header,
 // the sense area and exactly the command's data, never the whole largest transfer.
@@ -106,6 +112,8 @@ Outcome Exchange(Device& device, DeviceHandle handle, const Request& request) {
 
     if (outcome.Good() && request.destination != nullptr && request.length > 0)
         std::memcpy(request.destination, data, request.length);
+    // Password blocks travel through the security group; none may stay behind in freed memory.
+    if (request.cdb[0] == kOpVendor && request.cdb[1] == kGroupSecurity) Wipe(block.get(), blockSize);
     return outcome;
 }
 

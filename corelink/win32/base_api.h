@@ -60,19 +60,33 @@ public:
     int STDMETHODCALLTYPE ScanHub(void* hubList) override;
     int STDMETHODCALLTYPE PollingHubPort(void* hubRecord) override;
 
-    // Operations still to come (base_api_pending.cpp): each traces its name and fails without
-    // touching its arguments.
+    // Disk I/O, volume lock, safe removal and registry clean-up (base_api_disk.cpp).
     int STDMETHODCALLTYPE ReadDisk(HANDLE* handles, BYTE slot, DWORD lba, DWORD byteCount, BYTE* data) override;
     int STDMETHODCALLTYPE WriteDiskRetry(HANDLE* handles, BYTE slot, DWORD lba, DWORD byteCount,
                                          const BYTE* data) override;
+    int STDMETHODCALLTYPE Disk_Lock(HANDLE* handles, BYTE slot, HANDLE* volume) override;
+    int STDMETHODCALLTYPE Disk_Unlock(HANDLE* handles, BYTE slot, HANDLE volume) override;
+    int STDMETHODCALLTYPE ReadCapacity(HANDLE* handles, BYTE slot, DWORD* lastLba, DWORD* blockLength) override;
+    int STDMETHODCALLTYPE ReadCapacityEx(HANDLE* handles, BYTE slot, BYTE lun, DWORD* lastLba,
+                                         DWORD* blockLength) override;
+    int STDMETHODCALLTYPE ReadDiskEx(HANDLE* handles, BYTE slot, BYTE lun, DWORD lba, DWORD byteCount, BYTE* data,
+                                     DWORD* ticks) override;
+    int STDMETHODCALLTYPE WriteDisk(HANDLE* handles, BYTE slot, BYTE lun, DWORD lba, DWORD byteCount,
+                                    const BYTE* data, DWORD* ticks) override;
+    int STDMETHODCALLTYPE DeviceSafeRemoval(DWORD devInst) override;
+    int STDMETHODCALLTYPE DeleteDevRegistryRecord(WORD vid, WORD pid) override;
+    int STDMETHODCALLTYPE DeleteDevRegistryRecordEx(WORD vid, WORD pid, const WCHAR* vendor, const WCHAR* product,
+                                                    const WCHAR* revision) override;
+    int STDMETHODCALLTYPE SetIgnoredRegistry(WORD vid, WORD pid) override;
+
+    // Operations still to come (base_api_pending.cpp): each traces its name and fails without
+    // touching its arguments.
     int STDMETHODCALLTYPE CreateFileSystemImage(void* params) override;
     int STDMETHODCALLTYPE CreateFileSystemImageW(void* params) override;
     int STDMETHODCALLTYPE BuildDriveFileSystem(void* params, int drive) override;
     int STDMETHODCALLTYPE BuildDriveFileSystemW(void* params, int drive) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystem(HANDLE* handles, BYTE slot, void* params) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystemW(HANDLE* handles, BYTE slot, void* params) override;
-    int STDMETHODCALLTYPE Disk_Lock(HANDLE* handles, BYTE slot, HANDLE* volume) override;
-    int STDMETHODCALLTYPE Disk_Unlock(HANDLE* handles, BYTE slot, HANDLE volume) override;
     int STDMETHODCALLTYPE ScanFlashBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, WORD pagesPerBlock,
                                          WORD scanValue, BYTE flags) override;
     int STDMETHODCALLTYPE FindISPAndCISUseBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, BYTE* foundBlocks,
@@ -86,24 +100,12 @@ public:
                                             BYTE value) override;
     int STDMETHODCALLTYPE GetFlashTableBit(const BYTE* chipRecord, BYTE row, BYTE column, DWORD byteOffset,
                                            BYTE bit) override;
-    int STDMETHODCALLTYPE ReadCapacity(HANDLE* handles, BYTE slot, DWORD* lastLba, DWORD* blockLength) override;
     int STDMETHODCALLTYPE INITISP_UFD(HANDLE* handles, BYTE slot, DWORD address, WORD length,
                                       const BYTE* data) override;
     int STDMETHODCALLTYPE CPUReset_UFD(HANDLE* handles, BYTE slot) override;
-    int STDMETHODCALLTYPE ReadCapacityEx(HANDLE* handles, BYTE slot, BYTE lun, DWORD* lastLba,
-                                         DWORD* blockLength) override;
-    int STDMETHODCALLTYPE ReadDiskEx(HANDLE* handles, BYTE slot, BYTE lun, DWORD lba, DWORD byteCount, BYTE* data,
-                                     DWORD* ticks) override;
-    int STDMETHODCALLTYPE WriteDisk(HANDLE* handles, BYTE slot, BYTE lun, DWORD lba, DWORD byteCount,
-                                    const BYTE* data, DWORD* ticks) override;
-    int STDMETHODCALLTYPE DeviceSafeRemoval(DWORD devInst) override;
     int STDMETHODCALLTYPE UFDCacheClear_UFD(HANDLE* handles, BYTE slot) override;
     int STDMETHODCALLTYPE MediumLoadUnload_UFD(HANDLE* handles, BYTE slot, BYTE lun, BYTE control) override;
     int STDMETHODCALLTYPE ChipReset(HANDLE* handles, BYTE slot) override;
-    int STDMETHODCALLTYPE DeleteDevRegistryRecord(WORD vid, WORD pid) override;
-    int STDMETHODCALLTYPE DeleteDevRegistryRecordEx(WORD vid, WORD pid, const WCHAR* vendor, const WCHAR* product,
-                                                    const WCHAR* revision) override;
-    int STDMETHODCALLTYPE SetIgnoredRegistry(WORD vid, WORD pid) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystemExW(HANDLE* handles, BYTE slot, void* params, int flags) override;
     int STDMETHODCALLTYPE GetFAT32RootSectorAddr(void* params, DWORD* sector) override;
     int STDMETHODCALLTYPE ChipResetEx(HANDLE* handles, BYTE slot) override;

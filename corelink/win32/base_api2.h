@@ -21,8 +21,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
-    // Controller operations still to come (base_api2_pending.cpp): each traces its name (the
-    // write name when the selector asks for a write) and fails without touching its arguments.
+    // The controller operations (base_api2_device.cpp, corelink/core/controller_operations.h).
     int STDMETHODCALLTYPE ReadCode(HANDLE* handles, BYTE slot, WORD address, WORD length, BYTE* data) override;
     int STDMETHODCALLTYPE ReadData(HANDLE* handles, BYTE slot, BYTE read, WORD address, WORD length,
                                    BYTE* data) override;

@@ -2,29 +2,10 @@
 // of the same name, on the process's device stack, with traces going to the debugger output. The
 // operations trace their own names.
 #include "base_api.h"
-#include "com_boundary.h"
-#include "common/core/device_stack_selection.h"
 #include "corelink/core/device_operations.h"
-#include "debug_trace.h"
-#include "handle_slot.h"
+#include "slot_call.h"
 
 namespace corelink::com {
-namespace {
-
-corelink::Device SystemDevice() { return corelink::Device{devio::SystemDeviceStack(), DebugOutputTracer()}; }
-
-// Runs a device operation on the caller's array through a window on its slot `index`, on the
-// process's device stack; an exception becomes the failure value 0.
-template <typename Operation>
-int OnSlot(HANDLE* handles, std::size_t index, Operation operation) noexcept {
-    return Guarded(0, [&] {
-        HandleSlot window(handles, index);
-        corelink::Device device = SystemDevice();
-        return operation(device, window.Array());
-    });
-}
-
-}  // namespace
 
 int STDMETHODCALLTYPE CBaseAPI::OpenDiskPath(HANDLE* handles, int letterIndex) {
     // The handle lands at slot letterIndex, which has to be a slot of the caller's array.

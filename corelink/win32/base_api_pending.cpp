@@ -16,8 +16,6 @@ int NotBuilt(const char* trace) noexcept {
 
 }  // namespace
 
-int STDMETHODCALLTYPE CBaseAPI::ReadDisk(HANDLE*, BYTE, DWORD, DWORD, BYTE*) { return NotBuilt("ReadDisk()"); }
-int STDMETHODCALLTYPE CBaseAPI::WriteDiskRetry(HANDLE*, BYTE, DWORD, DWORD, const BYTE*) { return 0; }
 int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImage(void*) { return NotBuilt("CreateFileSystemImage()"); }
 int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImageW(void*) { return NotBuilt("CreateFileSystemImageW()"); }
 int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystem(void*, int) { return NotBuilt("BuildDriveFileSystem()"); }
@@ -28,8 +26,6 @@ int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystem(HANDLE*, BYTE, void*) {
 int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemW(HANDLE*, BYTE, void*) {
     return NotBuilt("BuildPhyDiskFileSystemW()");
 }
-int STDMETHODCALLTYPE CBaseAPI::Disk_Lock(HANDLE*, BYTE, HANDLE*) { return NotBuilt("Disk_Lock()"); }
-int STDMETHODCALLTYPE CBaseAPI::Disk_Unlock(HANDLE*, BYTE, HANDLE) { return NotBuilt("Disk_Unlock()"); }
 int STDMETHODCALLTYPE CBaseAPI::ScanFlashBlock(HANDLE*, BYTE, BYTE*, WORD, WORD, BYTE) {
     return NotBuilt("ScanFlashBlock()");
 }
@@ -44,31 +40,15 @@ BYTE* STDMETHODCALLTYPE CBaseAPI::CreateFlashTable(BYTE, BYTE, BYTE, DWORD) { re
 void STDMETHODCALLTYPE CBaseAPI::FreeFlashTable(BYTE*) {}
 void STDMETHODCALLTYPE CBaseAPI::SetFlashTableBit(BYTE*, BYTE, BYTE, DWORD, BYTE, BYTE) {}
 int STDMETHODCALLTYPE CBaseAPI::GetFlashTableBit(const BYTE*, BYTE, BYTE, DWORD, BYTE) { return 0; }
-int STDMETHODCALLTYPE CBaseAPI::ReadCapacity(HANDLE*, BYTE, DWORD*, DWORD*) { return NotBuilt("ReadCapacity()"); }
 int STDMETHODCALLTYPE CBaseAPI::INITISP_UFD(HANDLE*, BYTE, DWORD, WORD, const BYTE*) {
     return NotBuilt("INITISP_UFD()");
 }
 int STDMETHODCALLTYPE CBaseAPI::CPUReset_UFD(HANDLE*, BYTE) { return NotBuilt("CPUReset_UFD()"); }
-int STDMETHODCALLTYPE CBaseAPI::ReadCapacityEx(HANDLE*, BYTE, BYTE, DWORD*, DWORD*) {
-    return NotBuilt("ReadCapacityEx()");
-}
-int STDMETHODCALLTYPE CBaseAPI::ReadDiskEx(HANDLE*, BYTE, BYTE, DWORD, DWORD, BYTE*, DWORD*) {
-    return NotBuilt("ReadDiskEx()");
-}
-int STDMETHODCALLTYPE CBaseAPI::WriteDisk(HANDLE*, BYTE, BYTE, DWORD, DWORD, const BYTE*, DWORD*) {
-    return NotBuilt("WriteDisk()");
-}
-int STDMETHODCALLTYPE CBaseAPI::DeviceSafeRemoval(DWORD) { return NotBuilt("DeviceSafeRemoval()"); }
 int STDMETHODCALLTYPE CBaseAPI::UFDCacheClear_UFD(HANDLE*, BYTE) { return NotBuilt("UFDCacheClear_UFD()"); }
 int STDMETHODCALLTYPE CBaseAPI::MediumLoadUnload_UFD(HANDLE*, BYTE, BYTE, BYTE) {
     return NotBuilt("MediumLoadUnload_UFD()");
 }
 int STDMETHODCALLTYPE CBaseAPI::ChipReset(HANDLE*, BYTE) { return NotBuilt("ChipReset()"); }
-int STDMETHODCALLTYPE CBaseAPI::DeleteDevRegistryRecord(WORD, WORD) { return NotBuilt("DeleteDevRegistryRecord()"); }
-int STDMETHODCALLTYPE CBaseAPI::DeleteDevRegistryRecordEx(WORD, WORD, const WCHAR*, const WCHAR*, const WCHAR*) {
-    return NotBuilt("DeleteDevRegistryRecordEx()");
-}
-int STDMETHODCALLTYPE CBaseAPI::SetIgnoredRegistry(WORD, WORD) { return NotBuilt("SetIgnoredRegistry()"); }
 int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemExW(HANDLE*, BYTE, void*, int) {
     return NotBuilt("BuildPhyDiskFileSystemExW()");
 }

@@ -7,6 +7,19 @@
 namespace rig {
 namespace {
 
+// The fields state file version 3 added at the end of each record.
+template <typename State, typename Visitor>
+void VisitVersion3Fields(State& s, Visitor& v) {
+    v.Byte(s.bist);
+    v.Byte(s.connect);
+    v.Byte(s.sysReady);
+    v.Eject(s.eject);
+    v.Bytes(s.flashId);
+    v.Bytes(s.sysAddress);
+    v.Bytes(s.flashMethod);
+    v.Bytes(s.partition);
+}
+
 // One list of the record's fields, in file order, for writing, reading and measuring.
 template <typename State, typename Visitor>
 void VisitFields(State& s, Visitor& v) {
@@ -37,11 +50,13 @@ void VisitFields(State& s, Visitor& v) {
     v.Bytes(s.dataMemory);
     v.Bytes(s.xdataMemory);
     for (auto& rule : s.faults) v.Fault(rule);
+    VisitVersion3Fields(s, v);
 }
 
 struct Writer {
     std::vector<std::uint8_t>& out;
     void Flag(const bool& flag) { out.push_back(flag ? 1 : 0); }
+    void Eject(const EjectAnswer& answer) { out.push_back(static_cast<std::uint8_t>(answer)); }
     void Byte(const std::uint8_t& byte) { out.push_back(byte); }
     template <typename Container>
     void Bytes(const Container& bytes) {
@@ -63,6 +78,12 @@ struct Reader {
         Byte(byte);
         if (byte > 1) ok = false;
         flag = byte == 1;
+    }
+    void Eject(EjectAnswer& answer) {
+        std::uint8_t byte = 0;
+        Byte(byte);
+        if (byte >= kEjectAnswerCount) ok = false;
+        answer = static_cast<EjectAnswer>(byte < kEjectAnswerCount ? byte : 0);
     }
     void Byte(std::uint8_t& byte) {
         if (in.empty()) {
@@ -95,6 +116,7 @@ struct Reader {
 struct Counter {
     std::size_t size = 0;
     void Flag(const bool&) { ++size; }
+    void Eject(const EjectAnswer&) { ++size; }
     void Byte(const std::uint8_t&) { ++size; }
     template <typename Container>
     void Bytes(const Container& bytes) {
@@ -118,7 +140,8 @@ DeviceState::DeviceState()
       lunData(kLunDataSize),
       codeMemory(kMemorySize),
       dataMemory(kMemorySize),
-      xdataMemory(kMemorySize) {}
+      xdataMemory(kMemorySize),
+      partition(kPartitionAreaSize) {}
 
 std::uint16_t EepromWordSum(std::span<const std::uint8_t, kEepromSize> eeprom) {
     std::uint32_t sum = 0;
@@ -171,7 +194,23 @@ DeviceState DefaultState(const EnclosureConfig& config, std::size_t index) {
 
     state.xdataMemory[0x2360] = 0x01;  // the mode byte a block access with the "CIS" tag toggles
     state.faults = config.faults;
+
+    // Flash identification: maker and device bytes, then the model text.
+    state.flashId[0] = 0xEC;
+    state.flashId[1] = 0xD7;
+    PutText(state.flashId, 8, "RIG FLASH " + config.model, 16);
+    PutText(state.flashMethod, 0, "RIGM", 4);
     return state;
+}
+
+std::size_t StateVersion3Bytes() {
+    static const std::size_t size = [] {
+        const DeviceState state;
+        Counter counter;
+        VisitVersion3Fields(state, counter);
+        return counter.size;
+    }();
+    return size;
 }
 
 std::size_t StateRecordSize() {

@@ -25,10 +25,16 @@ inline constexpr std::size_t kDeviceIdSize = 16;
 inline constexpr std::size_t kLunIdSize = 5;
 inline constexpr std::size_t kHidLunIndexSize = 10;
 inline constexpr std::size_t kPmInfoSize = 4;
+inline constexpr std::size_t kPartitionAreaSize = 4096;
+inline constexpr std::size_t kFlashAreaSize = 64;  // flash identification, system address, flash method
 
 // EEPROM bytes the power operations use.
 inline constexpr std::size_t kEepromSuspendByte = 249;
 inline constexpr std::size_t kEepromTimerByte = 250;  // two bytes, big-endian
+
+// What a safe-removal request of the enclosure's USB device gets.
+enum class EjectAnswer : std::uint8_t { Accept = 0, Veto = 1, Fail = 2 };
+inline constexpr std::uint8_t kEjectAnswerCount = 3;
 
 // Bits of the security status byte.
 inline constexpr std::uint8_t kSecurityPasswordSet = 0x01;
@@ -64,6 +70,15 @@ struct DeviceState {
     std::vector<std::uint8_t> dataMemory;   // kMemorySize
     std::vector<std::uint8_t> xdataMemory;  // kMemorySize
     FaultRules faults{};                    // commands answered with a failure (fault_rules.h)
+    // Since state file version 3:
+    std::uint8_t bist = 0;           // the self-test result
+    std::uint8_t connect = 0;        // the last device-connect value
+    std::uint8_t sysReady = 0;       // the flash system's ready byte
+    EjectAnswer eject = EjectAnswer::Accept;
+    std::array<std::uint8_t, kFlashAreaSize> flashId{};
+    std::array<std::uint8_t, kFlashAreaSize> sysAddress{};
+    std::array<std::uint8_t, kFlashAreaSize> flashMethod{};
+    std::vector<std::uint8_t> partition;  // kPartitionAreaSize
 
     bool operator==(const DeviceState&) const = default;
 };
@@ -78,6 +93,8 @@ void SealEepromChecksum(std::span<std::uint8_t, kEepromSize> eeprom);
 
 // The fixed-size record of one enclosure in the state file.
 std::size_t StateRecordSize();
+// The bytes that state file version 3 appended to each record (the fields after the rules).
+std::size_t StateVersion3Bytes();
 void SerializeState(const DeviceState& state, std::vector<std::uint8_t>& out);
 // False when the record is not StateRecordSize() bytes, a flag byte is not 0 or 1 or a fault rule
 // is malformed.

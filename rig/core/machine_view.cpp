@@ -152,6 +152,8 @@ MachineView::MachineView(const RigConfig& config, std::uint32_t unplugged) : con
         AddValue(key, "Driver", kRegSz, Text(enclosure.driverKey));
         if (!enclosure.parentIdPrefix.empty()) AddValue(key, "ParentIdPrefix", kRegSz, Text(enclosure.parentIdPrefix));
         AddValue(key + "\\Device Parameters", "SymbolicName", kRegSz, Text("\\??\\" + usbPath.substr(4)));
+        AddValue(UsbStorKey(enclosure), "FriendlyName", kRegSz,
+                 Text(enclosure.inquiryVendor + " " + enclosure.inquiryProduct + " USB Device"));
         if (!Plugged(e)) continue;
         char revision[16];
         std::snprintf(revision, sizeof revision, "&REV_%04X", static_cast<unsigned>(enclosure.bcdDevice));
@@ -316,6 +318,16 @@ std::vector<VolumeExtent> MachineView::ExtentsOn(std::size_t enclosure) const {
     std::sort(extents.begin(), extents.end(),
               [](const VolumeExtent& a, const VolumeExtent& b) { return a.offset < b.offset; });
     return extents;
+}
+
+std::string UsbStorKey(const EnclosureConfig& enclosure) {
+    const auto part = [](std::string text) {
+        std::replace(text.begin(), text.end(), ' ', '_');
+        return text;
+    };
+    return std::string(kUsbStorEnumKey) + "\\Disk&Ven_" + part(enclosure.inquiryVendor) + "&Prod_" +
+           part(enclosure.inquiryProduct) + "&Rev_" + part(enclosure.inquiryRevision) + "\\" + enclosure.instance +
+           "&0";
 }
 
 }  // namespace rig

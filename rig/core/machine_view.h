@@ -34,6 +34,7 @@ inline constexpr std::uint32_t kRegBinary = 3;
 
 inline constexpr char kUsbEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB";
 inline constexpr char kMountedDevicesKey[] = "SYSTEM\\MountedDevices";
+inline constexpr char kUsbStorEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USBSTOR";
 
 struct DeviceNode {
     std::string deviceId;
@@ -117,6 +118,9 @@ private:
 // ASCII helpers shared by the stack's pieces.
 std::string LowerAscii(std::string text);
 bool EqualsIgnoreCase(const std::string& a, const std::string& b);
+// The enclosure's disk under Enum\USBSTOR: "Disk&Ven_V&Prod_P&Rev_R\INSTANCE&0", blanks of the
+// INQUIRY texts written as underscores.
+std::string UsbStorKey(const EnclosureConfig& enclosure);
 // "VID_1A2B&PID_3C4D" (upper-case hexadecimal).
 std::string VidPid(std::uint16_t vendor, std::uint16_t product);
 

@@ -171,6 +171,10 @@ bool Rig::SetPlugged(std::size_t index, bool plugged, std::string& error) {
 bool Rig::Reset(std::string& error) {
     return WithStateFile(
         [&](File& file) {
+            if (!files_.Remove(RegistryPath())) {
+                error = "cannot remove " + RegistryPath();
+                return false;
+            }
             for (const EnclosureConfig& enclosure : config_.enclosures) {
                 if (!files_.Remove(enclosure.imagePath)) {
                     error = "cannot remove " + enclosure.imagePath;
@@ -180,6 +184,60 @@ bool Rig::Reset(std::string& error) {
             return StateFile(file, config_).Reset(error);
         },
         error);
+}
+
+bool Rig::LoadRegistryChanges(std::vector<RegistryChange>& changes, std::string& error) {
+    std::string text;
+    switch (ReadWholeFile(files_, RegistryPath(), kMaxRegistryChangesSize, text)) {
+        case ReadStatus::Ok: break;
+        case ReadStatus::Missing: changes.clear(); return true;
+        case ReadStatus::Failed: error = "cannot read " + RegistryPath(); return false;
+        case ReadStatus::TooLarge: error = RegistryPath() + " is larger than the rig reads"; return false;
+    }
+    if (!ParseRegistryChanges(text, changes, error)) {
+        error = RegistryPath() + ": " + error + " (rigctl reset starts afresh)";
+        return false;
+    }
+    return true;
+}
+
+bool Rig::ReadRegistryChanges(std::vector<RegistryChange>& changes, std::string& error) {
+    const auto lock = files_.Lock(LockPath());
+    if (!lock) {
+        error = "cannot lock " + LockPath();
+        return false;
+    }
+    return LoadRegistryChanges(changes, error);
+}
+
+bool Rig::ChangeRegistry(
+    const std::function<bool(const std::vector<RegistryChange>& current, std::vector<RegistryChange>& added)>& decide,
+    std::string& error) {
+    const auto lock = files_.Lock(LockPath());
+    if (!lock) {
+        error = "cannot lock " + LockPath();
+        return false;
+    }
+    std::vector<RegistryChange> current;
+    if (!LoadRegistryChanges(current, error)) return false;
+    std::vector<RegistryChange> added;
+    if (!decide(current, added)) return false;
+    if (added.empty()) return true;
+    OpenStatus status = OpenStatus::Ok;
+    const auto file = files_.Open(RegistryPath(), OpenMode::ReadWrite, status);
+    std::uint64_t size = 0;
+    if (!file || !file->Size(size)) {
+        error = "cannot open " + RegistryPath();
+        return false;
+    }
+    std::string text = size == 0 ? RegistryChangesHeader() : std::string();
+    for (const RegistryChange& change : added) text += FormatRegistryChange(change);
+    if (size + text.size() > kMaxRegistryChangesSize ||
+        !file->WriteAt(size, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) {
+        error = "cannot write " + RegistryPath();
+        return false;
+    }
+    return true;
 }
 
 bool Rig::ReadLog(std::vector<std::uint8_t>& bytes, std::string& error) {

@@ -11,6 +11,7 @@
 
 #include "command_log.h"
 #include "device_state.h"
+#include "registry_changes.h"
 #include "rig_config.h"
 #include "rig_files.h"
 
@@ -53,12 +54,23 @@ public:
     bool ReadUnplugged(std::uint32_t& mask, std::string& error);
     bool SetPlugged(std::size_t index, bool plugged, std::string& error);
 
+    // The registry changes programs made (registry_changes.h), in order.
+    bool ReadRegistryChanges(std::vector<RegistryChange>& changes, std::string& error);
+    // Under the lock: `decide` sees the changes so far and appends those to record (none: the
+    // file stays as it is). False when the file cannot be read or written, or `decide` says so.
+    bool ChangeRegistry(
+        const std::function<bool(const std::vector<RegistryChange>& current, std::vector<RegistryChange>& added)>&
+            decide,
+        std::string& error);
+
     // The whole command log (empty when there is none yet).
     bool ReadLog(std::vector<std::uint8_t>& bytes, std::string& error);
     bool ClearLog(std::string& error);
 
 private:
     std::string LockPath() const { return config_.statePath + ".lock"; }
+    std::string RegistryPath() const { return config_.statePath + ".registry"; }
+    bool LoadRegistryChanges(std::vector<RegistryChange>& changes, std::string& error);
     // Runs `work` under the lock with the state file open.
     bool WithStateFile(const std::function<bool(File&)>& work, std::string& error);
     bool AppendLog(const std::vector<std::uint8_t>& record, std::string& error);

@@ -7,6 +7,7 @@
 
 #include "command_log.h"
 #include "device_state.h"
+#include "registry_changes.h"
 #include "rig.h"
 
 namespace rig {
@@ -18,6 +19,8 @@ constexpr const char* kUsage =
     "       rigctl RIGFILE plug|unplug [--enclosure N]\n"
     "       rigctl RIGFILE fail [out-of-memory] CDB-BYTE... [--enclosure N]\n"
     "       rigctl RIGFILE fail off [--enclosure N]\n"
+    "       rigctl RIGFILE eject accept|veto|fail [--enclosure N]\n"
+    "       rigctl RIGFILE registry\n"
     "       rigctl RIGFILE state [--enclosure N]\n"
     "       rigctl RIGFILE log [--clear]\n"
     "       rigctl RIGFILE reset\n";
@@ -80,6 +83,22 @@ const char* Direction(std::uint8_t dataIn) {
     }
 }
 
+const char* EjectAnswerName(EjectAnswer answer) {
+    switch (answer) {
+        case EjectAnswer::Accept: return "accepted";
+        case EjectAnswer::Veto: return "vetoed";
+        case EjectAnswer::Fail: return "failed";
+    }
+    return "?";
+}
+
+std::optional<EjectAnswer> ParseEjectAnswer(const std::string& word) {
+    if (word == "accept") return EjectAnswer::Accept;
+    if (word == "veto") return EjectAnswer::Veto;
+    if (word == "fail") return EjectAnswer::Fail;
+    return std::nullopt;
+}
+
 void PrintState(const RigConfig& config, std::size_t index, const DeviceState& s, std::ostream& out) {
     const EnclosureConfig& enclosure = config.enclosures[index];
     out << "enclosure " << index;
@@ -100,6 +119,7 @@ void PrintState(const RigConfig& config, std::size_t index, const DeviceState& s
     for (const FaultRule& rule : s.faults) {
         if (rule.Active()) out << "  failing         " << FormatFaultRule(rule) << "\n";
     }
+    out << "  eject request   " << EjectAnswerName(s.eject) << "\n";
     const std::uint16_t sum = EepromWordSum(s.eeprom);
     out << "  EEPROM          checksum " << (sum == 0 ? "ok" : "BAD") << " (word sum " << Hex(sum, 4) << ")\n";
     for (std::size_t row = 0; row < kEepromSize; row += 16) {
@@ -158,14 +178,15 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
         return 2;
     }
     const std::string& command = parsed->positional[1];
-    const std::size_t expected = command == "not-ready" ? 3 : 2;
+    const std::size_t expected = command == "not-ready" || command == "eject" ? 3 : 2;
     const bool known = command == "press" || command == "release" || command == "not-ready" || command == "state" ||
                        command == "log" || command == "reset" || command == "plug" || command == "unplug" ||
-                       command == "fail";
+                       command == "fail" || command == "eject" || command == "registry";
     const bool countRight =
         command == "fail" ? parsed->positional.size() > 2 : parsed->positional.size() == expected;
     if (!known || !countRight ||
         (command == "not-ready" && parsed->positional[2] != "on" && parsed->positional[2] != "off") ||
+        (command == "eject" && !ParseEjectAnswer(parsed->positional[2])) ||
         (parsed->clear && command != "log")) {
         err << kUsage;
         return 2;
@@ -179,7 +200,8 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     }
     const std::size_t index = parsed->enclosure;
     const bool perEnclosure = command == "press" || command == "release" || command == "not-ready" ||
-                              command == "state" || command == "plug" || command == "unplug" || command == "fail";
+                              command == "state" || command == "plug" || command == "unplug" || command == "fail" ||
+                              command == "eject";
     if (perEnclosure && index >= machine->Config().enclosures.size()) {
         err << "rigctl: the rig has no enclosure " << index << " (it has " << machine->Config().enclosures.size()
             << ")\n";
@@ -195,6 +217,15 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
         ok = machine->UpdateState(index, [notReady](DeviceState& s) { s.notReady = notReady; }, error);
     } else if (command == "fail") {
         ok = ChangeFaults(*machine, index, {parsed->positional.begin() + 2, parsed->positional.end()}, error);
+    } else if (command == "eject") {
+        const EjectAnswer answer = *ParseEjectAnswer(parsed->positional[2]);
+        ok = machine->UpdateState(index, [answer](DeviceState& s) { s.eject = answer; }, error);
+    } else if (command == "registry") {
+        std::vector<RegistryChange> changes;
+        ok = machine->ReadRegistryChanges(changes, error);
+        if (ok) {
+            for (const RegistryChange& change : changes) out << FormatRegistryChange(change);
+        }
     } else if (command == "plug" || command == "unplug") {
         ok = machine->SetPlugged(index, command == "plug", error);
     } else if (command == "state") {

@@ -1,5 +1,7 @@
 #include "rig_device_stack.h"
 
+#include <algorithm>
+
 #include "common/core/scsi_pass_through.h"
 #include "hub_requests.h"
 #include "storage_requests.h"
@@ -20,6 +22,41 @@ char VolumeLetter(const std::string& path) {
     if (path.size() != 6 || path.compare(0, 4, "\\\\.\\") != 0 || path[5] != ':') return 0;
     const char letter = UpperAscii(path[4]);
     return (letter >= 'A' && letter <= 'Z') ? letter : 0;
+}
+
+// The volume a "\\?\Volume{...}" or "\\.\Volume{...}" path (with or without its trailing
+// backslash) opens, or null.
+const VolumeView* VolumeOfPath(const MachineView& view, const std::string& path) {
+    if (path.size() < 5 || (path.compare(0, 4, "\\\\?\\") != 0 && path.compare(0, 4, "\\\\.\\") != 0)) {
+        return nullptr;
+    }
+    std::string name = "\\\\?\\" + path.substr(4);
+    if (name.back() != '\\') name += '\\';
+    for (const VolumeView& volume : view.Volumes()) {
+        if (EqualsIgnoreCase(volume.name, name)) return &volume;
+    }
+    return nullptr;
+}
+
+const VolumeView* VolumeNamed(const MachineView& view, const std::string& name) {
+    for (const VolumeView& volume : view.Volumes()) {
+        if (volume.name == name) return &volume;
+    }
+    return nullptr;
+}
+
+// The enclosure whose USB device node is `instance`.
+std::optional<std::size_t> EnclosureOfUsbNode(const MachineView& view, devio::DeviceInstance instance) {
+    const DeviceNode* node = view.Node(instance);
+    if (node == nullptr) return std::nullopt;
+    const RigConfig& config = view.Config();
+    for (std::size_t e = 0; e < config.enclosures.size(); ++e) {
+        const EnclosureConfig& enclosure = config.enclosures[e];
+        const std::string id =
+            "USB\\" + VidPid(enclosure.usbVendorId, enclosure.usbProductId) + "\\" + enclosure.instance;
+        if (view.Plugged(e) && EqualsIgnoreCase(node->deviceId, id)) return e;
+    }
+    return std::nullopt;
 }
 
 // The rig's registry lives under HKEY_LOCAL_MACHINE only.
@@ -44,24 +81,28 @@ MachineView RigDeviceStack::View(bool* readable) {
 std::optional<RigDeviceStack::Target> RigDeviceStack::TargetOf(const MachineView& view,
                                                                const std::string& path) const {
     if (const char letter = VolumeLetter(path); letter != 0) {
-        if (view.VolumeOfLetter(letter) == nullptr) return std::nullopt;
-        return Target{Target::Kind::Volume, static_cast<std::size_t>(letter), false};
+        const VolumeView* volume = view.VolumeOfLetter(letter);
+        if (volume == nullptr) return std::nullopt;
+        return Target{Target::Kind::Volume, 0, false, volume->name};
+    }
+    if (const VolumeView* volume = VolumeOfPath(view, path)) {
+        return Target{Target::Kind::Volume, 0, false, volume->name};
     }
     const RigConfig& config = rig_->Config();
     for (std::size_t e = 0; e < config.enclosures.size(); ++e) {
         if (EqualsIgnoreCase(config.enclosures[e].interfacePath, path)) {
             if (!view.Plugged(e)) return std::nullopt;
-            return Target{Target::Kind::Enclosure, e, false};
+            return Target{Target::Kind::Enclosure, e, false, {}};
         }
         if (!config.enclosures[e].cdromPath.empty() && EqualsIgnoreCase(config.enclosures[e].cdromPath, path)) {
             if (!view.Plugged(e)) return std::nullopt;
-            return Target{Target::Kind::Cdrom, e, false};
+            return Target{Target::Kind::Cdrom, e, false, {}};
         }
     }
     for (std::size_t c = 0; c < config.controllers.size(); ++c) {
-        if (EqualsIgnoreCase(config.controllers[c].path, path)) return Target{Target::Kind::Controller, c, false};
+        if (EqualsIgnoreCase(config.controllers[c].path, path)) return Target{Target::Kind::Controller, c, false, {}};
     }
-    if (const auto hub = view.HubOfPath(path)) return Target{Target::Kind::Hub, hub->index, hub->root};
+    if (const auto hub = view.HubOfPath(path)) return Target{Target::Kind::Hub, hub->index, hub->root, {}};
     return std::nullopt;
 }
 
@@ -74,6 +115,10 @@ devio::DeviceHandle RigDeviceStack::Open(const std::string& path, std::uint32_t,
         return devio::kInvalidDeviceHandle;
     }
     std::lock_guard lock(mutex_);
+    if (target->kind == Target::Kind::Volume && locks_.count(LowerAscii(target->volume)) != 0) {
+        lastError = devio::kErrorAccessDenied;  // a locked volume takes no new opens
+        return devio::kInvalidDeviceHandle;
+    }
     const devio::DeviceHandle handle = next_;
     next_ += 4;
     open_[handle] = *target;
@@ -82,6 +127,7 @@ devio::DeviceHandle RigDeviceStack::Open(const std::string& path, std::uint32_t,
 
 bool RigDeviceStack::Close(devio::DeviceHandle handle) {
     std::lock_guard lock(mutex_);
+    std::erase_if(locks_, [&](const auto& entry) { return entry.second == handle; });  // closing unlocks
     return open_.erase(handle) == 1;
 }
 
@@ -105,12 +151,13 @@ bool RigDeviceStack::Control(devio::DeviceHandle handle, std::uint32_t controlCo
         lastError = kErrorIoDevice;
         return false;
     }
-    return ControlTarget(view, target, controlCode, input, inputSize, output, outputSize, returned, lastError);
+    return ControlTarget(view, handle, target, controlCode, input, inputSize, output, outputSize, returned,
+                         lastError);
 }
 
-bool RigDeviceStack::ControlTarget(const MachineView& view, const Target& target, std::uint32_t controlCode,
-                                   const void* input, std::uint32_t inputSize, void* output, std::uint32_t outputSize,
-                                   std::uint32_t& returned, std::uint32_t& lastError) {
+bool RigDeviceStack::ControlTarget(const MachineView& view, devio::DeviceHandle handle, const Target& target,
+                                   std::uint32_t controlCode, const void* input, std::uint32_t inputSize, void* output,
+                                   std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) {
     switch (target.kind) {
         case Target::Kind::Controller:
             return AnswerControllerRequest(rig_->Config().controllers[target.index], controlCode, output, outputSize,
@@ -123,6 +170,11 @@ bool RigDeviceStack::ControlTarget(const MachineView& view, const Target& target
             if (controlCode == devio::kIoctlScsiPassThrough) {
                 return rig_->PassThrough(target.index, input, inputSize, output, outputSize, returned, lastError);
             }
+            if (controlCode == devio::kIoctlDiskUpdateProperties) {
+                std::lock_guard lock(mutex_);
+                ++updates_[target.index];
+                return true;
+            }
             return AnswerDiskRequest(view, target.index, controlCode, output, outputSize, returned, lastError);
         case Target::Kind::Cdrom:
             if (!view.Plugged(target.index)) break;
@@ -133,25 +185,84 @@ bool RigDeviceStack::ControlTarget(const MachineView& view, const Target& target
             lastError = devio::kErrorNotSupported;  // no layout or device number: it is not the disk
             return false;
         case Target::Kind::Volume: {
-            const VolumeView* volume = view.VolumeOfLetter(static_cast<char>(target.index));
+            const VolumeView* volume = VolumeNamed(view, target.volume);
             if (volume == nullptr) break;
-            if (controlCode == devio::kIoctlScsiPassThrough) {
-                if (!volume->enclosure) {
-                    lastError = devio::kErrorNotSupported;  // a volume on several disks is no one device
-                    return false;
-                }
-                return rig_->PassThrough(*volume->enclosure, input, inputSize, output, outputSize, returned,
-                                         lastError, volume->cdrom);
-            }
-            if (volume->cdrom) {
-                lastError = devio::kErrorNotSupported;  // a CD-ROM volume has no extents on the disk
-                return false;
-            }
-            return AnswerVolumeRequest(view, *volume, controlCode, output, outputSize, returned, lastError);
+            return ControlVolume(view, handle, *volume, controlCode, input, inputSize, output, outputSize, returned,
+                                 lastError);
         }
     }
     lastError = kErrorDeviceNotConnected;  // the device went away while the handle was open
     return false;
+}
+
+bool RigDeviceStack::ControlVolume(const MachineView& view, devio::DeviceHandle handle, const VolumeView& volume,
+                                   std::uint32_t controlCode, const void* input, std::uint32_t inputSize,
+                                   void* output, std::uint32_t outputSize, std::uint32_t& returned,
+                                   std::uint32_t& lastError) {
+    const std::string key = LowerAscii(volume.name);
+    switch (controlCode) {
+        case devio::kIoctlScsiPassThrough:
+            if (!volume.enclosure) {
+                lastError = devio::kErrorNotSupported;  // a volume on several disks is no one device
+                return false;
+            }
+            return rig_->PassThrough(*volume.enclosure, input, inputSize, output, outputSize, returned, lastError,
+                                     volume.cdrom);
+        case devio::kFsctlLockVolume: {
+            std::lock_guard lock(mutex_);
+            // Held by another handle, or open through another handle of this program: refused,
+            // as the platform refuses to lock a volume with other opens.
+            const auto holder = locks_.find(key);
+            const bool otherOpen = std::any_of(open_.begin(), open_.end(), [&](const auto& entry) {
+                return entry.first != handle && entry.second.kind == Target::Kind::Volume &&
+                       LowerAscii(entry.second.volume) == key;
+            });
+            if ((holder != locks_.end() && holder->second != handle) || otherOpen) {
+                lastError = devio::kErrorAccessDenied;
+                return false;
+            }
+            locks_[key] = handle;
+            return true;
+        }
+        case devio::kFsctlUnlockVolume: {
+            std::lock_guard lock(mutex_);
+            const auto holder = locks_.find(key);
+            if (holder == locks_.end() || holder->second != handle) {
+                lastError = devio::kErrorNotLocked;
+                return false;
+            }
+            locks_.erase(holder);
+            return true;
+        }
+        case devio::kFsctlDismountVolume: {
+            std::lock_guard lock(mutex_);
+            ++dismounts_[key];
+            return true;
+        }
+        default: break;
+    }
+    if (volume.cdrom) {
+        lastError = devio::kErrorNotSupported;  // a CD-ROM volume has no extents on the disk
+        return false;
+    }
+    return AnswerVolumeRequest(view, volume, controlCode, output, outputSize, returned, lastError);
+}
+
+bool RigDeviceStack::Locked(const std::string& volumeName) {
+    std::lock_guard lock(mutex_);
+    return locks_.count(LowerAscii(volumeName)) != 0;
+}
+
+std::uint32_t RigDeviceStack::Dismounts(const std::string& volumeName) {
+    std::lock_guard lock(mutex_);
+    const auto found = dismounts_.find(LowerAscii(volumeName));
+    return found != dismounts_.end() ? found->second : 0;
+}
+
+std::uint32_t RigDeviceStack::PropertyUpdates(std::size_t enclosure) {
+    std::lock_guard lock(mutex_);
+    const auto found = updates_.find(enclosure);
+    return found != updates_.end() ? found->second : 0;
 }
 
 // --- device interfaces and device nodes
@@ -194,15 +305,50 @@ bool RigDeviceStack::HardwareIdsOf(devio::DeviceInstance instance, std::vector<s
     return true;
 }
 
-std::uint32_t RigDeviceStack::RequestEject(devio::DeviceInstance) { return kCrNoSuchDevnode; }
+// An enclosure's USB device node answers as its state says (rigctl eject): accepted, the
+// enclosure is unplugged; vetoed; or failed. Other nodes cannot be ejected.
+std::uint32_t RigDeviceStack::RequestEject(devio::DeviceInstance instance) {
+    const MachineView view = View();
+    if (view.Node(instance) == nullptr) return kCrNoSuchDevnode;
+    const auto enclosure = EnclosureOfUsbNode(view, instance);
+    if (!enclosure) return devio::kCrFailure;
+    DeviceState state;
+    std::string error;
+    if (!rig_->ReadState(*enclosure, state, error)) {
+        rig_->Report(error);
+        return devio::kCrFailure;
+    }
+    switch (state.eject) {
+        case EjectAnswer::Accept:
+            if (!rig_->SetPlugged(*enclosure, false, error)) {
+                rig_->Report(error);
+                return devio::kCrFailure;
+            }
+            return devio::kCrSuccess;
+        case EjectAnswer::Veto: return devio::kCrRemoveVetoed;
+        case EjectAnswer::Fail: break;
+    }
+    return devio::kCrFailure;
+}
 
-// --- registry: a read-only view of HKEY_LOCAL_MACHINE; writes and deletions fail.
+// --- registry: HKEY_LOCAL_MACHINE as the view has it, with the programs' changes applied.
+
+bool RigDeviceStack::Registry(const MachineView& view, std::optional<RegistryImage>& image) {
+    std::vector<RegistryChange> changes;
+    std::string error;
+    if (!rig_->ReadRegistryChanges(changes, error)) {
+        rig_->Report(error);
+        return false;
+    }
+    image.emplace(view.Registry(), changes);
+    return true;
+}
 
 bool RigDeviceStack::ReadRegistryValue(devio::RegistryHive hive, const std::string& key, const std::string& name,
                                        std::uint32_t& type, std::vector<std::uint8_t>& data) {
-    if (!LocalMachine(hive)) return false;
-    const MachineView view = View();
-    for (const RegistryEntry& entry : view.Registry()) {
+    std::optional<RegistryImage> image;
+    if (!LocalMachine(hive) || !Registry(View(), image)) return false;
+    for (const RegistryEntry& entry : image->Entries()) {
         if (EqualsIgnoreCase(entry.key, key) && EqualsIgnoreCase(entry.name, name)) {
             type = entry.type;
             data = entry.data;
@@ -214,11 +360,10 @@ bool RigDeviceStack::ReadRegistryValue(devio::RegistryHive hive, const std::stri
 
 bool RigDeviceStack::EnumerateRegistryValues(devio::RegistryHive hive, const std::string& key,
                                              std::vector<std::string>& names) {
-    if (!LocalMachine(hive)) return false;
-    const MachineView view = View();
-    if (!view.KeyExists(key)) return false;
+    std::optional<RegistryImage> image;
+    if (!LocalMachine(hive) || !Registry(View(), image) || !image->KeyExists(key)) return false;
     names.clear();
-    for (const RegistryEntry& entry : view.Registry()) {
+    for (const RegistryEntry& entry : image->Entries()) {
         if (EqualsIgnoreCase(entry.key, key)) names.push_back(entry.name);
     }
     return true;
@@ -226,27 +371,93 @@ bool RigDeviceStack::EnumerateRegistryValues(devio::RegistryHive hive, const std
 
 bool RigDeviceStack::EnumerateRegistryKeys(devio::RegistryHive hive, const std::string& key,
                                            std::vector<std::string>& names) {
-    if (!LocalMachine(hive)) return false;
-    const MachineView view = View();
-    if (!view.KeyExists(key)) return false;
-    names.clear();
-    const std::string prefix = LowerAscii(key) + "\\";
-    for (const RegistryEntry& entry : view.Registry()) {
-        if (entry.key.size() <= prefix.size() || LowerAscii(entry.key.substr(0, prefix.size())) != prefix) continue;
-        const std::string child = entry.key.substr(prefix.size(), entry.key.find('\\', prefix.size()) - prefix.size());
-        bool known = false;
-        for (const std::string& name : names) known = known || EqualsIgnoreCase(name, child);
-        if (!known) names.push_back(child);
-    }
+    std::optional<RegistryImage> image;
+    if (!LocalMachine(hive) || !Registry(View(), image) || !image->KeyExists(key)) return false;
+    names = image->Subkeys(key);
     return true;
 }
 
-bool RigDeviceStack::WriteRegistryValue(devio::RegistryHive, const std::string&, const std::string&, std::uint32_t,
-                                        const std::vector<std::uint8_t>&) {
-    return false;
+// A value goes into an existing key only, as the platform's open-for-writing requires.
+bool RigDeviceStack::WriteRegistryValue(devio::RegistryHive hive, const std::string& key, const std::string& name,
+                                        std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    if (!LocalMachine(hive) || !StorableRegistryKey(key) || !StorableValueName(name) ||
+        data.size() > kMaxRegistryValueSize) {
+        return false;
+    }
+    const MachineView view = View();
+    std::string error;
+    bool written = false;
+    const bool changed = rig_->ChangeRegistry(
+        [&](const std::vector<RegistryChange>& current, std::vector<RegistryChange>& added) {
+            if (!RegistryImage(view.Registry(), current).KeyExists(key)) return true;
+            added.push_back({RegistryChange::Kind::SetValue, key, name, type, data});
+            written = true;
+            return true;
+        },
+        error);
+    if (!changed) rig_->Report(error);
+    return changed && written;
 }
+
 bool RigDeviceStack::DeleteRegistryValue(devio::RegistryHive, const std::string&, const std::string&) { return false; }
 bool RigDeviceStack::DeleteRegistryTree(devio::RegistryHive, const std::string&) { return false; }
+
+std::uint32_t RigDeviceStack::CheckRegistryKey(devio::RegistryHive hive, const std::string& key) {
+    std::optional<RegistryImage> image;
+    if (!LocalMachine(hive) || !StorableRegistryKey(key)) return devio::kErrorFileNotFound;
+    if (!Registry(View(), image)) return kErrorIoDevice;
+    return image->KeyExists(key) ? 0 : devio::kErrorFileNotFound;
+}
+
+// As the platform's key deletion: the key must exist and have no subkeys; keys of the system's
+// device tree also need their permissions opened first.
+std::uint32_t RigDeviceStack::DeleteRegistryKey(devio::RegistryHive hive, const std::string& key) {
+    if (!LocalMachine(hive)) return devio::kErrorFileNotFound;
+    if (!StorableRegistryKey(key)) return devio::kErrorInvalidParameter;
+    const MachineView view = View();
+    std::uint32_t result = 0;
+    std::string error;
+    const bool changed = rig_->ChangeRegistry(
+        [&](const std::vector<RegistryChange>& current, std::vector<RegistryChange>& added) {
+            const RegistryImage image(view.Registry(), current);
+            if (!image.KeyExists(key)) {
+                result = devio::kErrorFileNotFound;
+            } else if (!image.Subkeys(key).empty() || image.Protected(key)) {
+                result = devio::kErrorAccessDenied;
+            } else {
+                added.push_back({RegistryChange::Kind::DeleteKey, key, {}, 0, {}});
+            }
+            return true;
+        },
+        error);
+    if (!changed) {
+        rig_->Report(error);
+        return kErrorIoDevice;
+    }
+    return result;
+}
+
+bool RigDeviceStack::GrantRegistryKeyToAdministrators(devio::RegistryHive hive, const std::string& key,
+                                                      std::string& report) {
+    if (!LocalMachine(hive) || !StorableRegistryKey(key)) {
+        report += "First SetNamedSecurityInfo call failed: 2\n";
+        return false;
+    }
+    const MachineView view = View();
+    bool granted = false;
+    std::string error;
+    const bool changed = rig_->ChangeRegistry(
+        [&](const std::vector<RegistryChange>& current, std::vector<RegistryChange>& added) {
+            if (!RegistryImage(view.Registry(), current).KeyExists(key)) return true;
+            added.push_back({RegistryChange::Kind::Grant, key, {}, 0, {}});
+            granted = true;
+            return true;
+        },
+        error);
+    if (!changed) rig_->Report(error);
+    report += granted ? "Successfully changed DACL\n" : "First SetNamedSecurityInfo call failed: 2\n";
+    return granted;
+}
 
 // --- drives and volumes
 

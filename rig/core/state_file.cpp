@@ -10,7 +10,8 @@ namespace rig {
 namespace {
 
 constexpr char kMagic[8] = {'R', 'I', 'G', 'S', 'T', 'A', 'T', 'E'};
-constexpr std::uint32_t kVersion = 2;  // 2: the records end with the failing commands
+// 2: the records end with the failing commands; 3: then the flash areas, partition area and eject answer
+constexpr std::uint32_t kVersion = 3;
 constexpr std::uint64_t kHeaderSize = kStateHeaderSize;
 constexpr std::size_t kUnpluggedOffset = 20;  // 4 bytes: bit n set while enclosure n is unplugged
 
@@ -34,32 +35,46 @@ std::array<std::uint8_t, kHeaderSize> Header(std::uint32_t count) {
 
 std::uint64_t RecordOffset(std::size_t index) { return kHeaderSize + std::uint64_t{index} * StateRecordSize(); }
 
-// Version 1 records are version 2 records without the failing-command rules at their end.
-constexpr std::uint32_t kVersionWithoutRules = 1;
+// Older records are prefixes of the current ones: version 1 lacks the failing-command rules and
+// everything after them, version 2 what version 3 appended.
 constexpr std::size_t kRulesBytes = kMaxFaultRules * (2 + 2 * kFaultPatternBytes);
 
-bool IsVersionWithoutRules(const std::array<std::uint8_t, kHeaderSize>& header) {
-    return std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
-           GetLittle32(&header[8]) == kVersionWithoutRules &&
-           GetLittle32(&header[12]) == StateRecordSize() - kRulesBytes;
+std::size_t OldRecordSize(std::uint32_t version) {
+    const std::size_t version2 = StateRecordSize() - StateVersion3Bytes();
+    return version == 1 ? version2 - kRulesBytes : version2;
+}
+
+bool IsOlderVersion(const std::array<std::uint8_t, kHeaderSize>& header) {
+    if (std::memcmp(header.data(), kMagic, sizeof kMagic) != 0) return false;
+    const std::uint32_t version = GetLittle32(&header[8]);
+    return (version == 1 || version == 2) && GetLittle32(&header[12]) == OldRecordSize(version);
 }
 
 }  // namespace
 
-// A state file from before the failing-command rules keeps its devices: every record gets
-// rules that fail nothing, and the header the current version.
-bool StateFile::UpgradeWithoutRules(const std::array<std::uint8_t, kHeaderSize>& header, std::string& error) {
+// A state file of an older version keeps its devices: each record keeps what it holds, rules
+// that fail nothing stand in for missing ones, and the fields added since get their initial
+// values. The header then names the current version.
+bool StateFile::Upgrade(const std::array<std::uint8_t, kHeaderSize>& header, std::string& error) {
+    const std::uint32_t version = GetLittle32(&header[8]);
     const std::uint32_t count = GetLittle32(&header[16]);
-    const std::size_t oldSize = StateRecordSize() - kRulesBytes;
+    const std::size_t oldSize = OldRecordSize(version);
     std::uint64_t size = 0;
     if (count > kMaxEnclosures || !file_.Size(size) || size < kHeaderSize + std::uint64_t{count} * oldSize) {
         error = "the state file is damaged (rigctl reset starts afresh)";
         return false;
     }
-    std::vector<std::uint8_t> records(std::size_t{count} * StateRecordSize(), 0);
+    std::vector<std::uint8_t> records;
+    records.reserve(std::size_t{count} * StateRecordSize());
     for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t at = records.size();
+        SerializeState(i < config_.enclosures.size() ? DefaultState(config_.enclosures[i], i) : DeviceState{},
+                       records);
+        const std::size_t rulesAt = at + OldRecordSize(2) - kRulesBytes;
+        std::fill(records.begin() + static_cast<std::ptrdiff_t>(rulesAt),
+                  records.begin() + static_cast<std::ptrdiff_t>(rulesAt + kRulesBytes), std::uint8_t{0});
         std::size_t got = 0;
-        const std::span<std::uint8_t> record(&records[std::size_t{i} * StateRecordSize()], oldSize);
+        const std::span<std::uint8_t> record(&records[at], oldSize);
         if (!file_.ReadAt(kHeaderSize + std::uint64_t{i} * oldSize, record, got) || got != oldSize) {
             error = "cannot read the state file";
             return false;
@@ -126,8 +141,8 @@ bool StateFile::ReadHeader(std::uint32_t& count, std::string& error) {
         error = "cannot read the state file";
         return false;
     }
-    if (got == kHeaderSize && IsVersionWithoutRules(header)) {
-        if (!UpgradeWithoutRules(header, error)) return false;
+    if (got == kHeaderSize && IsOlderVersion(header)) {
+        if (!Upgrade(header, error)) return false;
         if (!file_.ReadAt(0, header, got)) {
             error = "cannot read the state file";
             return false;

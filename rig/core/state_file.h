@@ -35,7 +35,7 @@ private:
     bool WriteFresh(std::string& error);
     bool ReadHeader(std::uint32_t& count, std::string& error);
     bool Extend(std::uint32_t count, std::string& error);
-    bool UpgradeWithoutRules(const std::array<std::uint8_t, kStateHeaderSize>& header, std::string& error);
+    bool Upgrade(const std::array<std::uint8_t, kStateHeaderSize>& header, std::string& error);
 
     File& file_;
     const RigConfig& config_;

@@ -85,6 +85,23 @@ bool AnswerDiskRequest(const MachineView& view, std::size_t enclosure, std::uint
 bool AnswerVolumeRequest(const MachineView& view, const VolumeView& volume, std::uint32_t controlCode, void* output,
                          std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) {
     returned = 0;
+    if (controlCode == kIoctlStorageGetDeviceNumber) {
+        // A volume on one disk is that disk's partition, numbered from 1 by offset.
+        if (volume.extents.size() != 1) {
+            lastError = devio::kErrorNotSupported;
+            return false;
+        }
+        const auto& [index, extent] = volume.extents.front();
+        const auto onDisk = view.ExtentsOn(index);
+        std::uint32_t partition = 0;
+        for (std::size_t n = 0; n < onDisk.size(); ++n) {
+            if (onDisk[n].offset == extent.offset) partition = static_cast<std::uint32_t>(n + 1);
+        }
+        const StorageDeviceNumber number{kFileDeviceDisk, view.Config().enclosures[index].deviceNumber, partition};
+        std::vector<std::uint8_t> reply;
+        AppendBytes(reply, number);
+        return CopyReply(reply, reply.size(), output, outputSize, returned, lastError);
+    }
     if (controlCode != kIoctlVolumeGetVolumeDiskExtents) {
         lastError = devio::kErrorNotSupported;
         return false;

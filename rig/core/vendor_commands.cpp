@@ -18,7 +18,7 @@ struct VendorCdb {
     std::uint8_t group;
     std::uint8_t code;
     std::uint32_t address;
-    std::uint16_t length;
+    std::uint32_t length;
     std::uint8_t value;  // CDB byte 11
     std::uint8_t value2;  // CDB byte 12
 };
@@ -87,6 +87,33 @@ PassThroughAnswer UsdSetting(CommandContext& c, const VendorCdb& v) {
         }
         case kCodeEeprom: return AreaAccess(c, v, s.eeprom);
         case kCodeFirmware: return AreaAccess(c, v, s.firmware, kFirmwarePieceLimit);
+        case kCodeBist:
+            if (v.address != 0) return CheckCondition(kInvalidFieldInCdb);
+            return AreaRead(c, v, Byte(s.bist));
+        case kCodeDeviceConnect: return Setting(c, v, [&] { s.connect = v.value; });
+        case kCodeErase: return Setting(c, v, [&] { std::fill(s.partition.begin(), s.partition.end(), 0); });
+        case kCodePartitionRead: return AreaRead(c, v, s.partition);
+        case kCodePartitionWrite: return AreaWrite(c, v, s.partition);
+        default: return CheckCondition(kInvalidFieldInCdb);
+    }
+}
+
+// Group 0x90, the flash system's identification and areas: the length is only in the request
+// header; CDB byte 7 is 0 and byte 8 is 5 for the identification read, else 0. Addresses are 0.
+PassThroughAnswer UfdSetting(CommandContext& c, VendorCdb v) {
+    constexpr std::uint8_t kIdSectors = 5;
+    const std::uint8_t sectors = v.code == kCodeFlashId ? kIdSectors : 0;
+    if (c.Cdb(7) != 0 || c.Cdb(8) != sectors || v.address != 0) return CheckCondition(kInvalidFieldInCdb);
+    v.length = c.command.transferLength;
+    DeviceState& s = c.state;
+    switch (v.code) {
+        case kCodeFlashId: return AreaRead(c, v, s.flashId);
+        case kCodeSysReadyRead: return AreaRead(c, v, Byte(s.sysReady));
+        case kCodeSysReadyWrite: return Setting(c, v, [&] { s.sysReady = v.value; });
+        case kCodeSysAddressRead: return AreaRead(c, v, s.sysAddress);
+        case kCodeSysAddressWrite: return AreaWrite(c, v, s.sysAddress);
+        case kCodeFlashMethodRead: return AreaRead(c, v, s.flashMethod);
+        case kCodeFlashMethodWrite: return AreaWrite(c, v, s.flashMethod);
         default: return CheckCondition(kInvalidFieldInCdb);
     }
 }
@@ -197,8 +224,10 @@ PassThroughAnswer ExecuteVendorCommand(CommandContext& context) {
         case kGroupCacheClear: return Setting(context, v, [] {});
         case kGroupUsdSetting: return UsdSetting(context, v);
         case kGroupUsdPower: return UsdPower(context, v);
+        case kGroupUfdSetting: return UfdSetting(context, v);
         default:
-            // Flash maintenance (0x90, 0x95, 0x9F, 0x50, 0x51) is not emulated yet.
+            // Flash blocks, spare areas and marks (0x95, 0x50, 0x51) and in-system programming
+            // (0x9F) are not emulated yet.
             return CheckCondition(kInvalidFieldInCdb);
     }
 }

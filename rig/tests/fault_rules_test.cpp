@@ -81,7 +81,8 @@ TEST(FaultRule, StateRecordsKeepTheRulesAndRefuseMalformedOnes) {
     ASSERT_TRUE(rig::DeserializeState(record, read));
     EXPECT_EQ(read, state);
 
-    const std::size_t firstRule = record.size() - rig::kMaxFaultRules * (2 + 2 * rig::kFaultPatternBytes);
+    const std::size_t firstRule =
+        record.size() - rig::StateVersion3Bytes() - rig::kMaxFaultRules * (2 + 2 * rig::kFaultPatternBytes);
     std::vector<std::uint8_t> damaged = record;
     damaged[firstRule] = 7;  // no such answer
     EXPECT_FALSE(rig::DeserializeState(damaged, read));
@@ -159,7 +160,7 @@ TEST_F(FailingCommandTest, OutOfMemoryThrowsInTheCallerAndLeavesNoTrace) {
 // A state file written before the rules existed keeps its devices and gets rules that fail nothing.
 TEST_F(FailingCommandTest, StateFileWithoutRulesIsUpgradedInPlace) {
     const std::size_t rulesBytes = rig::kMaxFaultRules * (2 + 2 * rig::kFaultPatternBytes);
-    const std::size_t oldRecord = rig::StateRecordSize() - rulesBytes;
+    const std::size_t oldRecord = rig::StateRecordSize() - rig::StateVersion3Bytes() - rulesBytes;
     std::string error;
     auto machine = rig::Rig::Load(rig::PlatformFileSystem(), rigPath, error);
     ASSERT_TRUE(machine) << error;
@@ -186,7 +187,7 @@ TEST_F(FailingCommandTest, StateFileWithoutRulesIsUpgradedInPlace) {
     ASSERT_EQ(Rigctl({"state", "--enclosure", "1"}), 0) << err.str();
     EXPECT_NE(out.str().find("USB             unplugged"), std::string::npos) << out.str();
     const std::string upgraded = ReadTextFile(machine->Config().statePath);
-    EXPECT_EQ(upgraded[8], 2) << "the header names the current version";
+    EXPECT_EQ(upgraded[8], 3) << "the header names the current version";
     EXPECT_EQ(upgraded.size(), rig::kStateHeaderSize + 2 * rig::StateRecordSize());
     ASSERT_EQ(Rigctl({"fail", "EE", "8B"}), 0) << err.str();
 }

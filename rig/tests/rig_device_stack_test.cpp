@@ -221,6 +221,10 @@ TEST(FailClosedDeviceStack, EveryCallFails) {
     EXPECT_FALSE(stack.EnumerateRegistryKeys(devio::RegistryHive::LocalMachine, "SYSTEM", names));
     EXPECT_FALSE(stack.WriteRegistryValue(devio::RegistryHive::LocalMachine, "SYSTEM", "x", 1, {}));
     EXPECT_NE(stack.RequestEject(1), 0u);
+    EXPECT_NE(stack.DeleteRegistryKey(devio::RegistryHive::LocalMachine, "SYSTEM\\x"), 0u);
+    EXPECT_NE(stack.CheckRegistryKey(devio::RegistryHive::LocalMachine, "SYSTEM"), 0u);
+    std::string report;
+    EXPECT_FALSE(stack.GrantRegistryKeyToAdministrators(devio::RegistryHive::LocalMachine, "SYSTEM", report));
     EXPECT_EQ(stack.LogicalDriveMask(), 0u);
 }
 

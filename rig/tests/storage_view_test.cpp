@@ -76,7 +76,9 @@ TEST_F(TopologyTest, RegistryHoldsDriverParentIdPrefixAndSymbolicName) {
 
     EXPECT_FALSE(stack->EnumerateRegistryKeys(RegistryHive::LocalMachine, usb + "\\VID_0000&PID_0000", names));
     EXPECT_FALSE(stack->EnumerateRegistryKeys(RegistryHive::CurrentUser, usb, names));
-    EXPECT_FALSE(stack->WriteRegistryValue(RegistryHive::LocalMachine, backup, "Driver", rig::kRegSz, {}));
+    EXPECT_FALSE(stack->WriteRegistryValue(RegistryHive::LocalMachine, usb + "\\VID_0000&PID_0000", "Driver",
+                                           rig::kRegSz, {}))
+        << "values go into existing keys only";
 }
 
 TEST_F(TopologyTest, MbrAndGptLayoutsAndDeviceNumbers) {

@@ -124,6 +124,11 @@ public:
         return (in_.Byte() & 1) != 0;
     }
     bool DeleteRegistryTree(devio::RegistryHive, const std::string&) override { return (in_.Byte() & 1) != 0; }
+    std::uint32_t CheckRegistryKey(devio::RegistryHive, const std::string&) override { return in_.Byte() % 6; }
+    std::uint32_t DeleteRegistryKey(devio::RegistryHive, const std::string&) override { return in_.Byte() % 6; }
+    bool GrantRegistryKeyToAdministrators(devio::RegistryHive, const std::string&, std::string&) override {
+        return (in_.Byte() & 1) != 0;
+    }
 
     std::uint32_t LogicalDriveMask() override { return in_.Dword(); }
     std::uint32_t DriveType(const std::string&) override { return in_.Byte(); }

@@ -119,6 +119,15 @@ public:
     bool DeleteRegistryTree(devio::RegistryHive h, const std::string& k) override {
         return inner_.DeleteRegistryTree(h, k);
     }
+    std::uint32_t CheckRegistryKey(devio::RegistryHive h, const std::string& k) override {
+        return inner_.CheckRegistryKey(h, k);
+    }
+    std::uint32_t DeleteRegistryKey(devio::RegistryHive h, const std::string& k) override {
+        return inner_.DeleteRegistryKey(h, k);
+    }
+    bool GrantRegistryKeyToAdministrators(devio::RegistryHive h, const std::string& k, std::string& r) override {
+        return inner_.GrantRegistryKeyToAdministrators(h, k, r);
+    }
     std::uint32_t LogicalDriveMask() override { return inner_.LogicalDriveMask(); }
     std::uint32_t DriveType(const std::string& root) override { return inner_.DriveType(root); }
     bool EnumerateVolumes(std::vector<std::string>& v) override { return inner_.EnumerateVolumes(v); }

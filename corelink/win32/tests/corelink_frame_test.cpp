@@ -344,20 +344,33 @@ TEST(CorelinkPendingSlots, FailWithoutTouchingTheirArguments) {
     EXPECT_EQ(ctrl->CreateFlashTable(2, 2, 2, 128), nullptr);
     EXPECT_TRUE(buffer == untouched);
 
+}
+
+// Without an opened device the operations fail at the request and leave the caller's buffers
+// as they were (the capacity outputs are zeroed, as a failed capacity read answers).
+TEST(CorelinkDeviceSlots, FailOnAClosedSlotWithoutTouchingTheCallersBuffers) {
+    Ref<ICorelinkCtrl> ctrl;
+    Ref<ICorelinkCtrl2> ctrl2;
+    ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK);
+    ASSERT_EQ(Create(IID_ICorelinkCtrl2, ctrl2), S_OK);
+    const std::vector<BYTE> untouched(kDeviceListBytes, kFill);
+    std::vector<BYTE> buffer = untouched;
     std::array<HANDLE, 256> handles{};
     handles.fill(INVALID_HANDLE_VALUE);
     DWORD lastLba = 0xDDDDDDDD;
     DWORD blockLength = 0xDDDDDDDD;
     EXPECT_EQ(ctrl->ReadCapacity(handles.data(), 0, &lastLba, &blockLength), 0);
-    EXPECT_EQ(lastLba, 0xDDDDDDDDu);
-    EXPECT_EQ(blockLength, 0xDDDDDDDDu);
-    HANDLE volume = handles[0];
-    EXPECT_EQ(ctrl->Disk_Lock(handles.data(), 0, &volume), 0);
+    EXPECT_EQ(lastLba, 0u);
+    EXPECT_EQ(blockLength, 0u);
+    HANDLE volume = nullptr;
+    EXPECT_EQ(ctrl->Disk_Lock(handles.data(), 0, &volume), ERROR_INVALID_HANDLE) << "the device number's error";
     EXPECT_EQ(volume, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ctrl->ReadDisk(handles.data(), 0, 0, 512, buffer.data()), 0);
 
     EXPECT_EQ(ctrl2->ReadCode(handles.data(), 0, 0, 64, buffer.data()), 0);
     EXPECT_EQ(ctrl2->ReadTestCmd(handles.data(), 0, 1, 1, 2, 3, 4, 5, buffer.data()), 0);
     EXPECT_EQ(ctrl2->GetPassWord(handles.data(), 0, buffer.data()), 0);
+    EXPECT_EQ(ctrl2->BlockAccess(handles.data(), 0, 1, 0, 0, 0x00534943, 0, 0, 512, buffer.data()), 0);
     EXPECT_TRUE(buffer == untouched);
     for (HANDLE handle : handles) EXPECT_EQ(handle, INVALID_HANDLE_VALUE);
 }
@@ -436,10 +449,96 @@ TEST(CorelinkTraces, CFormReachesTheSlotsOfTheLibrarysObjects) {
     // The port walk begins with the storage scan; this machine has no USB hubs to walk.
     EXPECT_EQ(capture.Lines(),
               (std::vector<std::string>{"LinkTest()", "ScanUSBPort()", "ScanDiskPathBySymbolicName()", "ForceInUSB30()",
-                                        "ReadCode()", "ReadTestCmd()", "WriteTestCmd()", "WriteTestCmd()"}));
+                                        "ReadCode()", "ReadTestCmd()", " TestCommandRead()", "WriteTestCmd()",
+                                        " TestCommandWrite()", "WriteTestCmd()", " TestCommandWrite()"}));
 
     ctrl2->AddRef();
     EXPECT_EQ(CClientRelease2(ctrl2.Get()), 1u);
+}
+
+// ---------------------------------------------------------------- registry clean-up
+
+// Scratch device keys in the test prefix's own registry, on the platform's registry calls.
+class CorelinkRegistry : public ::testing::Test {
+protected:
+    static constexpr const char* kUsb = "SYSTEM\\CurrentControlSet\\Enum\\USB";
+    static constexpr const char* kUsbStor = "SYSTEM\\CurrentControlSet\\Enum\\USBSTOR";
+
+    static void MakeKey(const std::string& key) {
+        HKEY raw = nullptr;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
+                                    nullptr),
+                  ERROR_SUCCESS)
+            << key;
+        const win32::UniqueKey owned(raw);
+        const char text[] = "scratch";
+        ::RegSetValueExA(owned.get(), "Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    }
+    static bool KeyExists(const std::string& key) {
+        HKEY raw = nullptr;
+        const bool exists = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &raw) == ERROR_SUCCESS;
+        const win32::UniqueKey owned(raw);
+        return exists;
+    }
+    static void Remove(const std::string& key) { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str()); }
+
+    void SetUp() override { ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK); }
+    Ref<ICorelinkCtrl> ctrl;
+};
+
+TEST_F(CorelinkRegistry, ADeviceKeyGoesWithItsSubtreeAndNothingElse) {
+    const std::string device = std::string(kUsb) + "\\Vid_0f0f&Pid_0e0e";
+    const std::string longerName = std::string(kUsb) + "\\Vid_0f0f&Pid_0e0e0";
+    MakeKey(device + "\\SCRATCH1\\Device Parameters");
+    MakeKey(device + "\\SCRATCH2");
+    MakeKey(longerName + "\\SCRATCH1");
+    EXPECT_EQ(ctrl->DeleteDevRegistryRecord(0x0F0F, 0x0E0E), 1);
+    EXPECT_FALSE(KeyExists(device));
+    EXPECT_TRUE(KeyExists(longerName)) << "a key whose name only starts the same stays";
+    EXPECT_TRUE(KeyExists(kUsb));
+    EXPECT_EQ(ctrl->DeleteDevRegistryRecord(0x0F0F, 0x0E0E), 1) << "a key that is gone is gone";
+    Remove(longerName);
+}
+
+TEST_F(CorelinkRegistry, DeviceTextsWithABackslashAreRefused) {
+    const std::string device = std::string(kUsb) + "\\Vid_0f0f&Pid_0e0f";
+    // What the unchecked path would name with these texts: another device's key.
+    const std::string other = std::string(kUsbStor) + "\\Disk&Ven_SCR&Prod_X&Rev_1\\inner&Prod_p&Rev_r";
+    MakeKey(device + "\\SCRATCH1");
+    MakeKey(other + "\\SCRATCH1&0");
+    EXPECT_EQ(ctrl->DeleteDevRegistryRecordEx(0x0F0F, 0x0E0F, L"SCR&Prod_X&Rev_1\\inner", L"p", L"r"), 0);
+    EXPECT_TRUE(KeyExists(other));
+    EXPECT_TRUE(KeyExists(device)) << "nothing is deleted for a refused text";
+    EXPECT_EQ(ctrl->DeleteDevRegistryRecordEx(0x0F0F, 0x0E0F, L"SCR", L"X", nullptr), 0);
+
+    // The device's own storage key goes with its USB key.
+    const std::string storage = std::string(kUsbStor) + "\\Disk&Ven_SCR&Prod_Y&Rev_2";
+    MakeKey(storage + "\\SCRATCH1&0");
+    EXPECT_EQ(ctrl->DeleteDevRegistryRecordEx(0x0F0F, 0x0E0F, L"SCR", L"Y", L"2"), 1);
+    EXPECT_FALSE(KeyExists(storage));
+    EXPECT_FALSE(KeyExists(device));
+    EXPECT_TRUE(KeyExists(other));
+    Remove(std::string(kUsbStor) + "\\Disk&Ven_SCR&Prod_X&Rev_1");
+}
+
+TEST_F(CorelinkRegistry, IgnoredSerialNumberNeedsTheFlagsKey) {
+    const std::string flags = "SYSTEM\\CurrentControlSet\\Control\\usbflags";
+    const bool hadFlags = KeyExists(flags);
+    if (!hadFlags) {
+        EXPECT_EQ(ctrl->SetIgnoredRegistry(0x1234, 0x0ABC), 0) << "a value that could not be written is not a success";
+        MakeKey(flags);
+    }
+    EXPECT_EQ(ctrl->SetIgnoredRegistry(0x1234, 0x0ABC), 1);
+    BYTE value[4] = {};
+    DWORD type = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, flags.c_str(), "IgnoreHWSerNum12340abc", RRF_RT_ANY, &type, value,
+                             &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    ASSERT_EQ(size, 1u);
+    EXPECT_EQ(value[0], 1);
+    if (!hadFlags) Remove(flags);
 }
 
 // ---------------------------------------------------------------- registration

@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,7 +25,9 @@
 #include "common/core/text_codec.h"
 #include "common/tests/win32/temp_folder.h"
 #include "rig/core/command_log.h"
+#include "rig/core/machine_view.h"
 #include "rig/core/rig_control.h"
+#include "rig/core/rig_device_stack.h"
 #include "rig/tests/topology_fixture.h"
 
 namespace {
@@ -306,6 +310,161 @@ TEST_F(CorelinkOnRig, PortWalkFindsTheEnclosuresAndTheirDisksOpen) {
     BYTE state = 0;
     EXPECT_EQ(corelink->ReadButton_USD(found.data(), backup.diskIndex, 1, 0, &state), 1);
     EXPECT_EQ(corelink->CloseDiskPath(found.data(), backup.diskIndex), 1);
+}
+
+// ---------------------------------------------------------------- the second interface
+
+std::string HexCdb(const rig::LogRecord& record) {
+    std::string text;
+    char byte[4];
+    for (std::size_t i = 0; i < record.header.cdbLength; ++i) {
+        std::snprintf(byte, sizeof byte, "%s%02X", i == 0 ? "" : " ", record.header.cdb[i]);
+        text += byte;
+    }
+    return text;
+}
+
+// The component hands each argument to the CDB byte the command tables name.
+TEST_F(CorelinkOnRig, SecondInterfacePlacesEveryArgument) {
+    std::vector<BYTE> data(4096, 0x3C);
+    const std::size_t before = Log().size();
+    EXPECT_EQ(corelink2->ReadLUNDATA(handles.data(), kSlot, 0, 0x1234, 3, data.data()), 1);
+    EXPECT_EQ(corelink2->ReadEEPROM(handles.data(), kSlot, 1, 0x12, 0x34, 0x10, 0x20, data.data()), 1);
+    EXPECT_EQ(corelink2->ReadFW(handles.data(), kSlot, 0, 0x07, 0x1000, 16, data.data()), 1);
+    EXPECT_EQ(corelink2->ReadSpare(handles.data(), kSlot, 1, 0x11, 0x22, 0x01020304, 0x10, data.data()), 0);
+    EXPECT_EQ(corelink2->InitSgmt(handles.data(), kSlot, 0x01, 0x02, 0x03, 4096, data.data()), 0);
+    EXPECT_EQ(corelink2->MarkBad(handles.data(), kSlot, 0x0A0B0C0D, 1, 2, 3), 0);
+    EXPECT_EQ(corelink2->CheckBad(handles.data(), kSlot, 0x100, 5, 6, 7, 8, 8, data.data()), 0);
+    EXPECT_EQ(corelink2->ReadTestCmd(handles.data(), kSlot, 1, 0x80EE, 0, 0x00010087, 0, 0, data.data()), 1);
+    EXPECT_EQ(corelink2->ReadButton(handles.data(), kSlot, 0, 5, data.data()), 1);
+    EXPECT_EQ(corelink2->BlockAccess(handles.data(), kSlot, 0, 9, 0x04, 0x11223344, 0x5566, 0x200, 1024, data.data()),
+              0);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), before + 10);
+    std::vector<std::string> cdbs;
+    for (std::size_t i = before; i < log.size(); ++i) cdbs.push_back(HexCdb(log[i]));
+    EXPECT_EQ(cdbs, (std::vector<std::string>{
+                        "EE 02 00 00 12 34 2A 00 03 00 00 00 00 00 00 00",
+                        "EE 80 00 00 00 10 80 00 20 00 00 01 12 34 00 00",
+                        "EE 80 00 00 10 00 81 00 10 00 00 00 00 07 00 00",
+                        "EE 95 01 02 03 04 88 00 10 11 22 00 00 00 00 00",
+                        "EE 9F 00 01 02 03 81 00 08 00 00 00 00 00 00 00",
+                        "EE 50 0A 0B 0C 0D 80 00 01 00 00 02 03 00 00 00",
+                        "EE 51 00 00 01 00 00 00 08 05 06 07 08 00 00 00",
+                        "EE 80 00 00 00 00 87 00 01 00 00 00 00 00 00 00",
+                        "EE 80 00 00 00 00 88 00 01 00 00 05 00 00 00 00",
+                        "EE 95 00 00 02 00 8B 09 02 04 44 33 22 11 66 55",
+                    }));
+    EXPECT_EQ(log[before + 8].dataOut, std::vector<std::uint8_t>{5}) << "the button value is also the data byte";
+}
+
+TEST_F(CorelinkOnRig, SecondInterfaceKeepsWhatWasWrittenAndRestoresTheCisModeByte) {
+    std::array<BYTE, 64> area{};
+    for (std::size_t i = 0; i < area.size(); ++i) area[i] = static_cast<BYTE>(0x80 + i);
+    ASSERT_EQ(corelink2->ReadFlashMethod(handles.data(), kSlot, 0, area.data()), 1);
+    std::array<BYTE, 64> back{};
+    ASSERT_EQ(corelink2->ReadFlashMethod(handles.data(), kSlot, 1, back.data()), 1);
+    EXPECT_EQ(back, area);
+
+    BYTE mode = 0;
+    ASSERT_EQ(corelink2->ReadXdata(handles.data(), kSlot, 1, 0x2360, 1, &mode), 1);
+    std::vector<BYTE> block(512);
+    corelink2->BlockAccess(handles.data(), kSlot, 1, 0, 0, 0x00534943, 0, 0, 512, block.data());
+    BYTE after = 0;
+    ASSERT_EQ(corelink2->ReadXdata(handles.data(), kSlot, 1, 0x2360, 1, &after), 1);
+    EXPECT_EQ(after, mode);
+    const auto log = Log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(HexCdb(log[log.size() - 3]), "EE 95 00 00 00 00 89 00 01 80 00 01 00 00 00 00");
+}
+
+// ---------------------------------------------------------------- disk I/O, lock, removal
+
+TEST_F(CorelinkOnRig, SectorsWrittenInChunksReadBackTheSame) {
+    std::vector<BYTE> written(69632);
+    for (std::size_t i = 0; i < written.size(); ++i) written[i] = static_cast<BYTE>(i * 13 + (i >> 8));
+    ASSERT_EQ(corelink->WriteDiskRetry(handles.data(), kSlot, 10, static_cast<DWORD>(written.size()), written.data()),
+              1);
+    std::vector<BYTE> read(written.size(), 0);
+    DWORD ticks = 0;
+    ASSERT_EQ(corelink->ReadDiskEx(handles.data(), kSlot, 0, 10, static_cast<DWORD>(read.size()), read.data(), &ticks),
+              1);
+    EXPECT_EQ(read, written);
+    EXPECT_GT(ticks, 0u) << "the performance counter moved during each chunk";
+    const auto log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(HexCdb(log[log.size() - 2]), "28 00 00 00 00 0A 00 00 80 00");
+    EXPECT_EQ(HexCdb(log[log.size() - 1]), "28 00 00 00 00 8A 00 00 08 00");
+
+    EXPECT_EQ(corelink->ReadDisk(handles.data(), kSlot, 0, 1000, read.data()), 0) << "not whole sectors";
+    EXPECT_EQ(corelink->ReadDisk(handles.data(), kSlot, 0, 512, nullptr), 0);
+    EXPECT_EQ(Log().size(), log.size()) << "refused before anything was sent";
+
+    DWORD lastLba = 0, blockLength = 0;
+    ASSERT_EQ(corelink->ReadCapacity(handles.data(), kSlot, &lastLba, &blockLength), 1);
+    EXPECT_EQ(lastLba, 0x000FFFFFu);
+    EXPECT_EQ(blockLength, 512u);
+}
+
+TEST_F(CorelinkOnRig, VolumeIsLockedAndGivenBack) {
+    HANDLE volume = nullptr;
+    ASSERT_EQ(corelink->Disk_Lock(handles.data(), kSlot, &volume), 1);
+    ASSERT_NE(volume, INVALID_HANDLE_VALUE) << "E: lies on this disk alone";
+    EXPECT_EQ(corelink->Disk_Unlock(handles.data(), kSlot, volume), 1);
+    // Given back, it can be locked again.
+    ASSERT_EQ(corelink->Disk_Lock(handles.data(), kSlot, &volume), 1);
+    ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(corelink->Disk_Unlock(handles.data(), kSlot, volume), 1);
+    EXPECT_EQ(corelink->Disk_Unlock(handles.data(), kSlot, INVALID_HANDLE_VALUE), 1) << "only the refresh";
+}
+
+TEST_F(CorelinkOnRig, SafeRemovalIsVetoedOrDone) {
+    std::string error;
+    const auto machine = rig::Rig::Load(rig::PlatformFileSystem(), Utf8(rigFile), error);
+    ASSERT_TRUE(machine) << error;
+    rig::RigDeviceStack view(machine);
+    std::vector<devio::DeviceInterface> disks;
+    view.EnumerateInterfaces(rig::kDiskInterfaceClass, disks);
+    ASSERT_FALSE(disks.empty());
+    ASSERT_EQ(disks[0].path, kInterface);
+
+    ASSERT_EQ(Rigctl({"eject", "veto"}), 0);
+    EXPECT_EQ(corelink->DeviceSafeRemoval(disks[0].instance), 0) << "three vetoes";
+    ASSERT_EQ(Rigctl({"eject", "accept"}), 0);
+    EXPECT_EQ(corelink->DeviceSafeRemoval(disks[0].instance), 1);
+    std::uint32_t unplugged = 0;
+    ASSERT_TRUE(machine->ReadUnplugged(unplugged, error)) << error;
+    EXPECT_EQ(unplugged & 1u, 1u) << "the enclosure went away";
+    ASSERT_EQ(Rigctl({"plug"}), 0);
+}
+
+TEST_F(CorelinkOnRig, RegistryCleanUpOnTheRigsRegistry) {
+    std::string error;
+    const auto machine = rig::Rig::Load(rig::PlatformFileSystem(), Utf8(rigFile), error);
+    ASSERT_TRUE(machine) << error;
+    rig::RigDeviceStack registry(machine);
+    std::vector<std::string> names;
+    const std::string usb = "SYSTEM\\CurrentControlSet\\Enum\\USB";
+    ASSERT_TRUE(registry.EnumerateRegistryKeys(devio::RegistryHive::LocalMachine, usb + "\\VID_1A2B&PID_3C4E", names));
+
+    EXPECT_EQ(corelink->DeleteDevRegistryRecordEx(0x1A2B, 0x3C4E, L"TOVI\\..", L"USB_Enclosure", L"1.00"), 0);
+    EXPECT_TRUE(registry.EnumerateRegistryKeys(devio::RegistryHive::LocalMachine, usb + "\\VID_1A2B&PID_3C4E", names))
+        << "a refused text deletes nothing";
+    EXPECT_EQ(corelink->DeleteDevRegistryRecordEx(0x1A2B, 0x3C4E, L"TOVI", L"USB_Enclosure", L"1.00"), 1);
+    EXPECT_FALSE(registry.EnumerateRegistryKeys(devio::RegistryHive::LocalMachine, usb + "\\VID_1A2B&PID_3C4E", names));
+    EXPECT_FALSE(registry.EnumerateRegistryKeys(
+        devio::RegistryHive::LocalMachine, "SYSTEM\\CurrentControlSet\\Enum\\USBSTOR\\Disk&Ven_TOVI&Prod_USB_Enclosure&Rev_1.00",
+        names));
+    EXPECT_TRUE(registry.EnumerateRegistryKeys(devio::RegistryHive::LocalMachine, usb + "\\VID_1A2B&PID_3C4D", names));
+
+    EXPECT_EQ(corelink->SetIgnoredRegistry(0x1A2B, 0x3C4D), 1);
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> value;
+    ASSERT_TRUE(registry.ReadRegistryValue(devio::RegistryHive::LocalMachine,
+                                           "SYSTEM\\CurrentControlSet\\Control\\usbflags", "IgnoreHWSerNum1a2b3c4d",
+                                           type, value));
+    EXPECT_EQ(value, std::vector<std::uint8_t>{1});
+    ASSERT_EQ(Rigctl({"reset"}), 0);  // the registry (and every device) as the rig file has them
 }
 
 }  // namespace
