@@ -18,16 +18,6 @@ int NotBuilt(const char* trace) noexcept {
 
 int STDMETHODCALLTYPE CBaseAPI::ReadDisk(HANDLE*, BYTE, DWORD, DWORD, BYTE*) { return NotBuilt("ReadDisk()"); }
 int STDMETHODCALLTYPE CBaseAPI::WriteDiskRetry(HANDLE*, BYTE, DWORD, DWORD, const BYTE*) { return 0; }
-int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImage(void*) { return NotBuilt("CreateFileSystemImage()"); }
-int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImageW(void*) { return NotBuilt("CreateFileSystemImageW()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystem(void*, int) { return NotBuilt("BuildDriveFileSystem()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystemW(void*, int) { return NotBuilt("BuildDriveFileSystemW()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystem(HANDLE*, BYTE, void*) {
-    return NotBuilt("BuildPhyDiskFileSystem()");
-}
-int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemW(HANDLE*, BYTE, void*) {
-    return NotBuilt("BuildPhyDiskFileSystemW()");
-}
 int STDMETHODCALLTYPE CBaseAPI::Disk_Lock(HANDLE*, BYTE, HANDLE*) { return NotBuilt("Disk_Lock()"); }
 int STDMETHODCALLTYPE CBaseAPI::Disk_Unlock(HANDLE*, BYTE, HANDLE) { return NotBuilt("Disk_Unlock()"); }
 int STDMETHODCALLTYPE CBaseAPI::ScanFlashBlock(HANDLE*, BYTE, BYTE*, WORD, WORD, BYTE) {
@@ -69,10 +59,6 @@ int STDMETHODCALLTYPE CBaseAPI::DeleteDevRegistryRecordEx(WORD, WORD, const WCHA
     return NotBuilt("DeleteDevRegistryRecordEx()");
 }
 int STDMETHODCALLTYPE CBaseAPI::SetIgnoredRegistry(WORD, WORD) { return NotBuilt("SetIgnoredRegistry()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemExW(HANDLE*, BYTE, void*, int) {
-    return NotBuilt("BuildPhyDiskFileSystemExW()");
-}
-int STDMETHODCALLTYPE CBaseAPI::GetFAT32RootSectorAddr(void*, DWORD*) { return NotBuilt("GetFAT32RootSectorAddr()"); }
 int STDMETHODCALLTYPE CBaseAPI::ChipResetEx(HANDLE*, BYTE) { return NotBuilt("ChipResetEx()"); }
 
 }  // namespace corelink::com

@@ -18,9 +18,11 @@
 namespace {
 
 const std::string kInterfaceBase = "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#";
+// About the smallest disk FAT32 fits on, so that the builds take few commands.
+constexpr std::uint32_t kFirstDiskSectors = 0x11800;
 const std::string kInterfaceTail = "&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
 
-// Enclosure 1 (device 1): 96 MiB with drive E:; enclosure 2 (device 2): the "system" disk with
+// Enclosure 1 (device 1): 35 MiB with drive E:; enclosure 2 (device 2): the "system" disk with
 // C: and D:; enclosure 3 (device 3): 4096-byte sectors with G:; a CD-ROM letter R: on enclosure 1.
 std::string RigText() {
     auto enclosure = [](int number, const char* sectors, const char* extra) {
@@ -28,7 +30,7 @@ std::string RigText() {
                "\nsectors = " + sectors + "\ninterface = " + kInterfaceBase + "000" + char('0' + number) +
                kInterfaceTail + "\n" + extra;
     };
-    return enclosure(1, "0x30000", "drive = E: E\ncdrom = R:\n") +
+    return enclosure(1, "0x11800", "drive = E: E\ncdrom = R:\n") +
            enclosure(2, "0x40000", "drive = C: C\ndrive = D: D\n") +
            enclosure(3, "0x10000", "sector_size = 4096\ndrive = G: G\n");
 }
@@ -77,7 +79,7 @@ TEST_F(BuildsOnRig, PhysicalDiskGetsOnePartitionWithAFat32Volume) {
     const auto found = VolumeOn(1);
     ASSERT_EQ(found.error, volkern::ReadError::None);
     EXPECT_EQ(found.layout.volumeStart, 2048u);
-    EXPECT_EQ(found.layout.totalSectors, 0x30000u - 2048u);
+    EXPECT_EQ(found.layout.totalSectors, kFirstDiskSectors - 2048u);
     EXPECT_EQ(found.layout.RootSector(), result.rootSector);
     EXPECT_EQ(SectorOf(1, result.rootSector)[0], 'R') << "the label entry";
 
@@ -97,7 +99,7 @@ TEST_F(BuildsOnRig, RefusedDisksAreNotWritten) {
     EXPECT_EQ(volkern::BuildPhysicalDisk(*stack, system, 3, Request(), true).status, VOLKERN_ERROR_SECTOR_SIZE);
     // More sectors than the disk holds, fewer than FAT32 needs.
     auto tooLarge = Request();
-    tooLarge.sectorCount = 0x30001;
+    tooLarge.sectorCount = kFirstDiskSectors + 1;
     EXPECT_EQ(volkern::BuildPhysicalDisk(*stack, system, 1, tooLarge, true).status, VOLKERN_ERROR_SIZE_TOO_LARGE);
     auto tooSmall = Request();
     tooSmall.sectorCount = 0x8000;
@@ -118,7 +120,7 @@ TEST_F(BuildsOnRig, DriveIsFormattedInsideItsPartitionOnly) {
     const auto layout = volkern::ParseFat32BootSector(boot, 2048);
     ASSERT_TRUE(layout);
     EXPECT_EQ(boot[28] | (boot[29] << 8), 2048) << "hidden sectors: where the partition starts";
-    EXPECT_EQ(layout->totalSectors, 0x30000u - 2048u);
+    EXPECT_EQ(layout->totalSectors, kFirstDiskSectors - 2048u);
     EXPECT_EQ(layout->RootSector() - 2048, result.rootSector);
     EXPECT_EQ(SectorOf(1, 0), (std::array<std::uint8_t, 512>{})) << "the partition table is not the drive's";
     // The same by number (E: = 4).

@@ -155,6 +155,13 @@ TEST_F(ImageCheck, ExistingFilesAreKeptUnlessReplacing) {
     read = volkern::ReadRequest(block, {});
     ASSERT_EQ(volkern::CreateImage(files, read.request).status, VOLKERN_OK);
     EXPECT_EQ(Command("fsck.fat -n '" + path + "'").status, 0);
+
+    // A file too short to hold a boot sector is no FAT32 image.
+    const std::string note = folder.File("note.txt");
+    std::ofstream(note) << "not an image";
+    block.path = note.c_str();
+    read = volkern::ReadRequest(block, {});
+    EXPECT_EQ(volkern::RootSectorOf(files, read.request).status, VOLKERN_ERROR_NOT_FAT32);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -26,8 +27,11 @@ public:
                static_cast<ssize_t>(data.size());
     }
     bool Read(std::uint64_t sector, std::span<std::uint8_t> data) override {
-        return ::pread(fd_, data.data(), data.size(), static_cast<off_t>(sector * volkern::kSectorSize)) ==
-               static_cast<ssize_t>(data.size());
+        const ssize_t got = ::pread(fd_, data.data(), data.size(), static_cast<off_t>(sector * volkern::kSectorSize));
+        if (got < 0) return false;
+        // Past the end of the file an image reads as zero.
+        std::fill(data.begin() + got, data.end(), std::uint8_t{0});
+        return true;
     }
     bool Zero(std::uint64_t sector, std::uint64_t count) override {
         return fresh_ || SectorSink::Zero(sector, count);
