@@ -101,18 +101,25 @@ typedef struct VolkernParameters {
 #define VOLKERN_ERROR_INTERNAL 0xF013u          /* out of memory or another unexpected failure */
 
 #ifdef __cplusplus
-static_assert(offsetof(VolkernParameters, status) == 0, "status at 0");
-static_assert(offsetof(VolkernParameters, sectorCount) == 4, "sectorCount at 4");
-static_assert(offsetof(VolkernParameters, sectorsPerCluster) == 12, "sectorsPerCluster at 12");
-static_assert(offsetof(VolkernParameters, options) == 13, "options at 13");
-static_assert(offsetof(VolkernParameters, mode) == 14, "mode at 14");
-static_assert(offsetof(VolkernParameters, volumeSerial) == 15, "volumeSerial at 15");
-static_assert(offsetof(VolkernParameters, rootSector) == 19, "rootSector at 19");
-static_assert(offsetof(VolkernParameters, path) == 23, "first string pointer at 23");
-static_assert(offsetof(VolkernParameters, label) == 23 + sizeof(void*), "second string pointer");
-static_assert(offsetof(VolkernParameters, oemName) == 23 + 2 * sizeof(void*), "third string pointer");
-static_assert(sizeof(VolkernParameters) == 23 + 3 * sizeof(void*), "35 bytes (32-bit), 47 bytes (64-bit)");
+#define VOLKERN_STATIC_ASSERT(condition, text) static_assert(condition, text)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define VOLKERN_STATIC_ASSERT(condition, text) _Static_assert(condition, text)
+#else
+#define VOLKERN_STATIC_ASSERT(condition, text)
+#endif
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, status) == 0, "status at 0");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, sectorCount) == 4, "sectorCount at 4");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, sectorsPerCluster) == 12, "sectorsPerCluster at 12");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, options) == 13, "options at 13");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, mode) == 14, "mode at 14");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, volumeSerial) == 15, "volumeSerial at 15");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, rootSector) == 19, "rootSector at 19");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, path) == 23, "first string pointer at 23");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, label) == 23 + sizeof(void*), "second string pointer");
+VOLKERN_STATIC_ASSERT(offsetof(VolkernParameters, oemName) == 23 + 2 * sizeof(void*), "third string pointer");
+VOLKERN_STATIC_ASSERT(sizeof(VolkernParameters) == 23 + 3 * sizeof(void*), "35 bytes (32-bit), 47 bytes (64-bit)");
 
+#ifdef __cplusplus
 extern "C" {
 #endif
 

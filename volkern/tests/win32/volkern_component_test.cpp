@@ -258,4 +258,38 @@ TEST_F(VolkernThroughComponent, DriveOfTheEnclosure) {
     EXPECT_EQ(block.status, VOLKERN_ERROR_BAD_DRIVE);
 }
 
+// A component whose folder holds no Volkern.dll: every slot answers the system's error, and the
+// library beside the test program (found by the usual search order) is not used.
+TEST(VolkernMissing, SlotsAnswerTheLoadError) {
+    testing_support::TempFolder alone;
+    const std::wstring copy = alone.File(L"Corelink.ax");
+    wchar_t original[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameW(::GetModuleHandleW(L"Corelink.ax"), original, MAX_PATH), 0u);
+    ASSERT_TRUE(::CopyFileW(original, copy.c_str(), TRUE));
+    const HMODULE module = ::LoadLibraryW(copy.c_str());
+    ASSERT_NE(module, nullptr);
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClassObject(CLSID_Corelink, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    ICorelinkCtrl* lonely = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl, reinterpret_cast<void**>(&lonely)), S_OK);
+    factory->Release();
+
+    const std::string path = Utf8(alone.File(L"never.img"));
+    VolkernParameters block{};
+    block.sectorCount = 64ull * 2048;
+    block.path = path.c_str();
+    block.status = 0x1234;
+    EXPECT_EQ(lonely->CreateFileSystemImage(&block), ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(lonely->BuildDriveFileSystem(&block, 4), ERROR_MOD_NOT_FOUND);
+    DWORD sector = 0;
+    EXPECT_EQ(lonely->GetFAT32RootSectorAddr(&block, &sector), ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(block.status, 0x1234u) << "the block is not touched";
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(alone.File(L"never.img"))));
+    lonely->Release();
+    ::FreeLibrary(module);
+}
+
 }  // namespace
