@@ -29,13 +29,24 @@ constexpr int kAttempts = 3;
 
 int ResultOf(const VolkernParameters& block) { return block.status == VOLKERN_OK ? 1 : 0; }
 
-// Trace texts with numbers in them.
-#define CORELINK_TRACE_FORMATTED(...)                   \
-    do {                                                \
-        char traceText[96];                             \
-        std::snprintf(traceText, sizeof traceText, __VA_ARGS__); \
-        Trace(traceText);                               \
-    } while (false)
+// The trace texts that carry numbers.
+void TraceSlotCall(const char* name, BYTE slot) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s(%d)", name, slot);
+    Trace(text);
+}
+
+void TraceDeviceNumber(BYTE slot, std::uint32_t number) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Index=%d, DeviceNumber=%x", slot, static_cast<unsigned>(number));
+    Trace(text);
+}
+
+void TraceBuildError(std::uint32_t status) {
+    char text[64];
+    std::snprintf(text, sizeof text, "BuildPhyDiskFileSystem_Error:%x", static_cast<unsigned>(status));
+    Trace(text);
+}
 
 // Runs `call(function)` with entry point `name` of a freshly loaded library; the system's error
 // when it cannot be loaded or lacks the entry point.
@@ -127,13 +138,13 @@ int BuildOnDiskWide(HANDLE* handles, BYTE slot, void* params, bool noUnmount) {
     const auto disk = reinterpret_cast<devio::DeviceHandle>(handles[slot]);
     std::uint32_t number = 0, error = 0;
     if (!DiskDeviceNumber(stack, disk, number, error)) return static_cast<int>(error);
-    CORELINK_TRACE_FORMATTED("Index=%d, DeviceNumber=%x", slot, static_cast<unsigned>(number));
+    TraceDeviceNumber(slot, number);
     return WithLibrary<DiskCall>(DiskEntryPoint(noUnmount), [&](DiskCall function) {
         for (int attempt = 1;; ++attempt) {
             function(number, ansi.Block());
             ansi.ReturnResults(block);
             if (block.status == VOLKERN_OK) return 1;
-            CORELINK_TRACE_FORMATTED("BuildPhyDiskFileSystem_Error:%x", static_cast<unsigned>(block.status));
+            TraceBuildError(block.status);
             if (attempt == kAttempts || !WorthRetrying(block.status)) return 0;
             DismountVolumeOf(stack, disk, true);
             if (!DiskDeviceNumber(stack, disk, number, error)) return 0;
@@ -180,7 +191,7 @@ int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystem(HANDLE* handles, BYTE slo
 
 int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemW(HANDLE* handles, BYTE slot, void* params) {
     return Guarded(0, [&] {
-        CORELINK_TRACE_FORMATTED("BuildPhyDiskFileSystemW(%d)", slot);
+        TraceSlotCall("BuildPhyDiskFileSystemW", slot);
         const bool noUnmount = params != nullptr && (static_cast<VolkernParameters*>(params)->mode &
                                                      VOLKERN_MODE_UNMOUNT_MASK) == VOLKERN_MODE_NO_UNMOUNT;
         return BuildOnDiskWide(handles, slot, params, noUnmount);
@@ -189,7 +200,7 @@ int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemW(HANDLE* handles, BYTE sl
 
 int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemExW(HANDLE* handles, BYTE slot, void* params, int flags) {
     return Guarded(0, [&] {
-        CORELINK_TRACE_FORMATTED("BuildPhyDiskFileSystemExW(%d)", slot);
+        TraceSlotCall("BuildPhyDiskFileSystemExW", slot);
         return BuildOnDiskWide(handles, slot, params, (flags & 1) != 0);
     });
 }
