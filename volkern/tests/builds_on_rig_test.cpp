@@ -125,6 +125,15 @@ TEST_F(BuildsOnRig, DriveIsFormattedInsideItsPartitionOnly) {
     EXPECT_EQ(SectorOf(1, 0), (std::array<std::uint8_t, 512>{})) << "the partition table is not the drive's";
     // The same by number (E: = 4).
     EXPECT_EQ(volkern::BuildDrive(*stack, system, 4, Request()).status, VOLKERN_OK);
+
+    // A sink never leaves its window, whatever it is asked.
+    volkern::OpenDevice disk(*stack, kInterfaceBase + "0001" + kInterfaceTail, 0);
+    volkern::DeviceSink window(*stack, disk.Handle(), 2048, 16);
+    const std::array<std::uint8_t, 1024> two{};
+    EXPECT_FALSE(window.Write(2047, two));
+    EXPECT_FALSE(window.Write(2063, two)) << "the second sector is past the end";
+    EXPECT_FALSE(window.Write(2048, std::span(two).first(100))) << "not whole sectors";
+    EXPECT_TRUE(window.Write(2062, two));
 }
 
 TEST_F(BuildsOnRig, SystemDrivesAndOtherVolumesAreRefused) {

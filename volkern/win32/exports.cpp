@@ -33,7 +33,7 @@ char LetterOf(const char* path) {
 
 // The system's own drives: the one holding the Windows folder, and the one the running program
 // was started from.
-volkern::SystemFacts SystemFacts() {
+volkern::SystemFacts SystemDrives() {
     volkern::SystemFacts facts;
     char path[MAX_PATH + 1] = {};
     const UINT windows = ::GetSystemWindowsDirectoryA(path, MAX_PATH);
@@ -70,7 +70,7 @@ std::uint32_t Run(VolkernParameters* block, Operation operation) noexcept {
 
 std::uint32_t BuildPhysicalDisk(std::uint32_t deviceNumber, VolkernParameters* block, bool unmount) noexcept {
     return Run(block, [&](const FormatRequest& request) {
-        return volkern::BuildPhysicalDisk(devio::SystemDeviceStack(), SystemFacts(), deviceNumber, request, unmount);
+        return volkern::BuildPhysicalDisk(devio::SystemDeviceStack(), SystemDrives(), deviceNumber, request, unmount);
     });
 }
 
@@ -87,7 +87,7 @@ uint32_t VOLKERN_CALL knlfs_CreateFileSystemImage(VolkernParameters* block) {
 
 uint32_t VOLKERN_CALL knlfs_BuildDriveFileSystem(VolkernParameters* block, int drive) {
     return Run(block, [&](const FormatRequest& request) {
-        return volkern::BuildDrive(devio::SystemDeviceStack(), SystemFacts(), drive, request);
+        return volkern::BuildDrive(devio::SystemDeviceStack(), SystemDrives(), drive, request);
     });
 }
 
