@@ -145,9 +145,11 @@ BuildResult BuildPhysicalDisk(devio::DeviceStack& stack, const SystemFacts& syst
 
     VolumeLocks locks(stack);
     if (unmount && !locks.LockDisk(deviceNumber)) return Failure(VOLKERN_ERROR_VOLUME_IN_USE);
-    DeviceSink sink(stack, disk.Handle(), 0, sectors);
+    // The whole disk: a partition table that covers only part of it still clears the GPT remains
+    // at the disk's end.
+    DeviceSink sink(stack, disk.Handle(), 0, capacity->sectors);
     const std::uint32_t signature = DiskSignature(sink, request.identity.serial);
-    if (!WritePartitioned(sink, sectors, signature, plan.layout, request.identity)) {
+    if (!WritePartitioned(sink, capacity->sectors, signature, plan.layout, request.identity)) {
         return Failure(VOLKERN_ERROR_WRITE_FAILED);
     }
     std::uint32_t error = 0;

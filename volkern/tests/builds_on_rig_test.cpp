@@ -83,6 +83,20 @@ TEST_F(BuildsOnRig, PhysicalDiskGetsOnePartitionWithAFat32Volume) {
     EXPECT_EQ(found.layout.RootSector(), result.rootSector);
     EXPECT_EQ(SectorOf(1, result.rootSector)[0], 'R') << "the label entry";
 
+    // A partition smaller than the disk: the old GPT's backup at the disk's end goes all the same.
+    {
+        volkern::OpenDevice disk(*stack, kInterfaceBase + "0001" + kInterfaceTail, 0);
+        volkern::DeviceSink sink(*stack, disk.Handle(), 0, kFirstDiskSectors);
+        std::array<std::uint8_t, 512> header{};
+        header.fill(0x45);
+        ASSERT_TRUE(sink.Write(kFirstDiskSectors - 1, header));
+    }
+    auto part = Request();
+    part.sectorCount = kFirstDiskSectors - 64;
+    ASSERT_EQ(volkern::BuildPhysicalDisk(*stack, system, 1, part, true).status, VOLKERN_OK);
+    EXPECT_EQ(SectorOf(1, kFirstDiskSectors - 1), (std::array<std::uint8_t, 512>{}));
+    EXPECT_EQ(VolumeOn(1).layout.totalSectors, kFirstDiskSectors - 64 - 2048);
+
     // Building again keeps the disk signature the first build gave the disk.
     const auto signature = SectorOf(1, 0);
     auto again = Request();
