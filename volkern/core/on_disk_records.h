@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace volkern {
 
@@ -139,12 +138,5 @@ static_assert(offsetof(DirectoryEntry, writeTime) == 22);
 static_assert(offsetof(DirectoryEntry, fileSize) == 28);
 
 inline constexpr std::uint8_t kAttributeVolumeLabel = 0x08;
-
-// A record's bytes, for writing it into a sector buffer and reading it back.
-template <typename Record>
-std::span<const std::uint8_t, sizeof(Record)> BytesOf(const Record& record) {
-    return std::span<const std::uint8_t, sizeof(Record)>(reinterpret_cast<const std::uint8_t*>(&record),
-                                                         sizeof(Record));
-}
 
 }  // namespace volkern
