@@ -44,6 +44,8 @@ dockline/volume_change_fuzz dockline/fuzz/corpus_volume_change
 dockline/device_table_fuzz dockline/fuzz/corpus_device_table
 copperfold/device_scan_fuzz copperfold/fuzz/corpus_device_scan
 copperfold/device_trigger_fuzz copperfold/fuzz/corpus_device_trigger
+volkern/boot_sector_fuzz volkern/fuzz/corpus_boot_sector
+volkern/parameter_block_fuzz volkern/fuzz/corpus_parameter_block
 TARGETS
 
 echo "=== executions per second (${seconds}s each)"

@@ -16,16 +16,6 @@ int NotBuilt(const char* trace) noexcept {
 
 }  // namespace
 
-int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImage(void*) { return NotBuilt("CreateFileSystemImage()"); }
-int STDMETHODCALLTYPE CBaseAPI::CreateFileSystemImageW(void*) { return NotBuilt("CreateFileSystemImageW()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystem(void*, int) { return NotBuilt("BuildDriveFileSystem()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildDriveFileSystemW(void*, int) { return NotBuilt("BuildDriveFileSystemW()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystem(HANDLE*, BYTE, void*) {
-    return NotBuilt("BuildPhyDiskFileSystem()");
-}
-int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemW(HANDLE*, BYTE, void*) {
-    return NotBuilt("BuildPhyDiskFileSystemW()");
-}
 int STDMETHODCALLTYPE CBaseAPI::ScanFlashBlock(HANDLE*, BYTE, BYTE*, WORD, WORD, BYTE) {
     return NotBuilt("ScanFlashBlock()");
 }
@@ -49,10 +39,6 @@ int STDMETHODCALLTYPE CBaseAPI::MediumLoadUnload_UFD(HANDLE*, BYTE, BYTE, BYTE) 
     return NotBuilt("MediumLoadUnload_UFD()");
 }
 int STDMETHODCALLTYPE CBaseAPI::ChipReset(HANDLE*, BYTE) { return NotBuilt("ChipReset()"); }
-int STDMETHODCALLTYPE CBaseAPI::BuildPhyDiskFileSystemExW(HANDLE*, BYTE, void*, int) {
-    return NotBuilt("BuildPhyDiskFileSystemExW()");
-}
-int STDMETHODCALLTYPE CBaseAPI::GetFAT32RootSectorAddr(void*, DWORD*) { return NotBuilt("GetFAT32RootSectorAddr()"); }
 int STDMETHODCALLTYPE CBaseAPI::ChipResetEx(HANDLE*, BYTE) { return NotBuilt("ChipResetEx()"); }
 
 }  // namespace corelink::com
