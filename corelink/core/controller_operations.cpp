@@ -2,6 +2,7 @@
 
 #include "common/core/bridge_protocol.h"
 #include "corelink/core/scsi_commands.h"
+#include "corelink/core/setting_commands.h"
 
 namespace corelink {
 
@@ -55,16 +56,6 @@ int LunSetting(Device& device, DeviceHandle handle, bool reads, std::uint8_t rea
                std::uint8_t value, std::uint16_t length, std::uint8_t* data) {
     return reads ? LunSettingRead(device, handle, readCode, length, data)
                  : LunSettingWrite(device, handle, writeCode, value);
-}
-
-int SettingRead(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint32_t address,
-                std::uint16_t length, std::uint8_t* data, std::uint8_t cdb12 = 0, std::uint8_t cdb13 = 0) {
-    return Vendor::USDSettingRead(device, handle, code, cdb11, 0, 0, address, length, data, cdb12, cdb13);
-}
-
-int SettingWrite(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint32_t address,
-                 std::uint16_t length, const std::uint8_t* data, std::uint8_t cdb12 = 0, std::uint8_t cdb13 = 0) {
-    return Vendor::USDSettingWrite(device, handle, code, cdb11, 0, 0, address, length, data, cdb12, cdb13);
 }
 
 // A 64-byte flash area of group 0x90 at address 0.

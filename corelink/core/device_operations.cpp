@@ -8,6 +8,7 @@
 #include "common/core/bridge_protocol.h"
 #include "common/core/scsi_pass_through.h"
 #include "corelink/core/scsi_commands.h"
+#include "corelink/core/setting_commands.h"
 
 namespace corelink {
 
@@ -78,16 +79,6 @@ int OpenIntoSlot(Device& device, HandleArray handles, std::uint8_t slot, const s
 }
 
 // --- the enclosure settings commands with PathId/TargetId 0
-
-int SettingRead(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint32_t address,
-                std::uint16_t length, std::uint8_t* data, std::uint8_t cdb12 = 0, std::uint8_t cdb13 = 0) {
-    return Vendor::USDSettingRead(device, handle, code, cdb11, 0, 0, address, length, data, cdb12, cdb13);
-}
-
-int SettingWrite(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint32_t address,
-                 std::uint16_t length, const std::uint8_t* data, std::uint8_t cdb12 = 0, std::uint8_t cdb13 = 0) {
-    return Vendor::USDSettingWrite(device, handle, code, cdb11, 0, 0, address, length, data, cdb12, cdb13);
-}
 
 int PowerWrite(Device& device, DeviceHandle handle, std::uint8_t code, std::uint8_t cdb11, std::uint8_t cdb12) {
     return Vendor::USDPowerWrite(device, handle, code, cdb11, cdb12, 0, 0, 0, nullptr);

@@ -46,6 +46,24 @@ private:
     bool any_ = false;
 };
 
+// A timed transfer: checked, then sent in chunks by `send(lba, length, offset, &chunkTicks)`;
+// the smallest chunk time goes to *ticks (0 when nothing was sent).
+template <typename Send>
+int TimedInChunks(HandleArray handles, std::uint32_t lba, std::uint32_t byteCount, const void* data,
+                  std::uint32_t* ticks, Send send) {
+    if (ticks != nullptr) *ticks = 0;
+    if (!Sendable(handles, lba, byteCount, data)) return 0;
+    ShortestChunk shortest;
+    const int result = InChunks(lba, byteCount, [&](std::uint32_t at, std::uint32_t length, std::uint32_t offset) {
+        std::uint32_t chunkTicks = 0;
+        const int sent = send(at, length, offset, &chunkTicks);
+        shortest.Add(chunkTicks);
+        return sent;
+    });
+    if (ticks != nullptr) *ticks = shortest.Ticks();
+    return result;
+}
+
 int Capacity(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t lun, std::uint32_t* lastLba,
              std::uint32_t* blockLength) {
     if (lastLba == nullptr || blockLength == nullptr) return 0;
@@ -86,35 +104,19 @@ int WriteDiskRetry(Device& device, HandleArray handles, std::uint8_t slot, std::
 int ReadDiskEx(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t lun, std::uint32_t lba,
                std::uint32_t byteCount, std::uint8_t* data, std::uint32_t* ticks, TickSource now) {
     device.tracer.Trace("ReadDiskEx()");
-    if (ticks != nullptr) *ticks = 0;
-    if (!Sendable(handles, lba, byteCount, data)) return 0;
-    const DeviceHandle handle = handles[slot];
-    ShortestChunk shortest;
-    const int result = InChunks(lba, byteCount, [&](std::uint32_t at, std::uint32_t length, std::uint32_t offset) {
-        std::uint32_t chunkTicks = 0;
-        const int sent = Std::SendRead10Timed(device, handle, lun, 0, 0, at, length, data + offset, &chunkTicks, now);
-        shortest.Add(chunkTicks);
-        return sent;
+    return TimedInChunks(handles, lba, byteCount, data, ticks, [&](std::uint32_t at, std::uint32_t length,
+                                                                   std::uint32_t offset, std::uint32_t* chunkTicks) {
+        return Std::SendRead10Timed(device, handles[slot], lun, 0, 0, at, length, data + offset, chunkTicks, now);
     });
-    if (ticks != nullptr) *ticks = shortest.Ticks();
-    return result;
 }
 
 int WriteDisk(Device& device, HandleArray handles, std::uint8_t slot, std::uint8_t lun, std::uint32_t lba,
               std::uint32_t byteCount, const std::uint8_t* data, std::uint32_t* ticks, TickSource now) {
     device.tracer.Trace("WriteDisk()");
-    if (ticks != nullptr) *ticks = 0;
-    if (!Sendable(handles, lba, byteCount, data)) return 0;
-    const DeviceHandle handle = handles[slot];
-    ShortestChunk shortest;
-    const int result = InChunks(lba, byteCount, [&](std::uint32_t at, std::uint32_t length, std::uint32_t offset) {
-        std::uint32_t chunkTicks = 0;
-        const int sent = Std::SendWrite10Timed(device, handle, lun, 0, 0, at, length, data + offset, &chunkTicks, now);
-        shortest.Add(chunkTicks);
-        return sent;
+    return TimedInChunks(handles, lba, byteCount, data, ticks, [&](std::uint32_t at, std::uint32_t length,
+                                                                   std::uint32_t offset, std::uint32_t* chunkTicks) {
+        return Std::SendWrite10Timed(device, handles[slot], lun, 0, 0, at, length, data + offset, chunkTicks, now);
     });
-    if (ticks != nullptr) *ticks = shortest.Ticks();
-    return result;
 }
 
 int ReadCapacity(Device& device, HandleArray handles, std::uint8_t slot, std::uint32_t* lastLba,

@@ -24,6 +24,8 @@
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/win32/column_tree_ctrl.h"
+#include "copperfold/win32/copperfold_view_resource.h"
 #include "dockline/tests/win32/dockline_process.h"
 #include "rig/core/command_log.h"
 #include "rig/core/rig_control.h"
@@ -124,6 +126,14 @@ protected:
         ::GetWindowThreadProcessId(window, &id);
         return win32::UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, id));
     }
+    // The number of items in one of Copperfold's drive trees (read across the process boundary:
+    // a count needs no buffer in the other process).
+    static int TreeItems(int treeId) {
+        const HWND form = ::FindWindowExW(CopperfoldWindow(), nullptr, L"#32770", nullptr);
+        const HWND columns = form ? ::GetDlgItem(form, treeId) : nullptr;
+        const HWND tree = columns ? ::GetDlgItem(columns, CColumnTreeCtrl::kTreeId) : nullptr;
+        return tree ? static_cast<int>(::SendMessageW(tree, TVM_GETCOUNT, 0, 0)) : -1;
+    }
     bool Exists(const std::wstring& relative) const { return std::filesystem::exists(folder.File(relative)); }
 
     testing_support::TempFolder folder;
@@ -178,6 +188,29 @@ TEST_F(OneTouchChain, ClosingDocklineDuringAButtonRunWaitsForTheRunThenClosesCop
     EXPECT_EQ(dockline.WaitForExit(15s), 0);
     EXPECT_EQ(ButtonLog().acknowledgements, 1) << "the run ended normally before the program closed";
     EXPECT_TRUE(Exists(L"enclosure\\Backup\\Documents\\doc399.txt"));
+}
+
+TEST_F(OneTouchChain, UnpluggingAndPluggingTheEnclosureDropsAndAddsItsDriveInTheDeviceTree) {
+    DocklineProcess dockline(folder.Path(), L"");
+    ASSERT_NE(dockline.WaitForWindow(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().reads >= 1; }, 15s));
+    ASSERT_EQ(Rigctl({"press"}), 0);  // no job: Copperfold starts, acknowledges and stays open
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().readsAfterAcknowledgement >= 1; }, 60s));
+    ASSERT_TRUE(WaitFor([] { return TreeItems(IDC_DEVICE_TREE) == 1; }, 15s)) << "E:\\ in the device tree";
+    const int localItems = TreeItems(IDC_LOCAL_TREE);
+    ASSERT_GT(localItems, 0);
+
+    ASSERT_EQ(RunRigctl(L"unplug"), 0);
+    EXPECT_TRUE(WaitFor([] { return TreeItems(IDC_DEVICE_TREE) == 0; }, 30s)) << "E:\\ dropped";
+    EXPECT_EQ(TreeItems(IDC_LOCAL_TREE), localItems) << "and not shown as a local drive";
+    ASSERT_EQ(RunRigctl(L"plug"), 0);
+    EXPECT_TRUE(WaitFor([] { return TreeItems(IDC_DEVICE_TREE) == 1; }, 30s)) << "E:\\ back";
+    EXPECT_EQ(TreeItems(IDC_LOCAL_TREE), localItems);
+
+    const win32::UniqueHandle process = ProcessOf(CopperfoldWindow());
+    ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(15s), 0);
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 15000), WAIT_OBJECT_0);
 }
 
 }  // namespace

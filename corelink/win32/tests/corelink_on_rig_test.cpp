@@ -23,6 +23,7 @@
 
 #include "common/core/device_list.h"
 #include "common/core/text_codec.h"
+#include "common/tests/win32/component_registration.h"
 #include "common/tests/win32/temp_folder.h"
 #include "rig/core/command_log.h"
 #include "rig/core/machine_view.h"
@@ -49,11 +50,8 @@ protected:
 
         module = ::LoadLibraryW(L"Corelink.ax");
         ASSERT_NE(module, nullptr);
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        const auto getClassObject = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllGetClassObject")));
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(getClassObject(CLSID_Corelink, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        IClassFactory* factory = win32_test::ClassFactoryOf(module);
+        ASSERT_NE(factory, nullptr);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl, reinterpret_cast<void**>(&corelink)), S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl2, reinterpret_cast<void**>(&corelink2)), S_OK);
         factory->Release();

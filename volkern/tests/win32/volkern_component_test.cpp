@@ -17,6 +17,7 @@
 #include <string>
 
 #include "common/core/text_codec.h"
+#include "common/tests/win32/component_registration.h"
 #include "common/tests/win32/temp_folder.h"
 #include "rig/core/command_log.h"
 #include "rig/core/rig.h"
@@ -56,11 +57,8 @@ protected:
 
         const HMODULE module = ::LoadLibraryW(L"Corelink.ax");
         ASSERT_NE(module, nullptr);
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        const auto getClassObject = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllGetClassObject")));
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(getClassObject(CLSID_Corelink, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        IClassFactory* factory = win32_test::ClassFactoryOf(module);
+        ASSERT_NE(factory, nullptr);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl, reinterpret_cast<void**>(&corelink)), S_OK);
         factory->Release();
     }
@@ -268,11 +266,8 @@ TEST(VolkernMissing, SlotsAnswerTheLoadError) {
     ASSERT_TRUE(::CopyFileW(original, copy.c_str(), TRUE));
     const HMODULE module = ::LoadLibraryW(copy.c_str());
     ASSERT_NE(module, nullptr);
-    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    const auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(getClassObject(CLSID_Corelink, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IClassFactory* factory = win32_test::ClassFactoryOf(module);
+    ASSERT_NE(factory, nullptr);
     ICorelinkCtrl* lonely = nullptr;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICorelinkCtrl, reinterpret_cast<void**>(&lonely)), S_OK);
     factory->Release();
