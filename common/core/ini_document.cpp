@@ -2,6 +2,7 @@
 
 #include "case_fold.h"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -21,7 +22,7 @@ std::wstring_view TrimProfileSpace(std::wstring_view text) {
 std::optional<IniLine> ParseEntryLine(std::wstring_view raw, std::wstring* sectionName) {
     const std::wstring_view line = TrimProfileSpace(raw);
     IniLine result;
-    result.raw = std::wstring(raw);
+    result.textLength = raw.size();
     if (line.empty()) {
         result.blank = true;
         return result;
@@ -51,21 +52,35 @@ std::optional<IniLine> ParseEntryLine(std::wstring_view raw, std::wstring* secti
 
 IniDocument IniDocument::Parse(std::wstring_view text) {
     IniDocument document;
+    document.text_.assign(text);
+    // A line ends at CR LF, LF or a lone CR. The next CR and the next LF are each found by the
+    // library's search, and searched for again only once passed.
+    size_t nextReturn = text.find(L'\r');
+    size_t nextFeed = text.find(L'\n');
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t end = pos;
-        while (end < text.size() && text[end] != L'\r' && text[end] != L'\n') ++end;
+        if (nextReturn < pos) nextReturn = text.find(L'\r', pos);
+        if (nextFeed < pos) nextFeed = text.find(L'\n', pos);
+        const size_t end = std::min({nextReturn, nextFeed, text.size()});
         const std::wstring_view raw = text.substr(pos, end - pos);
+        const size_t lineAt = pos;
         pos = end;
-        if (pos < text.size() && text[pos] == L'\r') ++pos;
-        if (end < text.size() && text[end] == L'\r' && pos < text.size() && text[pos] == L'\n') ++pos;
-        else if (end < text.size() && text[end] == L'\n') ++pos;
+        if (end < text.size()) {
+            ++pos;
+            if (text[end] == L'\r' && pos < text.size() && text[pos] == L'\n') ++pos;
+        }
 
         std::wstring sectionName;
         if (auto entry = ParseEntryLine(raw, &sectionName)) {
-            document.sections_.back().lines.push_back(std::move(*entry));
+            entry->textAt = lineAt;
+            document.sections_.back().lines.push_back(*entry);
         } else {
-            document.sections_.push_back({std::move(sectionName), std::wstring(raw), {}});
+            IniSection section;
+            section.name = std::move(sectionName);
+            section.hasHeader = true;
+            section.headerAt = lineAt;
+            section.headerLength = raw.size();
+            document.sections_.push_back(std::move(section));
         }
     }
     return document;
@@ -75,22 +90,29 @@ std::wstring IniDocument::Serialize() const {
     constexpr size_t kLineBreak = 2;
     size_t size = 0;
     for (const IniSection& section : sections_) {
-        if (section.header) size += section.header->size() + kLineBreak;
-        for (const IniLine& line : section.lines) size += line.raw.size() + kLineBreak;
+        if (section.hasHeader) size += section.headerLength + kLineBreak;
+        for (const IniLine& line : section.lines) size += line.textLength + kLineBreak;
     }
+    const std::wstring_view buffer(text_);
     std::wstring out;
     out.reserve(size);
     for (const IniSection& section : sections_) {
-        if (section.header) out.append(*section.header).append(L"\r\n");
-        for (const IniLine& line : section.lines) out.append(line.raw).append(L"\r\n");
+        if (section.hasHeader) out.append(buffer.substr(section.headerAt, section.headerLength)).append(L"\r\n");
+        for (const IniLine& line : section.lines) out.append(line.Text(buffer)).append(L"\r\n");
     }
     return out;
+}
+
+std::size_t IniDocument::AppendText(std::wstring_view line) {
+    const std::size_t at = text_.size();
+    text_.append(line);
+    return at;
 }
 
 const IniSection* IniDocument::FindSection(std::wstring_view name) const {
     name = TrimProfileSpace(name);
     for (const IniSection& section : sections_) {
-        if ((section.header || name.empty()) && EqualsIgnoreCase(section.name, name)) return &section;
+        if ((section.hasHeader || name.empty()) && EqualsIgnoreCase(section.name, name)) return &section;
     }
     return nullptr;
 }
@@ -102,10 +124,10 @@ IniSection* IniDocument::FindSection(std::wstring_view name) {
 namespace {
 
 template <typename Section>
-auto FindLine(Section& section, std::wstring_view key) -> decltype(&section.lines.front()) {
+auto FindLine(Section& section, std::wstring_view buffer, std::wstring_view key) -> decltype(&section.lines.front()) {
     key = TrimProfileSpace(key);
     for (auto& line : section.lines) {
-        if (!line.blank && EqualsIgnoreCase(line.Name(), key)) return &line;
+        if (!line.blank && EqualsIgnoreCase(line.Name(buffer), key)) return &line;
     }
     return nullptr;
 }
@@ -116,9 +138,9 @@ std::optional<std::wstring_view> IniDocument::FindValue(std::wstring_view sectio
                                                         std::wstring_view key) const {
     const IniSection* found = FindSection(section);
     if (!found) return std::nullopt;
-    const IniLine* line = FindLine(*found, key);
+    const IniLine* line = FindLine(*found, text_, key);
     if (!line) return std::nullopt;
-    return line->Value();
+    return line->Value(text_);
 }
 
 bool IniDocument::HasSection(std::wstring_view section) const { return FindSection(section) != nullptr; }
@@ -128,7 +150,7 @@ std::vector<std::wstring> IniDocument::KeyNames(std::wstring_view section) const
     const IniSection* found = FindSection(section);
     if (!found) return names;
     for (const IniLine& line : found->lines) {
-        const std::wstring_view name = line.Name();
+        const std::wstring_view name = line.Name(text_);
         if (line.blank || !line.hasValue || name.empty() || name.front() == L';') continue;
         names.emplace_back(name);
     }
@@ -136,38 +158,53 @@ std::vector<std::wstring> IniDocument::KeyNames(std::wstring_view section) const
 }
 
 bool IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-    key = TrimProfileSpace(key);
-    while (!value.empty() && IsProfileSpace(value.front())) value.remove_prefix(1);
+    // Own copies: the caller's texts may be views into this document's buffer, which grows below.
+    const std::wstring sectionText(section);
+    const std::wstring keyText(TrimProfileSpace(key));
+    std::wstring_view valueText = value;
+    while (!valueText.empty() && IsProfileSpace(valueText.front())) valueText.remove_prefix(1);
+    const std::wstring valueCopy(valueText);
+    section = sectionText;
+    key = keyText;
+    value = valueCopy;
 
     IniSection* target = FindSection(section);
     if (!target) {
-        const std::wstring name(TrimProfileSpace(section));
-        sections_.push_back({name, L"[" + name + L"]", {}});
+        IniSection added;
+        added.name = std::wstring(TrimProfileSpace(section));
+        added.hasHeader = true;
+        added.headerLength = added.name.size() + 2;
+        added.headerAt = AppendText(L"[");
+        AppendText(added.name);
+        AppendText(L"]");
+        sections_.push_back(std::move(added));
         target = &sections_.back();
     }
     // "name=value": the value starts right after '=' (its leading blanks are gone) and is
-    // kept without its trailing ones.
-    const auto makeEntry = [&](std::wstring_view name) {
+    // kept without its trailing ones. The name is copied first: it may lie in the buffer.
+    const auto makeEntry = [&](std::wstring name) {
         IniLine line;
-        line.raw.reserve(name.size() + 1 + value.size());
-        line.raw.append(name).append(1, L'=').append(value);
+        line.textAt = AppendText(name);
+        AppendText(L"=");
+        AppendText(value);
+        line.textLength = name.size() + 1 + value.size();
         line.nameLength = name.size();
         line.hasValue = true;
         line.valueAt = name.size() + 1;
         line.valueLength = TrimProfileSpace(value).size();
         return line;
     };
-    if (IniLine* line = FindLine(*target, key)) {
-        if (line->Value() == value) return false;
-        *line = makeEntry(std::wstring(line->Name()));
+    if (IniLine* line = FindLine(*target, text_, key)) {
+        if (line->Value(text_) == value) return false;
+        *line = makeEntry(std::wstring(line->Name(text_)));
         return true;
     }
-    IniLine line = makeEntry(key);
+    IniLine line = makeEntry(std::wstring(key));
     // New entries go after the last non-blank line of the section, so blank lines that
     // separate it from the next section stay where they are.
     auto insertAt = target->lines.end();
     while (insertAt != target->lines.begin() && std::prev(insertAt)->blank) --insertAt;
-    target->lines.insert(insertAt, std::move(line));
+    target->lines.insert(insertAt, line);
     return true;
 }
 

@@ -19,10 +19,11 @@
 
 namespace common {
 
-// One line: its text, and where its entry name and value lie within that text (kept as
-// positions, so a line costs one string however it is used).
+// One line: where its text lies in the document's buffer, and where its entry name and value
+// lie within that text (kept as positions, so the lines of a file share one string).
 struct IniLine {
-    std::wstring raw;  // the line as read or written, without its line break
+    std::size_t textAt = 0;  // the line as read or written, without its line break
+    std::size_t textLength = 0;
     bool blank = false;
     bool hasValue = false;  // the line holds '='
     std::size_t nameAt = 0;
@@ -30,18 +31,21 @@ struct IniLine {
     std::size_t valueAt = 0;
     std::size_t valueLength = 0;
 
+    std::wstring_view Text(std::wstring_view buffer) const { return buffer.substr(textAt, textLength); }
     // The entry name (trimmed); empty for blank lines.
-    std::wstring_view Name() const { return std::wstring_view(raw).substr(nameAt, nameLength); }
+    std::wstring_view Name(std::wstring_view buffer) const { return Text(buffer).substr(nameAt, nameLength); }
     // The entry value (trimmed); the empty optional for a line without '='.
-    std::optional<std::wstring_view> Value() const {
+    std::optional<std::wstring_view> Value(std::wstring_view buffer) const {
         if (!hasValue) return std::nullopt;
-        return std::wstring_view(raw).substr(valueAt, valueLength);
+        return Text(buffer).substr(valueAt, valueLength);
     }
 };
 
 struct IniSection {
-    std::wstring name;                 // empty for the lines before the first header
-    std::optional<std::wstring> header;  // raw header line; empty for the leading block
+    std::wstring name;         // empty for the lines before the first header
+    bool hasHeader = false;    // false for the leading block
+    std::size_t headerAt = 0;  // the raw header line in the document's buffer
+    std::size_t headerLength = 0;
     std::vector<IniLine> lines;
 };
 
@@ -66,6 +70,10 @@ private:
     const IniSection* FindSection(std::wstring_view name) const;
     IniSection* FindSection(std::wstring_view name);
 
+    // Appends a line's text to the buffer; returns where it starts.
+    std::size_t AppendText(std::wstring_view line);
+
+    std::wstring text_;                    // every line's text; edits append, nothing moves
     std::vector<IniSection> sections_{1};  // sections_[0] holds the lines before any header
 };
 
@@ -73,8 +81,8 @@ private:
 bool IsProfileSpace(wchar_t c);
 std::wstring_view TrimProfileSpace(std::wstring_view text);
 
-// Parses one line. The empty optional means a section header, whose name is then stored in
-// *sectionName when given.
+// Parses one line; the result's positions are within `raw` (textAt 0). The empty optional
+// means a section header, whose name is then stored in *sectionName when given.
 std::optional<IniLine> ParseEntryLine(std::wstring_view raw, std::wstring* sectionName = nullptr);
 
 }  // namespace common

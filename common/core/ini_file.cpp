@@ -29,7 +29,7 @@ void RequireRepresentable(std::wstring_view section, std::wstring_view key, std:
     std::wstring sectionName;
     const std::wstring line = std::wstring(common::TrimProfileSpace(key)) + L"=" + std::wstring(value);
     const auto parsed = common::ParseEntryLine(line, &sectionName);
-    if (!parsed || parsed->blank || parsed->Name() != common::TrimProfileSpace(key)) throw CIniFileException();
+    if (!parsed || parsed->blank || parsed->Name(line) != common::TrimProfileSpace(key)) throw CIniFileException();
 }
 
 }  // namespace

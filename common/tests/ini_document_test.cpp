@@ -124,3 +124,17 @@ TEST(IniDocumentEdit, DeleteSectionRemovesTheFirstMatchWithAllItsLines) {
     EXPECT_FALSE(document.DeleteSection(L"Missing"));
     EXPECT_EQ(Value(document, L"", L"top"), L"1");
 }
+
+// Lines share one buffer that edits append to: a key or value handed in as a view of this very
+// document must be read before the buffer grows under it.
+TEST(IniDocumentEdit, SetTakesTextsThatAreViewsOfTheSameDocument) {
+    IniDocument doc = IniDocument::Parse(L"[S]\r\nname=nick\r\norig=a value long enough to leave the small-string buffer\r\n");
+    for (int i = 0; i < 200; ++i) {
+        const std::wstring_view value = *doc.FindValue(L"S", L"orig");
+        ASSERT_TRUE(doc.Set(L"S", L"copy" + std::to_wstring(i), value));
+        ASSERT_EQ(doc.FindValue(L"S", L"copy" + std::to_wstring(i)), L"a value long enough to leave the small-string buffer");
+    }
+    ASSERT_TRUE(doc.Set(L"S", *doc.FindValue(L"S", L"name"), *doc.FindValue(L"S", L"copy7")));
+    EXPECT_EQ(doc.FindValue(L"S", L"nick"), L"a value long enough to leave the small-string buffer");
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Serialize(), doc.Serialize());
+}
