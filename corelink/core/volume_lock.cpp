@@ -29,20 +29,6 @@ bool NoDataRequest(Device& device, DeviceHandle handle, std::uint32_t code, std:
     return device.stack.Control(handle, code, nullptr, 0, nullptr, 0, returned, lastError);
 }
 
-// The disk's device number, or the system error that kept it.
-bool DeviceNumberOf(Device& device, DeviceHandle disk, std::uint32_t& number, std::uint32_t& lastError) {
-    devio::StorageDeviceNumber reply{};
-    std::uint32_t returned = 0;
-    lastError = 0;
-    if (!device.stack.Control(disk, devio::kIoctlStorageGetDeviceNumber, nullptr, 0, &reply, sizeof reply, returned,
-                              lastError) ||
-        returned < sizeof reply) {
-        if (lastError == 0) lastError = devio::kErrorGenFailure;
-        return false;
-    }
-    number = reply.DeviceNumber;
-    return true;
-}
 
 // True when the opened volume lies on exactly one extent, of disk `number`.
 bool OnlyOnDisk(Device& device, DeviceHandle volume, std::uint32_t number) {
@@ -79,6 +65,20 @@ DeviceHandle OpenVolumeOf(Device& device, std::uint32_t number) {
 }
 
 }  // namespace
+
+bool DeviceNumberOf(Device& device, DeviceHandle disk, std::uint32_t& number, std::uint32_t& lastError) {
+    devio::StorageDeviceNumber reply{};
+    std::uint32_t returned = 0;
+    lastError = 0;
+    if (!device.stack.Control(disk, devio::kIoctlStorageGetDeviceNumber, nullptr, 0, &reply, sizeof reply, returned,
+                              lastError) ||
+        returned < sizeof reply) {
+        if (lastError == 0) lastError = devio::kErrorGenFailure;
+        return false;
+    }
+    number = reply.DeviceNumber;
+    return true;
+}
 
 std::uint32_t Disk_Lock(Device& device, HandleArray handles, std::uint8_t slot, DeviceHandle* volume) {
     TraceCode(device, "Disk_Lock(", slot, false);

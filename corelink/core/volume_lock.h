@@ -23,6 +23,9 @@ std::uint32_t Disk_Lock(Device& device, HandleArray handles, std::uint8_t slot, 
 // whatever happens, also without a handle array.
 int Disk_Unlock(Device& device, HandleArray handles, std::uint8_t slot, devio::DeviceHandle volume);
 
+// The disk's device number, or (false) the system error that kept it.
+bool DeviceNumberOf(Device& device, devio::DeviceHandle disk, std::uint32_t& number, std::uint32_t& lastError);
+
 // Dismounts the disk's volume (nothing to do when it has none: 1). On systems of major version 6
 // without `force`, does nothing and answers 1.
 int DismountVolume(Device& device, devio::DeviceHandle disk, bool force);

@@ -8,11 +8,10 @@
 #include "corelink/core/usb_walk.h"
 #include "debug_trace.h"
 #include "scan_lock.h"
+#include "slot_call.h"
 
 namespace corelink::com {
 namespace {
-
-corelink::Device SystemDevice() { return corelink::Device{devio::SystemDeviceStack(), DebugOutputTracer()}; }
 
 constexpr DWORD kPollingLockWaitMs = 10000;
 

@@ -13,10 +13,11 @@
 #include "base_api.h"
 #include "com_boundary.h"
 #include "common/core/device_stack_selection.h"
+#include "corelink/core/volume_lock.h"
 #include "debug_trace.h"
+#include "slot_call.h"
 #include "volkern/include/volkern_api.h"
 #include "volkern_library.h"
-#include "volume_dismount.h"
 
 namespace corelink::com {
 namespace {
@@ -106,10 +107,10 @@ const char* DiskEntryPoint(bool noUnmount) {
 int BuildOnDisk(HANDLE* handles, BYTE slot, void* params) {
     if (handles == nullptr || params == nullptr) return 0;
     auto& block = *static_cast<VolkernParameters*>(params);
-    devio::DeviceStack& stack = devio::SystemDeviceStack();
+    corelink::Device device = SystemDevice();
     const auto disk = reinterpret_cast<devio::DeviceHandle>(handles[slot]);
     std::uint32_t number = 0, error = 0;
-    if (!DiskDeviceNumber(stack, disk, number, error)) return static_cast<int>(error);
+    if (!corelink::DeviceNumberOf(device, disk, number, error)) return static_cast<int>(error);
     const bool noUnmount = (block.mode & VOLKERN_MODE_UNMOUNT_MASK) == VOLKERN_MODE_NO_UNMOUNT;
     return WithLibrary<DiskCall>(DiskEntryPoint(noUnmount), [&](DiskCall function) {
         function(number, &block);
@@ -134,10 +135,10 @@ int BuildOnDiskWide(HANDLE* handles, BYTE slot, void* params, bool noUnmount) {
         block.status = VOLKERN_ERROR_TEXT;
         return 0;
     }
-    devio::DeviceStack& stack = devio::SystemDeviceStack();
+    corelink::Device device = SystemDevice();
     const auto disk = reinterpret_cast<devio::DeviceHandle>(handles[slot]);
     std::uint32_t number = 0, error = 0;
-    if (!DiskDeviceNumber(stack, disk, number, error)) return static_cast<int>(error);
+    if (!corelink::DeviceNumberOf(device, disk, number, error)) return static_cast<int>(error);
     TraceDeviceNumber(slot, number);
     return WithLibrary<DiskCall>(DiskEntryPoint(noUnmount), [&](DiskCall function) {
         for (int attempt = 1;; ++attempt) {
@@ -146,8 +147,8 @@ int BuildOnDiskWide(HANDLE* handles, BYTE slot, void* params, bool noUnmount) {
             if (block.status == VOLKERN_OK) return 1;
             TraceBuildError(block.status);
             if (attempt == kAttempts || !WorthRetrying(block.status)) return 0;
-            DismountVolumeOf(stack, disk, true);
-            if (!DiskDeviceNumber(stack, disk, number, error)) return 0;
+            corelink::DismountVolume(device, disk, true);
+            if (!corelink::DeviceNumberOf(device, disk, number, error)) return 0;
         }
     });
 }

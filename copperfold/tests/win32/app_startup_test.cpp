@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/core/ini_file.h"
+#include "common/tests/win32/child_process.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/version.h"
 #include "common/win32/system_info.h"
@@ -137,41 +138,12 @@ TEST(CopperfoldStartup, AboutBoxShowsBothVersions) {
     EXPECT_EQ(CAboutDlg::ComponentVersionText(), L"SDK Ver:");
 }
 
-class ProgramProcess {
-public:
-    ProgramProcess(const std::wstring& program, const std::wstring& arguments) {
-        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        ok_ = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info_) != 0;
-        if (ok_) ::CloseHandle(info_.hThread);
-    }
-    ~ProgramProcess() {
-        if (!ok_) return;
-        if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info_.hProcess, 99);
-        ::CloseHandle(info_.hProcess);
-    }
-    bool Started() const { return ok_; }
-    // The exit code, or -1 when the process is still running after `limit`.
-    long WaitForExit(std::chrono::milliseconds limit) {
-        if (::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        ::GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    PROCESS_INFORMATION info_{};
-    bool ok_ = false;
-};
-
 TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
     TempFolder folder;
     const std::wstring program = folder.File(L"Copperfold.exe");
     std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"Copperfold.exe"), program);
 
-    ProgramProcess first(program, L"");
+    win32_test::ChildProcess first(program, L"");
     ASSERT_TRUE(first.Started());
     HWND window = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (window = ::FindWindowW(nullptr, L"Copperfold")) && ::IsWindowVisible(window); }));
@@ -181,7 +153,7 @@ TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
     if (::IsWindowVisible(window)) ::ShowWindow(window, SW_MINIMIZE);
     ASSERT_TRUE(!::IsWindowVisible(window) || ::IsIconic(window));
 
-    ProgramProcess second(program, L"");
+    win32_test::ChildProcess second(program, L"");
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.WaitForExit(std::chrono::seconds(15)), 0);
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) && !::IsIconic(window); }));

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/tests/win32/child_process.h"
 #include "common/win32/system_info.h"
 #include "test_windows.h"
 
@@ -22,26 +23,18 @@ inline void InstallDockline(const std::wstring& folder) {
 
 class DocklineProcess {
 public:
-    DocklineProcess(const std::wstring& folder, const std::wstring& arguments) {
-        const std::wstring program = folder + L"\\Dockline.exe";
-        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        started_ = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                    folder.c_str(), &startup, &info_) != 0;
-        if (started_) ::CloseHandle(info_.hThread);
-    }
+    DocklineProcess(const std::wstring& folder, const std::wstring& arguments)
+        : process_(folder + L"\\Dockline.exe", arguments, folder) {}
     ~DocklineProcess() {
-        if (!started_) return;
+        // Asked to close as a user would; the process ends it by force after that.
         if (HWND bar = Window()) ::PostMessageW(bar, WM_CLOSE, 0, 0);
-        if (::WaitForSingleObject(info_.hProcess, 10000) != WAIT_OBJECT_0) ::TerminateProcess(info_.hProcess, 99);
-        ::CloseHandle(info_.hProcess);
+        process_.WaitForExit(std::chrono::seconds(10));
     }
     DocklineProcess(const DocklineProcess&) = delete;
     DocklineProcess& operator=(const DocklineProcess&) = delete;
 
-    bool Started() const { return started_; }
-    DWORD ProcessId() const { return info_.dwProcessId; }
+    bool Started() const { return process_.Started(); }
+    DWORD ProcessId() const { return process_.ProcessId(); }
     // The bar's window, once the program has created it.
     HWND Window() const {
         HWND found = nullptr;
@@ -49,7 +42,7 @@ public:
              window = ::FindWindowExW(nullptr, window, nullptr, L"Dockline")) {
             DWORD owner = 0;
             ::GetWindowThreadProcessId(window, &owner);
-            if (owner == info_.dwProcessId) found = window;
+            if (owner == process_.ProcessId()) found = window;
         }
         return found;
     }
@@ -59,16 +52,10 @@ public:
         return bar;
     }
     // The exit code, or -1 while it still runs after `limit`.
-    long WaitForExit(std::chrono::milliseconds limit) {
-        if (::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        ::GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
-    }
+    long WaitForExit(std::chrono::milliseconds limit) { return process_.WaitForExit(limit); }
 
 private:
-    PROCESS_INFORMATION info_{};
-    bool started_ = false;
+    win32_test::ChildProcess process_;
 };
 
 }  // namespace dockline_test
