@@ -34,18 +34,6 @@ struct Texts {
     }
 };
 
-HTREEITEM AddRow(HWND tree, HTREEITEM parent, std::initializer_list<std::wstring_view> fields, int image, int selected) {
-    std::wstring label = copperfold::JoinColumnFields(fields);
-    TVINSERTSTRUCTW insert{};
-    insert.hParent = parent;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = label.data();
-    insert.item.iImage = image;
-    insert.item.iSelectedImage = selected;
-    return reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-}
-
 constexpr int kFolder = 0, kOpenFolder = 1, kFixedDrive = 5, kRemovable = 7, kNetwork = 8, kFile = 11;
 
 class GalleryWindow : public win32::Window {
@@ -102,19 +90,19 @@ private:
         drives.InsertColumn(1, tr(L"Size", L""), 1, 90);
         drives.InsertColumn(2, tr(L"Modify Date", L""), 0, 150);
 
-        const HTREEITEM c = AddRow(tree, TVI_ROOT, {L"C:\\"}, kFixedDrive, kFixedDrive);
-        const HTREEITEM users = AddRow(tree, c, {L"Users", L"", L"2026/ 1/ 9 10:12:40"}, kFolder, kOpenFolder);
-        const HTREEITEM anna = AddRow(tree, users, {L"Anna", L"", L"2026/ 3/14  9:05:12"}, kFolder, kOpenFolder);
-        const HTREEITEM documents = AddRow(tree, anna, {L"Documents", L"", L"2026/11/30 18:44:03"}, kFolder, kOpenFolder);
-        AddRow(tree, documents, {L"Letters", L"", L"2026/11/30 18:44:03"}, kFolder, kOpenFolder);
-        AddRow(tree, documents, {L"Budget 2026.xlsx", L"48.5K", L"2026/11/28 21:17:55"}, kFile, kFile);
-        AddRow(tree, documents, {L"notes.txt", L"999", L"2026/10/ 2  7:30:00"}, kFile, kFile);
-        AddRow(tree, documents,
+        const HTREEITEM c = drives.InsertRow(TVI_ROOT, TVI_LAST, {L"C:\\"}, kFixedDrive, kFixedDrive);
+        const HTREEITEM users = drives.InsertRow(c, TVI_LAST, {L"Users", L"", L"2026/ 1/ 9 10:12:40"}, kFolder, kOpenFolder);
+        const HTREEITEM anna = drives.InsertRow(users, TVI_LAST, {L"Anna", L"", L"2026/ 3/14  9:05:12"}, kFolder, kOpenFolder);
+        const HTREEITEM documents = drives.InsertRow(anna, TVI_LAST, {L"Documents", L"", L"2026/11/30 18:44:03"}, kFolder, kOpenFolder);
+        drives.InsertRow(documents, TVI_LAST, {L"Letters", L"", L"2026/11/30 18:44:03"}, kFolder, kOpenFolder);
+        drives.InsertRow(documents, TVI_LAST, {L"Budget 2026.xlsx", L"48.5K", L"2026/11/28 21:17:55"}, kFile, kFile);
+        drives.InsertRow(documents, TVI_LAST, {L"notes.txt", L"999", L"2026/10/ 2  7:30:00"}, kFile, kFile);
+        drives.InsertRow(documents, TVI_LAST,
                {L"Scanned receipts and warranty cards of every appliance in the house.pdf", L" 3.2M", L"2026/ 6/21 14:02:19"},
                kFile, kFile);
-        AddRow(tree, c, {L"Windows", L"", L"2026/ 2/ 1  8:00:00"}, kFolder, kOpenFolder);
-        AddRow(tree, TVI_ROOT, {L"E:\\"}, kRemovable, kRemovable);
-        AddRow(tree, TVI_ROOT, {L"N:\\"}, kNetwork, kNetwork);
+        drives.InsertRow(c, TVI_LAST, {L"Windows", L"", L"2026/ 2/ 1  8:00:00"}, kFolder, kOpenFolder);
+        drives.InsertRow(TVI_ROOT, TVI_LAST, {L"E:\\"}, kRemovable, kRemovable);
+        drives.InsertRow(TVI_ROOT, TVI_LAST, {L"N:\\"}, kNetwork, kNetwork);
         for (const HTREEITEM item : {c, users, anna, documents}) TreeView_Expand(tree, item, TVE_EXPAND);
         TreeView_SelectItem(tree, documents);
     }
@@ -139,7 +127,7 @@ private:
         };
         HTREEITEM second = nullptr;
         for (const Job& job : sample) {
-            const HTREEITEM row = AddRow(tree, TVI_ROOT, {job.source, job.target, tr(job.type, L"")}, kFolder, kOpenFolder);
+            const HTREEITEM row = jobs.InsertRow(TVI_ROOT, TVI_LAST, {job.source, job.target, tr(job.type, L"")}, kFolder, kOpenFolder);
             TreeView_SetCheckState(tree, row, job.checked);
             if (!second && !job.checked) second = row;
         }

@@ -215,6 +215,20 @@ std::wstring CColumnTreeCtrl::GetItemText(HTREEITEM item, int column) const {
     return std::wstring(copperfold::ColumnField(TreeItemLabel(Tree(), item), static_cast<size_t>(column)));
 }
 
+HTREEITEM CColumnTreeCtrl::InsertRow(HTREEITEM parent, HTREEITEM after, std::initializer_list<std::wstring_view> fields,
+                                     int image, int selectedImage, std::optional<int> children) {
+    std::wstring label = copperfold::JoinColumnFields(fields);
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = after;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | (children ? TVIF_CHILDREN : 0);
+    insert.item.pszText = label.data();
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = selectedImage;
+    insert.item.cChildren = children.value_or(0);
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(Tree(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
 bool CColumnTreeCtrl::SetItemText(HTREEITEM item, int column, std::wstring_view text) {
     if (column < 0) return false;
     std::wstring label = copperfold::ReplaceColumnField(TreeItemLabel(Tree(), item), static_cast<size_t>(column), text,

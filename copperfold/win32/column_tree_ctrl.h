@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,11 @@ public:
     int HeaderHeight() const { return headerHeight; }
     int TextIndent() const { return textIndent; }
 
+    // Inserts a row whose columns hold `fields` (column 0 first) under `parent`, after `after`
+    // (or TVI_LAST, TVI_FIRST, TVI_SORT). `children` is the row's child count for its expand
+    // button (I_CHILDRENCALLBACK: asked for when shown); left unset without it. Null on failure.
+    HTREEITEM InsertRow(HTREEITEM parent, HTREEITEM after, std::initializer_list<std::wstring_view> fields, int image,
+                        int selectedImage, std::optional<int> children = std::nullopt);
     std::wstring GetItemText(HTREEITEM item, int column) const;
     bool SetItemText(HTREEITEM item, int column, std::wstring_view text);
 

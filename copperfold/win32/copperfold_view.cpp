@@ -218,15 +218,7 @@ void CCopperfoldView::AppendJobRow(const JobRecord& job, int image, int selected
     const std::wstring typeName = job.type == JobType::Unknown
                                       ? job.unknownTypeName
                                       : Translate(jobTypeNames[static_cast<std::size_t>(job.type)]);
-    std::wstring label = copperfold::JoinColumnFields({job.source, job.target, typeName});
-    TVINSERTSTRUCTW insert{};
-    insert.hParent = TVI_ROOT;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = label.data();
-    insert.item.iImage = image;
-    insert.item.iSelectedImage = selectedImage;
-    TreeView_InsertItem(jobList.Tree(), &insert);
+    jobList.InsertRow(TVI_ROOT, TVI_LAST, {job.source, job.target, typeName}, image, selectedImage);
 }
 
 void CCopperfoldView::FillJobList() {

@@ -42,27 +42,6 @@ std::wstring SizeText(const WIN32_FIND_DATAW& data) {
     return copperfold::FormatFileSize((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
-// The label of a folder or file item; a name without entry data is a file with no size or date.
-std::wstring EntryLabel(std::wstring_view name, const WIN32_FIND_DATAW* data) {
-    if (!data) return copperfold::JoinColumnFields({name, L"", L""});
-    return copperfold::JoinColumnFields({name, SizeText(*data), DateText(data->ftLastWriteTime)});
-}
-
-HTREEITEM InsertEntry(HWND tree, HTREEITEM parent, std::wstring_view name, const WIN32_FIND_DATAW* data,
-                      HTREEITEM after) {
-    std::wstring label = EntryLabel(name, data);
-    const bool folder = data && IsDirectory(*data);
-    TVINSERTSTRUCTW insert{};
-    insert.hParent = parent;
-    insert.hInsertAfter = after;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
-    insert.item.pszText = label.data();
-    insert.item.iImage = folder ? CCopperfoldView::kFolderIcon : CCopperfoldView::kFileIcon;
-    insert.item.iSelectedImage = folder ? CCopperfoldView::kOpenFolderIcon : CCopperfoldView::kFileIcon;
-    insert.item.cChildren = folder ? I_CHILDRENCALLBACK : 0;
-    return TreeView_InsertItem(tree, &insert);
-}
-
 void SetChildCount(HWND tree, HTREEITEM item, int count) {
     TVITEMW info{};
     info.mask = TVIF_CHILDREN | TVIF_HANDLE;
@@ -161,15 +140,8 @@ void CCopperfoldView::FillDriveTree(CColumnTreeCtrl& tree, bool deviceOnly) {
             std::wstring root = copperfold::DriveRoot(n);
             const UINT type = ::GetDriveTypeW(root.c_str());
             if (type != DRIVE_REMOVABLE && type != DRIVE_FIXED) continue;
-            std::wstring label = copperfold::JoinColumnFields({root, L"", L""});
-            TVINSERTSTRUCTW insert{};
-            insert.hParent = TVI_ROOT;
-            insert.hInsertAfter = TVI_LAST;
-            insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
-            insert.item.pszText = label.data();
-            insert.item.iImage = insert.item.iSelectedImage = DriveTypeIcon(type, kFixedDriveIcon);
-            insert.item.cChildren = I_CHILDRENCALLBACK;
-            TreeView_InsertItem(tree.Tree(), &insert);
+            const int icon = DriveTypeIcon(type, kFixedDriveIcon);
+            tree.InsertRow(TVI_ROOT, TVI_LAST, {root, L"", L""}, icon, icon, I_CHILDRENCALLBACK);
             roots.push_back(std::move(root));
         }
     }
@@ -258,7 +230,13 @@ HTREEITEM CCopperfoldView::FindChild(CColumnTreeCtrl& tree, HTREEITEM parent, st
 
 HTREEITEM CCopperfoldView::InsertChild(CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name,
                                        const WIN32_FIND_DATAW* data, HTREEITEM after) {
-    const HTREEITEM child = InsertEntry(tree.Tree(), parent, name, data, after);
+    // A name without entry data is a file with no size or date.
+    const bool folder = data && IsDirectory(*data);
+    const HTREEITEM child =
+        data ? tree.InsertRow(parent, after, {name, SizeText(*data), DateText(data->ftLastWriteTime)},
+                              folder ? kFolderIcon : kFileIcon, folder ? kOpenFolderIcon : kFileIcon,
+                              folder ? I_CHILDRENCALLBACK : 0)
+             : tree.InsertRow(parent, after, {name, L"", L""}, kFileIcon, kFileIcon, 0);
     if (child) IndexOf(tree).Add(parent, name, child);
     return child;
 }
@@ -364,18 +342,12 @@ void CCopperfoldView::VolumesArrived(std::uint32_t unitMask) {
             }
         }
         if (!driveItem) {
-            std::wstring label = copperfold::JoinColumnFields({root, L"", L""});
-            TVINSERTSTRUCTW insert{};
-            insert.hParent = TVI_ROOT;
-            insert.hInsertAfter = TVI_LAST;
+            HTREEITEM after = TVI_LAST;
             if (greater) {
                 const HTREEITEM before = TreeView_GetPrevSibling(inner, greater);
-                insert.hInsertAfter = before ? before : TVI_FIRST;
+                after = before ? before : TVI_FIRST;
             }
-            insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-            insert.item.pszText = label.data();
-            insert.item.iImage = insert.item.iSelectedImage = kFolderIcon;
-            driveItem = TreeView_InsertItem(inner, &insert);
+            driveItem = tree.InsertRow(TVI_ROOT, after, {root, L"", L""}, kFolderIcon, kFolderIcon);
         }
         if (!driveItem) continue;
         SetChildCount(inner, driveItem, 1);
