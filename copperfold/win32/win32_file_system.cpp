@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -92,8 +93,9 @@ bool DeleteEvenIfReadOnly(const std::wstring& path) {
     return ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && ::DeleteFileW(path.c_str());
 }
 
-// The temporary file of one copy: a new file beside the destination, under a name no file had.
-// Deleted when it goes out of scope, unless it was renamed over the destination.
+// The temporary file of one copy: a new file beside the destination, under a name no file had,
+// open for writing and for its rename. Deleted when it goes out of scope, unless it was renamed
+// over the destination.
 class PartialFile {
 public:
     PartialFile(std::wstring destination, const Win32FileSystem::UniquePartSource& uniquePart)
@@ -108,7 +110,7 @@ public:
         DWORD error = ERROR_FILE_EXISTS;
         for (int attempt = 0; attempt < kPartialNameAttempts; ++attempt) {
             path_ = PartialFilePath(destination_, uniquePart_());
-            file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+            file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
                                       nullptr));
             if (file_) {
                 owned_ = true;
@@ -120,8 +122,6 @@ public:
         return error;
     }
     HANDLE Handle() const { return file_.get(); }
-    const std::wstring& Path() const { return path_; }
-    void Close() { file_.reset(); }
     void Renamed() { owned_ = false; }
 
 private:
@@ -226,18 +226,28 @@ DWORD ReserveSpace(HANDLE file, std::uint64_t size) {
 
 struct SourceFile {
     win32::UniqueFile handle;
-    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};  // times and attributes
+    std::uint64_t size = 0;
 
-    std::uint64_t Size() const { return Combine(info.nFileSizeHigh, info.nFileSizeLow); }
+    std::uint64_t Size() const { return size; }
 };
 
-// Others may go on reading, writing, renaming or deleting the file while it is copied.
+// Others may go on reading, writing, renaming or deleting the file while it is copied. Times,
+// attributes and size are read by handle, each a query of the file alone: the all-in-one query
+// also asks the volume for its serial number, which costs Wine a round trip to its mount manager
+// on every file.
 DWORD OpenSource(const std::wstring& path, SourceFile& source) {
     constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     source.handle.reset(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source.handle) return ::GetLastError();
-    return ::GetFileInformationByHandle(source.handle.get(), &source.info) ? ERROR_SUCCESS : ::GetLastError();
+    if (!::GetFileInformationByHandleEx(source.handle.get(), FileBasicInfo, &source.basic, sizeof source.basic)) {
+        return ::GetLastError();
+    }
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(source.handle.get(), &size)) return ::GetLastError();
+    source.size = static_cast<std::uint64_t>(size.QuadPart);
+    return ERROR_SUCCESS;
 }
 
 // Copies the source's bytes, as many as it had when it was opened, into `output`, chunk by chunk.
@@ -274,13 +284,11 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
 // The flush comes before the rename too: otherwise a crash just after it could leave the
 // destination's name on a file whose data never reached the disk, and the previous version
 // would be lost with it.
-DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source) {
+DWORD FinishPartial(PartialFile& part, const FILE_BASIC_INFO& source) {
     FILE_BASIC_INFO basic{};  // times of 0 stay as they are
-    basic.CreationTime.LowPart = source.ftCreationTime.dwLowDateTime;
-    basic.CreationTime.HighPart = static_cast<LONG>(source.ftCreationTime.dwHighDateTime);
-    basic.LastWriteTime.LowPart = source.ftLastWriteTime.dwLowDateTime;
-    basic.LastWriteTime.HighPart = static_cast<LONG>(source.ftLastWriteTime.dwHighDateTime);
-    basic.FileAttributes = SettableAttributes(source.dwFileAttributes);
+    basic.CreationTime = source.CreationTime;
+    basic.LastWriteTime = source.LastWriteTime;
+    basic.FileAttributes = SettableAttributes(source.FileAttributes);
     // Times and attributes in one call; where the file system refuses the creation time (some
     // keep none), the last-write time and the attributes alone, which a copy must carry.
     if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) {
@@ -288,8 +296,20 @@ DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source)
         if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
     }
     if (!::FlushFileBuffers(part.Handle())) return ::GetLastError();
-    part.Close();
     return ERROR_SUCCESS;
+}
+
+// Renames an open file to `destination`, replacing what is there, through the handle the copy
+// wrote with (no second open of the file by name).
+bool RenameByHandle(HANDLE file, const std::wstring& destination) {
+    const std::size_t nameBytes = (destination.size() + 1) * sizeof(wchar_t);
+    const std::size_t size = offsetof(FILE_RENAME_INFO, FileName) + nameBytes;
+    const auto buffer = std::make_unique<std::byte[]>(size);  // zeroed: no root folder, no flags
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.get());
+    rename->ReplaceIfExists = TRUE;
+    rename->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, destination.c_str(), nameBytes);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(size)) != 0;
 }
 
 // Renames the finished file over the destination: one rename on the same volume, so the name
@@ -297,8 +317,7 @@ DWORD FinishPartial(PartialFile& part, const BY_HANDLE_FILE_INFORMATION& source)
 // refuses to be replaced: when the rename is refused, its bit is cleared and the rename tried again
 // (the bit comes back should it still fail).
 DWORD MoveIntoPlace(PartialFile& part, const std::wstring& destination) {
-    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (::MoveFileExW(part.Path().c_str(), destination.c_str(), kFlags)) {
+    if (RenameByHandle(part.Handle(), destination)) {
         part.Renamed();
         return ERROR_SUCCESS;
     }
@@ -309,7 +328,7 @@ DWORD MoveIntoPlace(PartialFile& part, const std::wstring& destination) {
     if (!::SetFileAttributesW(destination.c_str(), SettableAttributes(previous & ~FILE_ATTRIBUTE_READONLY))) {
         return error;
     }
-    if (::MoveFileExW(part.Path().c_str(), destination.c_str(), kFlags)) {
+    if (RenameByHandle(part.Handle(), destination)) {
         part.Renamed();
         return ERROR_SUCCESS;
     }
@@ -418,7 +437,7 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
     PartialFile part(destination, uniquePart_);
     if (const DWORD error = part.Create()) return error;
     if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
-    if (const DWORD error = FinishPartial(part, source.info)) return error;
+    if (const DWORD error = FinishPartial(part, source.basic)) return error;
     return MoveIntoPlace(part, destination);
 }
 
