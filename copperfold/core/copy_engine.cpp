@@ -23,12 +23,11 @@ constexpr std::wstring_view kNotFullPathText =
     L"The source or target folder of this job is empty or not a full path (a drive letter with a backslash, or a "
     L"network path), so the job was not run.";
 
-// The entries of one folder by name, without regard to case, as the file system matches them.
+// The entries of one listing by name, without regard to case, as the file system matches them.
+// Refers to the listing, which must outlive it.
 class FolderIndex {
 public:
-    void Fill(std::vector<FileEntry>&& entries) {
-        entries_ = std::move(entries);
-        byName_.clear();
+    explicit FolderIndex(const std::vector<FileEntry>& entries) : entries_(entries) {
         byName_.reserve(entries_.size());
         for (size_t i = 0; i < entries_.size(); ++i) byName_.emplace(Fold(entries_[i].name), i);
     }
@@ -44,9 +43,25 @@ private:
         return folded;
     }
 
-    std::vector<FileEntry> entries_;
+    const std::vector<FileEntry>& entries_;
     std::unordered_map<std::wstring, size_t> byName_;
 };
+
+// The folder an entry lies in, spelt as the walks spell folders ("E:\" for one in a drive's root).
+std::wstring ParentFolder(const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return {};
+    return path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash);
+}
+
+// What a Sync does with a file of the from side, given the to side's file of that name (or none):
+// the newer one is copied over the older; equal last-write times count as the same file.
+enum class SyncStep { CopyForward, CopyBack, Compare };
+
+SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to) {
+    if (!to || to->lastWriteTime < from.lastWriteTime) return SyncStep::CopyForward;
+    return to->lastWriteTime > from.lastWriteTime ? SyncStep::CopyBack : SyncStep::Compare;
+}
 
 std::wstring WithTrailingBackslash(std::wstring_view folder) {
     std::wstring result(folder);
@@ -185,10 +200,13 @@ std::wstring CopyEngine::ResolvedPath(const std::wstring& path) {
     }
 }
 
-void CopyEngine::RemoveLeftovers(const std::wstring& folder, const std::vector<FileEntry>& entries) {
-    for (const FileEntry& entry : entries) {
-        if (fs_.IsPartialCopy(entry)) fs_.RemovePartialCopy(JoinPath(folder, entry.name));
-    }
+void CopyEngine::RemoveLeftovers(const std::wstring& folder, std::vector<FileEntry>& entries) {
+    // Once is enough in a run: a leftover that stays is in use, and the walks skip it anyway.
+    std::erase_if(entries, [&](const FileEntry& entry) {
+        if (!fs_.IsPartialCopy(entry)) return false;
+        fs_.RemovePartialCopy(JoinPath(folder, entry.name));
+        return true;
+    });
 }
 
 void CopyEngine::ShowProgress() {
@@ -241,6 +259,7 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
 
 bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size,
                            const std::wstring& firstLine, const std::wstring& secondLine) {
+    if (kept_) kept_->Changed(ParentFolder(to));
     if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
     observer_.SetPathLines(firstLine, secondLine);
     std::vector<CopyPool::Outcome> unsuccessful;
@@ -274,6 +293,20 @@ bool CopyEngine::HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsucc
     return !stopped_;
 }
 
+bool CopyEngine::ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries) {
+    if (keepListings_ && kept_ && kept_->Take(folder, entries)) return true;
+    return fs_.List(folder, entries);
+}
+
+void CopyEngine::KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries) {
+    if (keepListings_ && kept_) kept_->Keep(folder, std::move(entries));
+}
+
+bool CopyEngine::CreateFolder(const std::wstring& path) {
+    if (kept_) kept_->Changed(ParentFolder(path));
+    return fs_.CreateFolder(path);
+}
+
 int CopyEngine::MakePath(const std::wstring& path) {
     if (Cancelled()) return 0;
     size_t position = path.size();
@@ -286,24 +319,32 @@ int CopyEngine::MakePath(const std::wstring& path) {
     if (position == 0) return 0;
     const std::wstring parent = path.substr(0, position - 1);
     if (!parent.empty() && !fs_.Exists(parent) && MakePath(parent) == 0) return 0;
-    return fs_.CreateFolder(path) ? 1 : 0;
+    return CreateFolder(path) ? 1 : 0;
 }
 
 int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobType type) {
     for (const std::wstring* path : {&from, &to}) {
         if (!fs_.Exists(*path)) MakePath(*path);
     }
+    return CopyFolder(from, to, type);
+}
+
+void CopyEngine::ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size) {
+    observer_.SetPathLines(L"Compare: " + fromPath, L"With: " + toPath);
+    counters_.bytesDone += size;
+    ShowProgress();
+}
+
+int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, JobType type) {
     std::vector<FileEntry> entries;
-    if (!fs_.List(from, entries)) return kListingFailed;
+    if (!ListFolder(from, entries)) return kListingFailed;
     // Only the folders the job writes to: a Sync writes to both sides, the others to `to`.
     if (type == JobType::Sync) RemoveLeftovers(from, entries);
     // One listing of the destination folder instead of a lookup by name per file.
-    FolderIndex destination;
     std::vector<FileEntry> destinationEntries;
-    if (fs_.List(to, destinationEntries)) {
-        RemoveLeftovers(to, destinationEntries);
-        destination.Fill(std::move(destinationEntries));
-    }
+    const bool destinationListed = ListFolder(to, destinationEntries);
+    if (destinationListed) RemoveLeftovers(to, destinationEntries);
+    const FolderIndex destination(destinationEntries);
 
     for (const FileEntry& entry : entries) {
         if (Cancelled()) {
@@ -313,46 +354,64 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
         if (Skipped(entry)) continue;
         const std::wstring fromPath = JoinPath(from, entry.name);
         const std::wstring toPath = JoinPath(to, entry.name);
+        const FileEntry* existing = destination.Find(entry.name);
         if (entry.IsFolder()) {
-            const FileEntry* existing = destination.Find(entry.name);
-            if (!existing || !existing->IsFolder()) fs_.CreateFolder(toPath);
-            CopyTree(fromPath, toPath, type);
+            if (!existing || !existing->IsFolder()) CreateFolder(toPath);
+            CopyFolder(fromPath, toPath, type);  // both folders are there: no checks as at the top
             continue;
         }
-        std::wstring copySource = fromPath;
-        std::wstring copyDest = toPath;
-        const FileEntry* existing = destination.Find(entry.name);
-        if (existing) {
-            if (type == JobType::Sync) {
-                if (existing->lastWriteTime > entry.lastWriteTime) {
-                    std::swap(copySource, copyDest);
-                } else if (existing->lastWriteTime == entry.lastWriteTime) {
-                    observer_.SetPathLines(L"Compare: " + copySource, L"With: " + copyDest);
-                    counters_.bytesDone += entry.size;
-                    ShowProgress();
-                    continue;
-                }
-            }
-            fs_.SetAttributes(copyDest, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+        if (type == JobType::Sync) {
+            if (!SyncFile(fromPath, toPath, entry, existing)) break;
+            continue;
         }
+        if (existing) fs_.SetAttributes(toPath, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
         const std::uint64_t size = std::max(entry.size, existing ? existing->size : 0);
-        if (!StartCopy(copySource, copyDest, size, CopyLine(copySource), ToLine(copyDest))) break;
+        if (!StartCopy(fromPath, toPath, size, CopyLine(fromPath), ToLine(toPath))) break;
+    }
+    // The second pass of a Sync walks these folders again.
+    if (type == JobType::Sync) {
+        KeepListing(from, std::move(entries));
+        if (destinationListed) KeepListing(to, std::move(destinationEntries));
     }
     return Cancelled() ? kCancelled : kDone;
+}
+
+bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
+                          const FileEntry* listedTo) {
+    if (SyncStepFor(listedFrom, listedTo) == SyncStep::Compare) {
+        ShowCompared(fromPath, toPath, listedFrom.size);
+        return true;
+    }
+    // A listing can be older than this moment (a run lists a Sync job's folders once, in its
+    // estimate): before anything is replaced the choice is made again on both files as they are
+    // now, so a file changed since is never overwritten by an older one.
+    FileEntry from;
+    FileEntry to;
+    if (!fs_.LookUp(fromPath, from) || from.IsFolder()) return true;  // gone since: nothing to copy
+    const bool toExists = fs_.LookUp(toPath, to);
+    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr);
+    if (step == SyncStep::Compare) {
+        ShowCompared(fromPath, toPath, from.size);
+        return true;
+    }
+    const bool back = step == SyncStep::CopyBack;
+    const std::wstring& copySource = back ? toPath : fromPath;
+    const std::wstring& copyDest = back ? fromPath : toPath;
+    // What is about to be overwritten takes the from side's attributes, less read-only and hidden.
+    if (toExists) fs_.SetAttributes(copyDest, from.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+    const std::uint64_t size = std::max(from.size, toExists ? to.size : 0);
+    return StartCopy(copySource, copyDest, size, CopyLine(copySource), ToLine(copyDest));
 }
 
 int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
     const std::wstring source = WithTrailingBackslash(sourceFolder);
     const std::wstring target = WithTrailingBackslash(targetFolder);
     std::vector<FileEntry> entries;
-    if (!fs_.List(target, entries)) return kTargetListingFailed;
+    if (!ListFolder(target, entries)) return kTargetListingFailed;
     RemoveLeftovers(target, entries);
-    FolderIndex sourceIndex;
     std::vector<FileEntry> sourceEntries;
-    if (fs_.List(source, sourceEntries)) {
-        RemoveLeftovers(source, sourceEntries);
-        sourceIndex.Fill(std::move(sourceEntries));
-    }
+    if (ListFolder(source, sourceEntries)) RemoveLeftovers(source, sourceEntries);
+    const FolderIndex sourceIndex(sourceEntries);
 
     for (const FileEntry& entry : entries) {
         if (Cancelled()) {
@@ -364,11 +423,16 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
         const std::wstring targetPath = target + entry.name;
         const FileEntry* existing = sourceIndex.Find(entry.name);
         if (entry.IsFolder()) {
-            if (!existing) fs_.CreateFolder(sourcePath);
+            if (!existing) CreateFolder(sourcePath);
             CopyMissingBack(sourcePath, targetPath);
-        } else if (!existing) {
-            if (!StartCopy(targetPath, sourcePath, entry.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
+            continue;
         }
+        if (existing) continue;
+        // As in the first pass, the files as they are now decide: a file that has appeared in
+        // the source since it was listed is left alone, one gone from the target is not copied.
+        FileEntry now;
+        if (fs_.LookUp(sourcePath, now) || !fs_.LookUp(targetPath, now) || now.IsFolder()) continue;
+        if (!StartCopy(targetPath, sourcePath, now.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
     }
     return kDone;
 }
@@ -376,7 +440,11 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
 std::uint32_t CopyEngine::CountTree(const std::wstring& folder) {
     const std::wstring base = WithTrailingBackslash(folder);
     std::vector<FileEntry> entries;
-    if (!fs_.List(base, entries)) return 0;
+    if (!ListFolder(base, entries)) return 0;
+    return CountListed(base, std::move(entries));
+}
+
+std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<FileEntry>&& entries) {
     std::uint32_t files = 0;
     for (const FileEntry& entry : entries) {
         if (Skipped(entry)) continue;
@@ -387,6 +455,7 @@ std::uint32_t CopyEngine::CountTree(const std::wstring& folder) {
             counters_.bytesTotal += entry.size;
         }
     }
+    KeepListing(base, std::move(entries));
     return files;
 }
 
@@ -395,12 +464,10 @@ std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const s
     const std::wstring target = WithTrailingBackslash(targetFolder);
     std::vector<FileEntry> sourceEntries;
     std::vector<FileEntry> targetEntries;
-    if (!fs_.List(source, sourceEntries)) return CountTree(target);
-    if (!fs_.List(target, targetEntries)) return CountTree(source);
-    FolderIndex sourceIndex;
-    FolderIndex targetIndex;
-    sourceIndex.Fill(std::vector<FileEntry>(sourceEntries));
-    targetIndex.Fill(std::vector<FileEntry>(targetEntries));
+    if (!ListFolder(source, sourceEntries)) return CountTree(target);
+    if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries));
+    const FolderIndex sourceIndex(sourceEntries);
+    const FolderIndex targetIndex(targetEntries);
 
     std::uint32_t files = 0;
     for (const FileEntry& entry : sourceEntries) {
@@ -422,6 +489,8 @@ std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const s
             counters_.bytesTotal += entry.size;
         }
     }
+    KeepListing(source, std::move(sourceEntries));
+    KeepListing(target, std::move(targetEntries));
     return files;
 }
 
@@ -484,10 +553,16 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         std::wstring_view refusal;
     };
     std::vector<PreparedJob> jobs(batch.count);
+    // A Sync job's walks use the listings its estimate read (see KeptListings).
+    const bool anySync = std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count,
+                                     [](const JobRecord& job) { return job.type == JobType::Sync; });
+    if (anySync) kept_ = std::make_unique<KeptListings>();
     observer_.EstimatePhase(true);
     for (size_t i = 0; i < batch.count; ++i) {
         jobs[i].refusal = PrepareJob(batch.entries[i], jobs[i].job);
+        keepListings_ = jobs[i].job.type == JobType::Sync;
         if (jobs[i].refusal.empty()) EstimateJob(jobs[i].job);
+        keepListings_ = false;
     }
     observer_.EstimatePhase(false);
     observer_.TotalKnown(counters_.bytesTotal.load());
@@ -508,13 +583,16 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
             observer_.ShowJobRefused(batch.entries[i], jobs[i].refusal);
             continue;
         }
+        keepListings_ = jobs[i].job.type == JobType::Sync;
         RunJob(jobs[i].job);
+        keepListings_ = false;
         if (stopped_) {
             allDone = false;
             break;
         }
     }
     pool_.reset();  // every copy has ended: each job waits for its own
+    kept_.reset();
     counters_.allJobsDone = allDone;
     observer_.CopyPhase(false);
     if (counters_.cancelFlag.load() != 1) std::this_thread::sleep_for(finishPause);

@@ -15,6 +15,7 @@
 #include "copperfold_doc.h"
 #include "copy_pool.h"
 #include "file_system.h"
+#include "kept_listings.h"
 
 namespace copperfold {
 
@@ -111,7 +112,21 @@ private:
     // `path` with its longest existing leading part replaced by what the system resolves it to.
     std::wstring ResolvedPath(const std::wstring& path);
     void ShowProgress();
-    void RemoveLeftovers(const std::wstring& folder, const std::vector<FileEntry>& entries);
+    // A listing the run keeps for this walk (a Sync job's, see KeptListings), or a new one.
+    bool ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries);
+    void KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries);
+    // Creates one folder, for the run's kept listings a change of the folder it lies in.
+    bool CreateFolder(const std::wstring& path);
+    // CopyTree below its top: both folders are there.
+    int CopyFolder(const std::wstring& from, const std::wstring& to, JobType type);
+    // One file of a Sync's first pass as listed on both sides; false when the run must stop.
+    bool SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
+                  const FileEntry* listedTo);
+    // A file of both sides with the same last-write time: counted, shown, not copied.
+    void ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size);
+    // CountTree of a folder already listed (`base` ends with a backslash).
+    std::uint32_t CountListed(const std::wstring& base, std::vector<FileEntry>&& entries);
+    void RemoveLeftovers(const std::wstring& folder, std::vector<FileEntry>& entries);
     // Copies one file as the walks do; false when the run must stop.
     bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
                      const std::wstring& secondLine);
@@ -131,6 +146,8 @@ private:
     bool stopped_ = false;  // a walk of this run ended early (cancel or a failed copy)
     std::uint64_t largestPooledFile_ = kPooledFileSize;
     std::unique_ptr<CopyPool> pool_;  // during RunJobs, when the file system allows it
+    std::unique_ptr<KeptListings> kept_;  // during RunJobs, when it has a Sync job
+    bool keepListings_ = false;           // the walk going on is a Sync job's
 };
 
 // child = folder + "\" + name, without doubling a trailing backslash.

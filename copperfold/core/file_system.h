@@ -43,6 +43,9 @@ public:
     virtual bool List(const std::wstring& folder, std::vector<FileEntry>& entries) = 0;
     // True when the path names an entry; for a drive root ("E:\"), when the root has any entry.
     virtual bool Exists(const std::wstring& path) = 0;
+    // The entry a path names as it is now (its name is the path's last part); false when there is
+    // none. For a walk that has to act on an entry as it is, not as a listing saw it.
+    virtual bool LookUp(const std::wstring& path, FileEntry& entry) = 0;
     // Creates one folder. False when it could not be created (also when it exists already).
     virtual bool CreateFolder(const std::wstring& path) = 0;
     virtual bool SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;

@@ -13,6 +13,7 @@ public:
         return inner_.List(folder, entries);
     }
     bool Exists(const std::wstring& path) override { return inner_.Exists(path); }
+    bool LookUp(const std::wstring& path, FileEntry& entry) override { return inner_.LookUp(path, entry); }
     bool CreateFolder(const std::wstring& path) override { return inner_.CreateFolder(path); }
     bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
         return inner_.SetAttributes(path, attributes);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "memory_file_system.h"
 
@@ -24,8 +25,12 @@ public:
     void EstimatePhase(bool started) override { events.push_back(started ? L"estimate" : L"/estimate"); }
     void CopyPhase(bool started) override { events.push_back(started ? L"copy" : L"/copy"); }
     void JobStarted(const JobRecord& job) override { events.push_back(std::wstring(job.TypeName())); }
-    void TotalKnown(std::uint64_t total) override { totals.push_back(total); }
+    void TotalKnown(std::uint64_t total) override {
+        totals.push_back(total);
+        if (betweenEstimateAndCopy) betweenEstimateAndCopy();
+    }
 
+    std::function<void()> betweenEstimateAndCopy;  // what others do to the files meanwhile
     std::vector<std::wstring> lines, refused, events;
     std::vector<int> positions;
     std::vector<std::uint32_t> errors;
@@ -416,9 +421,9 @@ TEST_F(CopyEngineTest, MakePathCreatesEveryMissingParent) {
     EXPECT_EQ(fs.Find(L"E:\\x"), nullptr);
 }
 
-// Each pass lists each folder once and never looks files up one by one (a lookup by name is
-// expensive on some file systems).
-TEST_F(CopyEngineTest, ANoOpSyncListsEachFolderAFewTimesAndLooksNothingUpByName) {
+// A no-op Sync lists each folder once per side, in its estimate, and never looks files up one by
+// one (a lookup by name is expensive on some file systems).
+TEST_F(CopyEngineTest, ANoOpSyncListsEachFolderOncePerSideAndLooksNothingUpByName) {
     for (int folder = 0; folder < 5; ++folder) {
         for (int file = 0; file < 20; ++file) {
             const std::wstring name = L"\\F" + std::to_wstring(folder) + L"\\f" + std::to_wstring(file);
@@ -428,8 +433,62 @@ TEST_F(CopyEngineTest, ANoOpSyncListsEachFolderAFewTimesAndLooksNothingUpByName)
     }
     Run({{L"C:\\S", L"D:\\T", JobType::Sync, {}}});
     EXPECT_TRUE(fs.copies.empty());
-    EXPECT_LE(fs.lookups, 4 + 5 * 2) << "only folder checks, no per-file lookups";
-    EXPECT_LE(fs.listings, 3 * 2 * 6) << "three passes, two sides, six folders";
+    EXPECT_EQ(fs.lookups, 2) << "the job's two folders, nothing else";
+    EXPECT_EQ(fs.listings, 2 * 6) << "two sides, six folders";
+    EXPECT_EQ(counters.bytesDone.load(), 100u);
+
+    // The same job again, when a copy changes one folder: that folder is listed anew for the
+    // second pass, the others are not.
+    fs.listings = 0;
+    fs.AddFile(L"C:\\S\\F2\\new", "n", 300);
+    Run({{L"C:\\S", L"D:\\T", JobType::Sync, {}}});
+    EXPECT_EQ(Content(L"D:\\T\\F2\\new"), "n");
+    EXPECT_EQ(fs.listings, 2 * 6 + 1);
+}
+
+// A run lists a Sync job's folders in its estimate and copies later: whatever changed in between
+// decides, and nothing newer is overwritten by what the listing saw.
+TEST_F(CopyEngineTest, SyncCopiesByTheFilesAsTheyAreNotAsTheEstimateSawThem) {
+    fs.AddFile(L"C:\\S\\edited-there", "old", 100);
+    fs.AddFile(L"D:\\T\\edited-there", "older", 50);
+    fs.AddFile(L"C:\\S\\created-there", "source", 100);
+    fs.AddFile(L"D:\\T\\created-here", "target", 100);
+    fs.AddFile(L"C:\\S\\removed", "gone soon", 200);
+    fs.AddFile(L"D:\\T\\removed", "older", 100);
+    fs.AddFile(L"C:\\S\\same", "same", 100);
+    fs.AddFile(L"D:\\T\\same", "same", 100);
+    observer.betweenEstimateAndCopy = [this] {
+        fs.AddFile(L"D:\\T\\edited-there", "the user's edit", 300);
+        fs.AddFile(L"D:\\T\\created-there", "made meanwhile", 300);
+        fs.AddFile(L"C:\\S\\created-here", "made meanwhile too", 50);
+        fs.AddFile(L"D:\\T\\same", "edited", 300);
+        fs.RemoveForTest(L"C:\\S\\removed");
+    };
+    Run({{L"C:\\S", L"D:\\T", JobType::Sync, {}}});
+    EXPECT_EQ(Content(L"D:\\T\\edited-there"), "the user's edit");
+    EXPECT_EQ(Content(L"C:\\S\\edited-there"), "the user's edit") << "the newer side is copied";
+    EXPECT_EQ(Content(L"D:\\T\\created-there"), "made meanwhile");
+    EXPECT_EQ(Content(L"C:\\S\\created-there"), "made meanwhile");
+    EXPECT_EQ(Content(L"C:\\S\\created-here"), "made meanwhile too") << "the second pass leaves a present file";
+    EXPECT_EQ(Content(L"D:\\T\\removed"), "older") << "nothing to copy, and no error";
+    EXPECT_EQ(Content(L"D:\\T\\same"), "edited") << "seen as the same file: counted, not copied";
+    EXPECT_EQ(Content(L"C:\\S\\same"), "same");
+    EXPECT_TRUE(observer.errors.empty());
+    EXPECT_EQ(RunOutcomeCode(counters), 0);
+}
+
+// Jobs of one run that share folders: a later Sync job sees what the earlier jobs wrote, though
+// the estimate listed its folders before anything was copied.
+TEST_F(CopyEngineTest, ALaterSyncJobSeesWhatTheRunsEarlierJobsWrote) {
+    fs.AddFile(L"C:\\Photos\\new.jpg", "new photo", 500);
+    fs.AddFile(L"C:\\Photos\\old.jpg", "edited photo", 500);
+    fs.AddFile(L"E:\\Photos\\old.jpg", "old photo", 100);
+    fs.AddFile(L"F:\\Photos\\old.jpg", "old photo, second copy", 200);
+    Run({{L"C:\\Photos", L"E:\\", JobType::Backup, {}}, {L"E:\\Photos", L"F:\\Photos", JobType::Sync, {}}});
+    EXPECT_EQ(Content(L"E:\\Photos\\new.jpg"), "new photo");
+    EXPECT_EQ(Content(L"F:\\Photos\\new.jpg"), "new photo");
+    EXPECT_EQ(Content(L"E:\\Photos\\old.jpg"), "edited photo") << "not the older copy of F:";
+    EXPECT_EQ(Content(L"F:\\Photos\\old.jpg"), "edited photo");
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ public:
         AddParents(path);
         nodes_[Key(path)] = {path, false, attributes, time, content};
     }
+    void RemoveForTest(const std::wstring& path) { nodes_.erase(Key(path)); }
     const Node* Find(const std::wstring& path) const {
         const auto it = nodes_.find(Key(path));
         return it == nodes_.end() ? nullptr : &it->second;
@@ -64,6 +65,13 @@ public:
     bool Exists(const std::wstring& path) override {
         ++lookups;
         return IsDrive(Trimmed(path)) || Find(Trimmed(path)) != nullptr;
+    }
+    bool LookUp(const std::wstring& path, copperfold::FileEntry& entry) override {
+        ++lookups;
+        const Node* node = Find(Trimmed(path));
+        if (!node) return false;
+        entry = {Name(node->path), node->attributes, node->time, node->content.size()};
+        return true;
     }
     bool CreateFolder(const std::wstring& path) override {
         const std::wstring trimmed = Trimmed(path);

@@ -375,6 +375,16 @@ bool Win32FileSystem::Exists(const std::wstring& path) {
     return ::GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool Win32FileSystem::LookUp(const std::wstring& path, FileEntry& entry) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
+    entry.name = path.substr(path.find_last_of(L'\\') + 1);
+    entry.attributes = data.dwFileAttributes;
+    entry.lastWriteTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    entry.size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    return true;
+}
+
 bool Win32FileSystem::CreateFolder(const std::wstring& path) {
     return ::CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr) != 0;
 }

@@ -41,6 +41,7 @@ public:
 
     bool List(const std::wstring& folder, std::vector<FileEntry>& entries) override;
     bool Exists(const std::wstring& path) override;
+    bool LookUp(const std::wstring& path, FileEntry& entry) override;
     bool CreateFolder(const std::wstring& path) override;
     bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
     std::wstring FullPath(const std::wstring& path) override;

@@ -181,6 +181,20 @@ TEST_F(Win32FileSystemTest, ListsExistsAndCreatesFolders) {
     EXPECT_TRUE(fs.Exists(L"C:\\"));
     EXPECT_FALSE(fs.Exists(temp.File(L"missing")));
 
+    // A lookup by name tells what a listing tells of the entry.
+    FileEntry entry;
+    ASSERT_TRUE(fs.LookUp(temp.File(L"file.bin"), entry));
+    EXPECT_EQ(entry.name, L"file.bin");
+    EXPECT_EQ(entry.size, 1234u);
+    EXPECT_EQ(entry.lastWriteTime, 0x01C0'1234'5678'9ABCull);
+    EXPECT_FALSE(entry.IsFolder() || entry.IsHidden());
+    ASSERT_TRUE(fs.LookUp(temp.File(L"hidden.bin"), entry));
+    EXPECT_TRUE(entry.IsHidden());
+    ASSERT_TRUE(fs.LookUp(temp.File(L"sub"), entry));
+    EXPECT_TRUE(entry.IsFolder());
+    EXPECT_FALSE(fs.LookUp(temp.File(L"missing"), entry));
+    EXPECT_FALSE(fs.LookUp(temp.File(L"missing\\file.bin"), entry));
+
     ASSERT_TRUE(fs.SetAttributes(temp.File(L"hidden.bin"), 0));
     EXPECT_EQ(Info(temp.File(L"hidden.bin")).dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
 }
