@@ -263,7 +263,7 @@ bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std
     if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
     observer_.SetPathLines(firstLine, secondLine);
     std::vector<CopyPool::Outcome> unsuccessful;
-    pool_->Start(from, to, unsuccessful, [this] { ShowProgress(); });
+    pool_->Start(from, to, size, unsuccessful, [this] { ShowProgress(); });
     ShowProgress();
     return HandleUnsuccessful(unsuccessful);
 }

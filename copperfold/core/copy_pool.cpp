@@ -1,6 +1,7 @@
 #include "copy_pool.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "copy_engine.h"
 
@@ -21,36 +22,43 @@ CopyPool::~CopyPool() {
     for (auto& slot : slots_) slot->thread.join();
 }
 
+std::uint32_t CopyPool::CopyOne(const Copy& copy) {
+    std::uint64_t counted = 0;  // bytes of this file already added to bytesDone
+    const CopyProgress progress = [this, &counted](std::uint64_t, std::uint64_t transferred, CopyProgressReason reason) {
+        if (counters_.cancelFlag.load() != 0) return false;
+        if (reason == CopyProgressReason::ChunkFinished) {
+            counters_.bytesDone += transferred - counted;
+            counted = transferred;
+        } else {
+            counted = 0;
+        }
+        return true;
+    };
+    return fs_.CopyWithProgress(copy.from, copy.to, progress, counters_.cancelFlag);
+}
+
 void CopyPool::Work(Slot& slot) {
     for (;;) {
         slot.start.Wait();
         if (quit_.load()) return;
-        std::uint64_t counted = 0;  // bytes of this file already added to bytesDone
-        const CopyProgress progress = [this, &counted](std::uint64_t, std::uint64_t transferred,
-                                                       CopyProgressReason reason) {
-            if (counters_.cancelFlag.load() != 0) return false;
-            if (reason == CopyProgressReason::ChunkFinished) {
-                counters_.bytesDone += transferred - counted;
-                counted = transferred;
-            } else {
-                counted = 0;
-            }
-            return true;
-        };
-        slot.task.error = fs_.CopyWithProgress(slot.task.from, slot.task.to, progress, counters_.cancelFlag);
-        // A stopped copy stops the run, as on the walk's thread; so does a failed one when the
-        // run ends at its first failure.
-        if (slot.task.error == kErrorRequestAborted || (slot.task.error != 0 && stopOnFailure_)) {
-            counters_.cancelFlag = 1;
+        for (Copy& copy : slot.batch) {
+            // Once the run stops, the rest of the batch is not copied: it counts as stopped.
+            const std::uint32_t error = counters_.cancelFlag.load() != 0 ? kErrorRequestAborted : CopyOne(copy);
+            if (error == 0) continue;
+            // A stopped copy stops the run, as on the walk's thread; so does a failed one when
+            // the run ends at its first failure.
+            if (error == kErrorRequestAborted || stopOnFailure_) counters_.cancelFlag = 1;
+            slot.unsuccessful.push_back({error, std::move(copy.from), std::move(copy.to)});
         }
+        slot.batch.clear();
         slot.busy.store(false);
         slotFreed_.Set();
     }
 }
 
 void CopyPool::Collect(Slot& slot, std::vector<Outcome>& unsuccessful) {
-    if (slot.task.error != 0) unsuccessful.push_back(std::move(slot.task));
-    slot.task = {};
+    for (Outcome& outcome : slot.unsuccessful) unsuccessful.push_back(std::move(outcome));
+    slot.unsuccessful.clear();
 }
 
 CopyPool::Slot* CopyPool::FreeSlot() const {
@@ -60,30 +68,42 @@ CopyPool::Slot* CopyPool::FreeSlot() const {
     return nullptr;
 }
 
-void CopyPool::WaitForAnEnd(const WhileWaiting& whileWaiting) {
-    // A copy that ends after the caller's look has set the event: no wake-up is lost.
-    while (!slotFreed_.WaitFor(kWaitReportPeriod)) {
-        if (whileWaiting) whileWaiting();
+CopyPool::Slot& CopyPool::WaitForAFreeSlot(const WhileWaiting& whileWaiting) {
+    for (;;) {
+        if (Slot* slot = FreeSlot()) return *slot;
+        // A batch that ends after the look above has set the event: no wake-up is lost.
+        while (!slotFreed_.WaitFor(kWaitReportPeriod)) {
+            if (whileWaiting) whileWaiting();
+        }
     }
 }
 
-void CopyPool::Start(const std::wstring& from, const std::wstring& to, std::vector<Outcome>& unsuccessful,
-                     const WhileWaiting& whileWaiting) {
-    Slot* slot = FreeSlot();
-    while (!slot) {
-        WaitForAnEnd(whileWaiting);
-        slot = FreeSlot();
+void CopyPool::HandOver(Slot& slot, std::vector<Outcome>& unsuccessful) {
+    Collect(slot, unsuccessful);
+    slot.batch.swap(gathered_);
+    gathered_.clear();
+    gatheredBytes_ = 0;
+    slot.busy.store(true);
+    slot.start.Set();
+}
+
+void CopyPool::Start(const std::wstring& from, const std::wstring& to, std::uint64_t size,
+                     std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting) {
+    gathered_.push_back({from, to});
+    gatheredBytes_ += size;
+    if (Slot* slot = FreeSlot()) {
+        HandOver(*slot, unsuccessful);
+    } else if (gathered_.size() >= kMostFilesPerBatch || gatheredBytes_ >= kMostBytesPerBatch) {
+        HandOver(WaitForAFreeSlot(whileWaiting), unsuccessful);
     }
-    Collect(*slot, unsuccessful);
-    slot->task.from = from;
-    slot->task.to = to;
-    slot->busy.store(true);
-    slot->start.Set();
 }
 
 void CopyPool::WaitForAll(std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting) {
+    if (!gathered_.empty()) HandOver(WaitForAFreeSlot(whileWaiting), unsuccessful);
     for (auto& slot : slots_) {
-        while (slot->busy.load()) WaitForAnEnd(whileWaiting);
+        while (slot->busy.load()) {
+            if (!slotFreed_.WaitFor(kWaitReportPeriod) && whileWaiting) whileWaiting();
+        }
         Collect(*slot, unsuccessful);
     }
 }

@@ -3,11 +3,19 @@
 // flush that puts a finished file on disk before it replaces the destination) overlap with the
 // work of the others. The walk hands the files over in its own order and shows their path lines
 // itself; every copy stays complete and fail-safe on its own. Progress goes straight into the
-// run's byte counter. The walk and the threads share only atomics and events: a thread's task
-// is written before its start event is set, its result before its busy flag is cleared.
+// run's byte counter.
+//
+// While every thread is busy, the walk gathers the next small files into a batch that the next
+// free thread takes as a whole: a thread then sleeps and wakes once per batch, not once per file
+// (each of which costs a round trip to the system's scheduler). A batch is handed over as soon as
+// a thread is free, so an idle thread never waits for a batch to fill.
+//
+// The walk and the threads share only atomics and events: a thread's batch is written before its
+// start event is set, its results before its busy flag is cleared.
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +38,10 @@ public:
         std::wstring to;
     };
 
+    // A batch ends at this many files or once it holds this many bytes.
+    static constexpr std::size_t kMostFilesPerBatch = 16;
+    static constexpr std::uint64_t kMostBytesPerBatch = 4u << 20;
+
     // `stopOnFailure`: a failed copy raises the cancel flag at once, so the copies still
     // running stop between chunks and no new one starts.
     CopyPool(FileSystem& fileSystem, RunCounters& counters, int threads, bool stopOnFailure);
@@ -42,32 +54,45 @@ public:
     using WhileWaiting = std::function<void()>;
     static constexpr std::chrono::milliseconds kWaitReportPeriod{100};
 
-    // Starts a copy as soon as a thread is free. Copies that ended without success since the
-    // last call are added to `unsuccessful`.
-    void Start(const std::wstring& from, const std::wstring& to, std::vector<Outcome>& unsuccessful,
+    // Adds a copy of a file of `size` bytes to the batch being gathered, and hands the batch to a
+    // thread when one is free, or when the batch is full (waiting for a thread then). Copies that
+    // ended without success since the last call are added to `unsuccessful`.
+    void Start(const std::wstring& from, const std::wstring& to, std::uint64_t size, std::vector<Outcome>& unsuccessful,
                const WhileWaiting& whileWaiting = {});
-    // Waits until no copy runs; adds the copies that ended without success.
+    // Hands over what was gathered and waits until no copy runs; adds the copies that ended
+    // without success.
     void WaitForAll(std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting = {});
 
 private:
+    struct Copy {
+        std::wstring from;
+        std::wstring to;
+    };
     struct Slot {
         AutoResetEvent start;
         std::atomic<bool> busy{false};
-        Outcome task;  // the walk's while the slot is free, the thread's while it is busy
+        // The walk's while the slot is free, the thread's while it is busy.
+        std::vector<Copy> batch;
+        std::vector<Outcome> unsuccessful;
         std::thread thread;
     };
 
     void Work(Slot& slot);
+    // Copies one file of a batch; its error, or 0.
+    std::uint32_t CopyOne(const Copy& copy);
     Slot* FreeSlot() const;
-    void WaitForAnEnd(const WhileWaiting& whileWaiting);
+    Slot& WaitForAFreeSlot(const WhileWaiting& whileWaiting);
+    void HandOver(Slot& slot, std::vector<Outcome>& unsuccessful);
     static void Collect(Slot& slot, std::vector<Outcome>& unsuccessful);
 
     FileSystem& fs_;
     RunCounters& counters_;
     bool stopOnFailure_;
     std::vector<std::unique_ptr<Slot>> slots_;
-    AutoResetEvent slotFreed_;  // set whenever a thread's copy has ended
+    AutoResetEvent slotFreed_;  // set whenever a thread's batch has ended
     std::atomic<bool> quit_{false};
+    std::vector<Copy> gathered_;  // the walk's: the batch not handed over yet
+    std::uint64_t gatheredBytes_ = 0;
 };
 
 }  // namespace copperfold
