@@ -5,7 +5,8 @@
 # engine flushes every file), Wine's own xcopy (and its sync), rsync -a, the engine alone
 # (copy_bench.exe) and the whole program (Copperfold.exe /run, progress dialog included); then a
 # no-op Sync (nothing changed) against a no-op rsync -a. Also an empty /run (one Backup of an
-# empty folder). Prints every figure, the ratios and the goals. The trees stay in build/bench-trees.
+# empty folder). Prints every figure (the median of its rounds, then each round's), the ratios and
+# the goals. The trees stay in build/bench-trees.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -61,41 +62,82 @@ prepare_program() {
     "Backup|$(windows_path "$source")|$(windows_path "$target")"
 }
 
+# Every figure is the median of several rounds (7 on the large tree, 3 on the small one and for
+# the empty run; ROUNDS sets all three), the tools taking turns in each round in another order:
+# this machine's disk is a virtual one that discards deleted blocks, so one write of 1 GiB can
+# take twice as long as the next, whichever tool makes it.
+rounds=${ROUNDS:-3}
+median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+all() { echo "[$*]" | sed 's/ /, /g'; }
+
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 rm -rf "$out"; mkdir -p "$out/empty-source"
 prepare_program "$out/empty-source" "$out/empty-target"
 run_wine "$program/Copperfold.exe" /run >/dev/null 2>&1 || true  # the first start loads Wine's libraries
-t_empty=$(timed run_wine "$program/Copperfold.exe" /run)
-t_start=$(timed run_wine cmd /c exit)
-echo "=== empty /run (one Backup of an empty folder, 500 ms finishing pause included): ${t_empty} s" \
+empties=""; starts=""
+for _ in $(seq "$rounds"); do
+  empties+=" $(timed run_wine "$program/Copperfold.exe" /run)"
+  starts+=" $(timed run_wine cmd /c exit)"
+done
+t_empty=$(echo "$empties" | median)
+t_start=$(echo "$starts" | median)
+echo "=== empty /run (one Backup of an empty folder, 500 ms finishing pause included): ${t_empty} s $(all $empties)" \
   " goal <= 1 s: $(goal "$t_empty" 1)"
 echo "    (starting and ending a Wine program that does nothing, cmd /c exit: ${t_start} s)"
 
+# One tool's first Backup of the tree into $out/<tool>; prints its seconds (and, for the tools
+# that do not flush, the sync after it as "seconds+sync").
+first_backup() {
+  local tool=$1 tree=$2 t
+  case $tool in
+    cp) t=$(timed cp -r "$trees/$tree" "$out/cp"); echo "$t+$(sync_time)" ;;
+    xcopy) t=$(timed run_wine xcopy /E /I /Q /Y "$(windows_path "$trees/$tree")" "$(windows_path "$out/xcopy")")
+           echo "$t+$(sync_time)" ;;
+    rsync) timed rsync -a "$trees/$tree/" "$out/rsync/" ;;
+    engine) timed run_wine build/windows/copperfold/copy_bench.exe backup \
+              "$(windows_path "$trees/$tree")" "$(windows_path "$out/engine")" ;;
+    e2e) prepare_program "$trees/$tree" "$out/e2e"; timed run_wine "$program/Copperfold.exe" /run ;;
+  esac
+}
+# The order of each round: every tool comes early and late, after different others.
+orders=("cp xcopy rsync engine e2e" "e2e engine rsync xcopy cp" "engine cp e2e xcopy rsync"
+        "rsync e2e cp engine xcopy" "xcopy engine cp e2e rsync")
+
 for tree in large small; do
-  rm -rf "$out"; mkdir -p "$out"
   bytes=$(du -sb "$trees/$tree" | cut -f1)
   files=$(find "$trees/$tree" -type f | wc -l)
-  echo "=== $tree: $files files, $bytes bytes"
+  tree_rounds=${ROUNDS:-$([ "$tree" = large ] && echo 7 || echo 3)}
+  echo "=== $tree: $files files, $bytes bytes, $tree_rounds rounds"
+  declare -A times=()
+  for round in $(seq "$tree_rounds"); do
+    rm -rf "$out"; mkdir -p "$out"
+    for tool in ${orders[$(( (round - 1) % ${#orders[@]} ))]}; do
+      times[$tool]+=" $(first_backup "$tool" "$tree")"
+    done
+    for copy in engine e2e; do
+      [ "$(find "$out/$copy" -type f | wc -l)" -eq "$files" ] || echo "  ($copy copied $(find "$out/$copy" -type f | wc -l) files)"
+    done
+    times[rsync_noop]+=" $(timed rsync -a "$trees/$tree/" "$out/rsync/")"
+    times[engine_noop]+=" $(timed run_wine build/windows/copperfold/copy_bench.exe sync \
+      "$(windows_path "$trees/$tree")" "$(windows_path "$out/engine/$tree")")"
+  done
+  copies_only() { tr ' ' '\n' | cut -d+ -f1 | tr '\n' ' '; }
+  with_sync() { tr ' ' '\n' | grep -v '^$' | awk -F+ '{ printf "%.3f ", $1 + $2 }'; }
+  t_cp=$(echo "${times[cp]}" | copies_only | median);       l_cp=$(echo "${times[cp]}" | copies_only)
+  t_cp_sync=$(echo "${times[cp]}" | with_sync | median);    l_cp_sync=$(echo "${times[cp]}" | with_sync)
+  t_xcopy=$(echo "${times[xcopy]}" | copies_only | median); l_xcopy=$(echo "${times[xcopy]}" | copies_only)
+  t_xcopy_sync=$(echo "${times[xcopy]}" | with_sync | median)
+  t_rsync=$(echo "${times[rsync]}" | median)
+  t_engine=$(echo "${times[engine]}" | median)
+  t_e2e=$(echo "${times[e2e]}" | median)
 
-  t_cp=$(timed cp -r "$trees/$tree" "$out/cp")
-  t_cp_sync=$(sum "$t_cp" "$(sync_time)")
-  t_xcopy=$(timed run_wine xcopy /E /I /Q /Y "$(windows_path "$trees/$tree")" "$(windows_path "$out/xcopy")")
-  t_xcopy_sync=$(sum "$t_xcopy" "$(sync_time)")
-  t_rsync=$(timed rsync -a "$trees/$tree/" "$out/rsync/")
-  t_engine=$(timed run_wine build/windows/copperfold/copy_bench.exe backup \
-    "$(windows_path "$trees/$tree")" "$(windows_path "$out/engine")")
-  [ "$(find "$out/engine" -type f | wc -l)" -eq "$files" ] || echo "  (the engine copied $(find "$out/engine" -type f | wc -l) files)"
-  prepare_program "$trees/$tree" "$out/e2e"
-  t_e2e=$(timed run_wine "$program/Copperfold.exe" /run)
-  [ "$(find "$out/e2e" -type f | wc -l)" -eq "$files" ] || echo "  (end-to-end run copied $(find "$out/e2e" -type f | wc -l) files)"
-
-  echo "  first Backup   cp -r              ${t_cp} s  $(throughput "$bytes" "$t_cp")"
-  echo "                 cp -r + sync       ${t_cp_sync} s  $(throughput "$bytes" "$t_cp_sync")"
-  echo "                 Wine xcopy         ${t_xcopy} s  $(throughput "$bytes" "$t_xcopy")"
+  echo "  first Backup   cp -r              ${t_cp} s  $(throughput "$bytes" "$t_cp")  $(all $l_cp)"
+  echo "                 cp -r + sync       ${t_cp_sync} s  $(throughput "$bytes" "$t_cp_sync")  $(all $l_cp_sync)"
+  echo "                 Wine xcopy         ${t_xcopy} s  $(throughput "$bytes" "$t_xcopy")  $(all $l_xcopy)"
   echo "                 Wine xcopy + sync  ${t_xcopy_sync} s  $(throughput "$bytes" "$t_xcopy_sync")"
   echo "                 rsync -a           ${t_rsync} s  $(throughput "$bytes" "$t_rsync")"
-  echo "                 engine             ${t_engine} s  $(throughput "$bytes" "$t_engine")"
-  echo "                 /run (e2e)         ${t_e2e} s  $(throughput "$bytes" "$t_e2e")"
+  echo "                 engine             ${t_engine} s  $(throughput "$bytes" "$t_engine")  $(all ${times[engine]})"
+  echo "                 /run (e2e)         ${t_e2e} s  $(throughput "$bytes" "$t_e2e")  $(all ${times[e2e]})"
   r_cp_sync=$(ratio "$t_cp_sync" "$t_engine")
   r_xcopy=$(ratio "$t_engine" "$t_xcopy")
   r_e2e=$(ratio "$(difference "$t_e2e" "$t_empty")" "$t_engine")
@@ -104,10 +146,10 @@ for tree in large small; do
   echo "                 engine/(Wine xcopy + sync) time  $(ratio "$t_engine" "$t_xcopy_sync")"
   echo "                 (/run - empty /run)/engine time  $r_e2e   goal <= 1.1: $(goal "$r_e2e" 1.1)"
 
-  t_rsync_noop=$(timed rsync -a "$trees/$tree/" "$out/rsync/")
-  t_engine_noop=$(timed run_wine build/windows/copperfold/copy_bench.exe sync \
-    "$(windows_path "$trees/$tree")" "$(windows_path "$out/engine/$tree")")
+  t_rsync_noop=$(echo "${times[rsync_noop]}" | median)
+  t_engine_noop=$(echo "${times[engine_noop]}" | median)
   r_noop=$(ratio "$t_engine_noop" "$t_rsync_noop")
-  echo "  no-op Sync     rsync -a           ${t_rsync_noop} s"
-  echo "                 engine             ${t_engine_noop} s   engine/rsync time $r_noop$([ "$tree" = small ] && echo "   goal <= 4: $(goal "$r_noop" 4)")"
+  echo "  no-op Sync     rsync -a           ${t_rsync_noop} s  $(all ${times[rsync_noop]})"
+  echo "                 engine             ${t_engine_noop} s  $(all ${times[engine_noop]})   engine/rsync time $r_noop$([ "$tree" = small ] && echo "   goal <= 4: $(goal "$r_noop" 4)")"
+  unset times
 done
