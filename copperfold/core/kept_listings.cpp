@@ -2,12 +2,16 @@
 
 #include <utility>
 
+#include "../../common/core/case_fold.h"
+
 namespace copperfold {
 
 std::wstring KeptListings::Key(std::wstring_view folder) {
     // "C:\" keeps its backslash: "C:" would name the drive's current folder.
     while (folder.size() > 3 && folder.back() == L'\\') folder.remove_suffix(1);
-    return std::wstring(folder);
+    std::wstring key(folder);
+    for (wchar_t& c : key) c = common::ToUpperSimple(c);
+    return key;
 }
 
 void KeptListings::Forget(const std::wstring& key) {

@@ -4,7 +4,8 @@
 // keeps what it used for the second. A listing stands for its folder only until the run itself
 // writes there: a folder the run has changed is never kept again (its next walk lists it anew).
 // Bounded: past the budget nothing more is kept and the walks list those folders themselves.
-// Folders are matched by the path as the walks spell it, with or without a trailing backslash.
+// Folders are matched by their path without regard to case (as the file system matches names),
+// with or without a trailing backslash.
 
 #include <cstddef>
 #include <string>
