@@ -5,8 +5,9 @@
 # engine flushes every file), Wine's own xcopy (and its sync), rsync -a, the engine alone
 # (copy_bench.exe) and the whole program (Copperfold.exe /run, progress dialog included); then a
 # no-op Sync (nothing changed) against a no-op rsync -a. Also an empty /run (one Backup of an
-# empty folder). Prints every figure (the median of its rounds, then each round's), the ratios and
-# the goals. The trees stay in build/bench-trees.
+# empty folder). The engine and /run once more into memory (/dev/shm), where the disk plays no
+# part: what the program adds to the engine. Prints every figure (the median of its rounds, then
+# each round's), the ratios and the goals. The trees stay in build/bench-trees.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -145,6 +146,29 @@ for tree in large small; do
   echo "                 engine/(Wine xcopy) time         $r_xcopy$([ "$tree" = small ] && echo "   goal <= 1: $(goal "$r_xcopy" 1)")"
   echo "                 engine/(Wine xcopy + sync) time  $(ratio "$t_engine" "$t_xcopy_sync")"
   echo "                 (/run - empty /run)/engine time  $r_e2e   goal <= 1.1: $(goal "$r_e2e" 1.1)"
+
+  # The same two runs into memory (a folder of /dev/shm, where a flush costs nothing): what the
+  # program itself adds to the engine, without the disk's swings.
+  memory=$(mktemp -d /dev/shm/bench-copy.XXXXXX)
+  memory_engine=""; memory_e2e=""
+  for round in $(seq "$tree_rounds"); do
+    rm -rf "${memory:?}"/*
+    prepare_program "$trees/$tree" "$memory/e2e"
+    if [ $((round % 2)) = 1 ]; then
+      memory_engine+=" $(timed run_wine build/windows/copperfold/copy_bench.exe backup "$(windows_path "$trees/$tree")" "$(windows_path "$memory/engine")")"
+      memory_e2e+=" $(timed run_wine "$program/Copperfold.exe" /run)"
+    else
+      memory_e2e+=" $(timed run_wine "$program/Copperfold.exe" /run)"
+      memory_engine+=" $(timed run_wine build/windows/copperfold/copy_bench.exe backup "$(windows_path "$trees/$tree")" "$(windows_path "$memory/engine")")"
+    fi
+  done
+  rm -rf "$memory"
+  t_memory_engine=$(echo "$memory_engine" | median)
+  t_memory_e2e=$(echo "$memory_e2e" | median)
+  r_memory_e2e=$(ratio "$(difference "$t_memory_e2e" "$t_empty")" "$t_memory_engine")
+  echo "  into memory    engine             ${t_memory_engine} s  $(all $memory_engine)"
+  echo "                 /run (e2e)         ${t_memory_e2e} s  $(all $memory_e2e)"
+  echo "                 (/run - empty /run)/engine time  $r_memory_e2e   goal <= 1.1: $(goal "$r_memory_e2e" 1.1)"
 
   t_rsync_noop=$(echo "${times[rsync_noop]}" | median)
   t_engine_noop=$(echo "${times[engine_noop]}" | median)
