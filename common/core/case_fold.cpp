@@ -52,4 +52,10 @@ bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
+std::wstring UpperCased(std::wstring_view text) {
+    std::wstring upper(text);
+    for (wchar_t& c : upper) c = ToUpperSimple(c);
+    return upper;
+}
+
 }  // namespace common

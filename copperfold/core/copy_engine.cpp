@@ -29,20 +29,14 @@ class FolderIndex {
 public:
     explicit FolderIndex(const std::vector<FileEntry>& entries) : entries_(entries) {
         byName_.reserve(entries_.size());
-        for (size_t i = 0; i < entries_.size(); ++i) byName_.emplace(Fold(entries_[i].name), i);
+        for (size_t i = 0; i < entries_.size(); ++i) byName_.emplace(common::UpperCased(entries_[i].name), i);
     }
     const FileEntry* Find(std::wstring_view name) const {
-        const auto it = byName_.find(Fold(name));
+        const auto it = byName_.find(common::UpperCased(name));
         return it == byName_.end() ? nullptr : &entries_[it->second];
     }
 
 private:
-    static std::wstring Fold(std::wstring_view name) {
-        std::wstring folded(name);
-        for (wchar_t& c : folded) c = common::ToUpperSimple(c);
-        return folded;
-    }
-
     const std::vector<FileEntry>& entries_;
     std::unordered_map<std::wstring, size_t> byName_;
 };

@@ -9,9 +9,7 @@ namespace copperfold {
 std::wstring KeptListings::Key(std::wstring_view folder) {
     // "C:\" keeps its backslash: "C:" would name the drive's current folder.
     while (folder.size() > 3 && folder.back() == L'\\') folder.remove_suffix(1);
-    std::wstring key(folder);
-    for (wchar_t& c : key) c = common::ToUpperSimple(c);
-    return key;
+    return common::UpperCased(folder);
 }
 
 void KeptListings::Forget(const std::wstring& key) {

@@ -163,9 +163,7 @@ private:
     }
     static std::wstring Name(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
     static std::wstring Key(const std::wstring& path) {
-        std::wstring key = Trimmed(path);
-        for (wchar_t& c : key) c = common::ToUpperSimple(c);
-        return key;
+        return common::UpperCased(Trimmed(path));
     }
     static std::wstring ParentKey(const std::wstring& key) { return Key(ParentPath(key)); }
     void AddParents(const std::wstring& path) {

@@ -228,8 +228,6 @@ struct SourceFile {
     win32::UniqueFile handle;
     FILE_BASIC_INFO basic{};  // times and attributes
     std::uint64_t size = 0;
-
-    std::uint64_t Size() const { return size; }
 };
 
 // Others may go on reading, writing, renaming or deleting the file while it is copied. Times,
@@ -252,7 +250,7 @@ DWORD OpenSource(const std::wstring& path, SourceFile& source) {
 
 // Copies the source's bytes, as many as it had when it was opened, into `output`, chunk by chunk.
 DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& report) {
-    const std::uint64_t size = source.Size();
+    const std::uint64_t size = source.size;
     if (const DWORD error = ReserveSpace(output, size)) return error;
     if (!report(size, 0, CopyProgressReason::StreamSwitch)) return kErrorRequestAborted;
 

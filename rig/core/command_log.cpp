@@ -1,5 +1,6 @@
 #include "command_log.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace rig {
@@ -74,6 +75,16 @@ ParsedLog ParseCommandLog(std::span<const std::uint8_t> bytes) {
         at += size;
     }
     return log;
+}
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    char byte[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(byte, sizeof byte, "%s%02X", i == 0 ? "" : " ", bytes[i]);
+        text += byte;
+    }
+    return text;
 }
 
 }  // namespace rig

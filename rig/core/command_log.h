@@ -33,4 +33,7 @@ struct ParsedLog {
 // Bounded: reads only `bytes`; stops at the first damaged or torn record.
 ParsedLog ParseCommandLog(std::span<const std::uint8_t> bytes);
 
+// "EE 80 00 ..." for the first `count` bytes, as the log's readers show CDBs and data.
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count);
+
 }  // namespace rig

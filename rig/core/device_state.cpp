@@ -203,23 +203,22 @@ DeviceState DefaultState(const EnclosureConfig& config, std::size_t index) {
     return state;
 }
 
+// The bytes a field visit covers.
+template <typename Visit>
+std::size_t CountedBytes(Visit visit) {
+    const DeviceState state;
+    Counter counter;
+    visit(state, counter);
+    return counter.size;
+}
+
 std::size_t StateVersion3Bytes() {
-    static const std::size_t size = [] {
-        const DeviceState state;
-        Counter counter;
-        VisitVersion3Fields(state, counter);
-        return counter.size;
-    }();
+    static const std::size_t size = CountedBytes([](const DeviceState& s, Counter& c) { VisitVersion3Fields(s, c); });
     return size;
 }
 
 std::size_t StateRecordSize() {
-    static const std::size_t size = [] {
-        const DeviceState state;
-        Counter counter;
-        VisitFields(state, counter);
-        return counter.size;
-    }();
+    static const std::size_t size = CountedBytes([](const DeviceState& s, Counter& c) { VisitFields(s, c); });
     return size;
 }
 

@@ -64,16 +64,6 @@ std::string Hex(std::uint32_t value, int digits) {
     return text;
 }
 
-std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
-    std::string text;
-    char byte[4];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(byte, sizeof byte, "%s%02X", i == 0 ? "" : " ", bytes[i]);
-        text += byte;
-    }
-    return text;
-}
-
 const char* Direction(std::uint8_t dataIn) {
     switch (dataIn) {
         case devio::kDataOut: return "out";

@@ -33,7 +33,7 @@ protected:
         EXPECT_EQ(e.call(*device, handles.data()), e.result);
         const auto log = Log();
         ASSERT_EQ(log.size(), 1u);
-        EXPECT_EQ(HexText(log[0].header.cdb, log[0].header.cdbLength), e.cdb);
+        EXPECT_EQ(rig::HexBytes(log[0].header.cdb, log[0].header.cdbLength), e.cdb);
         const devio::ScsiPassThroughHeader header = log[0].header;  // packed: read through a copy
         const std::uint32_t length = header.dataTransferLength;
         EXPECT_EQ(header.dataIn, e.dataIn);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -30,17 +29,6 @@ public:
     }
     std::vector<std::string> texts;
 };
-
-// "EE 80 00 ..." for the first `count` bytes.
-inline std::string HexText(const std::uint8_t* bytes, std::size_t count) {
-    std::string text;
-    char byte[4];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(byte, sizeof byte, "%s%02X", i == 0 ? "" : " ", bytes[i]);
-        text += byte;
-    }
-    return text;
-}
 
 class CorelinkOnRig : public rig_test::RigTest {
 protected:
@@ -78,7 +66,7 @@ protected:
     // The CDBs of the commands logged since the last ClearLog, each as its CdbLength bytes.
     std::vector<std::string> Cdbs() {
         std::vector<std::string> cdbs;
-        for (const rig::LogRecord& record : Log()) cdbs.push_back(HexText(record.header.cdb, record.header.cdbLength));
+        for (const rig::LogRecord& record : Log()) cdbs.push_back(rig::HexBytes(record.header.cdb, record.header.cdbLength));
         return cdbs;
     }
 

@@ -146,7 +146,7 @@ TEST_F(DiskOnRig, CapacityIsTheReplyInNativeNumbers) {
     ASSERT_EQ(ReadCapacityEx(*device, handles.data(), kSlot, 1, &lastLba, &blockLength), 1);
     const auto log = Log();
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(HexText(log[0].header.cdb, log[0].header.cdbLength), "25 00 00 00 08 00");
+    EXPECT_EQ(rig::HexBytes(log[0].header.cdb, log[0].header.cdbLength), "25 00 00 00 08 00");
     EXPECT_EQ(log[0].header.lun, 0);
     EXPECT_EQ(log[1].header.lun, 1);
     EXPECT_EQ(log[0].header.targetId, 1);
