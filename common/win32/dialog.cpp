@@ -51,6 +51,8 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        // Only the dialog's own creation: another program may send WM_INITDIALOG with any lParam.
+        if (SentByAnotherThread() || ::GetWindowLongPtrW(hwnd, DWLP_USER) != 0) return FALSE;
         auto* self = reinterpret_cast<Dialog*>(lParam);
         self->hwnd_ = hwnd;
         ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);

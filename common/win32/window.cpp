@@ -43,7 +43,7 @@ void Window::OnException(const std::exception& error) {
 }
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
+    if (message == WM_NCCREATE && !SentByAnotherThread() && ::GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0) {
         auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
@@ -65,6 +65,10 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         self->OnFinalDestroy();
     }
     return result;
+}
+
+bool SentByAnotherThread() {
+    return (::InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) != 0;
 }
 
 void ShowError(HWND owner, const wchar_t* text, const wchar_t* caption) {

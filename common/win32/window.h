@@ -37,4 +37,10 @@ private:
 // Shows a message box with one OK button and the stop icon.
 void ShowError(HWND owner, const wchar_t* text, const wchar_t* caption);
 
+// True while the message being handled was sent by another thread or process. Messages whose
+// lParam is an address the system does not carry across (WM_NOTIFY, and the creation
+// parameter of WM_INITDIALOG and WM_NCCREATE) are honoured only when this is false: then they
+// come from this thread's own controls and calls (the system refuses to post them).
+bool SentByAnotherThread();
+
 }  // namespace win32

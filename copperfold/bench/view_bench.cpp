@@ -103,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     start = Clock::now();
     for (const auto& change : changes) {
-        ::SendMessageW(view->Handle(), CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&change));
+        view->OnFolderChanged(change);
     }
     // The view brings the scroll bars up to date shortly after a burst of changes: wait for it.
     const auto waitStart = Clock::now();

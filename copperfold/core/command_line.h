@@ -28,6 +28,13 @@ CommandLine ParseCommandLine(std::wstring_view arguments);
 bool SelectJobs(const CCopperfoldDoc& doc, const std::vector<int>& jobNumbers, JobBatch& batch, std::wstring& error);
 
 // Exit status of a run from the command line.
-enum class RunExitCode : int { AllDone = 0, CopyFailed = 1, Cancelled = 2, BadArguments = 3, JobFileUnreadable = 4 };
+enum class RunExitCode : int {
+    AllDone = 0,
+    CopyFailed = 1,
+    Cancelled = 2,
+    BadArguments = 3,
+    JobFileUnreadable = 4,
+    NoJobs = 5,  // the user has no job in the file: a scheduled run that would do nothing
+};
 
 }  // namespace copperfold

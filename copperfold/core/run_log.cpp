@@ -100,23 +100,40 @@ std::wstring GroupedNumber(std::uint64_t value) {
     return digits;
 }
 
-std::wstring AppendRunRecord(std::wstring_view existing, std::wstring_view record, std::size_t keep) {
-    // Where each record of the existing log starts: at the start of the text or of a line.
+std::wstring TrimRunLog(std::wstring_view log, std::size_t keepRecords, std::size_t maxChars) {
+    // Where each record starts: at the start of the text or of a line.
     std::vector<size_t> starts;
-    for (size_t at = 0; at < existing.size();) {
-        if (existing.substr(at, kRecordStart.size()) == kRecordStart) starts.push_back(at);
-        const size_t end = existing.find(L'\n', at);
+    for (size_t at = 0; at < log.size();) {
+        if (log.substr(at, kRecordStart.size()) == kRecordStart) starts.push_back(at);
+        const size_t end = log.find(L'\n', at);
         if (end == std::wstring_view::npos) break;
         at = end + 1;
     }
-    std::wstring log;
-    if (keep > 0) {
-        const size_t kept = std::min(starts.size(), keep - 1);
-        if (kept > 0) log.assign(existing.substr(starts[starts.size() - kept]));
-        if (!log.empty() && log.back() != L'\n') log += L"\r\n";
-        log += record;
+    size_t kept = 0;
+    while (kept < starts.size() && kept < keepRecords) {
+        const size_t from = starts[starts.size() - 1 - kept];
+        if (kept > 0 && log.size() - from > maxChars) break;
+        ++kept;
     }
-    return log;
+    if (kept == 0) return {};
+    std::wstring trimmed(log.substr(starts[starts.size() - kept]));
+    if (trimmed.back() != L'\n') trimmed += L"\r\n";
+    return trimmed;
+}
+
+std::wstring AppendRunRecord(std::wstring_view existing, std::wstring_view record, std::size_t keep) {
+    if (keep == 0) return {};
+    return TrimRunLog(existing, keep - 1, std::wstring_view::npos) + std::wstring(record);
+}
+
+std::wstring SummarizeProblems(const std::vector<std::wstring>& problems, std::size_t keepInFull) {
+    std::wstring summary;
+    const size_t shown = std::min(problems.size(), keepInFull);
+    for (size_t i = 0; i < shown; ++i) summary += (i == 0 ? L"" : L" | ") + problems[i];
+    if (problems.size() > shown) {
+        summary += (shown == 0 ? L"" : L" | ") + (L"and " + GroupedNumber(problems.size() - shown) + L" more");
+    }
+    return summary;
 }
 
 }  // namespace copperfold

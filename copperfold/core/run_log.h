@@ -8,10 +8,12 @@
 //     Sync    C:\Laptop -> E:\Laptop
 //             done; 4 files copied, 12,880 bytes, 0.3 s
 //     Result: done; 2,034 files copied, 8,512,880 bytes, 4.2 s
-//     Error: ... (only when a copy failed: the system's text and the two paths)
+//     Error: ... (only when something went wrong: the system's text and the two paths, or the
+//            first kProblemsKeptInFull problems the run reported and a count of the rest)
 //
-// The file keeps the newest kRunLogKeptRuns records; older ones are dropped when a record is
-// added. Records are told apart by their first line, which alone starts with "Run ".
+// A run appends its record to the file. Only when the file has grown past kRunLogTrimBytes is
+// it rewritten with its newest records (at most kRunLogKeptRuns of them, kRunLogKeptBytes of
+// text in all). Records are told apart by their first line, which alone starts with "Run ".
 
 #include <cstdint>
 #include <string>
@@ -24,6 +26,9 @@
 namespace copperfold {
 
 inline constexpr std::size_t kRunLogKeptRuns = 1000;
+inline constexpr std::uint64_t kRunLogTrimBytes = 4u << 20;
+inline constexpr std::size_t kRunLogKeptBytes = 2u << 20;
+inline constexpr std::size_t kProblemsKeptInFull = 5;
 
 enum class RunTrigger { Button, Execute, CommandLine };
 enum class RunResult { Done, Failed, Cancelled };
@@ -47,5 +52,11 @@ std::wstring GroupedNumber(std::uint64_t value);
 // The log `existing` with `record` appended, keeping the newest `keep` records. Text before the
 // first record (a damaged or foreign start) is dropped with the oldest records.
 std::wstring AppendRunRecord(std::wstring_view existing, std::wstring_view record, std::size_t keep = kRunLogKeptRuns);
+// The newest records of `log`: at most `keepRecords` of them and, beyond the newest one, no more
+// than `maxChars` characters in all. Text before the first record is dropped.
+std::wstring TrimRunLog(std::wstring_view log, std::size_t keepRecords, std::size_t maxChars);
+// The problems a run reported, for its Error line: the first `keepInFull` in full, joined by
+// " | ", and how many more there were.
+std::wstring SummarizeProblems(const std::vector<std::wstring>& problems, std::size_t keepInFull = kProblemsKeptInFull);
 
 }  // namespace copperfold

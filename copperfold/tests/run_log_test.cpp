@@ -139,4 +139,36 @@ TEST(RunLog, KeepsTheNewestRunsAndDropsADamagedStart) {
     EXPECT_EQ(copperfold::AppendRunRecord(L"Run a\r\nRun b", L"Run c\r\n", 5), L"Run a\r\nRun b\r\nRun c\r\n");
 }
 
+TEST(RunLog, TrimmingKeepsTheNewestRecordsWithinACharacterBudget) {
+    const std::wstring log = L"Run a\r\n  aaaaaaaa\r\nRun b\r\n  bbbb\r\nRun c\r\n";
+    EXPECT_EQ(copperfold::TrimRunLog(log, 10, 1000), log);
+    EXPECT_EQ(copperfold::TrimRunLog(log, 2, 1000), L"Run b\r\n  bbbb\r\nRun c\r\n");
+    EXPECT_EQ(copperfold::TrimRunLog(log, 10, 22), L"Run b\r\n  bbbb\r\nRun c\r\n") << "exactly the budget";
+    EXPECT_EQ(copperfold::TrimRunLog(log, 10, 21), L"Run c\r\n");
+    EXPECT_EQ(copperfold::TrimRunLog(L"Run huge" + std::wstring(100, L'x'), 10, 5), L"Run huge" + std::wstring(100, L'x') + L"\r\n")
+        << "the newest record stays whatever its size";
+    EXPECT_EQ(copperfold::TrimRunLog(L"no record at all", 10, 100), L"");
+    EXPECT_EQ(copperfold::TrimRunLog(log, 0, 100), L"");
+}
+
+TEST(RunLog, ManyProblemsKeepTheFirstFewInFullAndCountTheRest) {
+    std::vector<std::wstring> problems;
+    EXPECT_EQ(copperfold::SummarizeProblems(problems), L"");
+    problems = {L"one", L"two"};
+    EXPECT_EQ(copperfold::SummarizeProblems(problems), L"one | two");
+    problems.clear();
+    for (int n = 0; n < 1105; ++n) problems.push_back(L"failure " + std::to_wstring(n) + std::wstring(60, L'p'));
+    const std::wstring summary = copperfold::SummarizeProblems(problems);
+    EXPECT_TRUE(summary.starts_with(L"failure 0")) << "the first failure in full";
+    EXPECT_NE(summary.find(L"failure 4"), std::wstring::npos);
+    EXPECT_EQ(summary.find(L"failure 5"), std::wstring::npos);
+    EXPECT_TRUE(summary.ends_with(L" | and 1,100 more"));
+    EXPECT_LT(summary.size(), 400u);
+
+    RunLogEntry entry = Entry(RunResult::Failed);
+    entry.error = summary;
+    const std::wstring record = copperfold::FormatRunRecord(entry);
+    EXPECT_EQ(record.find(L"Error: failure 0"), record.find(L"Error:"));
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "copperfold/core/column_layout.h"
 #include "copperfold/core/column_text.h"
+#include "common/win32/window.h"
 #include "gdi_scope.h"
 
 namespace {
@@ -317,6 +318,7 @@ LRESULT CColumnTreeCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         if (reinterpret_cast<HWND>(lParam) == scrollBar) OnHorizontalScroll(LOWORD(wParam));
         return 0;
     case WM_NOTIFY:
+        if (win32::SentByAnotherThread() || lParam == 0) return 0;  // not from this control's own children
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
     case CCustomTreeChildCtrl::kVerticalBarChanged:
         RepositionControls();

@@ -11,6 +11,7 @@
 #include "common/win32/system_info.h"
 #include "common/win32/window.h"
 #include "copperfold/core/command_line.h"
+#include "copperfold/core/settled_jobs.h"
 #include "exec_dialog.h"
 #include "main_frame.h"
 #include "run_log_file.h"
@@ -18,6 +19,16 @@
 #include "win32_file_system.h"
 
 namespace {
+
+// Between two readings of a job file that another program may be rewriting.
+constexpr DWORD kJobFileSettlePauseMs = 150;
+
+copperfold::JobFileStamp JobFileStamp(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return {};
+    return {true, (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
+}
 
 std::wstring LoadResourceString(UINT id) {
     const wchar_t* text = nullptr;
@@ -114,14 +125,20 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         }
     } release{runMutex.get()};
 
-    const CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
-    if (!document.jobFileReadable) {
+    CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
+    // Read again until the reading can be trusted: another program may be rewriting the file.
+    const copperfold::JobReading reading = copperfold::ReadSettledJobs(
+        document, [this] { return JobFileStamp(jobFilePath); }, [] { ::Sleep(kJobFileSettlePauseMs); });
+    if (!document.jobFileReadable || reading == copperfold::JobReading::KeptChanging) {
         // Running nothing and calling that success would hide every missed backup.
-        ReportCommandLineError(L"The job file " + jobFilePath +
-                                   L" exists but could not be read (another program may hold it open, or access is "
-                                   L"denied). No job was run.",
-                               true);
-        return static_cast<int>(RunExitCode::JobFileUnreadable);
+        const std::wstring why = document.jobFileReadable ? L"kept changing while it was read" :
+            L"exists but could not be read (another program may hold it open, or access is denied)";
+        return RefuseCommandLineRun(L"The job file " + jobFilePath + L" " + why + L". No job was run.",
+                                    RunExitCode::JobFileUnreadable);
+    }
+    if (reading == copperfold::JobReading::NoJobs) {
+        return RefuseCommandLineRun(copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists),
+                                    RunExitCode::NoJobs);
     }
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
@@ -144,6 +161,13 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     }
     log.Finish(dialog.Counters());
     return copperfold::RunOutcomeCode(dialog.Counters());
+}
+
+int CCopperfoldApp::RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code) {
+    ReportCommandLineError(reason, true);
+    const copperfold::JobBatch none{};
+    copperfold::RunLogSession(copperfold::RunTrigger::CommandLine, none).Refuse(reason);
+    return static_cast<int>(code);
 }
 
 int CCopperfoldApp::Run() {

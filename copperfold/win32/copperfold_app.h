@@ -12,6 +12,7 @@
 
 #include "common/core/ini_file.h"
 #include "common/win32/unique_handle.h"
+#include "copperfold/core/command_line.h"
 
 class CMainFrame;
 
@@ -42,6 +43,9 @@ private:
     // What every start needs: common controls, OLE, the job file and the language.
     // Without a window that waits for a click when `unattended`.
     bool StartCommon(bool unattended);
+    // A run from the command line that runs nothing: `reason` to standard error and the run
+    // log; returns `code`.
+    int RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code);
 
     std::wstring programPath;
     std::wstring jobFilePath;

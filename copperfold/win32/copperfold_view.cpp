@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "common/core/ini_file.h"
+#include "common/win32/window.h"
 #include "copperfold/core/column_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
@@ -21,6 +22,9 @@ static_assert(kButtonStyle == 0x50000F00 && kDriveTreeStyle == 0x1237 && kJobLis
 
 constexpr wchar_t kJobFileErrorText[] =
     L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.";
+
+constexpr wchar_t kOtherRunText[] =
+    L"Another Copperfold run (from the command line or a schedule) is in progress. Execute the jobs again when it has ended.";
 
 HTREEITEM NextRow(HWND tree, HTREEITEM item) { return TreeView_GetNextSibling(tree, item); }
 
@@ -59,6 +63,8 @@ bool CCopperfoldView::Create(HWND parent, const RECT& rect) {
 
 INT_PTR CALLBACK CCopperfoldView::FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        // Only the form's own creation: another program may send WM_INITDIALOG with any lParam.
+        if (win32::SentByAnotherThread() || ::GetWindowLongPtrW(window, DWLP_USER) != 0) return FALSE;
         ::SetWindowLongPtrW(window, DWLP_USER, lParam);
         reinterpret_cast<CCopperfoldView*>(lParam)->form = window;
     }
@@ -68,7 +74,6 @@ INT_PTR CALLBACK CCopperfoldView::FormProcedure(HWND window, UINT message, WPARA
         return view->OnMessage(message, wParam, lParam);
     } catch (const std::exception&) {
         // Nothing crosses into the system; the tree or command simply stays as it was.
-        if (message == CNotifyDirCheck::kChangeMessage) ::SetEvent(view->services.writeEvent);
         return FALSE;
     }
 }
@@ -87,6 +92,7 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         default: return FALSE;
         }
     case WM_NOTIFY: {
+        if (win32::SentByAnotherThread() || lParam == 0) return FALSE;  // not from the form's own trees
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         CColumnTreeCtrl* tree = TreeOfNotification(*header);
         if (!tree) return FALSE;
@@ -105,16 +111,11 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam != kLayoutTimer) return FALSE;
         ReleaseLayout();
         return TRUE;
-    case CNotifyDirCheck::kChangeMessage: {
-        // The record stays the watcher's; it is read before the event lets the watcher go on.
-        const auto* change = reinterpret_cast<const CNotifyDirCheck::ChangeRecord*>(lParam);
-        struct Release {
-            HANDLE event;
-            ~Release() { ::SetEvent(event); }
-        } release{services.writeEvent};
-        if (change) OnFolderChanged(*change);
+    case CNotifyDirCheck::kChangeMessage:
+        // lParam is only a number, and the change is the watcher's own copy: a message that
+        // names no record in flight (posted by another program, or stale) does nothing.
+        if (const auto change = watcher.TakeChange(lParam)) OnFolderChanged(*change);
         return TRUE;
-    }
     default:
         return FALSE;
     }
@@ -325,6 +326,18 @@ void CCopperfoldView::OnExecute() {
     if (batch->count == 0) {
         ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
         return;
+    }
+    if (runInProgress != 0) return;
+    std::optional<copperfold::RunGate::Ticket> ticket;
+    if (services.runGate) {
+        copperfold::RunGate::Entry entry = services.runGate->TryEnter();
+        if (!entry.ticket) {
+            if (entry.refusal == copperfold::RunGate::Refusal::RunInAnotherProcess) {
+                ShowMessage(kOtherRunText, L"Error Message", MB_ICONERROR);
+            }
+            return;
+        }
+        ticket = std::move(entry.ticket);
     }
     runInProgress = 1;
     // Logged like every run; the dialog is reachable through runDialog while it is open.

@@ -26,6 +26,7 @@
 #include "copperfold/core/file_system.h"
 #include "exec_dialog.h"
 #include "notify_dir_check.h"
+#include "run_gate.h"
 
 class CCopperfoldView {
 public:
@@ -40,6 +41,9 @@ public:
         HANDLE writeEvent;  // the application's "WriteEvent", set after each watcher change
         copperfold::FileSystem& fileSystem;
         DeviceScanner scanDevices;
+        // The process's one-run-at-a-time gate, shared with the enclosure's button; without one
+        // the view only keeps its own runs apart.
+        copperfold::RunGate* runGate = nullptr;
     };
 
     // Icons of the trees' image list.
@@ -81,6 +85,8 @@ public:
     static FolderContents FolderState(std::wstring path);
     // Whether a drive tree's layout is held for a burst of changes (see HoldLayout).
     static bool LayoutHeld(HWND innerTree);
+    // What a change the watcher handed over does to the drive trees.
+    void OnFolderChanged(const CNotifyDirCheck::ChangeRecord& change);
 
 private:
     static INT_PTR CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -114,7 +120,6 @@ private:
     void RelistFolder(CColumnTreeCtrl& tree, HTREEITEM item);
     void ClearChildren(CColumnTreeCtrl& tree, HTREEITEM item);
     void ChangeWatchedFolders(const std::wstring& root, bool arrived);
-    void OnFolderChanged(const CNotifyDirCheck::ChangeRecord& change);
     void ApplyChange(CColumnTreeCtrl& tree, const std::wstring& path, std::uint32_t action);
     void ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring_view rel,
                           const WIN32_FIND_DATAW* data, std::uint32_t action);

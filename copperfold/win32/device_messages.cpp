@@ -8,8 +8,19 @@
 
 namespace copperfold {
 
-DeviceMessages::DeviceMessages(CCopperfoldDoc& doc, CorelinkSession& session, BatchRunner runner)
-    : document(doc), corelink(session), runBatch(std::move(runner)) {}
+namespace {
+
+// How long Dockline may take to take in the resume message before it is given up on.
+constexpr UINT kPeerAnswerLimitMs = 2000;
+
+}  // namespace
+
+DeviceMessages::DeviceMessages(CCopperfoldDoc& doc, CorelinkSession& session, RunGate& runGate, BatchRunner runner,
+                               PressRefusedReporter reporter)
+    : document(doc), corelink(session), gate(runGate), runBatch(std::move(runner)),
+      reportRefusedPress(std::move(reporter)) {
+    gate.SetAfterRun([this] { AcknowledgeTurnedAwayPresses(); });
+}
 
 void DeviceMessages::OnCopyData(const COPYDATASTRUCT* record) {
     if (!record) return;
@@ -26,36 +37,67 @@ void DeviceMessages::EnableExecute(bool enabled) {
 }
 
 void DeviceMessages::OnButtonPressed() {
-    if (runInProgress) return;
     const auto index = ButtonRecordIndex(received);
     if (!index) return;
-    if (DeviceRecordChanged(received.table, document.deviceTable, *index)) AdoptTable(received.table);
-    RunDeviceJobs(*index);
-    if (const HWND dockline = ::FindWindowW(nullptr, kDocklineWindowTitle)) {
-        ::SendMessageW(dockline, kButtonRunEndedMessage, 0, 0);
+    if (gate.Busy()) {
+        // Turned away; acknowledged and resumed when the run in progress has ended.
+        const common::DeviceTableEntry& pressed = received.table.entries[*index];
+        for (const TurnedAwayPress& press : turnedAway) {
+            if (press.listIndex == pressed.listIndex) return;
+        }
+        turnedAway.push_back({pressed.listIndex, DevicePath(pressed)});
+        return;
     }
+    if (DeviceRecordChanged(received.table, document.deviceTable, *index)) AdoptTable(received.table);
+    inButtonRun = true;
+    RunDeviceJobs(*index);
+    inButtonRun = false;
+    ResumeDockline();
 }
 
 void DeviceMessages::RunDeviceJobs(std::size_t index) {
     EnableExecute(false);
-    if (runInProgress || index >= common::kMaxDevices) {
+    if (gate.Busy() || index >= common::kMaxDevices) {
         EnableExecute(true);
         return;
     }
-    runInProgress = true;
     // A copy: volume messages during the run may replace the document's table.
     const common::DeviceTableEntry device = document.deviceTable.entries[index];
     auto batch = std::make_unique<JobBatch>();
     BuildDeviceBatch(document.jobs.data(), document.jobCount, device, *batch);
-    if (batch->count > 0 && runBatch) runBatch(*batch);
+    if (batch->count > 0) {
+        RunGate::Entry entry = gate.TryEnter();
+        if (!entry.ticket) {
+            if (reportRefusedPress) {
+                reportRefusedPress(L"Another Copperfold run (from the command line or a schedule) was in progress; "
+                                   L"the button's jobs were not run. Press the button again when it has ended.");
+            }
+        } else if (runBatch) {
+            runBatch(*batch);
+        }
+    }
     corelink.AcknowledgeButton(device.listIndex, DevicePath(device));
-    runInProgress = false;
     EnableExecute(true);
+}
+
+void DeviceMessages::AcknowledgeTurnedAwayPresses() {
+    if (turnedAway.empty()) return;
+    const std::vector<TurnedAwayPress> presses = std::move(turnedAway);
+    turnedAway.clear();
+    for (const TurnedAwayPress& press : presses) corelink.AcknowledgeButton(press.listIndex, press.devicePath);
+    if (!inButtonRun) ResumeDockline();
+}
+
+void DeviceMessages::ResumeDockline() const {
+    if (const HWND dockline = ::FindWindowW(nullptr, kDocklineWindowTitle)) {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(dockline, kButtonRunEndedMessage, 0, 0, SMTO_ABORTIFHUNG, kPeerAnswerLimitMs, &ignored);
+    }
 }
 
 bool DeviceMessages::OnBusyQuery() {
     const bool viewBusy = view.stopViewRun && view.stopViewRun();
-    return viewBusy || runInProgress;
+    return viewBusy || gate.Busy();
 }
 
 void DeviceMessages::OnVolumesArrived(WPARAM unitMask) {

@@ -4,16 +4,22 @@
 // press, tell Dockline to poll again), the busy query before Dockline closes the program, and
 // volume arrivals and removals, which go on to the view.
 //
-// Everything runs on the UI thread. A button run is modal inside the button message, so the
-// messages that arrive meanwhile see RunInProgress() and a second press is ignored.
+// Everything runs on the UI thread. A button run is modal inside the button message. One run
+// at a time, whatever started it (the run gate): a press that arrives during any run is turned
+// away, and once that run has ended the pressed device is acknowledged and Dockline is told to
+// poll again (it stopped polling when it sent the press). A press while another Copperfold
+// process runs (a "/run") is acknowledged at once and noted in the run log.
 
 #include <windows.h>
 
 #include <cstddef>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "copperfold/core/copy_engine.h"
 #include "copperfold/core/device_trigger.h"
+#include "run_gate.h"
 
 class CCopperfoldDoc;
 
@@ -34,15 +40,18 @@ public:
     };
     // Runs a non-empty batch modally and returns when it has ended.
     using BatchRunner = std::function<void(const JobBatch& batch)>;
+    // Tells the user (run log, notice) that a press ran nothing; the text is English.
+    using PressRefusedReporter = std::function<void(const std::wstring& reason)>;
 
-    DeviceMessages(CCopperfoldDoc& document, CorelinkSession& corelink, BatchRunner runBatch);
+    DeviceMessages(CCopperfoldDoc& document, CorelinkSession& corelink, RunGate& gate, BatchRunner runBatch,
+                   PressRefusedReporter reportRefusedPress = {});
 
     void SetViewHooks(ViewHooks hooks) { view = std::move(hooks); }
-    bool RunInProgress() const { return runInProgress; }
+    bool RunInProgress() const { return gate.Busy(); }
 
     // WM_COPYDATA: keeps dwData and at most one table's bytes; a null record is ignored.
     void OnCopyData(const COPYDATASTRUCT* record);
-    // 0x0405: ignored while a run is in progress or when no usable record was received.
+    // 0x0405: nothing when no usable record was received; turned away during a run (see above).
     void OnButtonPressed();
     // 0x0406: true (busy) while a run is in progress.
     bool OnBusyQuery();
@@ -55,15 +64,26 @@ public:
     void RunDeviceJobs(std::size_t index);
 
 private:
+    struct TurnedAwayPress {
+        std::uint8_t listIndex = 0;
+        std::string devicePath;
+    };
+
     void AdoptTable(const common::DeviceTable& table);
     void EnableExecute(bool enabled);
+    // The gate's after-run hook: acknowledges the presses turned away during the run.
+    void AcknowledgeTurnedAwayPresses();
+    void ResumeDockline() const;
 
     CCopperfoldDoc& document;
     CorelinkSession& corelink;
+    RunGate& gate;
     BatchRunner runBatch;
+    PressRefusedReporter reportRefusedPress;
     ViewHooks view;
     ReceivedDeviceData received;
-    bool runInProgress = false;
+    std::vector<TurnedAwayPress> turnedAway;  // at most one per list index
+    bool inButtonRun = false;  // the button run resumes Dockline itself when it ends
 };
 
 }  // namespace copperfold

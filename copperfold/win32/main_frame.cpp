@@ -12,6 +12,7 @@
 #include "corelink_api.h"
 #include "menu_translation.h"
 #include "resource.h"
+#include "run_log_file.h"
 #include "run_window.h"
 
 namespace {
@@ -28,7 +29,8 @@ CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
     document = std::make_unique<CCopperfoldDoc>(app.IniFile(),
                                                 MakeJobSection(win32::ComputerName(), win32::UserName()));
     deviceMessages = std::make_unique<copperfold::DeviceMessages>(
-        *document, *corelink, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); });
+        *document, *corelink, runGate, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); },
+        [this](const std::wstring& reason) { ReportRefusedPress(reason); });
     trayIconData.cbSize = sizeof trayIconData;
     trayIconData.uID = 1;
     trayIconData.uFlags = NIF_MESSAGE;
@@ -90,7 +92,7 @@ bool CMainFrame::CreateView() {
     }
     view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
         *document, [this](std::wstring_view english, std::wstring_view fallback) { return app.Translate(english, fallback); },
-        app.WriteEvent(), fileSystem, std::move(scanner)});
+        app.WriteEvent(), fileSystem, std::move(scanner), &runGate});
     if (!view->Create(Handle(), RECT{0, 0, 1, 1})) {
         view.reset();
         return false;
@@ -183,8 +185,17 @@ void CMainFrame::RunButtonBatch(const copperfold::JobBatch& batch) {
         return app.Translate(english, fallback);
     };
     const auto run = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Button, translate);
-    if (!run) return;
-    runNotice.Show(Handle(), copperfold::kTrayCallbackMessage, trayIconData.hIcon, *run,
+    if (run) ShowRunNotice(*run);
+}
+
+void CMainFrame::ReportRefusedPress(const std::wstring& reason) {
+    const copperfold::JobBatch none{};
+    copperfold::RunLogSession log(copperfold::RunTrigger::Button, none);
+    ShowRunNotice(log.Refuse(reason));
+}
+
+void CMainFrame::ShowRunNotice(const copperfold::RunLogEntry& run) {
+    runNotice.Show(Handle(), copperfold::kTrayCallbackMessage, trayIconData.hIcon, run,
                    [this](std::wstring_view english) { return app.Translate(english, english); });
 }
 

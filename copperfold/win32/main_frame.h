@@ -17,6 +17,7 @@
 #include "copperfold_view.h"
 #include "corelink_session.h"
 #include "device_messages.h"
+#include "run_gate.h"
 #include "run_notice.h"
 #include "win32_file_system.h"
 
@@ -50,6 +51,9 @@ private:
     void ShowTrayMenu();
     // A run of the enclosure's button, then its outcome as a notice of the tray icon.
     void RunButtonBatch(const copperfold::JobBatch& batch);
+    // A press that ran nothing because another process was running: logged and shown.
+    void ReportRefusedPress(const std::wstring& reason);
+    void ShowRunNotice(const copperfold::RunLogEntry& run);
     void ToggleStatusBar();
     void LayoutChildren();
     bool CreateView();
@@ -58,6 +62,7 @@ private:
     CCopperfoldApp& app;
     std::unique_ptr<copperfold::CorelinkSession> corelink;
     std::unique_ptr<CCopperfoldDoc> document;
+    copperfold::RunGate runGate;  // before the handlers that use it
     std::unique_ptr<copperfold::DeviceMessages> deviceMessages;
     copperfold::Win32FileSystem fileSystem;
     std::unique_ptr<CCopperfoldView> view;  // after the component, which it scans through

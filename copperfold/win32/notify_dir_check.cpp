@@ -10,9 +10,48 @@ CNotifyDirCheck::CNotifyDirCheck(HANDLE event)
 
 CNotifyDirCheck::~CNotifyDirCheck() { Stop(); }
 
+CNotifyDirCheck::AddResult CNotifyDirCheck::AddDirectory(const std::wstring& path) {
+    if (std::find(directories.begin(), directories.end(), path) != directories.end()) return AddResult::AlreadyWatched;
+    if (directories.size() >= kMaxWatchedFolders) {
+        if (!reportedListFull) {
+            (lineSink ? lineSink : DirectoryWatch::LineSink(&WriteLineToStandardOutput))(kTableFullLine + path);
+            reportedListFull = true;
+        }
+        return AddResult::ListFull;
+    }
+    directories.push_back(path);
+    return AddResult::Added;
+}
+
 void CNotifyDirCheck::RemoveDirectory(const std::wstring& path) {
     const auto found = std::find(directories.begin(), directories.end(), path);
-    if (found != directories.end()) directories.erase(found);
+    if (found == directories.end()) return;
+    directories.erase(found);
+    reportedListFull = false;
+}
+
+std::optional<CNotifyDirCheck::ChangeRecord> CNotifyDirCheck::ChangeInFlight(LPARAM cookie) const {
+    const std::uint64_t posted = postedNumber.load(std::memory_order_acquire);
+    if (posted == 0 || cookie != static_cast<LPARAM>(posted) || takenNumber.load(std::memory_order_relaxed) == posted) {
+        return std::nullopt;
+    }
+    // The thread does not touch the record until it is marked taken.
+    return record;
+}
+
+void CNotifyDirCheck::ReleaseChange(LPARAM cookie) {
+    const std::uint64_t posted = postedNumber.load(std::memory_order_acquire);
+    if (posted == 0 || cookie != static_cast<LPARAM>(posted) || takenNumber.load(std::memory_order_relaxed) == posted) {
+        return;
+    }
+    takenNumber.store(posted, std::memory_order_release);
+    ::SetEvent(writeEvent);
+}
+
+std::optional<CNotifyDirCheck::ChangeRecord> CNotifyDirCheck::TakeChange(LPARAM cookie) {
+    std::optional<ChangeRecord> change = ChangeInFlight(cookie);
+    if (change) ReleaseChange(cookie);
+    return change;
 }
 
 bool CNotifyDirCheck::Start() {
@@ -61,11 +100,7 @@ void CNotifyDirCheck::WatchThread() {
     std::vector<std::unique_ptr<DirectoryWatch>> watches;
     for (std::size_t i = 0; i < watchedFolders.size(); ++i) {
         auto watch = std::make_unique<DirectoryWatch>(threadLineSink);
-        if (i < kMaxWatchedFolders) {
-            watch->Open(watchedFolders[i], true, static_cast<DWORD>(-1));
-        } else {
-            threadLineSink(DirectoryWatch::kFailLinePrefix + watchedFolders[i]);
-        }
+        watch->Open(watchedFolders[i], true, static_cast<DWORD>(-1));
         watches.push_back(std::move(watch));
     }
     ::SetEvent(readyEvent.get());
@@ -88,15 +123,27 @@ void CNotifyDirCheck::WatchThread() {
 
 bool CNotifyDirCheck::HandOver() {
     if (!watchedTarget) return running.load();  // nobody to tell
+    const std::uint64_t number = postedNumber.load(std::memory_order_relaxed) + 1;
+    postedNumber.store(number, std::memory_order_release);
     ::ResetEvent(writeEvent);
     if (!::PostMessageW(watchedTarget, kChangeMessage, reinterpret_cast<WPARAM>(watchedTarget),
-                        reinterpret_cast<LPARAM>(&record))) {
-        return running.load();  // the target is gone: nobody will answer
+                        static_cast<LPARAM>(number))) {
+        takenNumber.store(number, std::memory_order_release);  // the target is gone: nobody will answer
+        return running.load();
     }
     const HANDLE events[] = {stopEvent.get(), writeEvent};
-    const DWORD woken = ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
-    if (woken == WAIT_FAILED) ::WaitForSingleObject(stopEvent.get(), 100);  // never spin, whatever went wrong
-    return woken == WAIT_OBJECT_0 + 1 && running.load();
+    while (takenNumber.load(std::memory_order_acquire) != number) {
+        const DWORD woken = ::WaitForMultipleObjects(2, events, FALSE, kTakenCheckMs);
+        if (woken == WAIT_OBJECT_0 || !running.load()) return false;
+        if (woken == WAIT_OBJECT_0 + 1 && takenNumber.load(std::memory_order_acquire) != number) {
+            // Set by someone else: wait for the receiver's own signal (checked again above, so
+            // a signal that came in between is not lost).
+            ::ResetEvent(writeEvent);
+        } else if (woken == WAIT_FAILED) {
+            ::WaitForSingleObject(stopEvent.get(), 100);  // never spin, whatever went wrong
+        }
+    }
+    return running.load();
 }
 
 void CNotifyDirCheck::WaitForChanges(const std::vector<std::unique_ptr<DirectoryWatch>>& watches) const {

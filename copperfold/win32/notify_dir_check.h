@@ -2,11 +2,15 @@
 // CNotifyDirCheck: watches a list of folders (and everything below them) on a thread of its
 // own and hands each change, one at a time, to a window of the owner's thread.
 //
-// Handover: the thread writes the change into its record, resets the write event, posts
-// kChangeMessage (wParam: the target window, lParam: the record's address) to the target and
-// waits until the receiver sets the write event. The receiver reads the record, acts on it and
-// then sets the event; it reads nothing of the record after that. The record belongs to this
-// object, so its address stays valid for the watcher's life.
+// Handover: the thread writes the change into its record, numbers it, resets the write event,
+// posts kChangeMessage (wParam: the target window, lParam: the record's number) to the target
+// and waits until the receiver has taken that record. The receiver hands the message's lParam
+// to TakeChange, which gives a copy of the record only when the number is the one in flight and
+// not yet taken, marks it taken and sets the write event. The message carries no address: any
+// program can post 0x0403 with any lParam, and such a message is simply not the watcher's. Nor
+// does the write event alone release the thread: any program can set a named event, so the
+// thread goes on only once its record is marked taken (it looks again at least every
+// kTakenCheckMs, so a foreign reset of the event cannot hold it either).
 //
 // A record with action kActionChangesLost (directory_change.h) and the watched folder itself
 // as its path says that the system lost that folder's changes: the receiver should list the
@@ -21,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +37,8 @@ public:
     static constexpr UINT kChangeMessage = WM_USER + 3;  // 0x0403
     // One wait covers the stop event and one read per folder.
     static constexpr std::size_t kMaxWatchedFolders = MAXIMUM_WAIT_OBJECTS - 1;
+    static constexpr DWORD kTakenCheckMs = 250;
+    static constexpr wchar_t kTableFullLine[] = L"Fail to watch directory (the watch list is full): ";
 
     struct ChangeRecord {
         std::wstring path;  // the watched folder followed by the changed entry's relative name
@@ -47,7 +54,10 @@ public:
 
     // The folder list and the target are the owner's; changes to them take effect at the next
     // start (the thread works on a copy taken when it starts).
-    void AddDirectory(const std::wstring& path) { directories.push_back(path); }
+    enum class AddResult { Added, AlreadyWatched, ListFull };
+    // A folder already in the list is not added again; a full list (kMaxWatchedFolders) takes
+    // no more and says so once through the line sink, until a folder leaves the list.
+    AddResult AddDirectory(const std::wstring& path);
     // Removes the first entry equal to `path` (exact, case-sensitive); nothing when none is.
     void RemoveDirectory(const std::wstring& path);
     const std::vector<std::wstring>& Directories() const { return directories; }
@@ -67,6 +77,15 @@ public:
     void Stop();
     bool IsRunning() const { return running.load(); }
     bool HasThread() const { return static_cast<bool>(thread); }
+
+    // The receiving side, on the target's thread, with a kChangeMessage's lParam. The record in
+    // flight when `cookie` names it and it has not been taken; nothing otherwise.
+    std::optional<ChangeRecord> ChangeInFlight(LPARAM cookie) const;
+    // Marks the record `cookie` names taken and lets the thread go on; nothing when it names
+    // none in flight.
+    void ReleaseChange(LPARAM cookie);
+    // Both: what a receiver normally does.
+    std::optional<ChangeRecord> TakeChange(LPARAM cookie);
 
 private:
     static DWORD WINAPI ThreadProcedure(LPVOID self);
@@ -91,5 +110,10 @@ private:
     win32::UniqueHandle stopEvent;  // manual reset; set by Stop
     win32::UniqueHandle readyEvent; // set by the thread once its folders are watched
     HANDLE writeEvent;
+    bool reportedListFull = false;  // owner thread
     ChangeRecord record;            // the change in flight (see the handover above)
+    // Numbers of the last record posted (written by the thread) and taken (by the receiver);
+    // the record is the thread's to write only while they are equal.
+    std::atomic<std::uint64_t> postedNumber{0};
+    std::atomic<std::uint64_t> takenNumber{0};
 };

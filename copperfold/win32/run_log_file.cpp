@@ -54,6 +54,18 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
     return ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+constexpr char kBom[] = "\xEF\xBB\xBF";
+
+// Rewrites the log with its newest records (the rare case: the file has grown too large).
+void TrimLog(const std::wstring& path) {
+    std::string bytes = ReadAll(path);
+    if (bytes.starts_with(kBom)) bytes.erase(0, 3);
+    const auto text = common::WideToUtf8(TrimRunLog(common::Utf8ToWide(bytes), kRunLogKeptRuns, kRunLogKeptBytes));
+    if (!text || !WriteAll(path, kBom + *text)) {
+        ::OutputDebugStringW((L"Copperfold: the run log " + path + L" could not be trimmed\n").c_str());
+    }
+}
+
 void AppendToLog(const std::wstring& record) {
     const std::wstring path = RunLogPath();
     if (path.empty()) return;
@@ -61,16 +73,24 @@ void AppendToLog(const std::wstring& record) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     // Runs of two Copperfold processes (a window and /run) append one after the other.
     win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kRunLogMutexName));
-    if (mutex) ::WaitForSingleObject(mutex.get(), 10000);
-    static constexpr char kBom[] = "\xEF\xBB\xBF";
-    std::string bytes = ReadAll(path);
-    if (bytes.starts_with(kBom)) bytes.erase(0, 3);
-    const std::wstring existing = common::Utf8ToWide(bytes);
-    const auto text = common::WideToUtf8(AppendRunRecord(existing, record));
-    if (!text || !WriteAll(path, kBom + *text)) {
-        ::OutputDebugStringW((L"Copperfold: the run log " + path + L" could not be written\n").c_str());
+    const DWORD waited = mutex ? ::WaitForSingleObject(mutex.get(), 10000) : WAIT_FAILED;
+    const bool owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    LARGE_INTEGER size{};
+    bool appended = false;
+    if (const auto text = common::WideToUtf8(record)) {
+        win32::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file && ::GetFileSizeEx(file.get(), &size)) {
+            const std::string bytes = (size.QuadPart == 0 ? std::string(kBom) : std::string()) + *text;
+            DWORD written = 0;
+            appended = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                       written == bytes.size();
+            size.QuadPart += written;
+        }
     }
-    if (mutex) ::ReleaseMutex(mutex.get());
+    if (!appended) ::OutputDebugStringW((L"Copperfold: the run log " + path + L" could not be written\n").c_str());
+    if (appended && static_cast<std::uint64_t>(size.QuadPart) > kRunLogTrimBytes) TrimLog(path);
+    if (owned) ::ReleaseMutex(mutex.get());
 }
 
 }  // namespace
@@ -108,12 +128,20 @@ RunLogEntry RunLogSession::Finish(const RunCounters& counters) {
     entry.accounts = journal.Accounts(entry.result == RunResult::Cancelled);
     const auto& failure = recording.FirstFailure();
     if (!problems.empty()) {
-        for (const std::wstring& line : problems) entry.error += (entry.error.empty() ? L"" : L" | ") + line;
+        entry.error = SummarizeProblems(problems);
     } else if (failure.error != 0) {
         entry.error = SystemText(failure.error) + L" (" + failure.from + L" -> " + failure.to + L")";
     } else if (const int refused = counters.jobsRefused.load(); refused > 0) {
         entry.error = std::to_wstring(refused) + (refused == 1 ? L" job was refused" : L" jobs were refused");
     }
+    AppendToLog(FormatRunRecord(entry));
+    return entry;
+}
+
+RunLogEntry RunLogSession::Refuse(const std::wstring& reason) {
+    entry.milliseconds = ::GetTickCount64() - started;
+    entry.result = RunResult::Failed;
+    entry.error = reason;
     AppendToLog(FormatRunRecord(entry));
     return entry;
 }

@@ -33,6 +33,8 @@ public:
     void NoteProblem(const std::wstring& line) { problems.push_back(line); }
     // Builds the record from the ended run's counters and appends it to the log.
     RunLogEntry Finish(const RunCounters& counters);
+    // A run that ran nothing, for `reason` (English): logged as failed.
+    RunLogEntry Refuse(const std::wstring& reason);
 
 private:
     Win32FileSystem platform;

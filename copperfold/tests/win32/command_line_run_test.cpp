@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/win32/run_log_file.h"
 
 namespace {
 
@@ -195,6 +197,61 @@ TEST_F(CommandLineRun, AnUnreadableJobFileIsAnErrorWithItsOwnExitStatus) {
     EXPECT_EQ(result.exitCode, 4);
     EXPECT_NE(result.errors.find("could not be read"), std::string::npos) << result.errors;
     EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src")));
+}
+
+// A scheduled run with nothing to run used to exit 0 ("done; 0 files copied").
+TEST_F(CommandLineRun, NoJobToRunExitsWithFiveAndSaysWhyInTheRunLog) {
+    const std::wstring jobFile = folder.File(L"Copperfold.ini");
+    ::DeleteFileW(copperfold::RunLogPath().c_str());
+    const Result noSection = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(noSection.exitCode, 5);
+    EXPECT_NE(noSection.errors.find("No job to run: the job file "), std::string::npos) << noSection.errors;
+    EXPECT_NE(noSection.errors.find("has no section ["), std::string::npos) << noSection.errors;
+    const std::string log = testing_support::ReadBytes(copperfold::RunLogPath());
+    EXPECT_NE(log.find("started by the command line\r\n  Result: failed;"), std::string::npos) << log;
+    EXPECT_NE(log.find("  Error: No job to run"), std::string::npos) << log;
+
+    AddJob(MakeFolder(L"src", 1), MakeFolder(L"dst"), JobType::Backup);
+    CIniFile(jobFile).WriteString(MakeJobSection(win32::ComputerName(), win32::UserName()), L"TASK", L"0x0000");
+    const Result none = Start(L"/run 1", NoBoxMayShow);
+    EXPECT_EQ(none.exitCode, 5);
+    EXPECT_NE(none.errors.find("holds no jobs (TASK=0)"), std::string::npos) << none.errors;
+
+    testing_support::WriteBytes(jobFile, "");
+    EXPECT_EQ(Start(L"/run", NoBoxMayShow).exitCode, 5) << "an empty file";
+    ::DeleteFileW(jobFile.c_str());
+    const Result missing = Start(L"/run", NoBoxMayShow);
+    EXPECT_EQ(missing.exitCode, 5);
+    EXPECT_NE(missing.errors.find("does not exist"), std::string::npos) << missing.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src")));
+}
+
+// Another program rewrites the job file in place (cut to nothing, then written again) over and
+// over while the run starts: the run never takes the moment the file is empty for "no jobs".
+TEST_F(CommandLineRun, AJobFileRewrittenInPlaceIsNeverTakenForEmpty) {
+    AddJob(MakeFolder(L"src", 3), MakeFolder(L"dst"), JobType::Backup);
+    const std::wstring jobFile = folder.File(L"Copperfold.ini");
+    const std::string whole = testing_support::ReadBytes(jobFile);
+    std::atomic<bool> stop{false};
+    std::thread rewriter([&] {
+        while (!stop) {
+            win32::UniqueFile file(::CreateFileW(jobFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, TRUNCATE_EXISTING, 0, nullptr));
+            std::this_thread::sleep_for(40ms);
+            DWORD written = 0;
+            if (file) ::WriteFile(file.get(), whole.data(), static_cast<DWORD>(whole.size()), &written, nullptr);
+            file.reset();
+            std::this_thread::sleep_for(60ms);
+        }
+    });
+    const Result result = Start(L"/run", NoBoxMayShow);
+    stop = true;
+    rewriter.join();
+    if (result.exitCode == 0) {
+        EXPECT_EQ(CountFiles(folder.File(L"dst\\src")), 3u) << "exit 0 after copying nothing";
+    } else {
+        EXPECT_EQ(result.exitCode, 4) << "a file that never settles is an unreadable one: " << result.errors;
+    }
 }
 
 // The dialog shows the finished run for half a second; a cancel then comes too late to stop

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -390,6 +391,39 @@ TEST_F(CopperfoldViewTest, FollowsFilesCreatedRenamedAndDeleted) {
     EXPECT_EQ(Column(view->DeviceTree(), root, 0), std::vector<std::wstring>{L"backup"});
 }
 
+// Another program can post the watcher's message with any parameters; the view follows none
+// of them as a pointer (an address of 0x1234 used to end the program).
+TEST_F(CopperfoldViewTest, ChangeMessagesFromOtherProgramsAreIgnored) {
+    Open();
+    const HTREEITEM root = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    TreeView_Expand(view->DeviceTree().Tree(), root, TVE_EXPAND);
+    ASSERT_TRUE(Child(view->DeviceTree(), root, L"backup"));
+    const CNotifyDirCheck::ChangeRecord forged{L"M:\\backup", copperfold::kActionRemoved};
+    for (const LPARAM parameter : {LPARAM{0x1234}, LPARAM{0}, reinterpret_cast<LPARAM>(&forged), LPARAM{-1}}) {
+        ::PostMessageW(view->Handle(), CNotifyDirCheck::kChangeMessage, reinterpret_cast<WPARAM>(view->Handle()), parameter);
+    }
+    Pump(300ms);
+    EXPECT_TRUE(Child(view->DeviceTree(), root, L"backup")) << "a record at an address someone posted was read";
+
+    // Messages whose lParam is an address the system does not carry between processes, sent
+    // from elsewhere (here another thread): the form's notifications and creation parameter.
+    std::atomic<bool> sent{false};
+    std::thread other([&] {
+        const HWND form = view->Handle();
+        ::SendMessageW(form, WM_NOTIFY, 0, 0x1234);
+        ::SendMessageW(form, WM_INITDIALOG, 0, 0x1234);
+        ::SendMessageW(view->LocalTree().Handle(), WM_NOTIFY, 0, 0x1234);
+        sent = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return sent.load(); }));
+    other.join();
+    TreeView_Expand(view->DeviceTree().Tree(), Child(view->DeviceTree(), root, L"backup"), TVE_EXPAND);
+    Pump();
+    // The watcher's own changes still arrive.
+    WriteFile(L"M:\\real.txt", "12345");
+    EXPECT_TRUE(PumpUntil([&] { return Child(view->DeviceTree(), root, L"real.txt") != nullptr; }));
+}
+
 TEST_F(CopperfoldViewTest, LostChangesListTheDriveAgainAndGoneFoldersVanishOnExpansion) {
     ::CreateDirectoryW(L"M:\\old", nullptr);
     WriteFile(L"M:\\old\\inside.txt", "x");
@@ -404,10 +438,7 @@ TEST_F(CopperfoldViewTest, LostChangesListTheDriveAgainAndGoneFoldersVanishOnExp
     ::DeleteFileW(L"M:\\old\\inside.txt");
     ::RemoveDirectoryW(L"M:\\old");
     ::CreateDirectoryW(L"M:\\gone", nullptr);
-    CNotifyDirCheck::ChangeRecord lost{kDeviceRoot, copperfold::kActionChangesLost};
-    ::ResetEvent(writeEvent.get());
-    ::SendMessageW(view->Handle(), CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&lost));
-    EXPECT_EQ(::WaitForSingleObject(writeEvent.get(), 0), WAIT_OBJECT_0) << "the watcher is released";
+    view->OnFolderChanged({kDeviceRoot, copperfold::kActionChangesLost});
     EXPECT_EQ(Column(view->DeviceTree(), root, 0), (std::vector<std::wstring>{L"appeared.txt", L"backup", L"gone"}));
 
     ::RemoveDirectoryW(L"M:\\gone");

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,8 @@
 #include "copperfold/win32/copperfold_app.h"
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/run_log_file.h"
+#include "copperfold/win32/copperfold_view.h"
+#include "copperfold/win32/copperfold_view_resource.h"
 
 namespace {
 
@@ -368,6 +371,96 @@ TEST_F(ButtonTrigger, ACancelledButtonRunIsLoggedAsCancelled) {
                 RunLog().find("          not run\r\n") != std::string::npos)
         << RunLog();
     EXPECT_EQ(FakeDockline::Resumes(), 1);
+}
+
+// Ticks the first row of the main window's job list and clicks Execute; returns when the run
+// has ended.
+void ExecuteFirstJob(CCopperfoldApp& app) {
+    CCopperfoldView* view = app.MainFrame()->View();
+    ASSERT_NE(view, nullptr);
+    const HWND jobs = view->JobList().Tree();
+    TreeView_SetCheckState(jobs, TreeView_GetRoot(jobs), TRUE);
+    ::SendMessageW(view->Button(IDC_EXECUTE_BUTTON), BM_CLICK, 0, 0);
+}
+
+// A press during a run of the Execute command used to start a second run beside it.
+TEST_F(ButtonTrigger, APressDuringAnExecuteRunRunsNothingAndDocklineResumesWhenTheRunEnds) {
+    const std::string letters(1, drive);
+    const auto table = OneEnclosure(letters.c_str());
+    int ticks = 0;
+    int resumesDuringRun = -1;
+    dockline.onTick = [&] {
+        if (!OpenDialogOfThisThread()) return;
+        if (++ticks == 1) {
+            FakeDockline::SendRecord(frame, 0, &table, sizeof table);
+            ::PostMessageW(frame, copperfold::kButtonPressedMessage, 0, 0);
+        }
+        resumesDuringRun = FakeDockline::Resumes();
+        EXPECT_EQ(BusyAnswer(), 1);
+    };
+    dockline.StartTicks(50);
+    ExecuteFirstJob(*app);
+    dockline.StopTicks();
+
+    ASSERT_GE(ticks, 2) << "the press came while the run was open";
+    EXPECT_EQ(DialogCounter::Opened(), 1) << "no second run beside the first";
+    EXPECT_TRUE(Copied(L"backup", L"src1\\src1.txt")) << "the Execute run did its job";
+    EXPECT_FALSE(std::filesystem::exists(folder.File(L"sync"))) << "the button's jobs did not run";
+    EXPECT_EQ(resumesDuringRun, 0) << "Dockline waits while the run goes on";
+    EXPECT_EQ(FakeDockline::Resumes(), 1) << "and polls again once it has ended";
+    EXPECT_EQ(BusyAnswer(), 0);
+
+    // The next press runs the device's jobs as usual.
+    FakeDockline::Press(frame, 0, &table, sizeof table);
+    EXPECT_EQ(DialogCounter::Opened(), 2);
+    EXPECT_TRUE(Copied(L"sync", L"src2.txt"));
+    EXPECT_EQ(FakeDockline::Resumes(), 2);
+}
+
+// While another process runs jobs (a scheduled /run holds the run mutex), the window's runs are
+// turned away at once: nobody waits, nothing is written twice.
+TEST_F(ButtonTrigger, RunsOfTheWindowGiveWayToARunOfAnotherProcess) {
+    win32::UniqueHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread otherRun([&] {
+        // A mutex belongs to a thread: held here, the test's own thread cannot take it either.
+        win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, copperfold::kRunMutexName));
+        ::WaitForSingleObject(mutex.get(), 5000);
+        ::SetEvent(taken.get());
+        ::WaitForSingleObject(done.get(), 30000);
+        ::ReleaseMutex(mutex.get());
+    });
+    ASSERT_EQ(::WaitForSingleObject(taken.get(), 5000), WAIT_OBJECT_0);
+
+    const std::string letters(1, drive);
+    const auto table = OneEnclosure(letters.c_str());
+    FakeDockline::Press(frame, 0, &table, sizeof table);
+    EXPECT_EQ(DialogCounter::Opened(), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.File(L"backup")));
+    EXPECT_EQ(FakeDockline::Resumes(), 1) << "acknowledged at once, Dockline polls again";
+    EXPECT_NE(RunLog().find("Another Copperfold run"), std::string::npos) << RunLog();
+    EXPECT_NE(RunLog().find("Result: failed;"), std::string::npos) << RunLog();
+
+    // Execute says why in a box (answered here) and runs nothing.
+    std::atomic<bool> boxSeen{false};
+    std::thread answer([&] {
+        for (int i = 0; i < 500 && !boxSeen; ++i) {
+            if (const HWND box = ::FindWindowW(L"#32770", L"Error Message")) {
+                boxSeen = true;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    ExecuteFirstJob(*app);
+    answer.join();
+    EXPECT_TRUE(boxSeen);
+    EXPECT_FALSE(std::filesystem::exists(folder.File(L"backup")));
+
+    ::SetEvent(done.get());
+    otherRun.join();
+    FakeDockline::Press(frame, 0, &table, sizeof table);
+    EXPECT_TRUE(Copied(L"backup", L"src1\\src1.txt")) << "once the other run has ended, a press runs the jobs";
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ void CreateEmptyFile(const std::wstring& path) {
 class WatcherTest : public ::testing::Test {
 protected:
     WatcherTest() {
+        receiver.SetWatcher(&watcher);
         watcher.SetTarget(receiver.Window());
         watcher.SetLineSink([this](const std::wstring& line) {
             const std::lock_guard lock(linesMutex);
@@ -231,11 +232,67 @@ TEST_F(WatcherTest, FolderListAndStartRule) {
     EXPECT_FALSE(watcher.HasThread());
 
     CNotifyDirCheck list(receiver.WriteEvent());
-    for (const wchar_t* path : {L"E:\\", L"F:\\", L"e:\\", L"E:\\"}) list.AddDirectory(path);
+    std::vector<std::wstring> said;
+    list.SetLineSink([&said](const std::wstring& line) { said.push_back(line); });
+    for (const wchar_t* path : {L"E:\\", L"F:\\", L"e:\\"}) {
+        EXPECT_EQ(list.AddDirectory(path), CNotifyDirCheck::AddResult::Added);
+    }
+    // Seventy arrivals of a drive already watched add nothing.
+    for (int n = 0; n < 70; ++n) EXPECT_EQ(list.AddDirectory(L"E:\\"), CNotifyDirCheck::AddResult::AlreadyWatched);
+    EXPECT_EQ(list.Directories(), (std::vector<std::wstring>{L"E:\\", L"F:\\", L"e:\\"}));
     list.RemoveDirectory(L"E:\\");
-    EXPECT_EQ(list.Directories(), (std::vector<std::wstring>{L"F:\\", L"e:\\", L"E:\\"})) << "the first exact match only";
+    EXPECT_EQ(list.Directories(), (std::vector<std::wstring>{L"F:\\", L"e:\\"}));
     list.RemoveDirectory(L"G:\\");
-    EXPECT_EQ(list.Directories().size(), 3u);
+    EXPECT_EQ(list.Directories().size(), 2u);
+
+    // A full list takes no more and says so once, until a folder leaves it.
+    for (int n = 0; list.Directories().size() < CNotifyDirCheck::kMaxWatchedFolders; ++n) {
+        list.AddDirectory(L"C:\\folder " + std::to_wstring(n));
+    }
+    EXPECT_TRUE(said.empty());
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(list.AddDirectory(L"M:\\"), CNotifyDirCheck::AddResult::ListFull);
+    EXPECT_EQ(said, (std::vector<std::wstring>{std::wstring(CNotifyDirCheck::kTableFullLine) + L"M:\\"}));
+    list.RemoveDirectory(L"F:\\");
+    EXPECT_EQ(list.AddDirectory(L"M:\\"), CNotifyDirCheck::AddResult::Added) << "the re-plugged drive is watched again";
+    EXPECT_EQ(list.AddDirectory(L"N:\\"), CNotifyDirCheck::AddResult::ListFull);
+    EXPECT_EQ(said.size(), 2u);
+}
+
+// Any program can post 0x0403 with any lParam, or set and reset the named write event.
+TEST_F(WatcherTest, ForeignMessagesAndSignalsNeitherReachTheRecordNorLoseAChange) {
+    const std::wstring root = Folder(L"hostile");
+    watcher.AddDirectory(root);
+    ASSERT_TRUE(watcher.Start());
+    receiver.Hold();
+    CreateEmptyFile(root + L"\\a.txt");
+    ASSERT_TRUE(Receive({root + L"\\a.txt", kActionAdded}));
+    ASSERT_TRUE(receiver.HeldCookie());
+    const LPARAM inFlight = *receiver.HeldCookie();
+
+    // Forged numbers and an address: none is the record in flight.
+    for (const LPARAM forged : {LPARAM{0}, LPARAM{0x1234}, inFlight + 1, inFlight - 1}) {
+        ::PostMessageW(receiver.Window(), CNotifyDirCheck::kChangeMessage, 0, forged);
+    }
+    receiver.PumpFor(100ms);
+    EXPECT_EQ(receiver.foreign, 4);
+
+    // The event set by another program does not release the watcher: b.txt waits behind a.txt.
+    CreateEmptyFile(root + L"\\b.txt");
+    ::SetEvent(receiver.WriteEvent());
+    receiver.PumpFor(700ms);
+    EXPECT_FALSE(receiver.Received({root + L"\\b.txt", kActionAdded})) << "the record in flight was overwritten";
+    const auto still = watcher.ChangeInFlight(inFlight);
+    ASSERT_TRUE(still);
+    EXPECT_EQ(still->path, root + L"\\a.txt");
+
+    // Taken, and the event reset by another program at once: the watcher still goes on.
+    receiver.Release();
+    ::ResetEvent(receiver.WriteEvent());
+    EXPECT_TRUE(Receive({root + L"\\b.txt", kActionAdded}));
+    EXPECT_FALSE(watcher.ChangeInFlight(inFlight)) << "a taken record is not handed out again";
+    ::PostMessageW(receiver.Window(), CNotifyDirCheck::kChangeMessage, 0, inFlight);
+    receiver.PumpFor(100ms);
+    EXPECT_EQ(receiver.CountFor(root + L"\\a.txt"), 1u) << "a replayed message is not a second change";
 }
 
 TEST_F(WatcherTest, AFloodOfChangesIsReportedAsLostAndWatchingGoesOn) {

@@ -1,12 +1,14 @@
 #pragma once
 // A receiver of the directory watcher's change messages for the tests: a message-only window
-// on the test thread that copies each record and then answers through the write event, or,
-// while held, keeps the watcher waiting until Release.
+// on the test thread that copies each record the watcher has in flight and then takes it, or,
+// while held, keeps the watcher waiting until Release. Messages that name no record in flight
+// are counted as foreign.
 
 #include <windows.h>
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,13 +44,16 @@ public:
 
     HWND Window() const { return window; }
     HANDLE WriteEvent() const { return writeEvent; }
+    void SetWatcher(CNotifyDirCheck* watched) { watcher = watched; }
 
-    // While held, changes are recorded but not answered.
+    // While held, changes are recorded but not taken.
     void Hold() { held = true; }
     void Release() {
         held = false;
-        ::SetEvent(writeEvent);
+        if (watcher && heldCookie) watcher->ReleaseChange(*heldCookie);
+        heldCookie.reset();
     }
+    std::optional<LPARAM> HeldCookie() const { return heldCookie; }
 
     // Dispatches this thread's messages until `done` holds or `limit` has passed.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
@@ -80,15 +85,24 @@ public:
 
     std::vector<ReceivedChange> changes;
     int wrongWParam = 0;
+    int foreign = 0;
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<WatchReceiver*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self && message == CNotifyDirCheck::kChangeMessage) {
-            const auto* record = reinterpret_cast<const CNotifyDirCheck::ChangeRecord*>(lParam);
+            const auto record = self->watcher ? self->watcher->ChangeInFlight(lParam) : std::nullopt;
+            if (!record) {
+                ++self->foreign;
+                return 0;
+            }
             self->changes.push_back({record->path, record->action});
             self->wrongWParam += reinterpret_cast<HWND>(wParam) != hwnd;
-            if (!self->held) ::SetEvent(self->writeEvent);  // the last touch of the record
+            if (self->held) {
+                self->heldCookie = lParam;
+            } else {
+                self->watcher->ReleaseChange(lParam);
+            }
             return 0;
         }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -96,7 +110,9 @@ private:
 
     HWND window = nullptr;
     HANDLE writeEvent;
+    CNotifyDirCheck* watcher = nullptr;
     bool held = false;
+    std::optional<LPARAM> heldCookie;
 };
 
 }  // namespace testing_support
