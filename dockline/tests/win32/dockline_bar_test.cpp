@@ -254,6 +254,24 @@ TEST_F(DocklineBar, MadeUpMessagesOfOtherProgramsAreIgnored) {
     ::PostMessageW(bar, WM_TIMER, 1, 0x1234);
     ::PostMessageW(bar, WM_TIMER, 77, 0);
     ::PostMessageW(bar, WM_USER + 1, 0x1234, WM_RBUTTONDOWN);
+    // The creation message of the notice's window again, naming as its object an address
+    // inside the real one (the system copies the record, pointer value and all).
+    HWND notice = nullptr;
+    for (HWND window = ::FindWindowW(L"DocklineNotice", nullptr); window;
+         window = ::FindWindowExW(nullptr, window, L"DocklineNotice", nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == dockline.ProcessId()) notice = window;
+    }
+    ASSERT_NE(notice, nullptr);
+    const LONG_PTR noticeObject = ::GetWindowLongPtrW(notice, GWLP_USERDATA);
+    ASSERT_NE(noticeObject, 0);
+    CREATESTRUCTW creation{};
+    creation.lpCreateParams = reinterpret_cast<void*>(noticeObject + 8);
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(notice, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&creation), SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(::GetWindowLongPtrW(notice, GWLP_USERDATA), noticeObject) << "the notice's object was replaced";
+    ::PostMessageW(notice, WM_TIMER, 77, 0);
     dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(500));
     EXPECT_TRUE(Answers(bar));
     EXPECT_EQ(dockline.WaitForExit(std::chrono::milliseconds(0)), -1) << "still running";
