@@ -1,13 +1,26 @@
 #include "dialog.h"
 
+#include <utility>
+
 #include "common/core/text_codec.h"
 #include "window.h"
 
 namespace win32 {
 
+namespace {
+
+// The dialog DoModal is creating on this thread, until its WM_INITDIALOG arrives: the one
+// object such a message may name.
+thread_local Dialog* dialogBeingCreated = nullptr;
+
+}  // namespace
+
 INT_PTR Dialog::DoModal(HWND parent) {
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId_), parent,
-                             &Dialog::Procedure, reinterpret_cast<LPARAM>(this));
+    Dialog* const outer = std::exchange(dialogBeingCreated, this);
+    const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId_), parent,
+                                             &Dialog::Procedure, reinterpret_cast<LPARAM>(this));
+    dialogBeingCreated = outer;
+    return result;
 }
 
 bool Dialog::OnCommand(int id, int /*notifyCode*/) {
@@ -51,9 +64,14 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        // Only the dialog's own creation: another program may send WM_INITDIALOG with any lParam.
-        if (SentByAnotherThread() || ::GetWindowLongPtrW(hwnd, DWLP_USER) != 0) return FALSE;
+        // Any program can send this message, with anything in lParam: only the dialog manager's
+        // own, naming the object being created, sets the dialog up, and only once.
         auto* self = reinterpret_cast<Dialog*>(lParam);
+        if (SentByAnotherThread() || self == nullptr || self != dialogBeingCreated ||
+            ::GetWindowLongPtrW(hwnd, DWLP_USER) != 0) {
+            return FALSE;
+        }
+        dialogBeingCreated = nullptr;
         self->hwnd_ = hwnd;
         ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     }

@@ -1,10 +1,19 @@
 #include "window.h"
 
 #include <string>
+#include <utility>
 
 #include "common/core/text_codec.h"
 
 namespace win32 {
+
+namespace {
+
+// The window Create is making on this thread, until its WM_NCCREATE arrives: the one object
+// such a message may name.
+thread_local Window* windowBeingCreated = nullptr;
+
+}  // namespace
 
 Window::~Window() {
     if (hwnd_) {
@@ -30,8 +39,11 @@ bool Window::Create(const wchar_t* className, const wchar_t* title, DWORD style,
         windowClass.hIconSm = icon;
         if (!::RegisterClassExW(&windowClass)) return false;
     }
-    return ::CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu,
-                             instance, this) != nullptr;
+    Window* const outer = std::exchange(windowBeingCreated, this);
+    const HWND created = ::CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu,
+                                           instance, this);
+    windowBeingCreated = outer;
+    return created != nullptr;
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -43,8 +55,16 @@ void Window::OnException(const std::exception& error) {
 }
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE && !SentByAnotherThread() && ::GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0) {
-        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    if (message == WM_NCCREATE) {
+        // Any program can send this message, and the system hands on its record's pointer as
+        // it is: only the creation's own, naming the object being created, attaches an object.
+        if (SentByAnotherThread()) return FALSE;  // the record's address is not ours to follow
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* self = creation ? static_cast<Window*>(creation->lpCreateParams) : nullptr;
+        if (self == nullptr || self != windowBeingCreated || ::GetWindowLongPtrW(hwnd, GWLP_USERDATA) != 0) {
+            return FALSE;
+        }
+        windowBeingCreated = nullptr;
         self->hwnd_ = hwnd;
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }

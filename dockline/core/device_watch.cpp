@@ -84,6 +84,9 @@ void DeviceWatch::NotifyCommandWindows(std::uint32_t unitMask, unsigned followUp
 }
 
 void DeviceWatch::OnPollTick() {
+    // A tick while polling rests is none of the poll timer's: one already queued when the timer
+    // stopped, or a message another program made up.
+    if (!polling_) return;
     StopPolling();
     bool handedOver = false;
     std::uint8_t state = 0;  // cleared once per tick

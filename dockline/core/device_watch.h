@@ -64,7 +64,7 @@ public:
     void ScanDevices();
     void OnVolumeArrival(std::uint32_t unitMask);
     void OnVolumeRemoval(std::uint32_t unitMask);
-    void OnPollTick();
+    void OnPollTick();  // ignored while polling rests
     void OnResume();  // Copperfold finished the run a press started
     void OnNoticeClicked();
 

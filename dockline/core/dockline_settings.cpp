@@ -49,7 +49,9 @@ std::vector<std::wstring> DocklineSettings::CommandWindowTitles() const {
 
 std::optional<std::wstring> WindowTitleOfCommand(std::wstring_view command) {
     const std::size_t dot = command.rfind(L'.');
-    if (dot == std::wstring_view::npos) return std::nullopt;
+    // Without a name before the dot the title would be empty, and an empty title is the title
+    // of every untitled window of every program.
+    if (dot == std::wstring_view::npos || dot == 0) return std::nullopt;
     return std::wstring(command.substr(0, dot));
 }
 

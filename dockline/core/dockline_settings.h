@@ -41,7 +41,8 @@ private:
 };
 
 // The command's file name without extension (everything before the last "."), the exact title
-// of the main window of the program it starts; none when the value has no ".".
+// of the main window of the program it starts; none when the value has no "." or nothing
+// before it (an empty title would match every untitled window).
 std::optional<std::wstring> WindowTitleOfCommand(std::wstring_view command);
 
 // The program's folder with its final backslash: the path cut after its last backslash.

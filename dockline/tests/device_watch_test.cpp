@@ -162,6 +162,29 @@ TEST_F(DeviceWatchTest, TwoPressesInOneTickAndNoCopperfoldWindow) {
     EXPECT_TRUE(host.timerRunning);
 }
 
+TEST_F(DeviceWatchTest, TicksWhilePollingRestsAreIgnored) {
+    // Any program can post the bar a timer message: while a run started by a press goes on, or
+    // when there is nothing to poll, a tick reads no button and starts no timer.
+    host.scans = {{kModelOne}};
+    host.buttons = {{2, 0xFD}};
+    watch.ScanDevices();
+    watch.OnPollTick();
+    ASSERT_EQ(host.launches, 1);
+    ASSERT_FALSE(watch.Polling());
+    host.calls.clear();
+    watch.OnPollTick();
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(host.launches, 1);
+    EXPECT_EQ(host.sent.size(), 1u);
+    EXPECT_FALSE(host.timerRunning);
+
+    host.scans = {{kModelTwo}};
+    watch.ScanDevices();
+    watch.OnPollTick();
+    EXPECT_FALSE(host.timerRunning) << "no device of the polled model";
+    EXPECT_EQ(host.timerStarts, 1);
+}
+
 TEST_F(DeviceWatchTest, OnlyUnpolledModelsOrNoDevicesLeaveTheTimerStopped) {
     host.scans = {{kModelOne}, {kModelTwo}, {}};
     watch.ScanDevices();

@@ -2,6 +2,7 @@
 // titles, the path handed to the shell, the start-hidden switch and the launch error texts.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "common/tests/fake_ini_file_access.h"
@@ -44,6 +45,14 @@ TEST_F(DocklineSettingsTest, CommandWindowTitlesOfTheSlotsInUse) {
     EXPECT_EQ(settings.SlotImage(1), L"bar.png");
     // No dot: no title; a path keeps its folders (and so matches no title); slot 6 is beyond the count.
     EXPECT_EQ(settings.CommandWindowTitles(), (std::vector<std::wstring>{L"Copperfold", L"tools\\My.Helper"}));
+}
+
+TEST_F(DocklineSettingsTest, ACommandWithoutANameBeforeItsDotHasNoWindowTitle) {
+    // An empty title would stand for every untitled window of every program.
+    Settings(L"BUTTONS=0x04\r\nCMD2=Copperfold.exe\r\nCMD3=.exe\r\nCMD4=.\r\n");
+    EXPECT_EQ(settings.CommandWindowTitles(), (std::vector<std::wstring>{L"Copperfold"}));
+    EXPECT_EQ(dockline::WindowTitleOfCommand(L".exe"), std::nullopt);
+    EXPECT_EQ(dockline::WindowTitleOfCommand(L"Tool.exe"), L"Tool");
 }
 
 TEST(DocklineCommands, PathsAreJoinedWhole) {

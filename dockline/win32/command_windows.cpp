@@ -2,23 +2,40 @@
 
 namespace dockline {
 
+namespace {
+
+// The top-level window titled exactly `title`; none for an empty title, which is the title of
+// every untitled window of every program.
+HWND FindCommandWindow(const std::wstring& title) {
+    if (title.empty()) return nullptr;
+    return ::FindWindowW(nullptr, title.c_str());
+}
+
+}  // namespace
+
 bool SendTableToWindow(HWND from, std::wstring_view title, ULONG_PTR data, const common::DeviceTable& table,
-                       UINT followUp, WPARAM followUpParam) {
+                       UINT followUp, WPARAM followUpParam, std::chrono::milliseconds answerLimit) {
     const std::wstring exactTitle(title);
-    const HWND window = ::FindWindowW(nullptr, exactTitle.c_str());
+    const HWND window = FindCommandWindow(exactTitle);
     if (!window) return false;
     COPYDATASTRUCT copy{};
     copy.dwData = data;
     copy.cbData = static_cast<DWORD>(sizeof table);
     copy.lpData = const_cast<common::DeviceTable*>(&table);
-    ::SendMessageW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&copy));
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&copy),
+                              SMTO_ABORTIFHUNG, static_cast<UINT>(answerLimit.count()), &answer) == 0) {
+        // Hung, busy beyond the limit or gone: this window is skipped, the bar goes on.
+        ::OutputDebugStringW((L"Dockline: the window \"" + exactTitle + L"\" did not take the device table in time\n").c_str());
+        return false;
+    }
     ::PostMessageW(window, followUp, followUpParam, 0);
     return true;
 }
 
 void CloseCommandWindows(const std::vector<std::wstring>& titles, std::chrono::milliseconds hungLimit) {
     for (const std::wstring& title : titles) {
-        const HWND window = ::FindWindowW(nullptr, title.c_str());
+        const HWND window = FindCommandWindow(title);
         if (!window) continue;
         for (;;) {
             DWORD_PTR busy = 0;

@@ -69,7 +69,15 @@ void CDocklineDlg::LoadSlots() {
     for (int slot = 1; slot <= slotCount_; ++slot) {
         dockline::ImageFile& image = images_[static_cast<size_t>(slot - 1)];
         const auto path = dockline::JoinCommandPath(app_.ProgramDirectory(), app_.Settings().SlotImage(slot));
-        if (path) image.Load(*path);
+        SIZE size{};
+        if (path && image.Load(*path, &size) == dockline::ImageFile::LoadResult::TooLarge) {
+            // Not shown, but not without a word: the slot stays empty.
+            ::OutputDebugStringW((L"Dockline: the picture of slot " + std::to_wstring(slot) + L", " + *path + L", is " +
+                                  std::to_wstring(size.cx) + L" x " + std::to_wstring(size.cy) +
+                                  L" pixels; pictures over " + std::to_wstring(dockline::ImageFile::kMaxSide) +
+                                  L" pixels wide or high are not shown\n")
+                                     .c_str());
+        }
         if (barHeight_ == 0) barHeight_ = image.Height();
         if (slotWidth_ == 0) slotWidth_ = image.Width();
         if (slot == 1) continue;
@@ -269,14 +277,16 @@ bool CDocklineDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR
     case WM_WINDOWPOSCHANGING:
         // While the bar lives in the notification area nothing shows it, not even the modal
         // loop, which shows a dialog the first time it runs out of messages.
-        if (inTray_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        if (inTray_ && lParam != 0) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
         return false;
     case WM_PAINT:
         Paint();
         result = 0;
         return true;
     case WM_DRAWITEM: {
+        // The system copies this record for a sender in another process; only a null one is left.
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (!item) return false;
         const int slot = static_cast<int>(item->CtlID) - IDC_SLOT1;
         if (slot < 1 || slot >= static_cast<int>(buttons_.size())) return false;
         buttons_[static_cast<size_t>(slot)].Draw(*item);

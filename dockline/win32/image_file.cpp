@@ -41,31 +41,33 @@ private:
 
 }  // namespace
 
-bool ImageFile::Load(const std::wstring& path) {
+ImageFile::LoadResult ImageFile::Load(const std::wstring& path, SIZE* fileSize) {
     Clear();
+    if (fileSize) *fileSize = {0, 0};
+    constexpr LoadResult kUnreadable = LoadResult::Unreadable;
     const ComScope com;
     ComPtr<IWICImagingFactory> factory;
     if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                   reinterpret_cast<void**>(factory.out())))) {
-        return false;
+        return kUnreadable;
     }
     ComPtr<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                                   decoder.out()))) {
-        return false;
+        return kUnreadable;
     }
     ComPtr<IWICBitmapFrameDecode> frame;
-    if (FAILED(decoder->GetFrame(0, frame.out()))) return false;
+    if (FAILED(decoder->GetFrame(0, frame.out()))) return kUnreadable;
     ComPtr<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.out())) ||
         FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
                                      0.0, WICBitmapPaletteTypeCustom))) {
-        return false;
+        return kUnreadable;
     }
     UINT width = 0, height = 0;
-    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 4096 || height > 4096) {
-        return false;
-    }
+    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) return kUnreadable;
+    if (fileSize) *fileSize = {static_cast<LONG>(width), static_cast<LONG>(height)};
+    if (width > kMaxSide || height > kMaxSide) return LoadResult::TooLarge;
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -76,14 +78,14 @@ bool ImageFile::Load(const std::wstring& path) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     win32::UniqueGdiObject bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits) return false;
+    if (!bitmap || !bits) return kUnreadable;
     const UINT stride = width * 4;
-    if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) return false;
+    if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) return kUnreadable;
 
     bitmap_ = std::move(bitmap);
     width_ = static_cast<int>(width);
     height_ = static_cast<int>(height);
-    return true;
+    return LoadResult::Loaded;
 }
 
 void ImageFile::Clear() {

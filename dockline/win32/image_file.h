@@ -12,9 +12,14 @@ namespace dockline {
 
 class ImageFile {
 public:
+    // The largest width and height loaded; a larger picture is refused (and stays empty).
+    static constexpr unsigned kMaxSide = 4096;
+    enum class LoadResult { Loaded, Unreadable, TooLarge };
+
     ImageFile() = default;
-    // Empty when the file does not load.
-    bool Load(const std::wstring& path);
+    // Empty unless Loaded. `fileSize`, when given, receives the picture's size as the file
+    // gives it (also when it is too large; 0 x 0 when the file cannot be decoded).
+    LoadResult Load(const std::wstring& path, SIZE* fileSize = nullptr);
     void Clear();
 
     bool Empty() const { return !bitmap_; }

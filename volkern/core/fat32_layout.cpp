@@ -15,6 +15,9 @@ std::uint64_t ClustersFor(std::uint64_t sectors, std::uint64_t reserved, std::ui
 // A FAT of `fatSectors` holds 128 entries a sector, two of them reserved.
 bool FatHolds(std::uint64_t fatSectors, std::uint64_t clusters) { return fatSectors * 128 >= clusters + 2; }
 
+// The smallest FAT for `clusters`.
+std::uint64_t FatSectorsFor(std::uint64_t clusters) { return (clusters + 2 + 127) / 128; }
+
 // The smallest FAT that covers the clusters left beside it.
 std::uint64_t SmallestFat(std::uint64_t sectors, std::uint64_t reserved, std::uint64_t sectorsPerCluster) {
     std::uint64_t fat = (sectors - reserved + 2 * sectorsPerCluster) / (128 * sectorsPerCluster + kFatCount) + 1;
@@ -44,26 +47,27 @@ LayoutPlan PlanFat32(std::uint64_t volumeStart, std::uint64_t sectors, std::uint
         plan.error = LayoutError::TooLarge;
         return plan;
     }
-    // Enough room for the reserved area, the FATs, the alignment and the minimum cluster count?
-    const std::uint64_t minimum = kMinReservedSectors + kAlignmentSectors + std::uint64_t{kMinFat32Clusters} *
-                                  sectorsPerCluster;
+    // Room at least for the reserved area, two FATs of the minimum cluster count and those
+    // clusters? Padding to the boundary comes on top unless the volume's start makes it nil; the
+    // exact count of clusters below decides.
+    const std::uint64_t minimum = kMinReservedSectors + kFatCount * FatSectorsFor(kMinFat32Clusters) +
+                                  std::uint64_t{kMinFat32Clusters} * sectorsPerCluster;
     if (sectors < minimum) {
         plan.error = LayoutError::TooSmall;
         return plan;
     }
 
-    // FATs sized for the smallest reserved area; growing the reserved area to align the data
-    // area only takes clusters away, so those FATs still cover every cluster.
-    const std::uint64_t fat = SmallestFat(sectors, kMinReservedSectors, sectorsPerCluster);
-    const std::uint64_t dataUnaligned = volumeStart + kMinReservedSectors + kFatCount * fat;
+    // FATs sized for the smallest reserved area fix where the data area starts: on the first
+    // boundary after them.
+    const std::uint64_t firstFat = SmallestFat(sectors, kMinReservedSectors, sectorsPerCluster);
+    const std::uint64_t dataUnaligned = volumeStart + kMinReservedSectors + kFatCount * firstFat;
     const std::uint64_t dataAligned = (dataUnaligned + kAlignmentSectors - 1) / kAlignmentSectors * kAlignmentSectors;
-    std::uint64_t reserved = kMinReservedSectors + (dataAligned - dataUnaligned);
-    // The alignment took clusters away: FATs sized again for what is left can be smaller, and
-    // the reserved area takes up what they give back, so the data area stays where it is.
-    const std::uint64_t smaller = SmallestFat(sectors, reserved, sectorsPerCluster);
-    reserved += kFatCount * (fat - smaller);
-    const std::uint64_t finalFat = smaller;
-    const std::uint64_t clusters = ClustersFor(sectors, reserved, finalFat, sectorsPerCluster);
+    const std::uint64_t dataOffset = dataAligned - volumeStart;
+    const std::uint64_t clusters = dataOffset >= sectors ? 0 : (sectors - dataOffset) / sectorsPerCluster;
+    // The alignment took clusters away: FATs sized for what is left can be smaller, and the
+    // reserved area takes up what they give back, so the data area stays where it is.
+    const std::uint64_t finalFat = FatSectorsFor(clusters);
+    const std::uint64_t reserved = dataOffset - kFatCount * finalFat;
     if (clusters < kMinFat32Clusters) {
         plan.error = LayoutError::TooSmall;
         return plan;

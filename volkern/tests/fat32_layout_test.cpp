@@ -91,17 +91,28 @@ TEST(Fat32Layout, ChosenClusterSizesAreHonouredOrRefused) {
 TEST(Fat32Layout, SizesOutsideFat32AreRefused) {
     EXPECT_EQ(PlanFat32(0, 0, 0).error, LayoutError::TooSmall);
     EXPECT_EQ(PlanFat32(0, 32 * kMiB, 0).error, LayoutError::TooSmall);
-    // The smallest that works with 512-byte clusters, and one sector less.
-    std::uint64_t smallest = 0;
-    for (std::uint64_t s = 67000; s < 70000; ++s) {
-        if (PlanFat32(0, s, 1).error == LayoutError::None) {
-            smallest = s;
-            break;
-        }
+    // The smallest that works with 512-byte clusters: the reserved area and two FATs of 512
+    // sectors fit below the data area at 1 MiB, and 65525 clusters follow it.
+    for (const std::uint64_t start : {std::uint64_t{0}, std::uint64_t{2048}}) {
+        const auto smallest = PlanFat32(start, 2048 + 65525, 1);
+        ASSERT_EQ(smallest.error, LayoutError::None) << start;
+        EXPECT_EQ(smallest.layout.clusters, 65525u);
+        EXPECT_EQ(smallest.layout.DataStart(), start + 2048);
+        ExpectSound(smallest.layout);
+        EXPECT_EQ(PlanFat32(start, 2048 + 65525 - 1, 1).error, LayoutError::TooSmall) << start;
+        EXPECT_EQ(PlanFat32(start, 2048 + 65525, 0).error, LayoutError::None) << "the default cluster size";
     }
-    ASSERT_NE(smallest, 0u);
-    EXPECT_EQ(PlanFat32(0, smallest - 1, 1).error, LayoutError::TooSmall);
-    ExpectSound(PlanFat32(0, smallest, 1).layout);
+    // Each size from there up to the old limit, and a start that needs no padding at all.
+    for (std::uint64_t sectors = 2048 + 65525; sectors <= 2048 + 65525 + 40; ++sectors) {
+        const auto plan = PlanFat32(0, sectors, 1);
+        ASSERT_EQ(plan.error, LayoutError::None) << sectors;
+        ExpectSound(plan.layout);
+    }
+    const auto unpadded = PlanFat32(2048 - 32 - 2 * 512, 32 + 2 * 512 + 65525, 1);
+    ASSERT_EQ(unpadded.error, LayoutError::None);
+    EXPECT_EQ(unpadded.layout.reservedSectors, 32u);
+    ExpectSound(unpadded.layout);
+    EXPECT_EQ(PlanFat32(2048 - 32 - 2 * 512, 32 + 2 * 512 + 65525 - 1, 1).error, LayoutError::TooSmall);
     EXPECT_EQ(PlanFat32(0, 0x100000000u, 0).error, LayoutError::TooLarge);
     EXPECT_EQ(PlanFat32(0x100000000u, 64 * kMiB, 0).error, LayoutError::TooLarge);
     // 2 TiB in 512-byte clusters would need more cluster numbers than FAT32 has.

@@ -132,6 +132,26 @@ TEST_F(ImageCheck, PartitionedImageHoldsItsVolumeAtOneMiB) {
     EXPECT_EQ(volkern::RootSectorOf(files, read.request).rootSector, result.rootSector);
 }
 
+// The smallest FAT32 volume in 512-byte clusters: a data area at 1 MiB and 65525 clusters
+// after it, alone on the image and as the partition of an image; one sector less is refused.
+TEST_F(ImageCheck, SmallestVolumesAreBuiltAndOneSectorLessRefused) {
+    constexpr std::uint64_t kSmallest = 2048 + 65525;
+    ASSERT_EQ(Build("smallest.img", kSmallest).status, VOLKERN_OK);
+    ExpectCleanFsck();
+    const CommandRun counts = Command("fsck.fat -n -v '" + path + "'");
+    EXPECT_NE(counts.output.find("65525 clusters"), std::string::npos) << counts.output;
+    EXPECT_EQ(Build("below.img", kSmallest - 1).status, VOLKERN_ERROR_SIZE_TOO_SMALL);
+
+    ASSERT_EQ(Build("smallest-part.img", 2048 + kSmallest, VOLKERN_OPTION_PARTITIONED_IMAGE).status, VOLKERN_OK);
+    const std::string volume = folder.File("smallest-volume.img");
+    const CommandRun cut = Command("dd if='" + path + "' of='" + volume + "' bs=1M skip=1 status=none");
+    ASSERT_EQ(cut.status, 0) << cut.output;
+    const CommandRun fsck = Command("fsck.fat -n '" + volume + "'");
+    EXPECT_EQ(fsck.status, 0) << fsck.output;
+    EXPECT_EQ(Build("below-part.img", 2048 + kSmallest - 1, VOLKERN_OPTION_PARTITIONED_IMAGE).status,
+              VOLKERN_ERROR_SIZE_TOO_SMALL);
+}
+
 TEST_F(ImageCheck, ExistingFilesAreKeptUnlessReplacing) {
     path = folder.File("keep.img");
     std::ofstream(path) << "precious";

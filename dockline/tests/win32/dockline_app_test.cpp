@@ -1,12 +1,16 @@
 // Dockline's start-up and commands: one instance with a translated message, launches through
 // the shell with their error texts under the translated caption, and closing the commands'
-// programs at the end, waiting while they are busy but never for one that stopped answering.
+// programs at the end, waiting while they are busy but never for one that stopped answering;
+// handing a program the device table without waiting on it for long, and never to a window
+// found by an empty title.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
@@ -108,11 +112,42 @@ TEST(DocklineShutDown, AsksABusyProgramUntilItIsDoneThenClosesIt) {
 }
 
 TEST(DocklineShutDown, AProgramThatStopsAnsweringIsNotWaitedForWithoutEnd) {
-    ProgramWindow hung(L"DocklineHungTool", 1, true);
+    ProgramWindow hung(L"DocklineHungTool", 1, ProgramWindow::Hang::AfterFirstQuery);
     const auto start = std::chrono::steady_clock::now();
     dockline::CloseCommandWindows({L"DocklineHungTool"}, std::chrono::milliseconds(500));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(hung.BusyQueries(), 1);
+}
+
+TEST(DocklineCommandWindows, AProgramThatStopsAnsweringTheTableIsSkippedWithinTheLimit) {
+    const common::DeviceTable table{};
+    std::atomic<int> delivered{-1};
+    std::thread sender;
+    {
+        ProgramWindow hung(L"DocklineCopyHungTool", 0, ProgramWindow::Hang::OnCopyData);
+        sender = std::thread([&] {
+            delivered = dockline::SendTableToWindow(nullptr, L"DocklineCopyHungTool", 5, table, WM_USER + 7, 5) ? 1 : 0;
+        });
+        EXPECT_TRUE(dockline_test::WaitFor([&] { return delivered != -1; }, std::chrono::seconds(8)))
+            << "still waiting for a program that does not answer";
+        EXPECT_EQ(delivered, 0) << "reported as not handed over";
+        EXPECT_TRUE(hung.Hung());
+    }  // the window answers again, and goes
+    sender.join();
+}
+
+TEST(DocklineCommandWindows, AnEmptyTitleReachesNoWindow) {
+    ProgramWindow untitled(L"");
+    ::SetWindowPos(untitled.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_EQ(::FindWindowW(nullptr, L""), untitled.Handle()) << "the window an empty title would find";
+    const common::DeviceTable table{};
+    EXPECT_FALSE(dockline::SendTableToWindow(nullptr, L"", 1, table, WM_USER + 7, 1));
+    dockline::CloseCommandWindows({L""});
+    dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_TRUE(untitled.Copies().empty());
+    EXPECT_TRUE(untitled.Messages().empty());
+    EXPECT_EQ(untitled.BusyQueries(), 0);
+    EXPECT_FALSE(untitled.CloseReceived());
 }
 
 }  // namespace

@@ -1,18 +1,81 @@
 // The bar as the program shows it: its place and size from the slot pictures, the buttons'
-// places, tooltips, hiding at start with "/a", a refused second start, and closing.
+// places, tooltips, hiding at start with "/a", a refused second start, and closing; pictures
+// too large to show, a command without a window title, and messages other programs make up.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/tests/win32/temp_folder.h"
+#include "common/win32/unique_handle.h"
+#include "debug_output.h"
 #include "dockline_process.h"
 
 namespace {
 
 using dockline_test::DocklineProcess;
 using testing_support::TempFolder;
+
+// A grey 24-bit BMP file of the given size.
+void WriteBitmapFile(const std::wstring& path, int width, int height) {
+    const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + rowBytes * static_cast<std::uint32_t>(height);
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(rowBytes * static_cast<std::size_t>(height), '\x80');
+    testing_support::WriteBytes(path, bytes);
+}
+
+// While it lives, a program that crashes ends at once instead of waiting in the system's
+// crash dialog.
+class NoCrashDialog {
+public:
+    NoCrashDialog() {
+        HKEY key = nullptr;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                          &key, nullptr);
+        key_.reset(key);
+        DWORD size = sizeof previous_;
+        hadValue_ = ::RegQueryValueExW(key, L"ShowCrashDialog", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&previous_), &size) == ERROR_SUCCESS;
+        const DWORD off = 0;
+        ::RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+    }
+    ~NoCrashDialog() {
+        if (hadValue_) {
+            ::RegSetValueExW(key_.get(), L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_),
+                             sizeof previous_);
+        } else {
+            ::RegDeleteValueW(key_.get(), L"ShowCrashDialog");
+        }
+    }
+    NoCrashDialog(const NoCrashDialog&) = delete;
+    NoCrashDialog& operator=(const NoCrashDialog&) = delete;
+
+private:
+    win32::UniqueKey key_;
+    DWORD previous_ = 0;
+    bool hadValue_ = false;
+};
+
+bool Answers(HWND window) {
+    DWORD_PTR answer = 0;
+    return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+}
 
 class DocklineBar : public ::testing::Test {
 protected:
@@ -126,6 +189,96 @@ TEST_F(DocklineBar, StartsHiddenWithLowerCaseSwitchOnly) {
     ::PostMessageW(bar, WM_COMMAND, 32779, 0);  // the bar menu's "Hide to Systray"
     EXPECT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
     ::PostMessageW(bar, WM_COMMAND, 32786, 0);  // the tray menu's "Exit"
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+}
+
+TEST_F(DocklineBar, PicturesTooLargeToShowAreNamedInTheDebugOutput) {
+    WriteBitmapFile(folder.File(L"wide.bmp"), 4097, 2);
+    WriteBitmapFile(folder.File(L"tall.bmp"), 2, 4097);
+    WriteBitmapFile(folder.File(L"edge.bmp"), 4096, 2);
+    Settings(L"[Setting]\r\nBUTTONS=0x04\r\nBUTTON1=bar.png\r\nBUTTON2=wide.bmp\r\nBUTTON3=tall.bmp\r\n"
+             L"BUTTON4=edge.bmp\r\n");
+    dockline_test::DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.Listening());
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    const auto said = [&](const std::string& text) { return monitor.TextOf(dockline.ProcessId()).find(text) != std::string::npos; };
+    EXPECT_TRUE(dockline_test::WaitFor([&] { return said("wide.bmp"); }, std::chrono::seconds(5)))
+        << monitor.TextOf(dockline.ProcessId());
+    EXPECT_TRUE(said("4097 x 2 pixels")) << monitor.TextOf(dockline.ProcessId());
+    EXPECT_TRUE(said("tall.bmp"));
+    EXPECT_FALSE(said("edge.bmp")) << "4096 pixels are shown";
+    EXPECT_EQ(ChildRect(bar, 1007).right - ChildRect(bar, 1007).left, 4096);
+}
+
+TEST_F(DocklineBar, ACommandWithoutANameLeavesUntitledWindowsAlone) {
+    Settings(L"[Setting]\r\nBUTTONS=0x03\r\nBUTTON1=bar.png\r\nBUTTON2=copperfold.png\r\nBUTTON3=explorer.png\r\n"
+             L"CMD3=.exe\r\n");
+    dockline_test::ProgramWindow untitled(L"");
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+    // Above every other window without a title, the bar's own included.
+    ::SetWindowPos(untitled.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_EQ(::FindWindowW(nullptr, L""), untitled.Handle());
+
+    // A volume arrival goes to the commands' programs, and the end asks and closes them.
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << ('E' - 'A');
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(bar, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume), SMTO_ABORTIFHUNG,
+                          10000, &answer);
+    ::PostMessageW(bar, WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
+    EXPECT_TRUE(untitled.Copies().empty());
+    EXPECT_TRUE(untitled.Messages().empty());
+    EXPECT_EQ(untitled.BusyQueries(), 0);
+    EXPECT_FALSE(untitled.CloseReceived());
+}
+
+TEST_F(DocklineBar, MadeUpMessagesOfOtherProgramsAreIgnored) {
+    Settings(L"[Setting]\r\nBUTTONS=0x03\r\nBUTTON1=bar.png\r\nBUTTON2=copperfold.png\r\nBUTTON3=explorer.png\r\n");
+    const NoCrashDialog noCrashDialog;
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(dockline_test::WaitFor([&] { return ::IsWindowVisible(bar) != FALSE; }));
+
+    // The dialog's set-up message with a pointer of nobody's, a timer whose procedure is no
+    // procedure, a timer of nobody's, and a tray message for another icon.
+    ::PostMessageW(bar, WM_INITDIALOG, 0, 0x1234);
+    ::PostMessageW(bar, WM_TIMER, 1, 0x1234);
+    ::PostMessageW(bar, WM_TIMER, 77, 0);
+    ::PostMessageW(bar, WM_USER + 1, 0x1234, WM_RBUTTONDOWN);
+    // The creation message of the notice's window again, naming as its object an address
+    // inside the real one (the system copies the record, pointer value and all).
+    HWND notice = nullptr;
+    for (HWND window = ::FindWindowW(L"DocklineNotice", nullptr); window;
+         window = ::FindWindowExW(nullptr, window, L"DocklineNotice", nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == dockline.ProcessId()) notice = window;
+    }
+    ASSERT_NE(notice, nullptr);
+    const LONG_PTR noticeObject = ::GetWindowLongPtrW(notice, GWLP_USERDATA);
+    ASSERT_NE(noticeObject, 0);
+    CREATESTRUCTW creation{};
+    creation.lpCreateParams = reinterpret_cast<void*>(noticeObject + 8);
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(notice, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&creation), SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(::GetWindowLongPtrW(notice, GWLP_USERDATA), noticeObject) << "the notice's object was replaced";
+    ::PostMessageW(notice, WM_TIMER, 77, 0);
+    dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_TRUE(Answers(bar));
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::milliseconds(0)), -1) << "still running";
+    RECT window{};
+    ::GetWindowRect(bar, &window);
+    EXPECT_EQ(window.right - window.left, 126) << "not set up a second time";
+    ::PostMessageW(bar, WM_CLOSE, 0, 0);
     EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(10)), 0);
 }
 

@@ -2,7 +2,8 @@
 // enclosure of the polled model, one of another model and another maker's stick. Checked: the
 // device table that reaches Copperfold byte by byte, that only the polled model's button is
 // read (the rig's command log), the hand-over of a press and the pause until 0x0409, volume
-// arrivals and removals with their notices and forwarding, and a hostile short broadcast.
+// arrivals and removals with their notices and forwarding, a hostile short broadcast, and
+// programs that stop answering the hand-over.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <dbt.h>
@@ -226,6 +227,34 @@ TEST_F(DocklineOnRig, VolumeArrivalsAndRemovalsAreNoticedAndForwarded) {
     common::DeviceTable table{};
     std::memcpy(&table, tool.Copies()[2].bytes.data(), sizeof table);
     EXPECT_EQ(table.count, 1) << "rescanned after the removal";
+}
+
+TEST_F(DocklineOnRig, ProgramsThatStopAnsweringHoldUpNeitherPollingNorExit) {
+    ProgramWindow tool(L"DocklineRigTool", 0, ProgramWindow::Hang::OnCopyData);
+    ProgramWindow copperfold(L"Copperfold", 0, ProgramWindow::Hang::OnCopyData);
+    DocklineProcess dockline(folder.Path(), L"");
+    const HWND bar = dockline.WaitForWindow();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonReads().size() >= 1; }, std::chrono::seconds(15)));
+
+    // The command's program stops answering the table of a volume arrival: polling goes on.
+    Broadcast(bar, DBT_DEVICEARRIVAL, sizeof(DEV_BROADCAST_VOLUME), 1u << ('E' - 'A'));
+    ASSERT_TRUE(WaitFor([&] { return tool.Hung(); }));
+    size_t reads = ButtonReads().size();
+    EXPECT_TRUE(WaitFor([&] { return ButtonReads().size() >= reads + 2; }, std::chrono::seconds(8)))
+        << "polling stopped behind the hung program";
+
+    // So does Copperfold, at a press: it was not handed over, so polling goes on.
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    ASSERT_TRUE(WaitFor([&] { return copperfold.Hung(); }, std::chrono::seconds(8)));
+    ASSERT_EQ(Rigctl({"release"}), 0);
+    reads = ButtonReads().size();
+    EXPECT_TRUE(WaitFor([&] { return ButtonReads().size() >= reads + 2; }, std::chrono::seconds(8)))
+        << "polling stopped behind hung Copperfold";
+
+    // And Exit still ends the bar.
+    ::PostMessageW(bar, WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(std::chrono::seconds(20)), 0);
 }
 
 TEST_F(DocklineOnRig, WithoutTheComponentTheBarRunsWithoutDeviceFunctions) {

@@ -1,7 +1,7 @@
 #pragma once
 // Windows that stand in for the programs the bar talks to, each on a thread of its own: they
-// record the copy-data messages and the WM_USER messages they receive, and answer the busy
-// query as told.
+// record the copy-data messages and the WM_USER messages they receive, answer the busy query
+// as told, or stop answering altogether.
 
 #include <windows.h>
 
@@ -24,10 +24,12 @@ class ProgramWindow {
     static constexpr UINT kReadMessages = WM_APP + 2;
 
 public:
-    // `busyAnswers`: how many busy queries are answered 1 before 0; `hangAfterFirstQuery`: the
-    // window's thread stops handling messages after the first busy query.
-    explicit ProgramWindow(std::wstring title, int busyAnswers = 0, bool hangAfterFirstQuery = false)
-        : title_(std::move(title)), busyAnswers_(busyAnswers), hang_(hangAfterFirstQuery) {
+    // Where the window's thread stops handling messages, until the window object goes.
+    enum class Hang { Never, AfterFirstQuery, OnCopyData };
+
+    // `busyAnswers`: how many busy queries are answered 1 before 0.
+    explicit ProgramWindow(std::wstring title, int busyAnswers = 0, Hang hang = Hang::Never)
+        : title_(std::move(title)), busyAnswers_(busyAnswers), hang_(hang) {
         thread_ = std::thread([this] { Run(); });
         while (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -54,6 +56,8 @@ public:
     }
     int BusyQueries() const { return busyQueries_; }
     bool CloseReceived() const { return closed_; }
+    // True once the thread hangs (the window then answers nothing until it is destroyed).
+    bool Hung() const { return hung_; }
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -78,6 +82,7 @@ private:
             return true;
         }
         if (message == WM_COPYDATA) {
+            if (hang_ == Hang::OnCopyData) HangUntilReleased();
             const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
             const auto* bytes = static_cast<const std::uint8_t*>(copy->lpData);
             copies_.push_back({copy->dwData, std::vector<std::uint8_t>(bytes, bytes + copy->cbData)});
@@ -86,9 +91,7 @@ private:
         }
         if (message == WM_USER + 6) {
             ++busyQueries_;
-            if (hang_) {
-                while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
+            if (hang_ == Hang::AfterFirstQuery) HangUntilReleased();
             result = busyAnswers_-- > 0 ? 1 : 0;
             return true;
         }
@@ -107,6 +110,10 @@ private:
         }
         return false;
     }
+    void HangUntilReleased() {
+        hung_ = true;
+        while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     void Run() {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = &ProgramWindow::Procedure;
@@ -122,12 +129,13 @@ private:
 
     std::wstring title_;
     std::atomic<int> busyAnswers_;
-    bool hang_;
+    Hang hang_;
     std::thread thread_;
     std::atomic<HWND> window_{nullptr};
     std::atomic<bool> ready_{false};
     std::atomic<bool> release_{false};
     std::atomic<bool> closed_{false};
+    std::atomic<bool> hung_{false};
     std::atomic<int> busyQueries_{0};
     std::vector<ReceivedCopy> copies_;
     std::vector<std::pair<UINT, WPARAM>> messages_;
