@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "../../common/core/ini_file.h"
+#include "job_binding.h"
 
 namespace {
 
@@ -23,6 +24,10 @@ void WriteJob(CIniFile& ini, std::wstring_view section, int n, const JobRecord& 
     ini.WriteString(section, NumberedKey(L"SRC", n), job.source);
     ini.WriteString(section, NumberedKey(L"DST", n), job.target);
     ini.WriteString(section, NumberedKey(L"Type", n), job.TypeName());
+    if (job.binding) {
+        ini.WriteString(section, NumberedKey(L"DstVol", n), copperfold::VolumeSerialText(job.binding->volumeSerial));
+        if (!job.binding->enclosure.empty()) ini.WriteString(section, NumberedKey(L"DstDev", n), job.binding->enclosure);
+    }
 }
 
 }  // namespace
@@ -53,14 +58,18 @@ void CCopperfoldDoc::LoadJobs() {
         const std::wstring typeName = iniFile->GetString(jobSection, NumberedKey(L"TYPE", n), L"");
         job.type = TypeFromName(typeName);
         if (job.type == JobType::Unknown) job.unknownTypeName = typeName;
+        if (const auto serial = copperfold::ParseVolumeSerial(iniFile->GetString(jobSection, NumberedKey(L"DstVol", n), L""))) {
+            job.binding = TargetBinding{*serial, iniFile->GetString(jobSection, NumberedKey(L"DstDev", n), L"")};
+        }
     }
 }
 
 CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(std::wstring_view source, std::wstring_view target,
-                                                 JobType type) {
+                                                 JobType type, std::optional<TargetBinding> binding) {
     if (jobCount >= kMaxJobs) return AddResult::TableFull;
     JobRecord& job = jobs[jobCount];
-    job = JobRecord{std::wstring(source), std::wstring(target), type, {}};
+    job = JobRecord(std::wstring(source), std::wstring(target), type);
+    job.binding = std::move(binding);
     ++jobCount;
     CIniFile::Batch batch(*iniFile);
     iniFile->WriteInt(jobSection, L"TASK", jobCount);

@@ -6,11 +6,16 @@
 //   TASK=0x0003              number of jobs, "0x%04X"
 //   SRC0001 / DST0001        source and target folder of job 1 (numbered from 1)
 //   Type0001=Backup          type name; read as TYPE%04d, the same key without regard to case
+//   DstVol0001=0x1A2B3C4D    the target's volume serial number, for a target on a removable or
+//                            USB drive (absent for fixed and network targets, and in older files)
+//   DstDev0001=0001          the USB serial of the enclosure that drive belongs to, when it does
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "../../common/core/device_table.h"
 
@@ -25,13 +30,32 @@ enum class JobType : std::int32_t {
 
 inline constexpr std::array<std::wstring_view, 3> jobTypeNames = {L"Backup", L"Sync", L"Restore"};
 
+// The drive a job's target lies on: its volume serial number and, for an enclosure's drive,
+// the enclosure's USB serial.
+struct TargetBinding {
+    std::uint32_t volumeSerial = 0;
+    std::wstring enclosure;
+    bool operator==(const TargetBinding&) const = default;
+};
+
 struct JobRecord {
+    JobRecord() = default;
+    JobRecord(std::wstring sourceFolder, std::wstring targetFolder, JobType jobType, std::wstring typeName = {})
+        : source(std::move(sourceFolder)), target(std::move(targetFolder)), type(jobType),
+          unknownTypeName(std::move(typeName)) {}
+
     std::wstring source;
     std::wstring target;
     JobType type = JobType::Unknown;
     // The name found in the file when it matched no type; written back unchanged so that a
     // job from a newer or hand-edited file is never lost.
     std::wstring unknownTypeName;
+    // The drive the target was on when the job was bound to it (see job_binding.h).
+    std::optional<TargetBinding> binding;
+    // Set for one run: why this job must not run (an English text), or where its target moved
+    // from. Never stored.
+    std::wstring_view runRefusal;
+    std::wstring movedFrom;
 
     std::wstring_view TypeName() const;
 };
@@ -50,7 +74,8 @@ public:
     // Appends one job and writes it (one replacement of the file). When the table already
     // holds kMaxJobs jobs nothing changes and TableFull is returned. A failed write throws
     // CIniFileException; the table keeps the new job.
-    AddResult AddJob(std::wstring_view source, std::wstring_view target, JobType type);
+    AddResult AddJob(std::wstring_view source, std::wstring_view target, JobType type,
+                     std::optional<TargetBinding> binding = std::nullopt);
     // Rewrites the whole job section from the table (one replacement of the file).
     void SaveAllJobs();
     void LoadJobs();

@@ -149,6 +149,7 @@ std::wstring FormatSize(std::uint64_t bytes) {
 }
 
 std::wstring_view JobRefusalReason(const JobRecord& job) {
+    if (!job.runRefusal.empty()) return job.runRefusal;
     if (!IsKnownType(job.type)) return kUnknownTypeText;
     if (!IsFullJobPath(job.source) || !IsFullJobPath(job.target)) return kNotFullPathText;
     JobRecord full = job;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "job_binding.h"
+
 namespace copperfold {
 namespace {
 
@@ -79,6 +81,7 @@ std::wstring FormatRunRecord(const RunLogEntry& entry) {
         std::wstring type(job.TypeName());
         type.resize(std::max<size_t>(type.size(), 7), L' ');
         text += L"  " + type + L" " + OneLine(job.source) + L" -> " + OneLine(job.target) + L"\r\n";
+        if (!job.movedFrom.empty()) text += std::wstring(type.size() + 3, L' ') + OneLine(MovedTargetText(job)) + L"\r\n";
         if (i < entry.accounts.size()) {
             const JobAccount& account = entry.accounts[i];
             text += std::wstring(type.size() + 3, L' ') + std::wstring(OutcomeText(account.outcome));

@@ -14,6 +14,7 @@
 #include "copperfold/core/settled_jobs.h"
 #include "exec_dialog.h"
 #include "main_frame.h"
+#include "mounted_volumes.h"
 #include "run_log_file.h"
 #include "resource.h"
 #include "win32_file_system.h"
@@ -140,11 +141,16 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         return RefuseCommandLineRun(copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists),
                                     RunExitCode::NoJobs);
     }
+    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document);
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
     if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
         ReportCommandLineError(error, true);
         return static_cast<int>(RunExitCode::BadArguments);
+    }
+    copperfold::ResolveBatchTargets(*batch, volumes);
+    for (size_t i = 0; i < batch->count; ++i) {
+        if (!batch->entries[i].movedFrom.empty()) ReportCommandLineError(copperfold::MovedTargetText(batch->entries[i]), true);
     }
 
     copperfold::RunLogSession log(copperfold::RunTrigger::CommandLine, *batch);

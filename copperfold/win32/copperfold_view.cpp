@@ -7,6 +7,7 @@
 #include "copperfold/core/column_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
+#include "mounted_volumes.h"
 #include "run_window.h"
 #include "tree_icons_resource.h"
 
@@ -253,7 +254,9 @@ void CCopperfoldView::OnAdd() {
 
     bool written = true;
     try {
-        if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type)) ==
+        // A target on a removable or USB drive is bound to that drive, wherever its letter goes.
+        const auto binding = copperfold::BindingFor(targetPath, copperfold::ListMountedVolumes(document.deviceTable));
+        if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type), binding) ==
             CCopperfoldDoc::AddResult::TableFull) {
             const std::wstring text = services.translate ? services.translate(kJobTableFullText, kJobTableFullText)
                                                          : std::wstring(kJobTableFullText);
@@ -305,7 +308,8 @@ void CCopperfoldView::OnRemove() {
 
 void CCopperfoldView::OnExecute() {
     const HWND tree = jobList.Tree();
-    const CCopperfoldDoc& document = services.document;
+    CCopperfoldDoc& document = services.document;
+    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document);
     auto batch = std::make_unique<copperfold::JobBatch>();
     const auto rows = static_cast<int>(TreeView_GetCount(tree));
     int seen = 0;
@@ -318,6 +322,7 @@ void CCopperfoldView::OnExecute() {
             if (document.jobs[i].source == record.source && document.jobs[i].target == record.target) {
                 record.type = document.jobs[i].type;
                 record.unknownTypeName = document.jobs[i].unknownTypeName;
+                record.binding = document.jobs[i].binding;
                 break;
             }
         }
@@ -328,6 +333,7 @@ void CCopperfoldView::OnExecute() {
         return;
     }
     if (runInProgress != 0) return;
+    copperfold::ResolveBatchTargets(*batch, volumes);
     std::optional<copperfold::RunGate::Ticket> ticket;
     if (services.runGate) {
         copperfold::RunGate::Entry entry = services.runGate->TryEnter();

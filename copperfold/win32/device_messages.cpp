@@ -5,6 +5,7 @@
 #include "app_messages.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "corelink_session.h"
+#include "mounted_volumes.h"
 
 namespace copperfold {
 
@@ -63,8 +64,10 @@ void DeviceMessages::RunDeviceJobs(std::size_t index) {
     }
     // A copy: volume messages during the run may replace the document's table.
     const common::DeviceTableEntry device = document.deviceTable.entries[index];
+    const std::vector<MountedVolume> volumes = BindJobsToDrives(document);
     auto batch = std::make_unique<JobBatch>();
-    BuildDeviceBatch(document.jobs.data(), document.jobCount, device, *batch);
+    BuildBoundDeviceBatch(document.jobs.data(), document.jobCount, device, volumes, *batch);
+    ResolveBatchTargets(*batch, volumes);
     if (batch->count > 0) {
         RunGate::Entry entry = gate.TryEnter();
         if (!entry.ticket) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "copperfold/core/forwarding_file_system.h"
+#include "copperfold/core/job_binding.h"
 #include "exec_dialog_resource.h"
 
 namespace {
@@ -226,8 +227,9 @@ void CExecDialog::TotalKnown(std::uint64_t bytesTotal) {
 
 void CExecDialog::JobStarted(const JobRecord& job) {
     if (journal) journal->JobStarted();
-    const std::wstring caption = IsKnownType(job.type) ? texts.jobTypes[static_cast<size_t>(job.type)]
-                                                       : Translate(job.unknownTypeName, job.unknownTypeName);
+    std::wstring caption = IsKnownType(job.type) ? texts.jobTypes[static_cast<size_t>(job.type)]
+                                                 : Translate(job.unknownTypeName, job.unknownTypeName);
+    if (!job.movedFrom.empty()) caption += L": " + copperfold::MovedTargetText(job);
     ::SetWindowTextW(Handle(), caption.c_str());
 }
 
