@@ -43,6 +43,9 @@ struct RunLogEntry {
     std::uint64_t bytesCopied = 0;
     std::uint64_t milliseconds = 0;
     std::wstring error;  // what went wrong, empty when nothing did
+    // After a button run: whether the enclosure was stopped for unplugging (an English text),
+    // empty when that was not asked for.
+    std::wstring eject;
 };
 
 // One record, lines ended with CR LF (the file is read with Notepad as well as anything else).

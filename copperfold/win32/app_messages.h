@@ -11,6 +11,8 @@ inline constexpr wchar_t kWriteEventName[] = L"WriteEvent";
 // Held by whichever run copies, so runs from the command line and the window take turns.
 inline constexpr wchar_t kRunMutexName[] = L"TOVI Copperfold Run";
 inline constexpr wchar_t kJobFileName[] = L"Copperfold.ini";
+// In section "Setting": 1 stops the enclosure for unplugging after a successful button run.
+inline constexpr wchar_t kEjectAfterButtonRunKey[] = L"EjectAfterButtonRun";
 
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 1;   // 0x0401
 inline constexpr UINT kRestoreMessage = WM_USER + 4;        // 0x0404, from a second instance

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct ICorelinkCtrl;
 
@@ -29,6 +30,15 @@ public:
     // Tells the device its button press was handled: open, write 2 to the button state,
     // close. The results are not looked at; a slot outside the handle array is never passed on.
     void AcknowledgeButton(std::uint8_t slot, const std::string& devicePath);
+
+    // Stops the enclosure of `devicePath` so it can be unplugged: its volumes (`letters`) are
+    // flushed, locked and dismounted, then the system is asked to remove the USB device.
+    enum class EjectResult { Done, Vetoed, Failed, NotFound, NoComponent };
+    struct EjectOutcome {
+        EjectResult result = EjectResult::NoComponent;
+        std::uint32_t code = 0;  // the configuration manager's answer when it failed
+    };
+    EjectOutcome EjectEnclosure(std::uint8_t slot, const std::string& devicePath, std::string_view letters);
 
 private:
     bool comInitialized = false;

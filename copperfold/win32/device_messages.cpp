@@ -17,9 +17,9 @@ constexpr UINT kPeerAnswerLimitMs = 2000;
 }  // namespace
 
 DeviceMessages::DeviceMessages(CCopperfoldDoc& doc, CorelinkSession& session, RunGate& runGate, BatchRunner runner,
-                               PressRefusedReporter reporter)
+                               PressRefusedReporter reporter, AfterButtonRun after)
     : document(doc), corelink(session), gate(runGate), runBatch(std::move(runner)),
-      reportRefusedPress(std::move(reporter)) {
+      reportRefusedPress(std::move(reporter)), afterButtonRun(std::move(after)) {
     gate.SetAfterRun([this] { AcknowledgeTurnedAwayPresses(); });
 }
 
@@ -50,10 +50,12 @@ void DeviceMessages::OnButtonPressed() {
         return;
     }
     if (DeviceRecordChanged(received.table, document.deviceTable, *index)) AdoptTable(received.table);
+    const common::DeviceTableEntry device = document.deviceTable.entries[*index];
     inButtonRun = true;
     RunDeviceJobs(*index);
     inButtonRun = false;
     ResumeDockline();
+    if (afterButtonRun) afterButtonRun(device);
 }
 
 void DeviceMessages::RunDeviceJobs(std::size_t index) {

@@ -42,9 +42,12 @@ public:
     using BatchRunner = std::function<void(const JobBatch& batch)>;
     // Tells the user (run log, notice) that a press ran nothing; the text is English.
     using PressRefusedReporter = std::function<void(const std::wstring& reason)>;
+    // Called once a button run has been acknowledged and Dockline polls again, with the pressed
+    // device's record (where the enclosure is stopped for unplugging, when the user wants it).
+    using AfterButtonRun = std::function<void(const common::DeviceTableEntry& device)>;
 
     DeviceMessages(CCopperfoldDoc& document, CorelinkSession& corelink, RunGate& gate, BatchRunner runBatch,
-                   PressRefusedReporter reportRefusedPress = {});
+                   PressRefusedReporter reportRefusedPress = {}, AfterButtonRun afterButtonRun = {});
 
     void SetViewHooks(ViewHooks hooks) { view = std::move(hooks); }
     bool RunInProgress() const { return gate.Busy(); }
@@ -80,6 +83,7 @@ private:
     RunGate& gate;
     BatchRunner runBatch;
     PressRefusedReporter reportRefusedPress;
+    AfterButtonRun afterButtonRun;
     ViewHooks view;
     ReceivedDeviceData received;
     std::vector<TurnedAwayPress> turnedAway;  // at most one per list index

@@ -8,6 +8,7 @@
 #include "app_messages.h"
 #include "common/core/ini_file.h"
 #include "common/win32/system_info.h"
+#include "copperfold/core/device_trigger.h"
 #include "copperfold_app.h"
 #include "corelink_api.h"
 #include "menu_translation.h"
@@ -30,7 +31,8 @@ CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
                                                 MakeJobSection(win32::ComputerName(), win32::UserName()));
     deviceMessages = std::make_unique<copperfold::DeviceMessages>(
         *document, *corelink, runGate, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); },
-        [this](const std::wstring& reason) { ReportRefusedPress(reason); });
+        [this](const std::wstring& reason) { ReportRefusedPress(reason); },
+        [this](const common::DeviceTableEntry& device) { FinishButtonRun(device); });
     trayIconData.cbSize = sizeof trayIconData;
     trayIconData.uID = 1;
     trayIconData.uFlags = NIF_MESSAGE;
@@ -61,6 +63,8 @@ int CMainFrame::OnCreate() {
                                   ::GetModuleHandleW(nullptr), nullptr);
     if (!statusBar) return -1;
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_STATUS_BAR, MF_BYCOMMAND | MF_CHECKED);
+    ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_EJECT_AFTER_BUTTON_RUN,
+                    MF_BYCOMMAND | (EjectAfterButtonRun() ? MF_CHECKED : MF_UNCHECKED));
 
     // One reading of the settings file for all the texts of the menus and the status bar.
     const CIniFile::Batch snapshot(*app.IniFile());
@@ -184,8 +188,49 @@ void CMainFrame::RunButtonBatch(const copperfold::JobBatch& batch) {
     const auto translate = [this](std::wstring_view english, std::wstring_view fallback) {
         return app.Translate(english, fallback);
     };
-    const auto run = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Button, translate);
-    if (run) ShowRunNotice(*run);
+    lastButtonRun = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Button, translate);
+}
+
+void CMainFrame::FinishButtonRun(const common::DeviceTableEntry& device) {
+    if (!lastButtonRun) return;  // no job ran
+    copperfold::RunLogEntry run = std::move(*lastButtonRun);
+    lastButtonRun.reset();
+    if (run.result == copperfold::RunResult::Done && EjectAfterButtonRun()) {
+        using Result = copperfold::CorelinkSession::EjectResult;
+        const auto outcome = corelink->EjectEnclosure(device.listIndex, copperfold::DevicePath(device),
+                                                      copperfold::DriveLetters(device));
+        switch (outcome.result) {
+        case Result::Done:
+            run.eject = L"You can unplug the enclosure now.";
+            break;
+        case Result::Vetoed:
+            run.eject = L"The enclosure was not stopped: a program is using a file on it. Close that program, then use "
+                        L"Safely Remove Hardware before you unplug it.";
+            break;
+        default:
+            run.eject = L"The enclosure could not be stopped. Use Safely Remove Hardware before you unplug it.";
+            break;
+        }
+        std::wstring line = run.eject;
+        if (outcome.code != 0) line += L" (configuration manager code " + std::to_wstring(outcome.code) + L")";
+        copperfold::AppendRunLogText(L"  Eject: " + line + L"\r\n");
+    }
+    ShowRunNotice(run);
+}
+
+bool CMainFrame::EjectAfterButtonRun() const {
+    return app.IniFile()->GetInt(L"Setting", copperfold::kEjectAfterButtonRunKey, 0) != 0;
+}
+
+void CMainFrame::ToggleEjectAfterButtonRun() {
+    const bool on = !EjectAfterButtonRun();
+    try {
+        app.IniFile()->WriteInt(L"Setting", copperfold::kEjectAfterButtonRunKey, on ? 1 : 0);
+    } catch (const CIniFileException& error) {
+        OnException(error);
+        return;
+    }
+    ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_EJECT_AFTER_BUTTON_RUN, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CMainFrame::ReportRefusedPress(const std::wstring& reason) {
@@ -227,6 +272,9 @@ void CMainFrame::OnCommand(UINT id) {
     }
     case ID_VIEW_STATUS_BAR:
         ToggleStatusBar();
+        break;
+    case ID_VIEW_EJECT_AFTER_BUTTON_RUN:
+        ToggleEjectAfterButtonRun();
         break;
     case ID_TRAY_OPEN:
         RestoreFromTray();

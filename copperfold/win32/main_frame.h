@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/win32/unique_handle.h"
@@ -53,7 +54,12 @@ private:
     void RunButtonBatch(const copperfold::JobBatch& batch);
     // A press that ran nothing because another process was running: logged and shown.
     void ReportRefusedPress(const std::wstring& reason);
+    // After the button's run, acknowledged: the enclosure stopped for unplugging when the
+    // setting asks for it and the run succeeded, then the run's notice.
+    void FinishButtonRun(const common::DeviceTableEntry& device);
     void ShowRunNotice(const copperfold::RunLogEntry& run);
+    bool EjectAfterButtonRun() const;
+    void ToggleEjectAfterButtonRun();
     void ToggleStatusBar();
     void LayoutChildren();
     bool CreateView();
@@ -73,4 +79,5 @@ private:
     win32::UniqueMenu trayMenu;
     int defaultTrayItem = 0;
     copperfold::RunNotice runNotice;
+    std::optional<copperfold::RunLogEntry> lastButtonRun;  // until FinishButtonRun shows it
 };

@@ -95,6 +95,8 @@ void AppendToLog(const std::wstring& record) {
 
 }  // namespace
 
+void AppendRunLogText(const std::wstring& text) { AppendToLog(text); }
+
 std::wstring RunLogPath() {
     wchar_t base[MAX_PATH] = {};
     const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);

@@ -18,6 +18,8 @@
 namespace copperfold {
 
 std::wstring RunLogPath();
+// Appends `text` (whole lines) to the log: a line that belongs to the record just written.
+void AppendRunLogText(const std::wstring& text);
 
 class RunLogSession {
 public:

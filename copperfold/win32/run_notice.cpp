@@ -20,6 +20,7 @@ std::wstring RunNotice::Text(const RunLogEntry& run, const Translator& translate
     std::wstring text = GroupedNumber(run.filesCopied) + L" " + translate(L"files copied") + L", " +
                         GroupedNumber(run.bytesCopied) + L" " + translate(L"bytes");
     if (!run.error.empty()) text += L"\n" + run.error;
+    if (!run.eject.empty()) text += L"\n" + translate(run.eject);
     return text;
 }
 
