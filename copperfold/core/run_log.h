@@ -9,6 +9,7 @@
 //             done; 4 files copied, 12,880 bytes, 0.3 s
 //     Result: done; 2,034 files copied, 8,512,880 bytes, 4.2 s
 //     Error: ... (only when a copy failed: the system's text and the two paths)
+//     Note: ... (what the copies found out about a drive, e.g. one that keeps no attributes)
 //
 // The file keeps the newest kRunLogKeptRuns records; older ones are dropped when a record is
 // added. Records are told apart by their first line, which alone starts with "Run ".
@@ -38,6 +39,7 @@ struct RunLogEntry {
     std::uint64_t bytesCopied = 0;
     std::uint64_t milliseconds = 0;
     std::wstring error;  // what went wrong, empty when nothing did
+    std::vector<std::wstring> notes;  // what the user should know though nothing failed, a line each
 };
 
 // One record, lines ended with CR LF (the file is read with Notepad as well as anything else).
