@@ -316,6 +316,10 @@ DWORD FinishPartial(PartialFile& part, const FILE_BASIC_INFO& source, const std:
     FILE_BASIC_INFO basic{};  // times and attributes of 0 stay as they are
     basic.CreationTime = source.CreationTime;
     basic.LastWriteTime = source.LastWriteTime;
+    // Both times of access and of writing: FUSE drivers (FAT's, exFAT's) silently keep a file's
+    // time when a change names the write time alone, and under Wine that is what a write time
+    // without an access time becomes.
+    basic.LastAccessTime = source.LastAccessTime.QuadPart != 0 ? source.LastAccessTime : source.LastWriteTime;
     basic.FileAttributes = withAttributes ? SettableAttributes(source.FileAttributes) : 0;
     if (SetBasicInfo(part.Handle(), basic)) return ERROR_SUCCESS;
     basic.CreationTime.QuadPart = 0;
@@ -330,19 +334,44 @@ DWORD FinishPartial(PartialFile& part, const FILE_BASIC_INFO& source, const std:
     return ERROR_SUCCESS;
 }
 
-// Reads back the last-write time of a copy that has just replaced its destination: a volume
-// that did not keep it (within the 2 s that FAT keeps) is noted once.
-void CheckTimeKept(const std::wstring& destination, const FILE_BASIC_INFO& source, VolumeQuirks& quirks) {
+// Gives a file that is in place the source's times once more (a volume that stamps a file it
+// renames has replaced them).
+bool SetTimesAgain(HANDLE file, const FILE_BASIC_INFO& source) {
+    FILE_BASIC_INFO basic{};
+    basic.LastWriteTime = source.LastWriteTime;
+    basic.LastAccessTime = source.LastAccessTime.QuadPart != 0 ? source.LastAccessTime : source.LastWriteTime;
+    return SetBasicInfo(file, basic);
+}
+
+bool TimeKept(const std::wstring& destination, const FILE_BASIC_INFO& source) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data)) return;
+    if (!::GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data)) return true;  // nothing to tell
     FileEntry kept;
     kept.lastWriteTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
     FileEntry given;
     given.lastWriteTime = static_cast<std::uint64_t>(source.LastWriteTime.QuadPart);
-    if (CompareLastWrite(kept, given, false) == TimeOrder::Same) return;
-    if (quirks.Mark(destination, VolumeQuirks::kKeepsNoTimes)) {
-        ::OutputDebugStringW((L"Copperfold: the volume of " + destination + L" did not keep a copy's time\n").c_str());
+    return CompareLastWrite(kept, given, false) == TimeOrder::Same;
+}
+
+// Reads back the last-write time of the first copy onto a volume once it is in place and closed.
+// A volume that gave the file the time of its rename gets the times again after the rename, this
+// file now and every later one; a volume that does not keep them even so is noted for the log.
+void CheckTimesKept(const std::wstring& destination, const FILE_BASIC_INFO& source, VolumeQuirks& quirks) {
+    if (!TimeKept(destination, source)) {
+        bool setAgain = false;
+        {
+            const win32::UniqueFile file(::CreateFileW(destination.c_str(), FILE_WRITE_ATTRIBUTES,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                       OPEN_EXISTING, 0, nullptr));
+            setAgain = file && SetTimesAgain(file.get(), source);
+        }
+        if (setAgain && TimeKept(destination, source)) {
+            quirks.Mark(destination, VolumeQuirks::kTimesAfterRename);
+        } else if (quirks.Mark(destination, VolumeQuirks::kKeepsNoTimes)) {
+            ::OutputDebugStringW((L"Copperfold: the volume of " + destination + L" did not keep a copy's time\n").c_str());
+        }
     }
+    quirks.Mark(destination, VolumeQuirks::kTimesCheckDone);
 }
 
 // Renames an open file to `destination`, replacing what is there, through the handle the copy
@@ -495,9 +524,14 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
     if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
     if (const DWORD error = FinishPartial(part, source.basic, destination, quirks_)) return error;
     if (const DWORD error = MoveIntoPlace(part, destination)) return error;
+    // The first copy onto a volume finds out whether its times survive the rename; until that is
+    // known, and from then on where they do not, the times are given once more after it.
     if (quirks_.Mark(destination, VolumeQuirks::kTimesChecked)) {
         part.Close();  // the time as the file system keeps it once the file is closed
-        CheckTimeKept(destination, source.basic, quirks_);
+        CheckTimesKept(destination, source.basic, quirks_);
+    } else if (!quirks_.Has(destination, VolumeQuirks::kTimesCheckDone) ||
+               quirks_.Has(destination, VolumeQuirks::kTimesAfterRename)) {
+        SetTimesAgain(part.Handle(), source.basic);
     }
     return ERROR_SUCCESS;
 }
@@ -512,8 +546,10 @@ VolumeFacts Win32FileSystem::Volume(const std::wstring& path) {
     if (::GetVolumeInformationW(facts.root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1)) {
         facts.fileSystem = name;
     }
+    // A volume that reports no size at all (a FUSE FAT driver does) tells nothing of its space.
     ULARGE_INTEGER freeToUs{};
-    if (::GetDiskFreeSpaceExW(facts.root.c_str(), &freeToUs, nullptr, nullptr)) {
+    ULARGE_INTEGER size{};
+    if (::GetDiskFreeSpaceExW(facts.root.c_str(), &freeToUs, &size, nullptr) && size.QuadPart != 0) {
         facts.freeSpaceKnown = true;
         facts.freeBytes = freeToUs.QuadPart;
     }
