@@ -295,8 +295,8 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
     return ERROR_SUCCESS;
 }
 
-bool SetBasicInfo(HANDLE file, const FILE_BASIC_INFO& basic) {
-    return ::SetFileInformationByHandle(file, FileBasicInfo, const_cast<FILE_BASIC_INFO*>(&basic), sizeof basic) != 0;
+bool SetBasicInfo(HANDLE file, FILE_BASIC_INFO basic) {
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
 // Puts the copied data on disk, then gives it the source's times and attributes, all before the
@@ -465,6 +465,7 @@ bool Win32FileSystem::CreateFolder(const std::wstring& path) {
 }
 
 bool Win32FileSystem::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    if (quirks_.Has(path, VolumeQuirks::kKeepsNoAttributes)) return false;  // found out by a copy
     return ::SetFileAttributesW(ExtendedLengthPath(path).c_str(), SettableAttributes(attributes)) != 0;
 }
 
