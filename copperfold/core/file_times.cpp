@@ -1,5 +1,8 @@
 #include "file_times.h"
 
+#include <initializer_list>
+#include <string>
+
 #include "../../common/core/case_fold.h"
 
 namespace copperfold {
