@@ -592,15 +592,9 @@ JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& pl
     // The volumes' facts, once for each side of the job: the estimate needs them already.
     const JobSides sides = SidesOf(prepared);
     std::vector<SpacePlan::Side> written(1);
-    written[0].facts = fs_.Volume(sides.to);
-    VolumeFacts fromFacts;
-    if (prepared.type == JobType::Sync) {
-        written.resize(2);
-        written[1].facts = fs_.Volume(sides.from);
-        fromFacts = written[1].facts;
-    } else {
-        fromFacts = fs_.Volume(sides.from);
-    }
+    written[0].facts = VolumeOf(sides.to);
+    const VolumeFacts& fromFacts = VolumeOf(sides.from);
+    if (prepared.type == JobType::Sync) written.push_back({fromFacts, {}});
     localTimeSide = KeepsLocalTimes(written[0].facts.fileSystem) || KeepsLocalTimes(fromFacts.fileSystem);
     for (SpacePlan::Side& side : written) side.needs = VolumeNeeds(side.facts);
     // Needs are only gathered for volumes the system told us about.
@@ -619,6 +613,14 @@ JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& pl
     return refusal;
 }
 
+const VolumeFacts& CopyEngine::VolumeOf(const std::wstring& path) {
+    std::wstring key = common::UpperCased(std::wstring_view(path).substr(0, RootLength(path)));
+    if (key.empty()) key = common::UpperCased(path);  // not a full path: asked on its own
+    const auto known = volumes_.find(key);
+    if (known != volumes_.end()) return known->second;
+    return volumes_.emplace(std::move(key), fs_.Volume(path)).first->second;
+}
+
 int RunOutcomeCode(const RunCounters& counters) {
     if (counters.copyFailed.load() || counters.jobsRefused.load() > 0) return 1;
     return counters.cancelFlag.load() != 0 && !counters.allJobsDone.load() ? 2 : 0;
@@ -631,6 +633,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     counters_.jobsRefused = 0;
     counters_.allJobsDone = false;
     stopped_ = false;
+    volumes_.clear();  // free space changes between runs
 
     // Each job is checked and put in the system's form once; a job that will not run moves nothing.
     struct PreparedJob {

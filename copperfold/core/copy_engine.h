@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "copperfold_doc.h"
@@ -133,6 +134,8 @@ private:
     // The estimate of one prepared job, and the check of what it will write against the space
     // left on its volumes by the jobs before it (`plan`); how the job is refused, if it is.
     JobRefusal EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide);
+    // The facts of the volume a path lies on, asked of the file system once per volume and run.
+    const VolumeFacts& VolumeOf(const std::wstring& path);
     // CountTree of a folder already listed (`base` ends with a backslash); each file and folder
     // counted is one the job will create on the volume of `into` (when given).
     std::uint32_t CountListed(const std::wstring& base, std::vector<FileEntry>&& entries, VolumeNeeds* into);
@@ -166,6 +169,7 @@ private:
     std::unique_ptr<KeptListings> kept_;  // during RunJobs, when it has a Sync job
     bool keepListings_ = false;           // the walk going on is a Sync job's
     bool localTimeSide_ = false;          // see SetLocalTimeSide
+    std::unordered_map<std::wstring, VolumeFacts> volumes_;  // during RunJobs, by upper-cased root
 };
 
 // child = folder + "\" + name, without doubling a trailing backslash.

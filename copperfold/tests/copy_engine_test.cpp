@@ -548,6 +548,7 @@ TEST_F(CopyEngineTest, AJobThatDoesNotFitIsRefusedBeforeItWritesAndTheOthersGoOn
     EXPECT_EQ(RunOutcomeCode(counters), 1);
     EXPECT_EQ(counters.bytesTotal.load(), 100u) << "the refused job's bytes are not part of the run";
     EXPECT_EQ(counters.bytesDone.load(), 100u);
+    EXPECT_EQ(fs.volumeQueries, 2) << "each volume is asked once in a run: C: and E:";
 }
 
 TEST_F(CopyEngineTest, ASyncIsCheckedOnBothOfItsSides) {
