@@ -13,11 +13,14 @@ echo "=== building the Windows programs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe views_gallery
 cmake --build --preset windows --target Dockline dockline_ini rigctl
+cmake --build --preset windows --target Volkern make_fat32_image
 cmake --preset host >/dev/null
 cmake --build --preset host --target rigctl
 
 out="$root/demo-output"
 state="$root/build/demo-wine"
+# The enclosure's FAT32 drive of an earlier demo that did not end.
+mountpoint -q "$out/enclosure" 2>/dev/null && fusermount -u "$out/enclosure"
 rm -rf "$out"
 mkdir -p "$out/program" "$out/screenshots" "$out/sample/Documents/Letters" "$out/sample/Backup" \
          "$out/sample/Laptop"
@@ -28,7 +31,9 @@ unset DISPLAY
 tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true
 rm -rf "$state"  # a new prefix every time, so every run starts alike
 tools/wine-session.sh start "$state"
-trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true' EXIT
+# The session ends before the enclosure's drive is unmounted: no program may hold a file on it.
+unmount_enclosure() { mountpoint -q "$out/enclosure" 2>/dev/null && fusermount -u "$out/enclosure"; return 0; }
+trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true; unmount_enclosure' EXIT
 export DISPLAY; DISPLAY=$(cat "$state/display")
 run_wine() { tools/wine-exec.sh "$state" "$@"; }
 
@@ -148,6 +153,20 @@ echo "=== Corelink on the simulated enclosure"
 # One enclosure whose drive E: is the folder demo-output/enclosure; the component is registered in the
 # demo's prefix and a probe talks to it as the programs will; rigctl (native) presses the button.
 mkdir -p "$out/rig" "$out/enclosure"
+# The enclosure's drive holds a real FAT32 file system, as the drives users back up to do: an
+# image of the enclosure's size (1,048,576 sectors), formatted by our own Volkern.dll through its
+# parameter block and mounted with the FUSE FAT driver. Mounting needs root and /dev/fuse; without
+# them the drive is a plain folder.
+enclosure_image="$state/enclosure-fat32.img"
+enclosure_fat32=""
+if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] && command -v fusefat >/dev/null; then
+  if run_wine build/windows/bin/make_fat32_image.exe "Z:${enclosure_image//\//\\}" 1048576 ENCLOSURE </dev/null |
+       tr -d '\r' && fusefat -o rw+ "$enclosure_image" "$out/enclosure" >/dev/null 2>&1; then
+    enclosure_fat32=1
+    echo "the enclosure's drive E: is a FAT32 volume formatted by Volkern.dll, mounted with fusefat"
+  fi
+fi
+[ -n "$enclosure_fat32" ] || echo "the enclosure's drive E: is a plain folder (FAT32 needs root and /dev/fuse)"
 interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
 cat >"$out/rig/demo.rig" <<RIG
 # The demo's enclosure: its drive E: is the folder demo-output/enclosure. It hangs on port 1 of a USB
@@ -307,6 +326,16 @@ run_wine taskkill /im Dockline.exe >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do kill -0 "$dockline" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$dockline" 2>/dev/null; then echo "Dockline did not close"; exit 1; fi
 run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
+
+if [ -n "$enclosure_fat32" ]; then
+  tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true
+  unmount_enclosure
+  echo "fsck.fat -n on the enclosure's FAT32 volume after the demo:"
+  fsck_status=0
+  fsck.fat -n "$enclosure_image" >"$out/enclosure-fsck.log" 2>&1 || fsck_status=$?
+  sed 's/^/  /' "$out/enclosure-fsck.log"
+  [ "$fsck_status" -eq 0 ] || { echo "the enclosure's FAT32 volume is not clean"; exit 1; }
+fi
 
 echo
 echo "Job section [$section] of $out/program/Copperfold.ini:"

@@ -20,8 +20,8 @@ public:
     void SetPathLines(const std::wstring&, const std::wstring&) override {}
     void SetProgress(int) override {}
     void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { std::fwprintf(stderr, L"copy failed: error %u\n", error); }
-    void ShowJobRefused(const JobRecord&, std::wstring_view reason) override {
-        std::fwprintf(stderr, L"job refused: %ls\n", std::wstring(reason).c_str());
+    void ShowJobRefused(const JobRecord&, const copperfold::JobRefusal& reason) override {
+        std::fwprintf(stderr, L"job refused: %ls\n", copperfold::FilledText(reason.text, reason.arguments).c_str());
     }
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../../common/core/case_fold.h"
+#include "file_times.h"
 #include "job_paths.h"
 
 namespace copperfold {
@@ -49,12 +50,20 @@ std::wstring ParentFolder(const std::wstring& path) {
 }
 
 // What a Sync does with a file of the from side, given the to side's file of that name (or none):
-// the newer one is copied over the older; equal last-write times count as the same file.
+// the newer one is copied over the older; last-write times that compare the same (file_times.h)
+// count as the same file.
 enum class SyncStep { CopyForward, CopyBack, Compare };
 
-SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to) {
-    if (!to || to->lastWriteTime < from.lastWriteTime) return SyncStep::CopyForward;
-    return to->lastWriteTime > from.lastWriteTime ? SyncStep::CopyBack : SyncStep::Compare;
+SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to, bool localTimeSide) {
+    if (!to) return SyncStep::CopyForward;
+    switch (CompareLastWrite(from, *to, localTimeSide)) {
+    case TimeOrder::Newer:
+        return SyncStep::CopyForward;
+    case TimeOrder::Older:
+        return SyncStep::CopyBack;
+    default:
+        return SyncStep::Compare;
+    }
 }
 
 std::wstring WithTrailingBackslash(std::wstring_view folder) {
@@ -373,7 +382,7 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
 
 bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
                           const FileEntry* listedTo) {
-    if (SyncStepFor(listedFrom, listedTo) == SyncStep::Compare) {
+    if (SyncStepFor(listedFrom, listedTo, localTimeSide_) == SyncStep::Compare) {
         ShowCompared(fromPath, toPath, listedFrom.size);
         return true;
     }
@@ -384,7 +393,7 @@ bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPa
     FileEntry to;
     if (!fs_.LookUp(fromPath, from) || from.IsFolder()) return true;  // gone since: nothing to copy
     const bool toExists = fs_.LookUp(toPath, to);
-    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr);
+    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr, localTimeSide_);
     if (step == SyncStep::Compare) {
         ShowCompared(fromPath, toPath, from.size);
         return true;
@@ -432,22 +441,26 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
     return kDone;
 }
 
-std::uint32_t CopyEngine::CountTree(const std::wstring& folder) {
+std::uint32_t CopyEngine::CountTree(const std::wstring& folder) { return CountInto(folder, nullptr); }
+
+std::uint32_t CopyEngine::CountInto(const std::wstring& folder, VolumeNeeds* into) {
     const std::wstring base = WithTrailingBackslash(folder);
     std::vector<FileEntry> entries;
     if (!ListFolder(base, entries)) return 0;
-    return CountListed(base, std::move(entries));
+    return CountListed(base, std::move(entries), into);
 }
 
-std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<FileEntry>&& entries) {
+std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<FileEntry>&& entries, VolumeNeeds* into) {
     std::uint32_t files = 0;
     for (const FileEntry& entry : entries) {
         if (Skipped(entry)) continue;
         if (entry.IsFolder()) {
-            files += CountTree(base + entry.name);
+            if (into) into->AddFolder();
+            files += CountInto(base + entry.name, into);
         } else {
             ++files;
             counters_.bytesTotal += entry.size;
+            if (into) into->AddCopy(base + entry.name, entry.size, false, 0);
         }
     }
     KeepListing(base, std::move(entries));
@@ -455,33 +468,54 @@ std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<File
 }
 
 std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
+    return EstimateSyncInto(sourceFolder, targetFolder, nullptr, nullptr);
+}
+
+std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, const std::wstring& targetFolder,
+                                           VolumeNeeds* toSide, VolumeNeeds* fromSide) {
     const std::wstring source = WithTrailingBackslash(sourceFolder);
     const std::wstring target = WithTrailingBackslash(targetFolder);
     std::vector<FileEntry> sourceEntries;
     std::vector<FileEntry> targetEntries;
-    if (!ListFolder(source, sourceEntries)) return CountTree(target);
-    if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries));
+    if (!ListFolder(source, sourceEntries)) return CountInto(target, fromSide);
+    if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries), toSide);
     const FolderIndex sourceIndex(sourceEntries);
     const FolderIndex targetIndex(targetEntries);
 
     std::uint32_t files = 0;
     for (const FileEntry& entry : sourceEntries) {
         if (Skipped(entry)) continue;
+        const FileEntry* other = targetIndex.Find(entry.name);
         if (entry.IsFolder()) {
-            files += EstimateSync(source + entry.name, target + entry.name);
+            if (toSide && !other) toSide->AddFolder();
+            files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
             continue;
         }
-        const FileEntry* other = targetIndex.Find(entry.name);
         ++files;
-        counters_.bytesTotal += (other && other->lastWriteTime > entry.lastWriteTime) ? other->size : entry.size;
+        if (other && other->IsFolder()) other = nullptr;  // the copy will fail; nothing is replaced
+        switch (SyncStepFor(entry, other, localTimeSide_)) {
+        case SyncStep::CopyForward:
+            counters_.bytesTotal += entry.size;
+            if (toSide) toSide->AddCopy(source + entry.name, entry.size, other != nullptr, other ? other->size : 0);
+            break;
+        case SyncStep::CopyBack:
+            counters_.bytesTotal += other->size;
+            if (fromSide) fromSide->AddCopy(target + entry.name, other->size, true, entry.size);
+            break;
+        case SyncStep::Compare:
+            counters_.bytesTotal += entry.size;
+            break;
+        }
     }
     for (const FileEntry& entry : targetEntries) {
         if (Skipped(entry) || sourceIndex.Find(entry.name)) continue;
         if (entry.IsFolder()) {
-            files += EstimateSync(source + entry.name, target + entry.name);
+            if (fromSide) fromSide->AddFolder();
+            files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
         } else {
             ++files;
             counters_.bytesTotal += entry.size;
+            if (fromSide) fromSide->AddCopy(target + entry.name, entry.size, false, 0);
         }
     }
     KeepListing(source, std::move(sourceEntries));
@@ -489,16 +523,42 @@ std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const s
     return files;
 }
 
-void CopyEngine::EstimateJob(const JobRecord& prepared) {
+void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring& toFolder, bool toListable,
+                              VolumeNeeds* toSide) {
+    const std::wstring from = WithTrailingBackslash(fromFolder);
+    const std::wstring to = WithTrailingBackslash(toFolder);
+    std::vector<FileEntry> entries;
+    if (!ListFolder(from, entries)) return;
+    // What the copies replace; only looked at when there is a volume to account for.
+    std::vector<FileEntry> destinationEntries;
+    const bool destinationListed = toSide && toListable && fs_.List(to, destinationEntries);
+    const FolderIndex destination(destinationEntries);
+    for (const FileEntry& entry : entries) {
+        if (Skipped(entry)) continue;
+        const FileEntry* existing = destinationListed ? destination.Find(entry.name) : nullptr;
+        if (entry.IsFolder()) {
+            const bool folderThere = existing && existing->IsFolder();
+            if (toSide && !folderThere) toSide->AddFolder();
+            EstimateCopy(from + entry.name, to + entry.name, folderThere, toSide);
+            continue;
+        }
+        counters_.bytesTotal += entry.size;
+        if (existing && existing->IsFolder()) existing = nullptr;
+        if (toSide) toSide->AddCopy(from + entry.name, entry.size, existing != nullptr, existing ? existing->size : 0);
+    }
+    KeepListing(from, std::move(entries));
+}
+
+void CopyEngine::EstimateJob(const JobRecord& prepared, VolumeNeeds* toSide, VolumeNeeds* fromSide) {
     switch (prepared.type) {
     case JobType::Backup:
-        CountTree(prepared.source);
+        EstimateCopy(prepared.source, AdjustedBackupTarget(prepared.source, prepared.target), true, toSide);
         break;
     case JobType::Restore:
-        CountTree(prepared.target);
+        EstimateCopy(prepared.target, prepared.source, true, toSide);
         break;
     case JobType::Sync:
-        EstimateSync(prepared.source, prepared.target);
+        EstimateSyncInto(prepared.source, prepared.target, toSide, fromSide);
         break;
     default:
         break;
@@ -529,6 +589,39 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
     }
 }
 
+JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide) {
+    // The volumes' facts, once for each side of the job: the estimate needs them already.
+    const JobSides sides = SidesOf(prepared);
+    std::vector<SpacePlan::Side> written(1);
+    written[0].facts = VolumeOf(sides.to);
+    const VolumeFacts& fromFacts = VolumeOf(sides.from);
+    if (prepared.type == JobType::Sync) written.push_back({fromFacts, {}});
+    localTimeSide = KeepsLocalTimes(written[0].facts.fileSystem) || KeepsLocalTimes(fromFacts.fileSystem);
+    for (SpacePlan::Side& side : written) side.needs = VolumeNeeds(side.facts);
+    // Needs are only gathered for volumes the system told us about.
+    auto needsOf = [&](size_t index) -> VolumeNeeds* {
+        return index < written.size() && !written[index].facts.root.empty() ? &written[index].needs : nullptr;
+    };
+
+    const std::uint64_t totalBefore = counters_.bytesTotal.load();
+    localTimeSide_ = localTimeSide;
+    keepListings_ = prepared.type == JobType::Sync;
+    EstimateJob(prepared, needsOf(0), needsOf(1));
+    keepListings_ = false;
+    localTimeSide_ = false;
+    JobRefusal refusal = plan.Admit(written);
+    if (refusal.Refused()) counters_.bytesTotal = totalBefore;  // it will move nothing
+    return refusal;
+}
+
+const VolumeFacts& CopyEngine::VolumeOf(const std::wstring& path) {
+    std::wstring key = common::UpperCased(std::wstring_view(path).substr(0, RootLength(path)));
+    if (key.empty()) key = common::UpperCased(path);  // not a full path: asked on its own
+    const auto known = volumes_.find(key);
+    if (known != volumes_.end()) return known->second;
+    return volumes_.emplace(std::move(key), fs_.Volume(path)).first->second;
+}
+
 int RunOutcomeCode(const RunCounters& counters) {
     if (counters.copyFailed.load() || counters.jobsRefused.load() > 0) return 1;
     return counters.cancelFlag.load() != 0 && !counters.allJobsDone.load() ? 2 : 0;
@@ -541,11 +634,13 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     counters_.jobsRefused = 0;
     counters_.allJobsDone = false;
     stopped_ = false;
+    volumes_.clear();  // free space changes between runs
 
     // Each job is checked and put in the system's form once; a job that will not run moves nothing.
     struct PreparedJob {
         JobRecord job;
-        std::wstring_view refusal;
+        JobRefusal refusal;
+        bool localTimeSide = false;
     };
     std::vector<PreparedJob> jobs(batch.count);
     // A Sync job's walks use the listings its estimate read (see KeptListings).
@@ -553,11 +648,12 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
                                      [](const JobRecord& job) { return job.type == JobType::Sync; });
     if (anySync) kept_ = std::make_unique<KeptListings>();
     observer_.EstimatePhase(true);
+    SpacePlan plan;
     for (size_t i = 0; i < batch.count; ++i) {
-        jobs[i].refusal = PrepareJob(batch.entries[i], jobs[i].job);
-        keepListings_ = jobs[i].job.type == JobType::Sync;
-        if (jobs[i].refusal.empty()) EstimateJob(jobs[i].job);
-        keepListings_ = false;
+        PreparedJob& prepared = jobs[i];
+        prepared.refusal.text = PrepareJob(batch.entries[i], prepared.job);
+        if (prepared.refusal.Refused()) continue;
+        prepared.refusal = EstimateAndAdmit(prepared.job, plan, prepared.localTimeSide);
     }
     observer_.EstimatePhase(false);
     observer_.TotalKnown(counters_.bytesTotal.load());
@@ -573,14 +669,16 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
             break;
         }
         observer_.JobStarted(batch.entries[i]);
-        if (!jobs[i].refusal.empty()) {
+        if (jobs[i].refusal.Refused()) {
             ++counters_.jobsRefused;
             observer_.ShowJobRefused(batch.entries[i], jobs[i].refusal);
             continue;
         }
         keepListings_ = jobs[i].job.type == JobType::Sync;
+        localTimeSide_ = jobs[i].localTimeSide;
         RunJob(jobs[i].job);
         keepListings_ = false;
+        localTimeSide_ = false;
         if (stopped_) {
             allDone = false;
             break;

@@ -10,12 +10,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "copperfold_doc.h"
 #include "copy_pool.h"
 #include "file_system.h"
 #include "kept_listings.h"
+#include "preflight.h"
 
 namespace copperfold {
 
@@ -44,8 +46,8 @@ public:
     // A file copy failed with this system error (never called for a cancel). `from` and `to` are
     // the copy's files.
     virtual void ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) = 0;
-    // A job was not run; `reason` is an English text to translate and show.
-    virtual void ShowJobRefused(const JobRecord& job, std::wstring_view reason) = 0;
+    // A job was not run; `reason` is an English text to translate, fill (FilledText) and show.
+    virtual void ShowJobRefused(const JobRecord& job, const JobRefusal& reason) = 0;
     // The phases of a run, for the busy animation and the caption.
     virtual void EstimatePhase(bool started) = 0;
     virtual void CopyPhase(bool started) = 0;
@@ -94,8 +96,13 @@ public:
     // English text): an unknown type, a folder that is empty or no full path, or folders that lie
     // inside each other as spelt or as the system resolves them (drive aliases, links).
     std::wstring_view PrepareJob(const JobRecord& job, JobRecord& prepared);
-    // Adds the bytes of a prepared job to bytesTotal (estimate phase).
-    void EstimateJob(const JobRecord& prepared);
+    // Adds the bytes of a prepared job to bytesTotal (estimate phase), and what it will add to
+    // the volumes it writes to: its to side's, and for a Sync its from side's (either may be
+    // null).
+    void EstimateJob(const JobRecord& prepared, VolumeNeeds* toSide = nullptr, VolumeNeeds* fromSide = nullptr);
+    // Whether the job going on has a side on a volume that keeps local times (see file_times.h),
+    // which its Sync decisions take into account. Set by RunJobs from the volumes' facts.
+    void SetLocalTimeSide(bool localTimeSide) { localTimeSide_ = localTimeSide; }
     // Runs one prepared job by its type.
     void RunJob(const JobRecord& prepared);
     // The whole run: estimate phase, then copy phase, job after job, until cancelled; then the
@@ -124,8 +131,21 @@ private:
                   const FileEntry* listedTo);
     // A file of both sides with the same last-write time: counted, shown, not copied.
     void ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size);
-    // CountTree of a folder already listed (`base` ends with a backslash).
-    std::uint32_t CountListed(const std::wstring& base, std::vector<FileEntry>&& entries);
+    // The estimate of one prepared job, and the check of what it will write against the space
+    // left on its volumes by the jobs before it (`plan`); how the job is refused, if it is.
+    JobRefusal EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide);
+    // The facts of the volume a path lies on, asked of the file system once per volume and run.
+    const VolumeFacts& VolumeOf(const std::wstring& path);
+    // CountTree of a folder already listed (`base` ends with a backslash); each file and folder
+    // counted is one the job will create on the volume of `into` (when given).
+    std::uint32_t CountListed(const std::wstring& base, std::vector<FileEntry>&& entries, VolumeNeeds* into);
+    std::uint32_t CountInto(const std::wstring& folder, VolumeNeeds* into);
+    // The estimate of a Sync job below its top; `toSide` and `fromSide` as for EstimateJob.
+    std::uint32_t EstimateSyncInto(const std::wstring& source, const std::wstring& target, VolumeNeeds* toSide,
+                                   VolumeNeeds* fromSide);
+    // The estimate of a Backup or Restore: every file of `from`, and what each adds on the volume
+    // of `to` given what it replaces there. `toListable`: the folder `to` may exist.
+    void EstimateCopy(const std::wstring& from, const std::wstring& to, bool toListable, VolumeNeeds* toSide);
     void RemoveLeftovers(const std::wstring& folder, std::vector<FileEntry>& entries);
     // Copies one file as the walks do; false when the run must stop.
     bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
@@ -148,6 +168,8 @@ private:
     std::unique_ptr<CopyPool> pool_;  // during RunJobs, when the file system allows it
     std::unique_ptr<KeptListings> kept_;  // during RunJobs, when it has a Sync job
     bool keepListings_ = false;           // the walk going on is a Sync job's
+    bool localTimeSide_ = false;          // see SetLocalTimeSide
+    std::unordered_map<std::wstring, VolumeFacts> volumes_;  // during RunJobs, by upper-cased root
 };
 
 // child = folder + "\" + name, without doubling a trailing backslash.

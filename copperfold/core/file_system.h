@@ -27,6 +27,17 @@ struct FileEntry {
     bool IsHidden() const { return (attributes & kAttributeHidden) != 0; }
 };
 
+// What a run needs to know of the volume a path lies on: its file system's name (which decides
+// how finely it keeps times and how large a file it holds) and its free space. Unknown facts stay
+// empty or 0, and then nothing is decided on them.
+struct VolumeFacts {
+    std::wstring root;        // the volume's root as the walks spell it ("E:\"); empty when unknown
+    std::wstring fileSystem;  // "NTFS", "FAT32", "exFAT", ...; empty when unknown
+    bool freeSpaceKnown = false;
+    std::uint64_t freeBytes = 0;     // what the running user may still write there
+    std::uint32_t clusterBytes = 0;  // the unit files take space in; 0 when unknown
+};
+
 enum class CopyProgressReason { ChunkFinished = 0, StreamSwitch = 1 };
 
 // Progress of one file copy: the file's size and the bytes transferred so far. Answers false
@@ -69,6 +80,9 @@ public:
     // nonzero. Returns 0 or the system error code (kErrorRequestAborted for a stop).
     virtual std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) = 0;
+    // The facts of the volume `path` lies on (the path need not exist yet). Asked once per job
+    // side in a run's estimate.
+    virtual VolumeFacts Volume(const std::wstring& /*path*/) { return {}; }
     // How many small-file copies may run at once, each on a thread of its own (CopyWithProgress
     // called from several threads, for different destinations). 1: one thread at a time.
     virtual int CopyConcurrency() const { return 1; }

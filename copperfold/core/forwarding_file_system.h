@@ -26,6 +26,7 @@ public:
                                    const std::atomic<int>& cancel) override {
         return inner_.CopyWithProgress(from, to, progress, cancel);
     }
+    VolumeFacts Volume(const std::wstring& path) override { return inner_.Volume(path); }
     int CopyConcurrency() const override { return inner_.CopyConcurrency(); }
 
 private:

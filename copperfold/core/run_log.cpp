@@ -94,6 +94,7 @@ std::wstring FormatRunRecord(const RunLogEntry& entry) {
     text += L"  Result: " + std::wstring(ResultText(entry.result)) + L"; " +
             Counts(entry.filesCopied, entry.bytesCopied, entry.milliseconds) + L"\r\n";
     if (!entry.error.empty()) text += L"  Error: " + OneLine(entry.error) + L"\r\n";
+    for (const std::wstring& note : entry.notes) text += L"  Note: " + OneLine(note) + L"\r\n";
     return text;
 }
 

@@ -10,6 +10,7 @@
 //     Result: done; 2,034 files copied, 8,512,880 bytes, 4.2 s
 //     Error: ... (only when something went wrong: the system's text and the two paths, or the
 //            first kProblemsKeptInFull problems the run reported and a count of the rest)
+//     Note: ... (what the copies found out about a drive, e.g. one that keeps no attributes)
 //
 // A run appends its record to the file. Only when the file has grown past kRunLogTrimBytes is
 // it rewritten with its newest records (at most kRunLogKeptRuns of them, kRunLogKeptBytes of
@@ -46,6 +47,7 @@ struct RunLogEntry {
     // After a button run: whether the enclosure was stopped for unplugging (an English text),
     // empty when that was not asked for.
     std::wstring eject;
+    std::vector<std::wstring> notes;  // what the user should know though nothing failed, a line each
 };
 
 // One record, lines ended with CR LF (the file is read with Notepad as well as anything else).

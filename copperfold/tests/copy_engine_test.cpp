@@ -21,7 +21,10 @@ public:
     }
     void SetProgress(int position) override { positions.push_back(position); }
     void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
-    void ShowJobRefused(const JobRecord& job, std::wstring_view) override { refused.push_back(job.source); }
+    void ShowJobRefused(const JobRecord& job, const JobRefusal& reason) override {
+        refused.push_back(job.source);
+        reasons.push_back(FilledText(reason.text, reason.arguments));
+    }
     void EstimatePhase(bool started) override { events.push_back(started ? L"estimate" : L"/estimate"); }
     void CopyPhase(bool started) override { events.push_back(started ? L"copy" : L"/copy"); }
     void JobStarted(const JobRecord& job) override { events.push_back(std::wstring(job.TypeName())); }
@@ -31,7 +34,7 @@ public:
     }
 
     std::function<void()> betweenEstimateAndCopy;  // what others do to the files meanwhile
-    std::vector<std::wstring> lines, refused, events;
+    std::vector<std::wstring> lines, refused, reasons, events;
     std::vector<int> positions;
     std::vector<std::uint32_t> errors;
     std::vector<std::uint64_t> totals;
@@ -363,7 +366,7 @@ public:
     void SetPathLines(const std::wstring&, const std::wstring&) override {}
     void SetProgress(int) override {}
     void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
-    void ShowJobRefused(const JobRecord&, std::wstring_view) override {}
+    void ShowJobRefused(const JobRecord&, const JobRefusal&) override {}
     void EstimatePhase(bool) override {}
     // The user confirms Cancel while the finished run stays on screen.
     void CopyPhase(bool started) override {
@@ -490,6 +493,73 @@ TEST_F(CopyEngineTest, ALaterSyncJobSeesWhatTheRunsEarlierJobsWrote) {
     EXPECT_EQ(Content(L"F:\\Photos\\new.jpg"), "new photo");
     EXPECT_EQ(Content(L"E:\\Photos\\old.jpg"), "edited photo") << "not the older copy of F:";
     EXPECT_EQ(Content(L"F:\\Photos\\old.jpg"), "edited photo");
+}
+
+// Copies on file systems that keep times coarsely or in local time: a second Sync copies nothing.
+TEST_F(CopyEngineTest, SyncTakesTimesWithinTwoSecondsAndADaylightSavingHourOnFatAsTheSame) {
+    constexpr std::uint64_t second = MemoryFileSystem::kUnitsPerSecond;
+    constexpr std::uint64_t base = 13'300'000'000ull * second;
+    fs.volumes[L"C:\\"] = {L"C:\\", L"NTFS", false, 0, 0};
+    fs.volumes[L"E:\\"] = {L"E:\\", L"FAT32", false, 0, 0};
+    fs.volumes[L"F:\\"] = {L"F:\\", L"NTFS", false, 0, 0};
+    auto pair = [&](const std::wstring& name, std::uint64_t sourceTime, std::uint64_t copyTime, const char* copy) {
+        fs.AddFile(L"C:\\S\\" + name, "same size");
+        fs.SetTime(L"C:\\S\\" + name, sourceTime);
+        for (const wchar_t* drive : {L"E:\\T\\", L"F:\\T\\"}) {
+            fs.AddFile(drive + name, copy);
+            fs.SetTime(drive + name, copyTime);
+        }
+    };
+    pair(L"rounded-down", base + second + second * 999 / 1000, base, "same size");       // 1.999 s
+    pair(L"rounded-up", base, base + 2 * second, "same size");                           // 2 s
+    pair(L"edited", base + 2 * second + second / 1000, base, "old  size");               // 2.001 s
+    pair(L"shifted", base, base + 3600 * second, "same size");                           // an hour on the copy
+    pair(L"shifted-edited", base + 3600 * second, base, "otherSize!");                   // an hour and a new size
+    Run({{L"C:\\S", L"E:\\T", JobType::Sync, {}}, {L"C:\\S", L"F:\\T", JobType::Sync, {}}});
+
+    std::vector<std::wstring> copied;
+    for (const auto& [from, to] : fs.copies) copied.push_back(from + L" > " + to);
+    const std::vector<std::wstring> expected = {
+        L"C:\\S\\edited > E:\\T\\edited", L"C:\\S\\shifted-edited > E:\\T\\shifted-edited",
+        L"C:\\S\\edited > F:\\T\\edited", L"F:\\T\\shifted > C:\\S\\shifted",
+        L"C:\\S\\shifted-edited > F:\\T\\shifted-edited"};
+    EXPECT_EQ(copied, expected) << "an hour counts as a shift only where a side keeps local times";
+    EXPECT_EQ(counters.bytesDone.load(), counters.bytesTotal.load()) << "the estimate decided alike";
+}
+
+TEST_F(CopyEngineTest, AJobThatDoesNotFitIsRefusedBeforeItWritesAndTheOthersGoOn) {
+    fs.volumes[L"E:\\"] = {L"E:\\", L"NTFS", true, 110, 0};
+    fs.AddFile(L"C:\\A\\a", std::string(60, 'a'));
+    fs.AddFile(L"C:\\B\\b1", std::string(30, 'b'));
+    fs.AddFile(L"C:\\B\\b2", std::string(30, 'b'));
+    fs.AddFile(L"C:\\C\\c", std::string(40, 'c'));
+    fs.AddFile(L"E:\\C\\c", std::string(35, 'x'));  // replaced: counts 5 more, and 40 of room while copied
+    Run({{L"C:\\A", L"E:\\", JobType::Backup, {}},
+         {L"C:\\B", L"E:\\", JobType::Backup, {}},
+         {L"C:\\C", L"E:\\", JobType::Backup, {}}});
+    EXPECT_EQ(Content(L"E:\\A\\a"), std::string(60, 'a'));
+    EXPECT_EQ(fs.Find(L"E:\\B"), nullptr) << "the refused job created nothing, not even its folder";
+    EXPECT_EQ(Content(L"E:\\C\\c"), std::string(40, 'c')) << "60 + 5 + 40 of room fit 110; 60 + 60 did not";
+    ASSERT_EQ(observer.refused, std::vector<std::wstring>{L"C:\\B"});
+    EXPECT_EQ(observer.reasons.front(),
+              L"There is not enough free space on drive E: for this job: it needs 120 bytes and 110 bytes are free. "
+              L"The job was not run.");
+    EXPECT_EQ(counters.jobsRefused.load(), 1);
+    EXPECT_EQ(RunOutcomeCode(counters), 1);
+    EXPECT_EQ(counters.bytesTotal.load(), 100u) << "the refused job's bytes are not part of the run";
+    EXPECT_EQ(counters.bytesDone.load(), 100u);
+    EXPECT_EQ(fs.volumeQueries, 2) << "each volume is asked once in a run: C: and E:";
+}
+
+TEST_F(CopyEngineTest, ASyncIsCheckedOnBothOfItsSides) {
+    fs.volumes[L"C:\\"] = {L"C:\\", L"NTFS", true, 5, 0};
+    fs.volumes[L"E:\\"] = {L"E:\\", L"NTFS", true, 1000, 0};
+    fs.AddFile(L"E:\\T\\only-here", "123456");  // comes back to C:, which has 5 bytes free
+    fs.AddFile(L"C:\\S\\a", "1");
+    Run({{L"C:\\S", L"E:\\T", JobType::Sync, {}}});
+    EXPECT_TRUE(fs.copies.empty());
+    ASSERT_EQ(observer.reasons.size(), 1u);
+    EXPECT_NE(observer.reasons[0].find(L"drive C:"), std::wstring::npos) << observer.reasons[0];
 }
 
 }  // namespace

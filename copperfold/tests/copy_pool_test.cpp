@@ -55,7 +55,7 @@ public:
         errors.push_back(error);
         failedTargets.push_back(to);
     }
-    void ShowJobRefused(const JobRecord&, std::wstring_view) override {}
+    void ShowJobRefused(const JobRecord&, const JobRefusal&) override {}
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
     void JobStarted(const JobRecord&) override {}

@@ -31,11 +31,15 @@ public:
         Node& node = nodes_[Key(path)];
         node = {path, true, attributes | copperfold::kAttributeDirectory, 0, {}};
     }
-    void AddFile(const std::wstring& path, const std::string& content, std::uint64_t time = 100,
+    // `seconds`: the last-write time in whole seconds since 1601 (SetTime sets finer ones).
+    void AddFile(const std::wstring& path, const std::string& content, std::uint64_t seconds = 100,
                  std::uint32_t attributes = 0) {
         AddParents(path);
-        nodes_[Key(path)] = {path, false, attributes, time, content};
+        nodes_[Key(path)] = {path, false, attributes, seconds * kUnitsPerSecond, content};
     }
+    // The last-write time in 100 ns units.
+    void SetTime(const std::wstring& path, std::uint64_t time) { nodes_[Key(path)].time = time; }
+    static constexpr std::uint64_t kUnitsPerSecond = 10'000'000;
     void RemoveForTest(const std::wstring& path) { nodes_.erase(Key(path)); }
     const Node* Find(const std::wstring& path) const {
         const auto it = nodes_.find(Key(path));
@@ -137,7 +141,17 @@ public:
         return 0;
     }
 
+    // The facts of the drive a path lies on, by its root ("E:\\"); none by default.
+    copperfold::VolumeFacts Volume(const std::wstring& path) override {
+        ++volumeQueries;
+        if (path.size() < 3) return {};
+        const auto it = volumes.find(common::UpperCased(path.substr(0, 3)));
+        return it == volumes.end() ? copperfold::VolumeFacts{} : it->second;
+    }
+
     int listings = 0;
+    int volumeQueries = 0;
+    std::map<std::wstring, copperfold::VolumeFacts> volumes;  // by upper-cased root
     int lookups = 0;
     std::uint64_t chunkSize = 4;
     std::uint64_t stopAfterBytes = 0;  // nonzero: every copy is cancelled once this much is done

@@ -245,14 +245,15 @@ void CExecDialog::ShowCopyError(std::uint32_t error, const std::wstring& from, c
     ::MessageBoxW(Handle(), text.c_str(), L"Error", MB_ICONHAND);
 }
 
-void CExecDialog::ShowJobRefused(const JobRecord& job, std::wstring_view reason) {
+void CExecDialog::ShowJobRefused(const JobRecord& job, const copperfold::JobRefusal& reason) {
     if (journal) journal->JobRefused();
+    const std::wstring why = copperfold::FilledText(Translate(reason.text, reason.text), reason.arguments);
     if (unattendedReport) {
         unattendedReport(L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" +
-                         job.target + L"\"): " + Translate(reason, reason));
+                         job.target + L"\"): " + why);
         return;
     }
-    const std::wstring text = Translate(reason, reason) + L"\n" + job.source + L"\n" + job.target;
+    const std::wstring text = why + L"\n" + job.source + L"\n" + job.target;
     ::MessageBoxW(Handle(), text.c_str(), texts.promptCaption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 

@@ -97,7 +97,7 @@ private:
     void SetPathLines(const std::wstring& first, const std::wstring& second) override;
     void SetProgress(int position) override;
     void ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) override;
-    void ShowJobRefused(const JobRecord& job, std::wstring_view reason) override;
+    void ShowJobRefused(const JobRecord& job, const copperfold::JobRefusal& reason) override;
     void EstimatePhase(bool started) override;
     void CopyPhase(bool started) override;
     void JobStarted(const JobRecord& job) override;

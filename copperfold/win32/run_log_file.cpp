@@ -136,6 +136,7 @@ RunLogEntry RunLogSession::Finish(const RunCounters& counters) {
     } else if (const int refused = counters.jobsRefused.load(); refused > 0) {
         entry.error = std::to_wstring(refused) + (refused == 1 ? L" job was refused" : L" jobs were refused");
     }
+    entry.notes = platform.VolumeNotes();
     AppendToLog(FormatRunRecord(entry));
     return entry;
 }

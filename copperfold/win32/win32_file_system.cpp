@@ -11,6 +11,8 @@
 #include <utility>
 
 #include "common/win32/unique_handle.h"
+#include "copperfold/core/file_times.h"
+#include "copperfold/core/job_paths.h"
 #include "copperfold/core/partial_name.h"
 
 namespace copperfold {
@@ -123,13 +125,30 @@ public:
     }
     HANDLE Handle() const { return file_.get(); }
     void Renamed() { owned_ = false; }
+    // Closes the file once it has been renamed over the destination.
+    void Close() { file_.reset(); }
 
 private:
+    // Removes the file through the handle the copy wrote with: it goes wherever it is now, also
+    // when its folder was moved or the drive's letter went away meanwhile (a removal by name
+    // would miss it there). Only when the handle cannot do it is the name tried.
     void Discard() {
-        file_.reset();
-        if (!owned_) return;
+        if (!owned_) {
+            file_.reset();
+            return;
+        }
         const DWORD error = ::GetLastError();  // the failure that brought us here stays the thread's
-        DeleteEvenIfReadOnly(path_);
+        bool deleted = false;
+        if (file_) {
+            FILE_BASIC_INFO basic{};  // a read-only bit given just before a failed rename goes first
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            ::SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
+            FILE_DISPOSITION_INFO disposition{};
+            disposition.DeleteFile = TRUE;
+            deleted = ::SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
+        }
+        file_.reset();
+        if (!deleted) DeleteEvenIfReadOnly(path_);
         ::SetLastError(error);
     }
 
@@ -276,25 +295,83 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
     return ERROR_SUCCESS;
 }
 
-// Gives the copied data the source's times and attributes and puts it on disk, all before the
-// rename: a crash after the rename then leaves a finished file, never one still hidden, and a
-// crash before it leaves only our temporary file, which the next run recognises by its name.
-// The flush comes before the rename too: otherwise a crash just after it could leave the
-// destination's name on a file whose data never reached the disk, and the previous version
-// would be lost with it.
-DWORD FinishPartial(PartialFile& part, const FILE_BASIC_INFO& source) {
-    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+bool SetBasicInfo(HANDLE file, FILE_BASIC_INFO basic) {
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+// Puts the copied data on disk, then gives it the source's times and attributes, all before the
+// rename: a crash before the rename leaves only our temporary file, which the next run
+// recognises by its name, and never the destination's name on a file whose data did not reach
+// the disk (the previous version would be lost with it). The times are set after the flush,
+// since a file system may stamp the file when its buffered data arrives.
+//
+// Where the file system refuses the creation time (some keep none), the last-write time and
+// the attributes alone, which a copy must carry; where it refuses attribute changes altogether
+// (a FUSE FAT driver answers ERROR_GEN_FAILURE; some shares refuse them too), the times alone,
+// and the volume is noted so that its later copies do not ask again.
+DWORD FinishPartial(PartialFile& part, const FILE_BASIC_INFO& source, const std::wstring& destination,
+                    VolumeQuirks& quirks) {
+    if (!::FlushFileBuffers(part.Handle())) return ::GetLastError();
+    const bool withAttributes = !quirks.Has(destination, VolumeQuirks::kKeepsNoAttributes);
+    FILE_BASIC_INFO basic{};  // times and attributes of 0 stay as they are
     basic.CreationTime = source.CreationTime;
     basic.LastWriteTime = source.LastWriteTime;
-    basic.FileAttributes = SettableAttributes(source.FileAttributes);
-    // Times and attributes in one call; where the file system refuses the creation time (some
-    // keep none), the last-write time and the attributes alone, which a copy must carry.
-    if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) {
-        basic.CreationTime.QuadPart = 0;
-        if (!::SetFileInformationByHandle(part.Handle(), FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
+    // Both times of access and of writing: FUSE drivers (FAT's, exFAT's) silently keep a file's
+    // time when a change names the write time alone, and under Wine that is what a write time
+    // without an access time becomes.
+    basic.LastAccessTime = source.LastAccessTime.QuadPart != 0 ? source.LastAccessTime : source.LastWriteTime;
+    basic.FileAttributes = withAttributes ? SettableAttributes(source.FileAttributes) : 0;
+    if (SetBasicInfo(part.Handle(), basic)) return ERROR_SUCCESS;
+    basic.CreationTime.QuadPart = 0;
+    if (SetBasicInfo(part.Handle(), basic)) return ERROR_SUCCESS;
+    const DWORD error = ::GetLastError();
+    if (!withAttributes) return error;
+    basic.FileAttributes = 0;
+    if (!SetBasicInfo(part.Handle(), basic)) return error;
+    if (quirks.Mark(destination, VolumeQuirks::kKeepsNoAttributes)) {
+        ::OutputDebugStringW((L"Copperfold: the volume of " + destination + L" keeps no file attributes\n").c_str());
     }
-    if (!::FlushFileBuffers(part.Handle())) return ::GetLastError();
     return ERROR_SUCCESS;
+}
+
+// Gives a file that is in place the source's times once more (a volume that stamps a file it
+// renames has replaced them).
+bool SetTimesAgain(HANDLE file, const FILE_BASIC_INFO& source) {
+    FILE_BASIC_INFO basic{};
+    basic.LastWriteTime = source.LastWriteTime;
+    basic.LastAccessTime = source.LastAccessTime.QuadPart != 0 ? source.LastAccessTime : source.LastWriteTime;
+    return SetBasicInfo(file, basic);
+}
+
+bool TimeKept(const std::wstring& destination, const FILE_BASIC_INFO& source) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data)) return true;  // nothing to tell
+    FileEntry kept;
+    kept.lastWriteTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    FileEntry given;
+    given.lastWriteTime = static_cast<std::uint64_t>(source.LastWriteTime.QuadPart);
+    return CompareLastWrite(kept, given, false) == TimeOrder::Same;
+}
+
+// Reads back the last-write time of the first copy onto a volume once it is in place and closed.
+// A volume that gave the file the time of its rename gets the times again after the rename, this
+// file now and every later one; a volume that does not keep them even so is noted for the log.
+void CheckTimesKept(const std::wstring& destination, const FILE_BASIC_INFO& source, VolumeQuirks& quirks) {
+    if (!TimeKept(destination, source)) {
+        bool setAgain = false;
+        {
+            const win32::UniqueFile file(::CreateFileW(destination.c_str(), FILE_WRITE_ATTRIBUTES,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                       OPEN_EXISTING, 0, nullptr));
+            setAgain = file && SetTimesAgain(file.get(), source);
+        }
+        if (setAgain && TimeKept(destination, source)) {
+            quirks.Mark(destination, VolumeQuirks::kTimesAfterRename);
+        } else if (quirks.Mark(destination, VolumeQuirks::kKeepsNoTimes)) {
+            ::OutputDebugStringW((L"Copperfold: the volume of " + destination + L" did not keep a copy's time\n").c_str());
+        }
+    }
+    quirks.Mark(destination, VolumeQuirks::kTimesCheckDone);
 }
 
 // Renames an open file to `destination`, replacing what is there, through the handle the copy
@@ -388,6 +465,7 @@ bool Win32FileSystem::CreateFolder(const std::wstring& path) {
 }
 
 bool Win32FileSystem::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    if (quirks_.Has(path, VolumeQuirks::kKeepsNoAttributes)) return false;  // found out by a copy
     return ::SetFileAttributesW(ExtendedLengthPath(path).c_str(), SettableAttributes(attributes)) != 0;
 }
 
@@ -445,8 +523,46 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
     PartialFile part(destination, uniquePart_);
     if (const DWORD error = part.Create()) return error;
     if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
-    if (const DWORD error = FinishPartial(part, source.basic)) return error;
-    return MoveIntoPlace(part, destination);
+    if (const DWORD error = FinishPartial(part, source.basic, destination, quirks_)) return error;
+    if (const DWORD error = MoveIntoPlace(part, destination)) return error;
+    // The first copy onto a volume finds out whether its times survive the rename; until that is
+    // known, and from then on where they do not, the times are given once more after it.
+    if (quirks_.Mark(destination, VolumeQuirks::kTimesChecked)) {
+        part.Close();  // the time as the file system keeps it once the file is closed
+        CheckTimesKept(destination, source.basic, quirks_);
+    } else if (!quirks_.Has(destination, VolumeQuirks::kTimesCheckDone) ||
+               quirks_.Has(destination, VolumeQuirks::kTimesAfterRename)) {
+        SetTimesAgain(part.Handle(), source.basic);
+    }
+    return ERROR_SUCCESS;
+}
+
+VolumeFacts Win32FileSystem::Volume(const std::wstring& path) {
+    const std::size_t rootLength = RootLength(path);
+    if (rootLength == 0) return {};
+    VolumeFacts facts;
+    facts.root = path.substr(0, rootLength);
+    if (facts.root.back() != L'\\') facts.root.push_back(L'\\');
+    wchar_t name[MAX_PATH + 1] = {};
+    if (::GetVolumeInformationW(facts.root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1)) {
+        facts.fileSystem = name;
+    }
+    // A volume that reports no size at all (a FUSE FAT driver does) tells nothing of its space.
+    ULARGE_INTEGER freeToUs{};
+    ULARGE_INTEGER size{};
+    if (::GetDiskFreeSpaceExW(facts.root.c_str(), &freeToUs, &size, nullptr) && size.QuadPart != 0) {
+        facts.freeSpaceKnown = true;
+        facts.freeBytes = freeToUs.QuadPart;
+    }
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD clusters = 0;
+    if (::GetDiskFreeSpaceW(facts.root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) {
+        const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster} * bytesPerSector;
+        if (clusterBytes <= (1u << 24)) facts.clusterBytes = static_cast<std::uint32_t>(clusterBytes);
+    }
+    return facts;
 }
 
 }  // namespace copperfold

@@ -4,15 +4,18 @@
 // Every path reaches the system in its extended-length form ("\\?\C:\...", "\\?\UNC\..."), so
 // trees deeper than MAX_PATH list and copy like any other and names reach the disk exactly as
 // given. A copy never writes into the destination itself: it fills a new hidden temporary file
-// beside it, gives that file the source's times and attributes, puts it on disk and only then
-// renames it over the destination, so a cancelled or failed copy (or a crash) leaves the
-// previous version in place.
+// beside it, puts it on disk, gives it the source's times and attributes and only then renames
+// it over the destination, so a cancelled or failed copy (or a crash) leaves the previous
+// version in place. The times come after the flush: some file systems (exFAT's FUSE driver)
+// stamp a file with the time its buffered data reaches them, over any time set before. A volume
+// that refuses attribute changes altogether gets its copies without them.
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "copperfold/core/file_system.h"
+#include "copperfold/core/volume_quirks.h"
 
 namespace copperfold {
 
@@ -50,10 +53,16 @@ public:
     void RemovePartialCopy(const std::wstring& path) override;
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override;
+    VolumeFacts Volume(const std::wstring& path) override;
     int CopyConcurrency() const override { return kCopyThreads; }
+
+    // What the copies found out about the volumes they wrote to, one line each (see
+    // VolumeQuirks), for the run log.
+    std::vector<std::wstring> VolumeNotes() const { return quirks_.Notes(); }
 
 private:
     UniquePartSource uniquePart_;
+    VolumeQuirks quirks_;
 };
 
 }  // namespace copperfold

@@ -20,7 +20,7 @@ public:
     }
     void SetProgress(int) override {}
     void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
-    void ShowJobRefused(const JobRecord&, std::wstring_view) override { ++refused; }
+    void ShowJobRefused(const JobRecord&, const JobRefusal&) override { ++refused; }
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
     void JobStarted(const JobRecord&) override {}

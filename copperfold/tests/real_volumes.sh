@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The copy engine on real FAT32 and exFAT volumes under Wine.
+#   real_volumes.sh STATE_DIR BIN_DIR   (STATE_DIR as for tools/wine-session.sh)
+#
+# Formats a 64 MiB FAT32 image with our own Volkern.dll (make_fat32_image.exe, through the
+# library's parameter block) and mounts it with the FUSE FAT driver (fusefat); makes a 64 MiB
+# exFAT image and mounts it from a loop device with the exFAT FUSE driver; maps both, and a plain
+# folder whose letter a test takes away, as drives of the session's prefix; runs
+# copperfold_real_volume_tests.exe; and checks both file systems with their fsck afterwards.
+# Without root, /dev/fuse or the drivers the tests are skipped (exit status 77) with the reason.
+set -uo pipefail
+state=$(cd "${1:?state directory}" && pwd)
+bin=$(cd "${2:?folder of the test programs}" && pwd)
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+if [ -f "$state/display" ]; then DISPLAY=$(cat "$state/display"); export DISPLAY; fi
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+[ "$(id -u)" -eq 0 ] || skip "mounting FUSE volumes and loop devices needs root"
+[ -c /dev/fuse ] || skip "there is no /dev/fuse"
+for tool in fusefat fusermount mount.exfat-fuse mkfs.exfat fsck.exfat fsck.fat losetup; do
+  command -v "$tool" >/dev/null || skip "$tool is missing (tools/setup.sh installs fusefat, exfat-fuse, exfatprogs)"
+done
+
+work="$state/real-volumes"
+fat32_dir="$work/fat32" exfat_dir="$work/exfat" pulled_dir="$work/pulled"
+fat32_letter=r exfat_letter=s pulled_letter=t
+loop=""
+cleanup() {
+  [ -n "${watcher:-}" ] && kill "$watcher" 2>/dev/null
+  rm -f "$WINEPREFIX/dosdevices/$fat32_letter:" "$WINEPREFIX/dosdevices/$exfat_letter:" \
+        "$WINEPREFIX/dosdevices/$pulled_letter:"
+  mountpoint -q "$fat32_dir" && fusermount -u "$fat32_dir"
+  mountpoint -q "$exfat_dir" && { fusermount -u "$exfat_dir" 2>/dev/null || umount "$exfat_dir"; }
+  [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
+  return 0
+}
+trap cleanup EXIT
+cleanup
+rm -rf "$work"
+mkdir -p "$fat32_dir" "$exfat_dir" "$pulled_dir"
+
+# FAT32, as our library formats the enclosure's drives: 131072 sectors of 512 bytes.
+image_windows_path=$(winepath -w "$work/fat32.img" 2>/dev/null)
+wine "$bin/make_fat32_image.exe" "$image_windows_path" 131072 ENCLOSURE </dev/null || { echo "Volkern did not format the image"; exit 1; }
+fsck.fat -n "$work/fat32.img" >/dev/null || { echo "the new image fails fsck.fat"; exit 1; }
+fusefat -o rw+ "$work/fat32.img" "$fat32_dir" >/dev/null 2>&1 || skip "fusefat cannot mount here"
+
+truncate -s 64M "$work/exfat.img"
+mkfs.exfat -L ENCLOSURE "$work/exfat.img" >/dev/null || { echo "mkfs.exfat failed"; exit 1; }
+loop=$(losetup -f --show "$work/exfat.img") || skip "no loop device is free"
+mount.exfat-fuse "$loop" "$exfat_dir" >/dev/null 2>&1 || skip "exfat-fuse cannot mount here"
+
+ln -sfn "$fat32_dir" "$WINEPREFIX/dosdevices/$fat32_letter:"
+ln -sfn "$exfat_dir" "$WINEPREFIX/dosdevices/$exfat_letter:"
+ln -sfn "$pulled_dir" "$WINEPREFIX/dosdevices/$pulled_letter:"
+# The enclosure unplugged: the drive's letter goes when a test asks for it.
+( while [ ! -e "$pulled_dir/pull-now" ]; do sleep 0.05; done
+  rm -f "$WINEPREFIX/dosdevices/$pulled_letter:" "$pulled_dir/pull-now" ) &
+watcher=$!
+
+CF_FAT32_DRIVE="${fat32_letter^^}:" CF_EXFAT_DRIVE="${exfat_letter^^}:" CF_PULLED_DRIVE="${pulled_letter^^}:" \
+  CF_PULLED_FOLDER="Z:${pulled_dir//\//\\}" \
+  wine "$bin/copperfold_real_volume_tests.exe" </dev/null
+status=$?
+
+cleanup
+trap - EXIT
+echo "fsck.fat -n on the FAT32 image:"
+fsck.fat -n "$work/fat32.img" || { echo "the FAT32 volume is not clean after the tests"; status=1; }
+echo "fsck.exfat -n on the exFAT image:"
+fsck.exfat -n "$work/exfat.img" || { echo "the exFAT volume is not clean after the tests"; status=1; }
+exit $status
