@@ -26,10 +26,6 @@ int STDMETHODCALLTYPE CBaseAPI::BuildUFDSystemTable(HANDLE*, BYTE, BYTE*, BYTE*,
     return NotBuilt("BuildUFDSystemTable()");
 }
 int STDMETHODCALLTYPE CBaseAPI::ReadFlashID_UFD(HANDLE*, BYTE, BYTE, BYTE*) { return NotBuilt("ReadFlashID_UFD()"); }
-BYTE* STDMETHODCALLTYPE CBaseAPI::CreateFlashTable(BYTE, BYTE, BYTE, DWORD) { return nullptr; }
-void STDMETHODCALLTYPE CBaseAPI::FreeFlashTable(BYTE*) {}
-void STDMETHODCALLTYPE CBaseAPI::SetFlashTableBit(BYTE*, BYTE, BYTE, DWORD, BYTE, BYTE) {}
-int STDMETHODCALLTYPE CBaseAPI::GetFlashTableBit(const BYTE*, BYTE, BYTE, DWORD, BYTE) { return 0; }
 int STDMETHODCALLTYPE CBaseAPI::INITISP_UFD(HANDLE*, BYTE, DWORD, WORD, const BYTE*) {
     return NotBuilt("INITISP_UFD()");
 }
