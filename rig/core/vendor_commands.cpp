@@ -161,6 +161,7 @@ PassThroughAnswer ConfigureLun(CommandContext& c, const VendorCdb& v) {
     DeviceState& s = c.state;
     switch (v.code) {
         case 0x01: return Setting(c, v, [&] { s.securityStatus &= static_cast<std::uint8_t>(~kSecurityVerified); });
+        case 0x02: return Setting(c, v, [] {});  // chip reset: accepted
         case 0x12: return AreaRead(c, v, s.deviceId);
         case 0x88: return AreaRead(c, v, s.lunConfig);
         case 0x8A: return AreaWrite(c, v, s.lunConfig);
