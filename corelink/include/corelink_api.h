@@ -32,6 +32,15 @@ DEFINE_GUID(IID_ICorelinkCtrl2, 0x3c95f0d7, 0xe261, 0x4b8a, 0xa7, 0xc4, 0x9d, 0x
 typedef struct ICorelinkCtrl ICorelinkCtrl;
 typedef struct ICorelinkCtrl2 ICorelinkCtrl2;
 
+/* The component's only user-visible messages, the flash table writes' failures ("Write TAT Error",
+ * "Write LFT Error", "Write WCT Error"), go through one process-wide function. By default it shows a
+ * message box and waits for a click. A caller that must never wait (a service, a scheduled run, a
+ * test) installs its own through the library's export CorelinkSetMessageHandler (find it with
+ * GetProcAddress on the loaded Corelink.ax); a null handler drops the messages. */
+typedef void(WINAPI* CorelinkMessageHandler)(const char* text, void* context);
+typedef void(WINAPI* CorelinkSetMessageHandlerFunction)(CorelinkMessageHandler handler, void* context);
+#define CORELINK_SET_MESSAGE_HANDLER_EXPORT "CorelinkSetMessageHandler"
+
 #if defined(__cplusplus) && !defined(CINTERFACE)
 
 // Objects behind these interfaces are destroyed by their own Release, never through an interface

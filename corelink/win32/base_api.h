@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 
+#include "corelink/core/flash_session.h"
 #include "corelink/core/scsi_commands.h"
 #include "corelink/core/usb_walk.h"
 #include "corelink_api.h"
@@ -119,9 +120,12 @@ private:
     // The walk state (used only while the scan lock is held) and the options that steer the scans:
     // product filter off, SuperSpeed only, forced serial read, the kind of root hub being walked.
     corelink::WalkState walk_;
-    WORD pagesPerBlock_ = 0;
-    WORD scanValue_ = 0;
+    corelink::FlashGeometry flashGeometry_;  // pages per block and scan value, set by ScanFlashBlock
     std::unique_ptr<char[]> debugDumpPath_;  // ANSI dump folder, or null
+
+    // Runs a flash operation on the handle slot with this object's geometry, dump folder and notice.
+    template <typename Operation>
+    int OnFlashSlot(HANDLE* handles, BYTE slot, Operation operation) noexcept;
 };
 
 }  // namespace corelink::com
