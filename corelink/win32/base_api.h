@@ -80,14 +80,14 @@ public:
                                                     const WCHAR* revision) override;
     int STDMETHODCALLTYPE SetIgnoredRegistry(WORD vid, WORD pid) override;
 
-    // Operations still to come (base_api_pending.cpp): each traces its name and fails without
-    // touching its arguments.
+    // The file-system slots (base_api_filesystem.cpp).
     int STDMETHODCALLTYPE CreateFileSystemImage(void* params) override;
     int STDMETHODCALLTYPE CreateFileSystemImageW(void* params) override;
     int STDMETHODCALLTYPE BuildDriveFileSystem(void* params, int drive) override;
     int STDMETHODCALLTYPE BuildDriveFileSystemW(void* params, int drive) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystem(HANDLE* handles, BYTE slot, void* params) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystemW(HANDLE* handles, BYTE slot, void* params) override;
+    // Flash maintenance (base_api_flash.cpp, base_api_flash_table.cpp).
     int STDMETHODCALLTYPE ScanFlashBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, WORD pagesPerBlock,
                                          WORD scanValue, BYTE flags) override;
     int STDMETHODCALLTYPE FindISPAndCISUseBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, BYTE* foundBlocks,

@@ -7,6 +7,7 @@
 #include "corelink/core/flash_controller.h"
 #include "corelink/core/flash_find.h"
 #include "corelink/core/flash_scan.h"
+#include "corelink/core/flash_system_table.h"
 #include "dump_folder_win32.h"
 #include "slot_call.h"
 #include "user_notice.h"
@@ -35,6 +36,13 @@ int STDMETHODCALLTYPE CBaseAPI::FindISPAndCISUseBlock(HANDLE* handles, BYTE slot
                                                       BYTE* foundBlocks, BYTE* params) {
     return OnFlashSlot(handles, slot, [&](corelink::FlashSession& session) {
         return corelink::FindISPAndCISUseBlock(session, chipRecord, foundBlocks, params);
+    });
+}
+
+int STDMETHODCALLTYPE CBaseAPI::BuildUFDSystemTable(HANDLE* handles, BYTE slot, BYTE* chipRecord, BYTE* buffer,
+                                                    BYTE* capacityRecord) {
+    return OnFlashSlot(handles, slot, [&](corelink::FlashSession& session) {
+        return corelink::BuildUFDSystemTable(session, chipRecord, buffer, capacityRecord);
     });
 }
 
