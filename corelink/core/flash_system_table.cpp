@@ -167,9 +167,9 @@ int BuildUFDSystemTable(FlashSession& session, std::uint8_t* chipRecord, const s
             DumpTableFile(session, {}, Format("LFT_INFO_%03u.txt", tables), WordBytes(lft));
         }
         session.TraceF("WriteTAT_INFO(%d)", session.slot);
-        writePage(TableKind::Tat, *tatPair, TatPage(tat));
+        writePage(TableKind::TatTable, *tatPair, TatPage(tat));
         session.TraceF("WriteLFT_INFO(%d)", session.slot);
-        writePage(TableKind::Lft, *lftPair, LftPage(lft));
+        writePage(TableKind::LftTable, *lftPair, LftPage(lft));
         if (dump) {
             DumpTableFile(session, "FW", Format("TAT_%03u.txt", tables), TatPage(tat));
             DumpTableFile(session, "FW", Format("LFT_INFO_%03u.txt", tables), LftPage(lft));
@@ -196,7 +196,7 @@ int BuildUFDSystemTable(FlashSession& session, std::uint8_t* chipRecord, const s
         DumpTableFile(session, {}, "WCT_BLK_A.txt", WordBytes(wct.blocks));
     }
     session.TraceF("WriteWCT_INFO(%d, addr=%x)", session.slot, wctPair->Row(ppb));
-    writePage(TableKind::Wct, *wctPair, WctPage(wct));
+    writePage(TableKind::WctTable, *wctPair, WctPage(wct));
     if (dump) {
         std::vector<std::uint8_t> fwTat = TatPage(Tat{});
         fwTat.resize(kWctTatEntries * 4);

@@ -30,18 +30,18 @@ void PutWord(std::vector<std::uint8_t>& out, std::uint16_t word, bool bigEndian)
 
 const char* TagOf(TableKind kind) {
     switch (kind) {
-        case TableKind::Tat: return "TATSYS";
-        case TableKind::Lft: return "LFTSYS";
-        case TableKind::Wct: return "WCTSYS";
+        case TableKind::TatTable: return "TATSYS";
+        case TableKind::LftTable: return "LFTSYS";
+        case TableKind::WctTable: return "WCTSYS";
     }
     return "";
 }
 
 const char* ErrorOf(TableKind kind) {
     switch (kind) {
-        case TableKind::Tat: return "Write TAT Error";
-        case TableKind::Lft: return "Write LFT Error";
-        case TableKind::Wct: return "Write WCT Error";
+        case TableKind::TatTable: return "Write TAT Error";
+        case TableKind::LftTable: return "Write LFT Error";
+        case TableKind::WctTable: return "Write WCT Error";
     }
     return "";
 }

@@ -47,7 +47,7 @@ std::vector<std::uint8_t> WctPage(const Wct& wct);
 std::vector<std::uint8_t> TatBytes(std::span<const TatEntry> entries);
 std::vector<std::uint8_t> WordBytes(std::span<const std::uint16_t> words);
 
-enum class TableKind { Tat, Lft, Wct };
+enum class TableKind { TatTable, LftTable, WctTable };
 
 // Writes `page` at `row` (the first block of an allocated pair); after three failed attempts the
 // user is told ("Write TAT Error", ...) and, with kOptionMarkBad, the block is marked bad.
