@@ -30,53 +30,53 @@ std::vector<std::string> XdataWrites(const std::vector<rig::LogRecord>& log) {
 class FlashScan : public FlashOnRig, public ::testing::WithParamInterface<NandLayout> {};
 
 TEST_P(FlashScan, MarksTheRigsBadBlocksClearsItsSystemBlocksAndRestoresTheModeRegister) {
-    const NandLayout layout = GetParam();
-    Start(layout);
-    const std::uint32_t entryBytes = layout.blocks / 8;
-    OwnedTable table(CreateFlashTable(1, layout.chipEnables, layout.channels, entryBytes));
+    const NandLayout chosen = GetParam();
+    Start(chosen);
+    const std::uint32_t entryBytes = chosen.blocks / 8;
+    OwnedTable table(CreateFlashTable(1, chosen.chipEnables, chosen.channels, entryBytes));
     FlashChip chip(table.Chip());
     // Stale marks from an earlier use of the table: the scan decides every bit anew.
-    for (std::size_t ce = 0; ce < layout.chipEnables; ++ce) {
-        for (std::size_t ch = 0; ch < layout.channels; ++ch) std::fill_n(chip.Bitmap(ce, ch).data(), 2, 0xFF);
+    for (std::size_t ce = 0; ce < chosen.chipEnables; ++ce) {
+        for (std::size_t ch = 0; ch < chosen.channels; ++ch) std::fill_n(chip.Bitmap(ce, ch).data(), 2, 0xFF);
     }
 
-    ASSERT_EQ(ScanFlashBlock(*session, table.Chip(), layout.pagesPerBlock, 0x1234, kDumpLines), 1);
-    EXPECT_EQ(geometry.pagesPerBlock, layout.pagesPerBlock);
+    ASSERT_EQ(ScanFlashBlock(*session, table.Chip(), chosen.pagesPerBlock, 0x1234, kDumpLines), 1);
+    EXPECT_EQ(geometry.pagesPerBlock, chosen.pagesPerBlock);
     EXPECT_EQ(geometry.scanValue, 0x1234);
 
     std::string expectedDump;
-    for (std::size_t ce = 0; ce < layout.chipEnables; ++ce) {
-        for (std::size_t ch = 0; ch < layout.channels; ++ch) {
+    for (std::size_t ce = 0; ce < chosen.chipEnables; ++ce) {
+        for (std::size_t ch = 0; ch < chosen.channels; ++ch) {
             SCOPED_TRACE(testing::Message() << "ce " << ce << " ch " << ch);
-            const auto bad = rig_test::FixtureBadBlocks(ce, ch, layout.blocks);
+            const auto bad = rig_test::FixtureBadBlocks(ce, ch, chosen.blocks);
             const std::uint32_t chipAddress = std::uint32_t{rig_test::ChipByte(ce, ch)} << 24;
-            for (std::uint32_t block = 0; block < layout.blocks; ++block) {
+            for (std::uint32_t block = 0; block < chosen.blocks; ++block) {
                 const bool isBad = std::find(bad.begin(), bad.end(), block) != bad.end();
                 ASSERT_EQ(GetFlashTableBit(table.Chip(), static_cast<std::uint8_t>(ce), static_cast<std::uint8_t>(ch),
                                            block / 8, block % 8),
                           isBad ? 1 : 0)
                     << block;
-                const std::uint32_t row = chipAddress | (block * layout.pagesPerBlock);
-                if (block == rig_test::FixtureSystemBlocks(ce, ch, layout.blocks)[0]) {
+                const std::uint32_t row = chipAddress | (block * chosen.pagesPerBlock);
+                if (block == rig_test::FixtureSystemBlocks(ce, ch, chosen.blocks)[0]) {
                     expectedDump += Format("System Block RowAddress: 0x%08x\r\n", row);
                 } else if (isBad) {
                     expectedDump += Format("Bad Block RowAddress: 0x%08x\r\n", row);
                 }
             }
-            EXPECT_EQ(chip.Counter(ce * layout.channels + ch), 3u);
+            EXPECT_EQ(chip.Counter(ce * chosen.channels + ch), 3u);
             expectedDump += Format("ChipAddress: 0x%08x, Bad Block Count: 3\r\n", chipAddress);
         }
     }
-    expectedDump += Format("CE: %d, CH: %d, Entry: %d\r\n", layout.chipEnables, layout.channels,
+    expectedDump += Format("CE: %d, CH: %d, Entry: %d\r\n", chosen.chipEnables, chosen.channels,
                            static_cast<int>(entryBytes));
     EXPECT_EQ(dumps.Text("BadBlockRec.txt"), expectedDump);
 
     // The registers: 0x2360 off and on around each group's commands, back to its value at the end;
     // 0x2300 keeps the geometry code.
     const std::vector<std::string> writes = XdataWrites(Log());
-    const std::size_t groups = std::size_t{layout.chipEnables} * layout.channels * ((entryBytes + 63) / 64);
+    const std::size_t groups = std::size_t{chosen.chipEnables} * chosen.channels * ((entryBytes + 63) / 64);
     ASSERT_EQ(writes.size(), 1 + 2 * groups + 1);
-    EXPECT_EQ(writes.front(), layout.pagesPerBlock == 128 ? "23 00=01" : "23 00=00");
+    EXPECT_EQ(writes.front(), chosen.pagesPerBlock == 128 ? "23 00=01" : "23 00=00");
     for (std::size_t g = 0; g < groups; ++g) {
         EXPECT_EQ(writes[1 + 2 * g], "23 60=00");
         EXPECT_EQ(writes[2 + 2 * g], "23 60=01");
@@ -84,17 +84,17 @@ TEST_P(FlashScan, MarksTheRigsBadBlocksClearsItsSystemBlocksAndRestoresTheModeRe
     EXPECT_EQ(writes.back(), "23 60=01");
     const rig::DeviceState state = State();
     EXPECT_EQ(state.xdataMemory[0x2360], 0x01);
-    EXPECT_EQ(state.xdataMemory[0x2300], layout.pagesPerBlock == 128 ? 0x01 : 0x00);
+    EXPECT_EQ(state.xdataMemory[0x2300], chosen.pagesPerBlock == 128 ? 0x01 : 0x00);
     EXPECT_EQ(tracer.texts[0], "ScanFlashBlock(3)");
     EXPECT_EQ(tracer.texts[1], "REG_2360=(1)");
-    EXPECT_EQ(tracer.texts[2], layout.pagesPerBlock == 128 ? "REG_2300=(0) => (1)" : "REG_2300=(0) => (0)");
+    EXPECT_EQ(tracer.texts[2], chosen.pagesPerBlock == 128 ? "REG_2300=(0) => (1)" : "REG_2300=(0) => (0)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, FlashScan,
                          ::testing::Values(NandLayout{1, 1, 1024, 64, 2048}, NandLayout{2, 2, 1024, 128, 2048},
                                            NandLayout{4, 4, 512, 64, 2048}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.chipEnables) + "x" + std::to_string(info.param.channels);
+                         [](const auto& test) {
+                             return std::to_string(test.param.chipEnables) + "x" + std::to_string(test.param.channels);
                          });
 
 class FlashScanEdges : public FlashOnRig {
