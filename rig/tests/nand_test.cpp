@@ -2,6 +2,7 @@
 // read and erase, weak blocks, marks kept across programs, and rigctl's views of it.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <sstream>
 
 #include "common/core/bridge_protocol.h"
@@ -62,7 +63,7 @@ std::uint32_t Row(std::uint8_t chip, std::uint32_t block, std::uint32_t page = 0
 
 int BitsApart(const Bytes& a, const Bytes& b) {
     int bits = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) bits += __builtin_popcount(static_cast<unsigned>(a[i] ^ b[i]));
+    for (std::size_t i = 0; i < a.size(); ++i) bits += std::popcount(static_cast<unsigned>(a[i] ^ b[i]));
     return bits;
 }
 
