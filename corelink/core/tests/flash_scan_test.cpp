@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "corelink/core/flash_scan.h"
+#include "corelink/core/scsi_commands.h"
 #include "flash_rig_fixture.h"
 
 namespace corelink_test {
@@ -144,6 +145,24 @@ TEST_F(FlashScanEdges, AScanThatStopsEarlyStillRestoresTheModeRegister) {
     tracer.texts.clear();
     EXPECT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, 0), 1);
     EXPECT_EQ(Count("ReWrite 2300"), 10);
+    EXPECT_EQ(XdataWrites(Log()).back(), "23 60=01");
+}
+
+TEST_F(FlashScanEdges, ACellWithTooManyBadBlocksEndsTheScanWhenAsked) {
+    // Blocks 0..7 of chip 0x00: 3 is factory-bad, six more marked bad make 7 = 7 x entryBytes.
+    for (std::uint32_t block : {1u, 2u, 4u, 5u, 6u, 7u}) {
+        ASSERT_EQ(CVCommCMDControl::BlockMarkWrite(*device, handles[kSlot], 0x80, 0, 0, 4, 0, 0, block * 64, 0, nullptr),
+                  1);
+    }
+    OwnedTable table(CreateFlashTable(1, 2, 2, 1));
+    OwnedTable stopping(CreateFlashTable(1, 2, 2, 1));
+    ClearLog();
+    ASSERT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, 0), 1);
+    EXPECT_EQ(FlashChip(table.Chip()).Counter(1), 1u);  // without flag bit 1 every cell is scanned
+    ASSERT_EQ(ScanFlashBlock(*session, stopping.Chip(), 64, 0, 0x02), 1);
+    EXPECT_EQ(FlashChip(stopping.Chip()).Counter(0), 7u);
+    EXPECT_EQ(Count("bad block count too much"), 1);
+    EXPECT_EQ(FlashChip(stopping.Chip()).Bitmap(0, 1)[0], 0x00);  // the next cell was not scanned
     EXPECT_EQ(XdataWrites(Log()).back(), "23 60=01");
 }
 

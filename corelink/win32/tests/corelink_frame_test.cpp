@@ -326,15 +326,13 @@ TEST(CorelinkOptions, SettersAnswerAsDocumented) {
     EXPECT_EQ(ctrl->SetDebugDmpFilePathSS(L"D:\\Other\\"), 1);
 }
 
-// ---------------------------------------------------------------- slots still to come
+// ---------------------------------------------------------------- the flash table
 
 TEST(CorelinkFlashTableSlots, MakeAddressAndFreeATable) {
     Ref<ICorelinkCtrl> ctrl;
-    Ref<ICorelinkCtrl2> ctrl2;
     ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK);
-    ASSERT_EQ(Create(IID_ICorelinkCtrl2, ctrl2), S_OK);
 
-    // The flash table: made and freed by the component, its bits set and read through it.
+    // Made and freed by the component, its bits set and read through it.
     BYTE* table = ctrl->CreateFlashTable(2, 2, 2, 128);
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table[0], 2);
