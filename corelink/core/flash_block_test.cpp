@@ -18,7 +18,6 @@ constexpr int kAttempts = 10;
 constexpr std::size_t kCompareBytes = 1024;
 constexpr std::uint32_t kUnitBytesPerPage = 4096;  // a unit is 8 pages of pagesPerUnit x 512 bytes
 constexpr std::uint32_t kRowsPerUnit = 8;
-constexpr std::uint8_t kMaxCount = 255;
 
 template <typename Step>
 bool Attempts(FlashSession& session, const char* failure, Step step) {
@@ -78,8 +77,6 @@ const char* CheckTableRequest(const FlashSession& session, const FlashChip& chip
     if (!chip.Usable()) return "chip record not usable";
     if (session.geometry.pagesPerBlock == 0) return "no pages per block (scan first)";
     if (p.chips == 0 || p.chips > chip.Cells()) return "chip count beyond the record";
-    if (p.allocatorCells > chip.Cells()) return "allocator cells beyond the record";
-    if (std::uint32_t{p.pairs} * 2 > kMaxCount) return "pair count beyond the found list";
     if (p.pagesPerUnit == 0 || p.pagesPerUnit > kMaxPagesPerUnit) return "pages per unit out of range";
     searchBytes = p.blockCount / session.geometry.pagesPerBlock / 8;
     if (searchBytes > chip.EntryBytes()) return "block count beyond the bitmaps";

@@ -33,7 +33,9 @@ TableParameters ReadTableParameters(const std::uint8_t* record);
 // The largest pages-per-unit value: a unit of 8 pages (pagesPerUnit x 4096 bytes) is one transfer.
 inline constexpr std::uint8_t kMaxPagesPerUnit = 16;
 
-// Checks shared by the table operations; a text for the refusal's trace, or null when usable.
+// Checks shared by the table operations (a handle array, a usable record, a scanned geometry, a
+// chip count and search range within the record, a pages-per-unit value of 1..16); a text for the
+// refusal's trace, or null when usable.
 // `searchBytes` receives the bitmap bytes the search covers.
 const char* CheckTableRequest(const FlashSession& session, const FlashChip& chip, const TableParameters& p,
                               std::uint32_t& searchBytes);

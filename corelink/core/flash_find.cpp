@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kFailureLimit = 3;  // a fourth failed test ends a pass
 constexpr std::size_t kFoundRecord = sizeof(CorelinkFoundBlock);
+constexpr std::uint32_t kMaxFoundBlocks = 255;  // the list's count is one byte
 
 class Search {
 public:
@@ -104,7 +105,9 @@ int FindISPAndCISUseBlock(FlashSession& session, std::uint8_t* chipRecord, std::
     const FlashChip chip(chipRecord);
     const TableParameters p = ReadTableParameters(parameterRecord);
     std::uint32_t searchBytes = 0;
-    if (const char* refusal = CheckTableRequest(session, chip, p, searchBytes)) {
+    const char* refusal = CheckTableRequest(session, chip, p, searchBytes);
+    if (refusal == nullptr && std::uint32_t{p.pairs} * 2 > kMaxFoundBlocks) refusal = "pair count beyond the found list";
+    if (refusal != nullptr) {
         session.TraceF("FindISPAndCISUseBlock refused: %s", refusal);
         return 0;
     }

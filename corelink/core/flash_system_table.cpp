@@ -121,7 +121,9 @@ int BuildUFDSystemTable(FlashSession& session, std::uint8_t* chipRecord, const s
     const FlashChip chip(chipRecord);
     const TableParameters p = ReadTableParameters(parameterRecord);
     std::uint32_t searchBytes = 0;
-    if (const char* refusal = CheckTableRequest(session, chip, p, searchBytes)) {
+    const char* refusal = CheckTableRequest(session, chip, p, searchBytes);
+    if (refusal == nullptr && p.allocatorCells > chip.Cells()) refusal = "allocator cells beyond the record";
+    if (refusal != nullptr) {
         session.TraceF("BuildUFDSystemTable refused: %s", refusal);
         return 0;
     }

@@ -139,9 +139,6 @@ TEST_F(FlashFind, RefusesCountsBeyondTheTableOrTheListWithoutTouchingEither) {
     p = Parameters(2);
     p[9] = 0;  // nothing would be tested, everything would pass
     refused(p);
-    p = Parameters(2);
-    p[7] = 5;
-    refused(p);
     geometry.pagesPerBlock = 0;  // never scanned
     refused(Parameters(2));
     EXPECT_TRUE(Log().empty());
