@@ -23,12 +23,23 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "corelink_flash_table.h"
+
 DEFINE_GUID(CLSID_Corelink, 0x6f3b2a91, 0x4c7e, 0x4d2a, 0x9b, 0x15, 0x3e, 0x8c, 0x71, 0xa0, 0xd4, 0xf2);
 DEFINE_GUID(IID_ICorelinkCtrl, 0xa4d17e52, 0x0b9c, 0x4f63, 0x8e, 0x2d, 0x57, 0xc9, 0xb3, 0xf1, 0xa0, 0x86);
 DEFINE_GUID(IID_ICorelinkCtrl2, 0x3c95f0d7, 0xe261, 0x4b8a, 0xa7, 0xc4, 0x9d, 0x02, 0xe6, 0xb5, 0xf3, 0x18);
 
 typedef struct ICorelinkCtrl ICorelinkCtrl;
 typedef struct ICorelinkCtrl2 ICorelinkCtrl2;
+
+/* The component's only user-visible messages, the flash table writes' failures ("Write TAT Error",
+ * "Write LFT Error", "Write WCT Error"), go through one process-wide function. By default it shows a
+ * message box and waits for a click. A caller that must never wait (a service, a scheduled run, a
+ * test) installs its own through the library's export CorelinkSetMessageHandler (find it with
+ * GetProcAddress on the loaded Corelink.ax); a null handler drops the messages. */
+typedef void(WINAPI* CorelinkMessageHandler)(const char* text, void* context);
+typedef void(WINAPI* CorelinkSetMessageHandlerFunction)(CorelinkMessageHandler handler, void* context);
+#define CORELINK_SET_MESSAGE_HANDLER_EXPORT "CorelinkSetMessageHandler"
 
 #if defined(__cplusplus) && !defined(CINTERFACE)
 
@@ -103,14 +114,17 @@ public:
                                                       BYTE* capacityRecord) = 0;
     // 29
     virtual int STDMETHODCALLTYPE ReadFlashID_UFD(HANDLE* handles, BYTE slot, BYTE value, BYTE* data) = 0;
-    // 30: the table; the caller frees it with FreeFlashTable
+    // 30: a CorelinkFlashTable (corelink_flash_table.h): planes chip records of rows CE x columns CH cells of
+    // cellBytes zeroed bitmap bytes; null when a count is 0, CE or CH is above 4 or it is too large. The caller
+    // frees it with FreeFlashTable
     virtual BYTE* STDMETHODCALLTYPE CreateFlashTable(BYTE planes, BYTE rows, BYTE columns, DWORD cellBytes) = 0;
     // 31
     virtual void STDMETHODCALLTYPE FreeFlashTable(BYTE* table) = 0;
     // 32
     virtual void STDMETHODCALLTYPE SetFlashTableBit(BYTE* chipRecord, BYTE row, BYTE column, DWORD byteOffset,
                                                     BYTE bit, BYTE value) = 0;
-    // 33: the bit, 255 for a bit number above 7
+    // 33: the bit, 255 for a bit number above 7; a row, column or byte outside the chip record reads 0 (and a
+    // set there changes nothing)
     virtual int STDMETHODCALLTYPE GetFlashTableBit(const BYTE* chipRecord, BYTE row, BYTE column, DWORD byteOffset,
                                                    BYTE bit) = 0;
     // 34: the object itself (no reference added)

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 
+#include "corelink/core/flash_session.h"
 #include "corelink/core/scsi_commands.h"
 #include "corelink/core/usb_walk.h"
 #include "corelink_api.h"
@@ -79,14 +80,14 @@ public:
                                                     const WCHAR* revision) override;
     int STDMETHODCALLTYPE SetIgnoredRegistry(WORD vid, WORD pid) override;
 
-    // Operations still to come (base_api_pending.cpp): each traces its name and fails without
-    // touching its arguments.
+    // The file-system slots (base_api_filesystem.cpp).
     int STDMETHODCALLTYPE CreateFileSystemImage(void* params) override;
     int STDMETHODCALLTYPE CreateFileSystemImageW(void* params) override;
     int STDMETHODCALLTYPE BuildDriveFileSystem(void* params, int drive) override;
     int STDMETHODCALLTYPE BuildDriveFileSystemW(void* params, int drive) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystem(HANDLE* handles, BYTE slot, void* params) override;
     int STDMETHODCALLTYPE BuildPhyDiskFileSystemW(HANDLE* handles, BYTE slot, void* params) override;
+    // Flash maintenance (base_api_flash.cpp, base_api_flash_table.cpp).
     int STDMETHODCALLTYPE ScanFlashBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, WORD pagesPerBlock,
                                          WORD scanValue, BYTE flags) override;
     int STDMETHODCALLTYPE FindISPAndCISUseBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, BYTE* foundBlocks,
@@ -119,9 +120,12 @@ private:
     // The walk state (used only while the scan lock is held) and the options that steer the scans:
     // product filter off, SuperSpeed only, forced serial read, the kind of root hub being walked.
     corelink::WalkState walk_;
-    WORD pagesPerBlock_ = 0;
-    WORD scanValue_ = 0;
+    corelink::FlashGeometry flashGeometry_;  // pages per block and scan value, set by ScanFlashBlock
     std::unique_ptr<char[]> debugDumpPath_;  // ANSI dump folder, or null
+
+    // Runs a flash operation on the handle slot with this object's geometry, dump folder and notice.
+    template <typename Operation>
+    int OnFlashSlot(HANDLE* handles, BYTE slot, Operation operation) noexcept;
 };
 
 }  // namespace corelink::com

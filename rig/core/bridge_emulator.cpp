@@ -122,8 +122,9 @@ std::array<std::uint8_t, kInquirySize> InquiryData(const EnclosureConfig& config
 }
 
 PassThroughAnswer ExecuteCommand(const EnclosureConfig& config, DeviceState& state, BlockStore& medium,
-                                 const PassThroughCommand& command) {
-    CommandContext context{config, state, medium, command};
+                                 const PassThroughCommand& command, NandStore* nand,
+                                 const std::function<void(const std::string&)>& report) {
+    CommandContext context{config, state, medium, command, nand, report};
     switch (command.cdb[0]) {
         case kOpTestUnitReady: return TestUnitReady(context);
         case kOpInquiry: return Inquiry(context);

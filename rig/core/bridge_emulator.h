@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "block_store.h"
 #include "device_state.h"
@@ -16,8 +18,13 @@ namespace rig {
 inline constexpr std::size_t kInquirySize = 128;
 inline constexpr std::size_t kAtaIdentifySize = 512;
 
+class NandStore;
+
+// `nand`: the raw NAND of a flash-controller enclosure (null for others); `report` hears of file
+// trouble the answer cannot tell.
 PassThroughAnswer ExecuteCommand(const EnclosureConfig& config, DeviceState& state, BlockStore& medium,
-                                 const PassThroughCommand& command);
+                                 const PassThroughCommand& command, NandStore* nand = nullptr,
+                                 const std::function<void(const std::string&)>& report = {});
 
 std::array<std::uint8_t, kInquirySize> InquiryData(const EnclosureConfig& config);
 std::array<std::uint8_t, kAtaIdentifySize> AtaIdentifyData(const EnclosureConfig& config);

@@ -3,7 +3,9 @@
 // the answers (status GOOD with data, or CHECK CONDITION with fixed-format sense data).
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 
 #include "block_store.h"
 #include "device_state.h"
@@ -12,11 +14,15 @@
 
 namespace rig {
 
+class NandStore;
+
 struct CommandContext {
     const EnclosureConfig& config;
     DeviceState& state;
     BlockStore& medium;
     const PassThroughCommand& command;
+    NandStore* nand = nullptr;  // the raw NAND of a flash-controller enclosure, else null
+    std::function<void(const std::string&)> report;  // file trouble the answer cannot tell
 
     std::uint8_t Cdb(std::size_t i) const { return command.cdb[i]; }
 };
@@ -50,5 +56,6 @@ bool MovesNoData(const PassThroughCommand& command);
 
 PassThroughAnswer ExecuteVendorCommand(CommandContext& context);      // 0xEE
 PassThroughAnswer ExecuteAtaPassThrough(CommandContext& context);     // 0xA1
+PassThroughAnswer ExecuteNandCommand(CommandContext& context);        // 0xEE groups 0x51, 0x95, 0x50
 
 }  // namespace rig

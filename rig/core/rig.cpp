@@ -1,11 +1,13 @@
 #include "rig.h"
 
 #include <new>
+#include <optional>
 
 #include "bridge_emulator.h"
 #include "command_context.h"
 #include "common/core/bridge_protocol.h"
 #include "common/core/device_stack.h"
+#include "nand_store.h"
 #include "pass_through_request.h"
 #include "rig_file_parser.h"
 #include "sparse_image.h"
@@ -108,8 +110,11 @@ bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputS
                 return true;
             }
             SparseImage medium(files_, enclosure.imagePath, enclosure.sectorSize, enclosure.sectors);
+            std::optional<NandStore> nand;
+            if (enclosure.nand.present) nand.emplace(files_, enclosure.nand);
             answer = fault != nullptr ? CheckCondition(kInternalTargetFailure)
-                                      : ExecuteCommand(enclosure, state, medium, *command);
+                                      : ExecuteCommand(enclosure, state, medium, *command, nand ? &*nand : nullptr,
+                                                       [&](const std::string& text) { Report(text); });
             if (cdrom && command->cdb[0] == devio::bridge::kOpInquiry && answer.status == devio::kScsiStatusGood &&
                 !answer.dataIn.empty()) {
                 answer.dataIn[0] = kCdromDeviceType;
@@ -148,6 +153,22 @@ bool Rig::UpdateState(std::size_t index, const std::function<void(DeviceState&)>
         error);
 }
 
+bool Rig::WithNand(std::size_t index, const std::function<bool(NandStore&)>& work, std::string& error) {
+    if (index >= config_.enclosures.size() || !config_.enclosures[index].nand.present) {
+        error = "enclosure " + std::to_string(index) + " has no NAND (it is not of kind = flash)";
+        return false;
+    }
+    const auto lock = files_.Lock(LockPath());
+    if (!lock) {
+        error = "cannot lock " + LockPath();
+        return false;
+    }
+    NandStore nand(files_, config_.enclosures[index].nand);
+    if (work(nand)) return true;
+    if (error.empty()) error = nand.Error();
+    return false;
+}
+
 bool Rig::ReadUnplugged(std::uint32_t& mask, std::string& error) {
     return WithStateFile([&](File& file) { return StateFile(file, config_).ReadUnplugged(mask, error); }, error);
 }
@@ -178,6 +199,10 @@ bool Rig::Reset(std::string& error) {
             for (const EnclosureConfig& enclosure : config_.enclosures) {
                 if (!files_.Remove(enclosure.imagePath)) {
                     error = "cannot remove " + enclosure.imagePath;
+                    return false;
+                }
+                if (enclosure.nand.present && !files_.Remove(enclosure.nand.path)) {
+                    error = "cannot remove " + enclosure.nand.path;
                     return false;
                 }
             }

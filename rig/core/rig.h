@@ -17,6 +17,8 @@
 
 namespace rig {
 
+class NandStore;
+
 inline constexpr std::uint32_t kErrorIoDevice = 1117;  // the platform's ERROR_IO_DEVICE
 inline constexpr std::size_t kMaxLogSize = 256u * 1024 * 1024;
 
@@ -47,7 +49,10 @@ public:
 
     bool ReadState(std::size_t index, DeviceState& state, std::string& error);
     bool UpdateState(std::size_t index, const std::function<void(DeviceState&)>& change, std::string& error);
-    // Every enclosure back to the rig file's initial state; the sparse images are removed.
+    // Runs `work` under the lock on the NAND of enclosure `index` (a flash-controller enclosure).
+    bool WithNand(std::size_t index, const std::function<bool(NandStore&)>& work, std::string& error);
+    // Every enclosure back to the rig file's initial state; the sparse images and NAND files are
+    // removed.
     bool Reset(std::string& error);
 
     // Bit n set while enclosure n is unplugged (kept in the state file's header).

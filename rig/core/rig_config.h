@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fault_rules.h"
+#include "nand_config.h"
 
 namespace rig {
 
@@ -123,6 +124,9 @@ struct EnclosureConfig {
     // the storage interface path with "#disk&" replaced by "#cdrom&" (filled by the parser).
     char cdromLetter = 0;
     std::string cdromPath;
+    // `kind = flash`: a flash controller with a raw NAND (nand.present).
+    NandConfig nand;
+    bool nandKeysGiven = false;
     int line = 0;  // where the section starts, for messages
 };
 

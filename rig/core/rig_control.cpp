@@ -7,6 +7,7 @@
 
 #include "command_log.h"
 #include "device_state.h"
+#include "nand_report.h"
 #include "registry_changes.h"
 #include "rig.h"
 
@@ -23,6 +24,8 @@ constexpr const char* kUsage =
     "       rigctl RIGFILE registry\n"
     "       rigctl RIGFILE state [--enclosure N]\n"
     "       rigctl RIGFILE log [--clear]\n"
+    "       rigctl RIGFILE nand CHIP [--enclosure N]\n"
+    "       rigctl RIGFILE nand-page ROW [--enclosure N]\n"
     "       rigctl RIGFILE reset\n";
 
 struct Arguments {
@@ -139,6 +142,19 @@ void PrintLog(const std::vector<std::uint8_t>& bytes, std::ostream& out, std::os
     if (!log.error.empty()) err << "rigctl: the command log ends early: " << log.error << "\n";
 }
 
+// A chip byte or row address: decimal or 0x hexadecimal, at most `max`.
+std::optional<std::uint32_t> ParseAddress(const std::string& text, std::uint32_t max) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 10 ||
+        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const unsigned long long value = std::stoull(digits, nullptr, hex ? 16 : 10);
+    if (value > max) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
 // "fail off" clears the enclosure's fault rules; "fail [out-of-memory] BYTE..." adds one.
 bool ChangeFaults(Rig& machine, std::size_t index, const std::vector<std::string>& words, std::string& error) {
     if (words.size() == 1 && words[0] == "off") {
@@ -168,10 +184,12 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
         return 2;
     }
     const std::string& command = parsed->positional[1];
-    const std::size_t expected = command == "not-ready" || command == "eject" ? 3 : 2;
+    const std::size_t expected =
+        command == "not-ready" || command == "eject" || command == "nand" || command == "nand-page" ? 3 : 2;
     const bool known = command == "press" || command == "release" || command == "not-ready" || command == "state" ||
                        command == "log" || command == "reset" || command == "plug" || command == "unplug" ||
-                       command == "fail" || command == "eject" || command == "registry";
+                       command == "fail" || command == "eject" || command == "registry" ||
+                       command == "nand" || command == "nand-page";
     const bool countRight =
         command == "fail" ? parsed->positional.size() > 2 : parsed->positional.size() == expected;
     if (!known || !countRight ||
@@ -191,7 +209,7 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
     const std::size_t index = parsed->enclosure;
     const bool perEnclosure = command == "press" || command == "release" || command == "not-ready" ||
                               command == "state" || command == "plug" || command == "unplug" || command == "fail" ||
-                              command == "eject";
+                              command == "eject" || command == "nand" || command == "nand-page";
     if (perEnclosure && index >= machine->Config().enclosures.size()) {
         err << "rigctl: the rig has no enclosure " << index << " (it has " << machine->Config().enclosures.size()
             << ")\n";
@@ -216,6 +234,20 @@ int RunRigControl(FileSystem& files, const std::vector<std::string>& args, std::
         if (ok) {
             for (const RegistryChange& change : changes) out << FormatRegistryChange(change);
         }
+    } else if (command == "nand" || command == "nand-page") {
+        const auto number = ParseAddress(parsed->positional[2], command == "nand" ? 0xFF : 0xFFFFFFFF);
+        if (!number) {
+            err << "rigctl: " << command << " needs a number (decimal or 0x hexadecimal), not '"
+                << parsed->positional[2] << "'\n";
+            return 2;
+        }
+        ok = machine->WithNand(
+            index,
+            [&](NandStore& nand) {
+                return command == "nand" ? PrintNandMap(nand, static_cast<std::uint8_t>(*number), out, error)
+                                         : PrintNandPage(nand, *number, out, error);
+            },
+            error);
     } else if (command == "plug" || command == "unplug") {
         ok = machine->SetPlugged(index, command == "plug", error);
     } else if (command == "state") {

@@ -128,6 +128,22 @@ public:
                 line_ = enclosure.line;
                 return Fail("the image path is longer than " + std::to_string(kMaxFilePathLength) + " bytes");
             }
+            if (enclosure.nandKeysGiven && !enclosure.nand.present) {
+                line_ = enclosure.line;
+                return Fail("'nand_*' keys belong to an enclosure of 'kind = flash'");
+            }
+            if (enclosure.nand.present) {
+                line_ = enclosure.line;
+                if (auto error = CheckNandConfig(enclosure.nand); !error.empty()) return Fail(error);
+                if (enclosure.nand.path.empty()) {
+                    enclosure.nand.path =
+                        BesidePath(config_.statePath, StemOf(config_.statePath) + "." + std::to_string(i) + ".nand");
+                }
+                if (enclosure.nand.path.size() > kMaxFilePathLength) {
+                    return Fail("the NAND file's path is longer than " + std::to_string(kMaxFilePathLength) +
+                                " bytes");
+                }
+            }
             if (enclosure.ataModel.empty()) {
                 enclosure.ataModel = std::string(Trim(enclosure.inquiryVendor + " " + enclosure.inquiryProduct));
             }
@@ -295,7 +311,27 @@ private:
         if (key == "drive") return Drive(value, enclosure);
         if (key == "string") return StringKey(value, enclosure);
         if (key == "fail") return FailKey(value, enclosure);
+        if (key == "nand_bad" || key == "nand_system" || key == "nand_weak") {
+            enclosure.nandKeysGiven = true;
+            const std::string error = ParseNandKey(key, Unquote(value), enclosure.nand);
+            return error.empty() ? error : Fail(error);
+        }
         if (!FirstTime(key)) return Fail("'" + key + "' given twice in one [enclosure]");
+        if (key == "kind") {
+            const std::string word = Lower(value);
+            if (word != "storage" && word != "flash") return Fail("'kind' must be 'storage' or 'flash'");
+            enclosure.nand.present = word == "flash";
+            return {};
+        }
+        if (key == "nand_file") {
+            enclosure.nandKeysGiven = true;
+            return PathValue(value, enclosure.nand.path);
+        }
+        if (key.rfind("nand_", 0) == 0) {
+            enclosure.nandKeysGiven = true;
+            const std::string error = ParseNandKey(key, Unquote(value), enclosure.nand);
+            return error.empty() ? error : Fail(error);
+        }
         if (key == "name") {
             if (auto error = Text(key, value, 1, kMaxNameLength, enclosure.name); !error.empty()) return error;
             if (!names_.insert(Lower(enclosure.name)).second) {

@@ -12,6 +12,7 @@ using namespace devio::bridge;
 namespace {
 
 constexpr std::uint8_t kButtonReleased = 0xFF;
+constexpr std::uint8_t kCodeUfdProgram = 0x81;  // group 0x90: the in-system programming image
 constexpr std::uint8_t kButtonPressed = kButtonReleased & ~kButtonReleasedBit;
 
 struct VendorCdb {
@@ -102,6 +103,15 @@ PassThroughAnswer UsdSetting(CommandContext& c, const VendorCdb& v) {
 // header; CDB byte 7 is 0 and byte 8 is 5 for the identification read, else 0. Addresses are 0.
 PassThroughAnswer UfdSetting(CommandContext& c, VendorCdb v) {
     constexpr std::uint8_t kIdSectors = 5;
+    if (v.code == kCodeUfdProgram) {
+        // In-system programming: the image goes into the firmware area at the address, CDB byte 8
+        // counting its 512-byte sectors.
+        v.length = c.command.transferLength;
+        if (c.Cdb(7) != 0 || c.Cdb(8) != (v.length / 512) % 256 || v.length % 512 != 0) {
+            return CheckCondition(kInvalidFieldInCdb);
+        }
+        return AreaWrite(c, v, c.state.firmware, kFirmwarePieceLimit);
+    }
     const std::uint8_t sectors = v.code == kCodeFlashId ? kIdSectors : 0;
     if (c.Cdb(7) != 0 || c.Cdb(8) != sectors || v.address != 0) return CheckCondition(kInvalidFieldInCdb);
     v.length = c.command.transferLength;
@@ -151,6 +161,7 @@ PassThroughAnswer ConfigureLun(CommandContext& c, const VendorCdb& v) {
     DeviceState& s = c.state;
     switch (v.code) {
         case 0x01: return Setting(c, v, [&] { s.securityStatus &= static_cast<std::uint8_t>(~kSecurityVerified); });
+        case 0x02: return Setting(c, v, [] {});  // chip reset: accepted
         case 0x12: return AreaRead(c, v, s.deviceId);
         case 0x88: return AreaRead(c, v, s.lunConfig);
         case 0x8A: return AreaWrite(c, v, s.lunConfig);
@@ -225,9 +236,13 @@ PassThroughAnswer ExecuteVendorCommand(CommandContext& context) {
         case kGroupUsdSetting: return UsdSetting(context, v);
         case kGroupUsdPower: return UsdPower(context, v);
         case kGroupUfdSetting: return UfdSetting(context, v);
+        case kGroupFlash:
+        case kGroupBlockMark:
+        case kGroupBadBlock:
+            // The NAND of a flash-controller enclosure; other enclosures have none.
+            return ExecuteNandCommand(context);
         default:
-            // Flash blocks, spare areas and marks (0x95, 0x50, 0x51) and in-system programming
-            // (0x9F) are not emulated yet.
+            // In-system programming segments (0x9F) are not emulated.
             return CheckCondition(kInvalidFieldInCdb);
     }
 }

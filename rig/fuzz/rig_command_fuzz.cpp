@@ -1,5 +1,6 @@
-// Feeds arbitrary pass-through blocks to the emulated controller: the first byte picks the
-// output size (the block's own size or a full block), the rest is the request's input.
+// Feeds arbitrary pass-through blocks to the emulated controller: bit 0 of the first byte picks the
+// output size (the block's own size or a full block), bit 1 a flash-controller enclosure with a
+// small NAND (in memory), the rest is the request's input.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +9,9 @@
 #include <string>
 
 #include "rig/core/bridge_emulator.h"
+#include "rig/core/nand_store.h"
 #include "rig/core/pass_through_request.h"
+#include "rig/fuzz/memory_file_system.h"
 
 namespace {
 
@@ -22,6 +25,21 @@ rig::EnclosureConfig FuzzEnclosure() {
     config.ataSerial = "RIG00000";
     config.ataFirmware = "1.00";
     return config;
+}
+
+rig::NandConfig FuzzNand() {
+    rig::NandConfig nand;
+    nand.present = true;
+    nand.channels = 2;
+    nand.chipEnables = 2;
+    nand.blocksPerChip = 64;
+    nand.pagesPerBlock = 64;
+    nand.pageSize = 2048;
+    nand.bad = {{0x00, 3}, {0x11, 63}};
+    nand.system = {{0x01, 0}};
+    nand.weak = {{0x10, 9}};
+    nand.path = "fuzz.nand";
+    return nand;
 }
 
 }  // namespace
@@ -47,7 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     *state = initial;
     rig::MemoryBlockStore medium(config.sectorSize);
-    const rig::PassThroughAnswer answer = rig::ExecuteCommand(config, *state, medium, *command);
+    static const rig::NandConfig nandConfig = FuzzNand();
+    rig_fuzz::MemoryFileSystem files;
+    rig::NandStore nand(files, nandConfig);
+    const bool flash = (data[0] & 2) != 0;
+    const rig::PassThroughAnswer answer = rig::ExecuteCommand(config, *state, medium, *command, flash ? &nand : nullptr);
     if (answer.status == devio::kScsiStatusGood && command->direction == devio::kDataIn &&
         answer.dataIn.size() != command->transferLength) {
         __builtin_trap();

@@ -326,19 +326,24 @@ TEST(CorelinkOptions, SettersAnswerAsDocumented) {
     EXPECT_EQ(ctrl->SetDebugDmpFilePathSS(L"D:\\Other\\"), 1);
 }
 
-// ---------------------------------------------------------------- slots still to come
+// ---------------------------------------------------------------- the flash table
 
-TEST(CorelinkPendingSlots, FailWithoutTouchingTheirArguments) {
+TEST(CorelinkFlashTableSlots, MakeAddressAndFreeATable) {
     Ref<ICorelinkCtrl> ctrl;
-    Ref<ICorelinkCtrl2> ctrl2;
     ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK);
-    ASSERT_EQ(Create(IID_ICorelinkCtrl2, ctrl2), S_OK);
 
-    const std::vector<BYTE> untouched(kDeviceListBytes, kFill);
-    std::vector<BYTE> buffer = untouched;
-    EXPECT_EQ(ctrl->CreateFlashTable(2, 2, 2, 128), nullptr);
-    EXPECT_TRUE(buffer == untouched);
-
+    // Made and freed by the component, its bits set and read through it.
+    BYTE* table = ctrl->CreateFlashTable(2, 2, 2, 128);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table[0], 2);
+    BYTE* chip = reinterpret_cast<BYTE*>(reinterpret_cast<CorelinkFlashTable*>(table)->chips[1]);
+    EXPECT_EQ(ctrl->GetFlashTableBit(chip, 1, 1, 127, 7), 0);
+    ctrl->SetFlashTableBit(chip, 1, 1, 127, 7, 1);
+    EXPECT_EQ(ctrl->GetFlashTableBit(chip, 1, 1, 127, 7), 1);
+    EXPECT_EQ(ctrl->GetFlashTableBit(chip, 1, 1, 127, 8), 255);
+    EXPECT_EQ(ctrl->GetFlashTableBit(chip, 2, 1, 0, 0), 0);
+    ctrl->FreeFlashTable(table);
+    EXPECT_EQ(ctrl->CreateFlashTable(1, 5, 1, 128), nullptr);
 }
 
 // Without an opened device the operations fail at the request and leave the caller's buffers
