@@ -26,6 +26,7 @@
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/win32/column_tree_ctrl.h"
 #include "copperfold/win32/copperfold_view_resource.h"
+#include "copperfold/win32/run_log_file.h"
 #include "dockline/tests/win32/dockline_process.h"
 #include "rig/core/command_log.h"
 #include "rig/core/rig_control.h"
@@ -92,11 +93,18 @@ protected:
         }
         return path;
     }
-    int Rigctl(const std::vector<std::string>& arguments) {
+    int Rigctl(const std::vector<std::string>& arguments, std::string* printed = nullptr) {
         std::vector<std::string> all{Utf8(rigFile)};
         all.insert(all.end(), arguments.begin(), arguments.end());
         std::ostringstream out, err;
-        return rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
+        const int status = rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
+        if (printed) *printed = out.str();
+        return status;
+    }
+    bool EnclosurePlugged() {
+        std::string state;
+        Rigctl({"state"}, &state);
+        return state.find("  USB             plugged") != std::string::npos;
     }
     long RunRigctl(const std::wstring& arguments) {
         return win32_test::RunRigctl(rigFile, arguments,
@@ -208,6 +216,43 @@ TEST_F(OneTouchChain, UnpluggingAndPluggingTheEnclosureDropsAndAddsItsDriveInThe
     EXPECT_EQ(TreeItems(IDC_LOCAL_TREE), localItems);
 
     const win32::UniqueHandle process = ProcessOf(CopperfoldWindow());
+    ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(15s), 0);
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 15000), WAIT_OBJECT_0);
+}
+
+// With "EjectAfterButtonRun" set, a successful button run ends with the enclosure stopped for
+// unplugging: after the acknowledgement and the resume message, and only when the system
+// accepts; a veto leaves it plugged and says so.
+TEST_F(OneTouchChain, AButtonRunCanEndWithTheEnclosureReadyToUnplug) {
+    AddJob(MakeSource(L"Documents", 3), L"E:\\Backup", JobType::Backup);
+    CIniFile(folder.File(L"Copperfold.ini")).WriteInt(L"Setting", L"EjectAfterButtonRun", 1);
+    ::DeleteFileW(copperfold::RunLogPath().c_str());
+    const auto runLog = [] { return testing_support::ReadBytes(copperfold::RunLogPath()); };
+
+    ASSERT_EQ(Rigctl({"eject", "veto"}), 0);
+    DocklineProcess dockline(folder.Path(), L"");
+    ASSERT_NE(dockline.WaitForWindow(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().reads >= 1; }, 15s));
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    ASSERT_TRUE(WaitFor([&] { return runLog().find("  Eject: ") != std::string::npos; }, 60s)) << runLog();
+    EXPECT_NE(runLog().find("  Eject: The enclosure was not stopped: a program is using a file on it."), std::string::npos)
+        << runLog();
+    EXPECT_LT(runLog().find("Result: done;"), runLog().find("  Eject: ")) << "under the run's record";
+    EXPECT_TRUE(EnclosurePlugged());
+    EXPECT_TRUE(WaitFor([&] { return ButtonLog().readsAfterAcknowledgement >= 1; }, 15s)) << "Dockline polls again";
+    EXPECT_EQ(ButtonLog().acknowledgements, 1);
+
+    ASSERT_EQ(Rigctl({"eject", "accept"}), 0);
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    ASSERT_TRUE(WaitFor([&] { return runLog().find("  Eject: You can unplug the enclosure now.") != std::string::npos; },
+                        60s))
+        << runLog();
+    EXPECT_EQ(ButtonLog().acknowledgements, 2) << "acknowledged before it was stopped";
+    EXPECT_FALSE(EnclosurePlugged());
+
+    const HWND copperfold = CopperfoldWindow();
+    const win32::UniqueHandle process = ProcessOf(copperfold);
     ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(dockline.WaitForExit(15s), 0);
     EXPECT_EQ(::WaitForSingleObject(process.get(), 15000), WAIT_OBJECT_0);
