@@ -5,7 +5,7 @@
 namespace copperfold {
 namespace {
 
-constexpr std::wstring_view kUsage = L"Usage: Copperfold.exe [/run [JOB,JOB,...]]";
+constexpr std::wstring_view kUsage = L"Usage: Copperfold.exe [/run [JOB,JOB,...] | /preview [JOB,JOB,...]]";
 
 std::wstring_view Trim(std::wstring_view text) {
     while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
@@ -40,11 +40,12 @@ CommandLine ParseCommandLine(std::wstring_view arguments) {
     if (arguments.empty()) return {};
     const size_t end = arguments.find_first_of(L" \t");
     const std::wstring_view command = arguments.substr(0, end);
-    if (!common::EqualsIgnoreCase(command, L"/run")) {
+    const bool preview = common::EqualsIgnoreCase(command, L"/preview");
+    if (!preview && !common::EqualsIgnoreCase(command, L"/run")) {
         return Invalid(L"Unknown command-line argument: " + std::wstring(command));
     }
     CommandLine result;
-    result.kind = CommandLine::Kind::Run;
+    result.kind = preview ? CommandLine::Kind::Preview : CommandLine::Kind::Run;
     result.unattended = true;
     std::wstring_view list = end == std::wstring_view::npos ? std::wstring_view() : Trim(arguments.substr(end));
     while (!list.empty()) {

@@ -1,7 +1,8 @@
 #pragma once
 // Copperfold's command line. Without arguments the program starts as usual; "/run" runs every
 // job of the current user in file order in the progress dialog and exits; "/run 2,5" runs the
-// named jobs (numbered from 1 as in the job file).
+// named jobs (numbered from 1 as in the job file). "/preview" with the same job list prints
+// what such a run would do, writing nothing.
 
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@
 namespace copperfold {
 
 struct CommandLine {
-    enum class Kind { Interactive, Run, Invalid };
+    enum class Kind { Interactive, Run, Preview, Invalid };
     Kind kind = Kind::Interactive;
     std::vector<int> jobNumbers;  // empty with Run: every job
     std::wstring error;           // English text for Invalid

@@ -66,6 +66,9 @@ std::wstring EnclosureSerialFromPath(std::string_view devicePath) {
 }
 
 std::optional<TargetBinding> BindingFor(std::wstring_view target, const std::vector<MountedVolume>& volumes) {
+    // Only a target that names its drive as the system does: the letter rule of the button (exact
+    // letters) stays as it was for a hand-written lower-case target.
+    if (target.empty() || target[0] < L'A' || target[0] > L'Z') return std::nullopt;
     const MountedVolume* volume = VolumeAt(DriveLetterOf(target), volumes);
     if (!volume || !volume->removable) return std::nullopt;
     return TargetBinding{volume->serial, volume->enclosure};

@@ -35,7 +35,7 @@ std::optional<std::uint32_t> ParseVolumeSerial(std::wstring_view text);
 std::wstring EnclosureSerialFromPath(std::string_view devicePath);
 
 // The binding a job with this target gets: none for a target on a fixed or unknown drive or a
-// network path.
+// network path, or whose drive letter is not written in upper case as the system names drives.
 std::optional<TargetBinding> BindingFor(std::wstring_view target, const std::vector<MountedVolume>& volumes);
 
 // Binds every unbound job of the document whose target is on a removable or USB drive now;

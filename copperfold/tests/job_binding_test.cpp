@@ -55,7 +55,8 @@ TEST(JobBinding, OnlyTargetsOnRemovableOrEnclosureDrivesAreBound) {
     EXPECT_FALSE(copperfold::BindingFor(L"C:\\Backup", volumes)) << "a fixed drive";
     EXPECT_FALSE(copperfold::BindingFor(L"\\\\server\\share\\Backup", volumes)) << "a network path";
     EXPECT_FALSE(copperfold::BindingFor(L"G:\\Backup", volumes)) << "no drive there";
-    EXPECT_EQ(copperfold::BindingFor(L"e:\\Backup", volumes), (TargetBinding{0xE0E0E0E0, L"0001"}));
+    EXPECT_EQ(copperfold::BindingFor(L"E:\\Backup", volumes), (TargetBinding{0xE0E0E0E0, L"0001"}));
+    EXPECT_FALSE(copperfold::BindingFor(L"e:\\Backup", volumes)) << "hand-written in lower case: by letter, as before";
     EXPECT_EQ(copperfold::BindingFor(L"F:\\", volumes), (TargetBinding{0xF0F0F0F0, L""}));
 }
 

@@ -7,3 +7,5 @@
 // console, a pipe or a file). Without one, an unattended run ("/run") writes it to the debugger
 // output, since nobody may be there to answer a window; any other start shows a message box.
 void ReportCommandLineError(const std::wstring& text, bool unattended);
+// Writes `text` as it is to standard output (UTF-8 unless it is a console); false when there is none.
+bool WriteStandardOutput(const std::wstring& text);

@@ -11,6 +11,7 @@
 #include "common/win32/system_info.h"
 #include "common/win32/window.h"
 #include "copperfold/core/command_line.h"
+#include "copperfold/core/preview.h"
 #include "copperfold/core/settled_jobs.h"
 #include "exec_dialog.h"
 #include "main_frame.h"
@@ -78,6 +79,8 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
         return static_cast<int>(copperfold::RunExitCode::BadArguments);
     case copperfold::CommandLine::Kind::Run:
         return RunFromCommandLine(command.jobNumbers);
+    case copperfold::CommandLine::Kind::Preview:
+        return PreviewFromCommandLine(command.jobNumbers);
     case copperfold::CommandLine::Kind::Interactive:
         break;
     }
@@ -167,6 +170,37 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     }
     log.Finish(dialog.Counters());
     return copperfold::RunOutcomeCode(dialog.Counters());
+}
+
+int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
+    using copperfold::RunExitCode;
+    if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
+    CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
+    const copperfold::JobReading reading = copperfold::ReadSettledJobs(
+        document, [this] { return JobFileStamp(jobFilePath); }, [] { ::Sleep(kJobFileSettlePauseMs); });
+    if (!document.jobFileReadable || reading == copperfold::JobReading::KeptChanging) {
+        ReportCommandLineError(L"The job file " + jobFilePath + L" could not be read.", true);
+        return static_cast<int>(RunExitCode::JobFileUnreadable);
+    }
+    if (reading == copperfold::JobReading::NoJobs) {
+        ReportCommandLineError(copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists), true);
+    }
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    std::wstring error;
+    if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
+        ReportCommandLineError(error, true);
+        return static_cast<int>(RunExitCode::BadArguments);
+    }
+    // Where each job's drive is now; nothing is recorded, as nothing is written.
+    if (copperfold::AnyBound(*batch)) {
+        copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
+    }
+    copperfold::Win32FileSystem files;
+    const std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(files, *batch));
+    std::wstring lines;  // CR LF line ends, as the platform's tools write
+    for (const wchar_t c : text) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    WriteStandardOutput(lines);
+    return static_cast<int>(RunExitCode::AllDone);
 }
 
 int CCopperfoldApp::RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code) {

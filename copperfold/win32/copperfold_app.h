@@ -31,6 +31,8 @@ public:
     int Run();
     // A run of jobs from the command line; returns its exit code.
     int RunFromCommandLine(const std::vector<int>& jobNumbers);
+    // "/preview": what a run of those jobs would do, on standard output; returns the exit code.
+    int PreviewFromCommandLine(const std::vector<int>& jobNumbers);
 
     std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
     CIniFile* IniFile() const { return iniFile.get(); }

@@ -255,7 +255,9 @@ void CCopperfoldView::OnAdd() {
     bool written = true;
     try {
         // A target on a removable or USB drive is bound to that drive, wherever its letter goes.
-        const auto binding = copperfold::BindingFor(targetPath, copperfold::ListMountedVolumes(document.deviceTable));
+        const std::uint32_t drive = targetPath.empty() ? 0 : 1u << ((targetPath[0] - L'A') & 31);
+        const auto binding =
+            copperfold::BindingFor(targetPath, copperfold::ListMountedVolumes(document.deviceTable, drive, true));
         if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type), binding) ==
             CCopperfoldDoc::AddResult::TableFull) {
             const std::wstring text = services.translate ? services.translate(kJobTableFullText, kJobTableFullText)

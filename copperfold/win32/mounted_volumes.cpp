@@ -2,46 +2,64 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/core/ini_file.h"
 #include "copperfold/core/device_trigger.h"
 
 namespace copperfold {
 
-std::vector<MountedVolume> ListMountedVolumes(const common::DeviceTable& devices) {
+std::vector<MountedVolume> ListMountedVolumes(const common::DeviceTable& devices, std::uint32_t letters,
+                                              bool removableOnly) {
     std::vector<MountedVolume> volumes;
-    const DWORD drives = ::GetLogicalDrives();
+    const DWORD drives = ::GetLogicalDrives() & letters;
     for (int n = 0; n < 26; ++n) {
         if (!(drives & (1u << n))) continue;
         const wchar_t letter = static_cast<wchar_t>(L'A' + n);
         const wchar_t root[] = {letter, L':', L'\\', 0};
         const UINT type = ::GetDriveTypeW(root);
         if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE) continue;  // no network or disc waits
-        DWORD serial = 0;
-        if (!::GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) continue;
-        MountedVolume volume{letter, serial, type == DRIVE_REMOVABLE, {}};
+        MountedVolume volume{letter, 0, type == DRIVE_REMOVABLE, {}};
         const std::size_t count = std::min<std::size_t>(devices.count, common::kMaxDevices);
         for (std::size_t i = 0; i < count; ++i) {
-            const std::string_view letters = DriveLetters(devices.entries[i]);
-            if (letters.find(static_cast<char>(letter)) == std::string_view::npos) continue;
+            if (DriveLetters(devices.entries[i]).find(static_cast<char>(letter)) == std::string_view::npos) continue;
             volume.removable = true;
             volume.enclosure = EnclosureSerialFromPath(DevicePath(devices.entries[i]));
             break;
         }
+        if (removableOnly && !volume.removable) continue;
+        DWORD serial = 0;
+        if (!::GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) continue;
+        volume.serial = serial;
         volumes.push_back(std::move(volume));
     }
     return volumes;
 }
 
+bool AnyBound(const JobBatch& batch) {
+    return std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count,
+                       [](const JobRecord& job) { return job.binding.has_value(); });
+}
+
 std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc) {
-    std::vector<MountedVolume> volumes = ListMountedVolumes(doc.deviceTable);
-    if (BindUnboundJobs(doc, volumes)) {
+    // Only the removable drives that unbound jobs write to are asked for their serials here.
+    std::uint32_t targets = 0;
+    for (int n = 0; n < doc.jobCount; ++n) {
+        const JobRecord& job = doc.jobs[static_cast<std::size_t>(n)];
+        if (!job.binding && !job.target.empty() && job.target[0] >= L'A' && job.target[0] <= L'Z') {
+            targets |= 1u << (job.target[0] - L'A');
+        }
+    }
+    if (targets != 0 && BindUnboundJobs(doc, ListMountedVolumes(doc.deviceTable, targets, true))) {
         try {
             doc.SaveAllJobs();
         } catch (const CIniFileException&) {
             ::OutputDebugStringW(L"Copperfold: the jobs' drives could not be recorded in the job file\n");
         }
     }
-    return volumes;
+    const bool anyBound = std::any_of(doc.jobs.begin(), doc.jobs.begin() + doc.jobCount,
+                                      [](const JobRecord& job) { return job.binding.has_value(); });
+    return anyBound ? ListMountedVolumes(doc.deviceTable) : std::vector<MountedVolume>{};
 }
 
 }  // namespace copperfold

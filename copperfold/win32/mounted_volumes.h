@@ -2,6 +2,7 @@
 // The drives a run can find a bound job's target on (see copperfold/core/job_binding.h), and
 // the binding of the document's jobs before a run.
 
+#include <cstdint>
 #include <vector>
 
 #include "common/core/device_table.h"
@@ -10,14 +11,20 @@
 
 namespace copperfold {
 
-// Every mounted fixed or removable drive with its volume serial number. A drive that is one of
-// the enclosures' letters in `devices` counts as removable and carries the enclosure's USB
-// serial.
-std::vector<MountedVolume> ListMountedVolumes(const common::DeviceTable& devices);
+// The mounted fixed or removable drives among `letters` (bit n: 'A' + n) with their volume serial
+// numbers; with `removableOnly`, only removable ones (no other drive is asked for its serial). A
+// drive that is one of the enclosures' letters in `devices` counts as removable and carries the
+// enclosure's USB serial.
+inline constexpr std::uint32_t kEveryDrive = 0x03FFFFFF;
+std::vector<MountedVolume> ListMountedVolumes(const common::DeviceTable& devices, std::uint32_t letters = kEveryDrive,
+                                              bool removableOnly = false);
+// Whether any job of the batch is bound to a drive (only then need all drives be looked at).
+bool AnyBound(const JobBatch& batch);
 
 // Binds the document's unbound jobs whose target is on a removable or USB drive now and saves
 // the job file when one was bound (a file that cannot be written leaves the jobs unbound in the
-// file, and the run goes on). Returns the drives it looked at, for ResolveBatchTargets.
+// file, and the run goes on). Returns the drives for ResolveBatchTargets: every drive when a job
+// of the document is bound, else none (nothing to resolve).
 std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc);
 
 }  // namespace copperfold

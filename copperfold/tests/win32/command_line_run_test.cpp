@@ -14,6 +14,7 @@
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
+#include "common/core/text_codec.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/win32/run_log_file.h"
 
@@ -48,16 +49,21 @@ protected:
     struct Result {
         long exitCode = -1;
         std::string errors;
+        std::string output;
     };
     Result Start(const std::wstring& arguments, const std::function<void(HANDLE process)>& whileRunning = {}) {
         const std::wstring errorFile = folder.File(L"stderr.txt");
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         win32::UniqueFile errors(::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                                CREATE_ALWAYS, 0, nullptr));
+        const std::wstring outputFile = folder.File(L"stdout.txt");
+        win32::UniqueFile output(::CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                               CREATE_ALWAYS, 0, nullptr));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdError = errors.get();
+        startup.hStdOutput = output.get();
         std::wstring commandLine = L"\"" + Program() + L"\" " + arguments;
         PROCESS_INFORMATION info{};
         Result result;
@@ -76,7 +82,9 @@ protected:
             ::TerminateProcess(process.get(), 99);
         }
         errors.reset();
+        output.reset();
         result.errors = testing_support::ReadBytes(errorFile);
+        result.output = testing_support::ReadBytes(outputFile);
         return result;
     }
 
@@ -197,6 +205,33 @@ TEST_F(CommandLineRun, AnUnreadableJobFileIsAnErrorWithItsOwnExitStatus) {
     EXPECT_EQ(result.exitCode, 4);
     EXPECT_NE(result.errors.find("could not be read"), std::string::npos) << result.errors;
     EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src")));
+}
+
+// /preview lists what /run would do, writing nothing; the run then does just that.
+TEST_F(CommandLineRun, APreviewListsWhatTheRunWillDoAndWritesNothing) {
+    AddJob(MakeFolder(L"src", 2), MakeFolder(L"dst"), JobType::Backup);
+    AddJob(MakeFolder(L"two", 1), MakeFolder(L"other"), JobType::Sync);
+    const Result preview = Start(L"/preview", NoBoxMayShow);
+    EXPECT_EQ(preview.exitCode, 0) << preview.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src"))) << "the preview wrote";
+    EXPECT_EQ(CountFiles(folder.File(L"other")), 0u);
+    const std::string dst = common::WideToUtf8(folder.File(L"dst")).value();
+    EXPECT_NE(preview.output.find("Job 1: Backup "), std::string::npos) << preview.output;
+    EXPECT_NE(preview.output.find("  folder " + dst + "\\src\r\n"), std::string::npos) << preview.output;
+    EXPECT_NE(preview.output.find("  \xE2\x86\x92 " + dst + "\\src\\f0.txt (4 bytes)\r\n"), std::string::npos)
+        << preview.output;
+    EXPECT_NE(preview.output.find("  1 folder, 2 files, 8 bytes\r\n"), std::string::npos) << preview.output;
+    EXPECT_NE(preview.output.find("Total: 1 folder, 3 files, 12 bytes\r\n"), std::string::npos) << preview.output;
+    EXPECT_EQ(Start(L"/preview 2", NoBoxMayShow).output.find("Job 1: Sync "), 0u) << "the named jobs only";
+    EXPECT_EQ(Start(L"/preview 7", NoBoxMayShow).exitCode, 3);
+
+    ASSERT_EQ(Start(L"/run", NoBoxMayShow).exitCode, 0);
+    EXPECT_EQ(CountFiles(folder.File(L"dst")), 2u);
+    EXPECT_EQ(CountFiles(folder.File(L"other")), 1u);
+    // After it the Sync has nothing left to do; a Backup copies every file again.
+    const std::string after = Start(L"/preview", NoBoxMayShow).output;
+    EXPECT_NE(after.find("\r\n  0 folders, 0 files, 0 bytes\r\nTotal: 0 folders, 2 files, 8 bytes\r\n"), std::string::npos)
+        << after;
 }
 
 // A scheduled run with nothing to run used to exit 0 ("done; 0 files copied").

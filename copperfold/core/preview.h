@@ -1,0 +1,48 @@
+#pragma once
+// What a run of a batch would do, found without writing anything: the engine itself walks the
+// jobs (the same decisions, the same estimate and pre-flight checks) over a file system that
+// records the folders it would create and the files it would copy instead of doing so.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "copy_engine.h"
+#include "file_system.h"
+
+namespace copperfold {
+
+struct PreviewEntry {
+    enum class Kind { Folder, ToTarget, ToSource, CopiedBack };
+    Kind kind = Kind::ToTarget;
+    std::wstring path;   // the folder made or the file written, in the job's own spelling
+    std::uint64_t size = 0;
+    bool operator==(const PreviewEntry&) const = default;
+};
+
+struct JobPreview {
+    JobRecord job;          // as the run would take it (a moved drive's target already moved)
+    std::wstring refusal;   // why it would not run (English, with its values), empty when it would
+    std::vector<PreviewEntry> entries;  // folders first, then files, each in name order
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+};
+
+// Each job of `batch`, in order. `files` is the file system a run would use; nothing is written
+// to it.
+std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch);
+
+// The preview as text, a line each (UTF-16 here, UTF-8 on the way out), for the command line
+// and the dialog:
+//   Job 1: Backup C:\Data -> E:\Backup
+//     E:\Backup -> G:\Backup (the drive moved)        when it did
+//     refused: <why>                                   when it would not run
+//     folder E:\Backup\Data
+//     → E:\Backup\Data\a.txt (1,024 bytes)
+//     ← C:\Data\b.txt (10 bytes)                       a Sync's newer target file
+//     + C:\Data\c.txt (3 bytes)                        a Sync's file only in the target
+//     1 folder, 3 files, 1,037 bytes
+//   Total: 1 folder, 3 files, 1,037 bytes
+std::wstring FormatPreview(const std::vector<JobPreview>& jobs);
+
+}  // namespace copperfold
