@@ -7,7 +7,9 @@
 #include "copperfold/core/column_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
+#include "copperfold/core/preview.h"
 #include "mounted_volumes.h"
+#include "preview_dialog.h"
 #include "run_window.h"
 #include "tree_icons_resource.h"
 
@@ -366,4 +368,36 @@ void CCopperfoldView::EnableExecute(bool enabled) {
 void CCopperfoldView::OnExit() {
     HWND main = ::GetAncestor(form, GA_ROOT);
     ::PostMessageW(main ? main : form, WM_CLOSE, 0, 0);
+}
+
+void CCopperfoldView::PreviewTickedJobs() {
+    const HWND tree = jobList.Tree();
+    const CCopperfoldDoc& document = services.document;
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    const auto rows = static_cast<int>(TreeView_GetCount(tree));
+    int seen = 0;
+    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < rows && batch->count < kMaxJobs;
+         row = NextRow(tree, row), ++seen) {
+        if (!IsChecked(tree, row)) continue;
+        const std::wstring source = jobList.GetItemText(row, 0);
+        const std::wstring target = jobList.GetItemText(row, 1);
+        for (int i = 0; i < document.jobCount; ++i) {
+            if (document.jobs[i].source == source && document.jobs[i].target == target) {
+                batch->entries[batch->count++] = document.jobs[i];
+                break;
+            }
+        }
+    }
+    if (batch->count == 0) {
+        ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
+        return;
+    }
+    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    if (copperfold::AnyBound(*batch)) {
+        copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
+    }
+    std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(services.fileSystem, *batch));
+    ::SetCursor(previous);
+    CPreviewDialog dialog(services.translate, std::move(text));
+    dialog.DoModal(form);
 }

@@ -68,6 +68,8 @@ public:
     void InvalidateDeviceHandles() { deviceHandles.fill(INVALID_HANDLE_VALUE); }
 
     bool RunInProgress() const { return runInProgress != 0; }
+    // Shows what a run of the ticked jobs would do, writing nothing.
+    void PreviewTickedJobs();
     // The busy query before Dockline closes the program: while the Execute command's run is
     // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
     bool StopRun();

@@ -276,6 +276,9 @@ void CMainFrame::OnCommand(UINT id) {
     case ID_VIEW_EJECT_AFTER_BUTTON_RUN:
         ToggleEjectAfterButtonRun();
         break;
+    case ID_VIEW_PREVIEW:
+        if (view) view->PreviewTickedJobs();
+        break;
     case ID_TRAY_OPEN:
         RestoreFromTray();
         break;

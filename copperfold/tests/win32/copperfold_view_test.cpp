@@ -22,6 +22,7 @@
 #include "copperfold/core/directory_change.h"
 #include "copperfold/win32/add_job_dialog_resource.h"
 #include "copperfold/win32/copperfold_view_resource.h"
+#include "copperfold/win32/preview_dialog_resource.h"
 #include "copperfold/win32/win32_file_system.h"
 
 namespace {
@@ -353,6 +354,31 @@ TEST_F(CopperfoldViewTest, RemoveDropsTheTickedRowsAndRewritesTheJobFile) {
     const CCopperfoldDoc reread(ini.get(), L"TEST-USER");
     ASSERT_EQ(reread.jobCount, 1);
     EXPECT_EQ(reread.jobs[0].target, L"M:\\backup\\1");
+}
+
+// The preview of the ticked rows: the run's files in a read-only dialog, nothing written.
+TEST_F(CopperfoldViewTest, PreviewShowsWhatExecuteWouldCopyAndWritesNothing) {
+    AddJobs(3);
+    Open();
+    const HWND jobs = view->JobList().Tree();
+    int row = 0;
+    for (HTREEITEM item = TreeView_GetRoot(jobs); item; item = TreeView_GetNextSibling(jobs, item), ++row) {
+        TreeView_SetCheckState(jobs, item, row != 1);
+    }
+    std::wstring shown;
+    Answerer dialog(L"Preview", [&shown](HWND box) {
+        shown = WindowText(::GetDlgItem(box, IDC_PREVIEW_TEXT));
+        ::PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    view->PreviewTickedJobs();  // returns once the dialog is closed
+    dialog.Join();
+    ASSERT_TRUE(dialog.seen);
+    EXPECT_NE(shown.find(L"Job 1: Backup "), std::wstring::npos) << shown;
+    EXPECT_NE(shown.find(L"\u2192 M:\\backup\\0\\src0\\file0.txt (5 bytes)\r\n"), std::wstring::npos) << shown;
+    EXPECT_EQ(shown.find(L"file1.txt"), std::wstring::npos) << "an unticked job";
+    EXPECT_NE(shown.find(L"Total: 2 folders, 2 files, 10 bytes\r\n"), std::wstring::npos) << shown;
+    EXPECT_EQ(::GetFileAttributesW(L"M:\\backup\\0\\src0"), INVALID_FILE_ATTRIBUTES) << "the preview wrote";
 }
 
 TEST_F(CopperfoldViewTest, ExecuteRunsTheTickedRowsOnly) {
