@@ -12,6 +12,7 @@
 
 #include "common/core/ini_file.h"
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/tests/win32/program_run.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "common/core/text_codec.h"
@@ -45,47 +46,10 @@ protected:
         return path;
     }
 
-    // Runs the program with these arguments; its standard error goes to `errors`.
-    struct Result {
-        long exitCode = -1;
-        std::string errors;
-        std::string output;
-    };
+    // Runs the program with these arguments, its standard streams caught.
+    using Result = testing_support::ProgramResult;
     Result Start(const std::wstring& arguments, const std::function<void(HANDLE process)>& whileRunning = {}) {
-        const std::wstring errorFile = folder.File(L"stderr.txt");
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        win32::UniqueFile errors(::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                               CREATE_ALWAYS, 0, nullptr));
-        const std::wstring outputFile = folder.File(L"stdout.txt");
-        win32::UniqueFile output(::CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                               CREATE_ALWAYS, 0, nullptr));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdError = errors.get();
-        startup.hStdOutput = output.get();
-        std::wstring commandLine = L"\"" + Program() + L"\" " + arguments;
-        PROCESS_INFORMATION info{};
-        Result result;
-        if (!::CreateProcessW(Program().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &info)) {
-            return result;
-        }
-        win32::UniqueHandle process(info.hProcess);
-        win32::UniqueHandle thread(info.hThread);
-        if (whileRunning) whileRunning(process.get());
-        if (::WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0) {
-            DWORD code = 0;
-            ::GetExitCodeProcess(process.get(), &code);
-            result.exitCode = static_cast<long>(code);
-        } else {
-            ::TerminateProcess(process.get(), 99);
-        }
-        errors.reset();
-        output.reset();
-        result.errors = testing_support::ReadBytes(errorFile);
-        result.output = testing_support::ReadBytes(outputFile);
-        return result;
+        return testing_support::RunProgram(Program(), arguments, folder.Path(), whileRunning);
     }
 
     // Fails the test for any message box the run shows (and answers it, so the run can end).

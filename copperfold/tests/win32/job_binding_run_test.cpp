@@ -14,6 +14,7 @@
 #include "common/core/device_table.h"
 #include "common/core/ini_file.h"
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/tests/win32/program_run.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copperfold_doc.h"
@@ -63,38 +64,8 @@ protected:
     std::wstring Program() const { return folder.File(L"Copperfold.exe"); }
     std::wstring Section() const { return MakeJobSection(win32::ComputerName(), win32::UserName()); }
 
-    struct Result {
-        long exitCode = -1;
-        std::string errors;
-    };
-    Result Run(const std::wstring& arguments) {
-        const std::wstring errorFile = folder.File(L"stderr.txt");
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        win32::UniqueFile errors(::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                               CREATE_ALWAYS, 0, nullptr));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdError = errors.get();
-        std::wstring commandLine = L"\"" + Program() + L"\" " + arguments;
-        PROCESS_INFORMATION info{};
-        Result result;
-        if (!::CreateProcessW(Program().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &info)) {
-            return result;
-        }
-        win32::UniqueHandle process(info.hProcess);
-        win32::UniqueHandle thread(info.hThread);
-        if (::WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0) {
-            DWORD code = 0;
-            ::GetExitCodeProcess(process.get(), &code);
-            result.exitCode = static_cast<long>(code);
-        } else {
-            ::TerminateProcess(process.get(), 99);
-        }
-        errors.reset();
-        result.errors = testing_support::ReadBytes(errorFile);
-        return result;
+    testing_support::ProgramResult Run(const std::wstring& arguments) {
+        return testing_support::RunProgram(Program(), arguments, folder.Path());
     }
 
     TempFolder folder;
@@ -115,7 +86,7 @@ TEST_F(BoundJobs, AJobFollowsItsDriveToAnotherLetterAndIsRefusedWithoutIt) {
         doc.AddJob(source, L"S:\\Backup", JobType::Backup, TargetBinding{0xCCCC0003, L""});
         doc.AddJob(source, L"S:\\Backup", JobType::Restore, TargetBinding{0xCCCC0003, L""});
     }
-    const Result moved = Run(L"/run 1");
+    const auto moved = Run(L"/run 1");
     EXPECT_EQ(moved.exitCode, 0) << moved.errors;
     EXPECT_EQ(testing_support::ReadBytes((Root(L'S') / L"Backup\\Documents\\letter.txt").wstring()), "first");
     EXPECT_FALSE(std::filesystem::exists(Root(L'T') / L"Backup")) << "nothing written onto the other drive";
@@ -125,7 +96,7 @@ TEST_F(BoundJobs, AJobFollowsItsDriveToAnotherLetterAndIsRefusedWithoutIt) {
     // Drive 0xCCCC0003 is not plugged in; S: holds another drive (with files of its own there).
     WriteText(Root(L'S') / L"Backup\\Documents\\letter.txt", "another drive's letter");
     testing_support::WriteBytes(source + L"\\letter.txt", "second");
-    const Result missing = Run(L"/run 2,3");
+    const auto missing = Run(L"/run 2,3");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.errors.find("is not plugged in"), std::string::npos) << missing.errors;
     EXPECT_EQ(testing_support::ReadBytes((Root(L'S') / L"Backup\\Documents\\letter.txt").wstring()),

@@ -16,6 +16,7 @@
 
 #include "common/core/text_codec.h"
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/tests/win32/program_run.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copperfold_doc.h"
@@ -165,36 +166,10 @@ protected:
         long long filesCopied = -1;  // from the run log's last record
     };
     Run RunJobs(const std::wstring& jobNumbers) {
-        const std::wstring errorFile = local.File(L"stderr.txt");
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        win32::UniqueFile errors(::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                               CREATE_ALWAYS, 0, nullptr));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdError = errors.get();
-        std::wstring commandLine = L"\"" + Program() + L"\" /run " + jobNumbers;
-        PROCESS_INFORMATION info{};
-        Run run;
-        if (!::CreateProcessW(Program().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &info)) {
-            ADD_FAILURE() << "Copperfold.exe does not start";
-            return run;
-        }
-        win32::UniqueHandle process(info.hProcess);
-        win32::UniqueHandle thread(info.hThread);
-        if (::WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0) {
-            DWORD code = 0;
-            ::GetExitCodeProcess(process.get(), &code);
-            run.exitCode = static_cast<long>(code);
-        } else {
-            ::TerminateProcess(process.get(), 99);
-            ADD_FAILURE() << "the run did not end within 2 minutes";
-        }
-        errors.reset();
-        run.errors = testing_support::ReadBytes(errorFile);
-        run.filesCopied = FilesCopiedByTheLastRun();
-        return run;
+        const testing_support::ProgramResult result =
+            testing_support::RunProgram(Program(), L"/run " + jobNumbers, local.Path(), {}, 120000);
+        if (result.exitCode == -1) ADD_FAILURE() << "the run did not start or did not end within 2 minutes";
+        return {result.exitCode, result.errors, FilesCopiedByTheLastRun()};
     }
     // "  Result: done; 120 files copied, ..." of the newest record.
     long long FilesCopiedByTheLastRun() const {
