@@ -319,6 +319,38 @@ if [ -n "$run_log" ]; then
   echo "the run log's record of the button run (%LOCALAPPDATA%\\Copperfold\\RunLog.txt):"
   tr -d '\r' <"$run_log" | sed -n '/started by the enclosure/,$p' | sed 's/^/  /'
 fi
+echo "=== a drive that moved, and a preview"
+# The button run bound the jobs on E: to the enclosure's drive (DstVol/DstDev in the job file). A
+# job written while that drive was G: follows it to E:; /preview lists what a run would do.
+jobs_text() { iconv -f UTF-16 -t UTF-8 "$out/program/Copperfold.ini" | tr -d '\r'; }
+drive_serial=$(jobs_text | sed -n 's/^DstVol0001=//p' | head -n 1)
+echo "the Backup onto E: was bound to drive ${drive_serial:-?} at the start of its run:"
+jobs_text | grep -E '^Dst(Vol|Dev)0001=' | sed 's/^/  /'
+if [ -n "$drive_serial" ]; then
+  python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+    "Backup|$win_out\\sample\\Documents|E:\\Backup|$drive_serial" \
+    "Sync|$win_out\\sample\\Laptop|E:\\Laptop|$drive_serial" \
+    "Backup|$win_out\\sample\\Documents|$win_out\\sample\\NotOnTheEnclosure" \
+    "Backup|$win_out\\sample\\Laptop|G:\\Moved|$drive_serial"
+  echo "Copperfold.exe /preview 2,4 (a job written when the drive was G:):"
+  echo "Dear reader, (a preview writes nothing)" >"$out/sample/Laptop/preview-only.txt"
+  run_wine "$out/program/Copperfold.exe" /preview 2,4 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+  rm -f "$out/sample/Laptop/preview-only.txt"
+  echo "Copperfold.exe /run 4:"
+  run_wine "$out/program/Copperfold.exe" /run 4 2>&1 >/dev/null | tr -d '\r' | grep -v '^wine:' | sed 's/^/  /'
+  echo "  E:\\Moved now holds $(find "$out/enclosure/Moved" -type f 2>/dev/null | wc -l) files; nothing went to G:"
+fi
+# The preview of the ticked job in the main window (View > Preview of the Ticked Jobs...).
+if window=$(wait_for_window '^Copperfold$' 5); then
+  xdotool windowactivate "$window" 2>/dev/null || true
+  xdotool key alt+v 2>/dev/null; sleep 0.4; xdotool key p 2>/dev/null
+  if preview=$(wait_for_window '^Preview$' 20); then
+    capture_painted "$preview" "$out/screenshots/preview-dialog.png"
+    xdotool key Return
+  else
+    echo "the preview dialog did not show"
+  fi
+fi
 "$rigctl" "$out/rig/demo.rig" release >/dev/null
 unset ENCLOSURE_RIG
 # Ending the bar also closes the programs of its commands (after asking whether they are busy).
