@@ -167,6 +167,13 @@ if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] && command -v fusefat >/dev/null; th
   fi
 fi
 [ -n "$enclosure_fat32" ] || echo "the enclosure's drive E: is a plain folder (FAT32 needs root and /dev/fuse)"
+# Wine tells a drive's volume serial number from ".windows-serial" in its root (without it, from
+# its letter): the FAT32 volume's own serial, from its boot sector, as Windows would report it.
+if [ -n "$enclosure_fat32" ]; then
+  od -An -tx4 -j $((0x43)) -N4 "$enclosure_image" | tr -d ' \n' >"$out/enclosure/.windows-serial"
+else
+  echo 5eed0001 >"$out/enclosure/.windows-serial"
+fi
 interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
 cat >"$out/rig/demo.rig" <<RIG
 # The demo's enclosure: its drive E: is the folder demo-output/enclosure. It hangs on port 1 of a USB
@@ -334,7 +341,10 @@ if [ -n "$drive_serial" ]; then
     "Backup|$win_out\\sample\\Laptop|G:\\Moved|$drive_serial"
   echo "Copperfold.exe /preview 2,4 (a job written when the drive was G:):"
   echo "Dear reader, (a preview writes nothing)" >"$out/sample/Laptop/preview-only.txt"
-  run_wine "$out/program/Copperfold.exe" /preview 2,4 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+  # Each job's first lines and its totals (the whole list has a line for every file).
+  run_wine "$out/program/Copperfold.exe" /preview 2,4 2>/dev/null | tr -d '\r' |
+    awk '/^Job|moved|refused|^  [0-9]|^Total/ {print; n = 0; next} {if (n++ < 4) print; else if (n == 5) print "    ..."}' |
+    sed 's/^/  /'
   rm -f "$out/sample/Laptop/preview-only.txt"
   echo "Copperfold.exe /run 4:"
   run_wine "$out/program/Copperfold.exe" /run 4 2>&1 >/dev/null | tr -d '\r' | grep -v '^wine:' | sed 's/^/  /'
@@ -342,8 +352,13 @@ if [ -n "$drive_serial" ]; then
 fi
 # The preview of the ticked job in the main window (View > Preview of the Ticked Jobs...).
 if window=$(wait_for_window '^Copperfold$' 5); then
-  xdotool windowactivate "$window" 2>/dev/null || true
-  xdotool key alt+v 2>/dev/null; sleep 0.4; xdotool key p 2>/dev/null
+  # A click on the caption gives the frame the keys; Alt+V opens the View menu, P the preview.
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + 300)) $((Y + 8)) click 1
+  sleep 0.3
+  xdotool key alt+v
+  sleep 0.5
+  xdotool key p
   if preview=$(wait_for_window '^Preview$' 20); then
     capture_painted "$preview" "$out/screenshots/preview-dialog.png"
     xdotool key Return
