@@ -1,6 +1,7 @@
 ; The setup program of Copperfold, Dockline and Corelink: one 64-bit installer for the whole
-; machine. Built by the CMake target setup_program, which passes VERSION, PUBLISHER, BIN_DIR
-; (the built programs), SOURCE_DIR and OUT_FILE.
+; machine. Built by the CMake target setup_program, which passes VERSION, PUBLISHER, STAGE_DIR
+; (the programs without debugging information), BIN_DIR (the other built files), SOURCE_DIR and
+; OUT_FILE.
 ;
 ; Switches: /S silent, /D=FOLDER the installation folder (last on the command line, unquoted),
 ; /CLOSEWAIT=SECONDS how long a silent setup waits for a backup run to end (default 600).
@@ -123,7 +124,7 @@ FunctionEnd
 Section "-Copperfold, Dockline and Corelink"
   InitPluginsDir
   SetOutPath "$PLUGINSDIR"
-  File "${BIN_DIR}/SetupHelper.exe"
+  File "${STAGE_DIR}/SetupHelper.exe"
   File "${BIN_DIR}/Copperfold.ini"
 
   Push "$PLUGINSDIR\SetupHelper.exe"
@@ -140,11 +141,11 @@ Section "-Copperfold, Dockline and Corelink"
   ${EndIf}
 
   SetOutPath "$INSTDIR"
-  File "${BIN_DIR}/Copperfold.exe"
-  File "${BIN_DIR}/Dockline.exe"
-  File "${BIN_DIR}/Corelink.ax"
-  File "${BIN_DIR}/Volkern.dll"
-  File "${BIN_DIR}/SetupHelper.exe"
+  File "${STAGE_DIR}/Copperfold.exe"
+  File "${STAGE_DIR}/Dockline.exe"
+  File "${STAGE_DIR}/Corelink.ax"
+  File "${STAGE_DIR}/Volkern.dll"
+  File "${STAGE_DIR}/SetupHelper.exe"
   File "${BIN_DIR}/Dockline.ini"
   File "${BIN_DIR}/bar.png"
   File "${BIN_DIR}/copperfold.png"

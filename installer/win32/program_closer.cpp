@@ -25,6 +25,7 @@ struct RunningProgram {
     Program program;
     DWORD id = 0;
     win32::UniqueHandle process;  // to wait for its end
+    bool askedToClose = false;    // had a window, and was sent WM_CLOSE
 };
 
 std::wstring ImagePath(HANDLE process) {
@@ -125,7 +126,7 @@ CloseResult CloseSuitePrograms(const CloseRequest& request) {
 
     // Copperfold first: Dockline, when it ends, asks Copperfold the same question without a limit.
     for (const Program kind : {Program::Copperfold, Program::Dockline}) {
-        for (const RunningProgram& program : running) {
+        for (RunningProgram& program : running) {
             if (program.program != kind || HasEnded(program)) continue;
             const wchar_t* title = kind == Program::Copperfold ? L"Copperfold" : L"Dockline";
             const HWND window = FindProcessWindow(program.id, title);
@@ -133,13 +134,14 @@ CloseResult CloseSuitePrograms(const CloseRequest& request) {
             if (kind == Program::Copperfold && !WaitUntilIdle(window, deadline, request)) return CloseResult::StillBusy;
             request.say(std::wstring(L"Closing ") + title + L".");
             ::PostMessageW(window, WM_CLOSE, 0, 0);
+            program.askedToClose = true;
         }
     }
 
     bool toldAboutCommandLineRun = false;
     for (const RunningProgram& program : running) {
         if (HasEnded(program)) continue;
-        const bool windowless = program.program == Program::Copperfold && !FindProcessWindow(program.id, L"Copperfold");
+        const bool windowless = program.program == Program::Copperfold && !program.askedToClose;
         if (windowless && !toldAboutCommandLineRun) {
             request.say(L"Copperfold is running jobs from the command line; setup waits until the run ends.");
             toldAboutCommandLineRun = true;
