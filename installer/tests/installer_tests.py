@@ -227,13 +227,15 @@ class Scenarios:
         source = self.wine.unix(r"C:\run-source")
         target = self.wine.unix(r"C:\run-target")
         source.mkdir(exist_ok=True)
-        for n in range(3000):
+        for n in range(6000):
             (source / f"file{n:05d}.txt").write_bytes(bytes([n % 251]) * (2048 + n))
         installed = self.wine.unix(INSTALL_DIR + r"\Copperfold.ini")
         text = read_ini(installed).replace("\r\n", "\n")
         text += f"[{section}]\nTASK=0x0001\nSRC0001=C:\\run-source\nDST0001=C:\\run-target\nType0001=Backup\n"
         write_ini(installed, text)
 
+        if self.wine.tool("window", "Dockline", "0").returncode != 0:
+            self.start_dockline_as_at_logon(INSTALL_DIR)
         run_log = self.wine.prefix.parent / "run-output.txt"
         run = self.wine.popen(INSTALL_DIR + r"\Copperfold.exe", "/run", log=run_log)
         deadline = time.monotonic() + 60
@@ -245,13 +247,16 @@ class Scenarios:
         code = self.install("/CLOSEWAIT=0")
         check(code == BUSY_EXIT_CODE, f"setup during a run exited with {code}, expected {BUSY_EXIT_CODE}")
         check(run.poll() is None, "the run did not outlast the first setup: make it longer")
+        check(self.wine.tool("window", "Dockline", "0").returncode == 0,
+              "a setup that gave up closed Dockline all the same")
         # One that may wait does so until the run is over.
         check(self.install() == 0, "the silent install that waits for the run failed")
         check(run.poll() is not None, "setup finished while the run was still going")
         check(run.returncode == 0, f"the run exited with {run.returncode}: {run_log.read_text()}")
+        check(self.wine.tool("no-window", "Dockline", "20").returncode == 0, "setup left Dockline open")
         target = target / "run-source"  # a Backup copies the source folder into the target
         copied = sorted(p.name for p in target.iterdir())
-        check(copied == sorted(p.name for p in source.iterdir()), f"the run copied {len(copied)} of 3000 files")
+        check(copied == sorted(p.name for p in source.iterdir()), f"the run copied {len(copied)} of 6000 files")
         check(all((target / p.name).read_bytes() == p.read_bytes() for p in source.iterdir()),
               "a copied file differs from its source")
         self.check_installed(INSTALL_DIR)

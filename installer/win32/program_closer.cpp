@@ -18,6 +18,8 @@ using Clock = std::chrono::steady_clock;
 constexpr UINT kBusyQueryMessage = WM_USER + 6;  // 0x0406: Copperfold answers 1 while a run is in progress
 constexpr UINT kAnswerLimitMs = 5000;            // a window that takes longer is hung
 constexpr DWORD kPollMs = 200;
+// How long an idle program may take to end once its window was closed.
+constexpr std::chrono::seconds kCloseGrace{20};
 
 enum class Program { Copperfold, Dockline };
 
@@ -25,7 +27,7 @@ struct RunningProgram {
     Program program;
     DWORD id = 0;
     win32::UniqueHandle process;  // to wait for its end
-    bool askedToClose = false;    // had a window, and was sent WM_CLOSE
+    HWND window = nullptr;        // the window to close, once the program is idle
 };
 
 std::wstring ImagePath(HANDLE process) {
@@ -121,34 +123,48 @@ bool WaitUntilIdle(HWND window, Clock::time_point deadline, const CloseRequest& 
 }  // namespace
 
 CloseResult CloseSuitePrograms(const CloseRequest& request) {
-    const Clock::time_point deadline = Clock::now() + request.limit;
+    const Clock::time_point busyDeadline = Clock::now() + request.limit;
     std::vector<RunningProgram> running = FindRunningPrograms(request.folder);
 
-    // Copperfold first: Dockline, when it ends, asks Copperfold the same question without a limit.
-    for (const Program kind : {Program::Copperfold, Program::Dockline}) {
-        for (RunningProgram& program : running) {
-            if (program.program != kind || HasEnded(program)) continue;
-            const wchar_t* title = kind == Program::Copperfold ? L"Copperfold" : L"Dockline";
-            const HWND window = FindProcessWindow(program.id, title);
-            if (!window) continue;
-            if (kind == Program::Copperfold && !WaitUntilIdle(window, deadline, request)) return CloseResult::StillBusy;
-            request.say(std::wstring(L"Closing ") + title + L".");
-            ::PostMessageW(window, WM_CLOSE, 0, 0);
-            program.askedToClose = true;
-        }
-    }
-
+    // First every run has to end, before anything is closed: a setup that gives up leaves the
+    // user's programs as they were. A window is asked with the busy query; a Copperfold without
+    // its window runs jobs from the command line, and its run dialog would take the query for
+    // "cancel", so it is only waited for.
     bool toldAboutCommandLineRun = false;
-    for (const RunningProgram& program : running) {
-        if (HasEnded(program)) continue;
-        const bool windowless = program.program == Program::Copperfold && !program.askedToClose;
-        if (windowless && !toldAboutCommandLineRun) {
+    for (RunningProgram& program : running) {
+        if (program.program != Program::Copperfold || HasEnded(program)) continue;
+        if (const HWND window = FindProcessWindow(program.id, L"Copperfold")) {
+            if (!WaitUntilIdle(window, busyDeadline, request)) return CloseResult::StillBusy;
+            program.window = window;
+            continue;
+        }
+        if (!toldAboutCommandLineRun) {
             request.say(L"Copperfold is running jobs from the command line; setup waits until the run ends.");
             toldAboutCommandLineRun = true;
         }
-        if (::WaitForSingleObject(program.process.get(), MillisecondsLeft(deadline)) != WAIT_OBJECT_0) {
-            return program.program == Program::Copperfold && windowless ? CloseResult::StillBusy
-                                                                        : CloseResult::NotEnding;
+        if (::WaitForSingleObject(program.process.get(), MillisecondsLeft(busyDeadline)) != WAIT_OBJECT_0) {
+            return CloseResult::StillBusy;
+        }
+    }
+
+    // Then the windows are closed, Copperfold's first: Dockline, when it ends, asks Copperfold
+    // the busy query without a limit of its own.
+    for (RunningProgram& program : running) {
+        if (program.program == Program::Dockline && !HasEnded(program)) {
+            program.window = FindProcessWindow(program.id, L"Dockline");
+        }
+    }
+    for (const Program kind : {Program::Copperfold, Program::Dockline}) {
+        for (const RunningProgram& program : running) {
+            if (program.program != kind || !program.window || HasEnded(program)) continue;
+            request.say(kind == Program::Copperfold ? L"Closing Copperfold." : L"Closing Dockline.");
+            ::PostMessageW(program.window, WM_CLOSE, 0, 0);
+        }
+    }
+    const Clock::time_point closeDeadline = Clock::now() + kCloseGrace;
+    for (const RunningProgram& program : running) {
+        if (::WaitForSingleObject(program.process.get(), MillisecondsLeft(closeDeadline)) != WAIT_OBJECT_0) {
+            return CloseResult::NotEnding;
         }
     }
     return CloseResult::Closed;

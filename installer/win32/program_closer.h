@@ -3,7 +3,9 @@
 // programs themselves agree to end: Copperfold's window is asked with the busy query (0x0406)
 // until it answers idle, then closed with WM_CLOSE; Dockline's bar is closed with WM_CLOSE;
 // a Copperfold that runs jobs from the command line has no window to ask and is waited for.
-// Nothing is ended by force: a program still running when the time is up is reported.
+// Nothing is closed until no run is in progress any more, and nothing is ended by force: a run
+// still going when the time is up, or a program that does not end after being closed, is
+// reported.
 
 #include <chrono>
 #include <functional>
@@ -19,7 +21,7 @@ enum class CloseResult {
 
 struct CloseRequest {
     std::wstring folder;               // the installation folder; programs started from elsewhere are left alone
-    std::chrono::milliseconds limit{};  // the longest wait for everything together
+    std::chrono::milliseconds limit{};  // the longest wait for runs in progress to end
     std::function<void(const std::wstring&)> say;  // progress texts for the person installing
 };
 
