@@ -134,6 +134,15 @@ class Scenarios:
             check(found == value, f"uninstall entry {name} is {found!r}, expected {value!r}")
         size = int(self.wine.value(UNINSTALL_KEY, "EstimatedSize") or 0)
         check(size > 1000, f"the uninstall entry's size is {size} KiB")
+        for binary in ("Copperfold.exe", "Dockline.exe", "Corelink.ax", "Volkern.dll", "SetupHelper.exe"):
+            version = self.wine.tool("version", folder + "\\" + binary).stdout.strip()
+            check(version == suite_version(self.source), f"{binary} has the version {version!r}")
+        for program in ("Copperfold.exe", "Dockline.exe", "SetupHelper.exe"):
+            manifest = self.wine.tool("manifest", folder + "\\" + program).stdout
+            for needed in ("Microsoft.Windows.Common-Controls", "PerMonitorV2", "supportedOS"):
+                check(needed in manifest, f"the manifest of {program} lacks {needed}")
+            level = "requireAdministrator" if program == "Dockline.exe" else "asInvoker"
+            check(f'level="{level}"' in manifest, f"{program} should ask for {level}")
         for shortcut in ("Copperfold.lnk", "Dockline.lnk"):
             check(self.wine.unix(START_MENU + "\\" + shortcut).is_file(), f"no Start-menu shortcut {shortcut}")
 

@@ -11,6 +11,8 @@
 //                                           prints its program's path and "visible" or "hidden"
 //   install_check no-window TITLE SECONDS   waits until no such window is left
 //   install_check job-section               prints the job section of the current user
+//   install_check version FILE              prints the file version of a program or library
+//   install_check manifest FILE             prints the application manifest of a program
 // Output is UTF-8. Exit status: 0 found or done, 1 not found or failed, 2 wrong usage.
 #include <initguid.h>
 
@@ -27,6 +29,7 @@
 #include "common/core/text_codec.h"
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
+#include "common/win32/version_info.h"
 
 namespace {
 
@@ -149,6 +152,22 @@ int WaitForWindow(const wchar_t* title, const wchar_t* secondsText, bool wanted)
     }
 }
 
+int PrintManifest(const wchar_t* path) {
+    const HMODULE module = ::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module) return 1;
+    int status = 1;
+    if (const HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+        const HGLOBAL loaded = ::LoadResource(module, found);
+        const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+        if (bytes) {
+            std::fwrite(bytes, 1, ::SizeofResource(module, found), stdout);
+            status = 0;
+        }
+    }
+    ::FreeLibrary(module);
+    return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -160,11 +179,18 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"run" && argc == 4) return RunCommandLine(argv[2], argv[3]);
     if (command == L"window" && argc == 4) return WaitForWindow(argv[2], argv[3], true);
     if (command == L"no-window" && argc == 4) return WaitForWindow(argv[2], argv[3], false);
+    if (command == L"version" && argc == 3) {
+        const std::wstring version = win32::ReadFileVersion(argv[2]);
+        if (version.empty()) return 1;
+        PrintLine(version);
+        return 0;
+    }
+    if (command == L"manifest" && argc == 3) return PrintManifest(argv[2]);
     if (command == L"job-section" && argc == 2) {
         PrintLine(win32::ComputerName() + L"-" + win32::UserName());
         return 0;
     }
     std::fprintf(stderr, "usage: install_check com | reg KEY VALUE | key KEY | start COMMAND_LINE | run SECONDS COMMAND_LINE | "
-                         "window TITLE SECONDS | no-window TITLE SECONDS | job-section\n");
+                         "window TITLE SECONDS | no-window TITLE SECONDS | job-section | version FILE | manifest FILE\n");
     return 2;
 }
