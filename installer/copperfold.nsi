@@ -24,6 +24,7 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Copperfold"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define START_MENU_FOLDER "$SMPROGRAMS\Copperfold"
+!define COMPONENT_KEY "CLSID\{6F3B2A91-4C7E-4D2A-9B15-3E8C71A0D4F2}"
 !define SILENT_CLOSE_WAIT 600
 !define INTERACTIVE_CLOSE_WAIT 30
 
@@ -152,9 +153,13 @@ Section "-Copperfold, Dockline and Corelink"
   File "${BIN_DIR}/explorer.png"
   File "${SOURCE_DIR}/LICENSE.txt"
 
+  ; The component's own entry point reports success whatever the registry said: the
+  ; registration is checked by reading it back.
   ClearErrors
   RegDLL "$INSTDIR\Corelink.ax"
+  ReadRegStr $0 HKCR "${COMPONENT_KEY}\InprocServer32" ""
   ${If} ${Errors}
+  ${OrIf} $0 != "$INSTDIR\Corelink.ax"
     MessageBox MB_OK|MB_ICONSTOP "The device component $INSTDIR\Corelink.ax could not be registered." /SD IDOK
     SetErrorLevel 6
     Quit
@@ -190,6 +195,11 @@ Section "un.Programs, shortcuts and registration" UninstallPrograms
   ${EndIf}
 
   UnRegDLL "$INSTDIR\Corelink.ax"
+  ; Gone by now, unless the component could not remove it: then it goes here, when it is ours.
+  ReadRegStr $0 HKCR "${COMPONENT_KEY}\InprocServer32" ""
+  ${If} $0 == "$INSTDIR\Corelink.ax"
+    DeleteRegKey HKCR "${COMPONENT_KEY}"
+  ${EndIf}
   DeleteRegValue HKLM "${RUN_KEY}" "Dockline"
 
   Delete "${START_MENU_FOLDER}\Copperfold.lnk"
