@@ -12,7 +12,7 @@ tools/setup.sh
 echo "=== building the Windows programs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Copperfold copperfold_ini Corelink corelink_probe views_gallery
-cmake --build --preset windows --target Dockline dockline_ini rigctl
+cmake --build --preset windows --target Dockline dockline_ini rigctl setup_program
 cmake --build --preset windows --target Volkern make_fat32_image
 cmake --preset host >/dev/null
 cmake --build --preset host --target rigctl
@@ -24,7 +24,7 @@ mountpoint -q "$out/enclosure" 2>/dev/null && fusermount -u "$out/enclosure"
 rm -rf "$out"
 mkdir -p "$out/program" "$out/screenshots" "$out/sample/Documents/Letters" "$out/sample/Backup" \
          "$out/sample/Laptop"
-cp build/windows/bin/Copperfold.exe build/windows/bin/views_gallery.exe "$out/program/"
+cp build/windows/bin/views_gallery.exe "$out/program/"
 
 # Always a private display, so the screenshots show nothing but the demo.
 unset DISPLAY
@@ -36,6 +36,12 @@ unmount_enclosure() { mountpoint -q "$out/enclosure" 2>/dev/null && fusermount -
 trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true; unmount_enclosure' EXIT
 export DISPLAY; DISPLAY=$(cat "$state/display")
 run_wine() { tools/wine-exec.sh "$state" "$@"; }
+
+# The suite is installed by its setup program, silently, into the demo's program folder, and
+# runs from there. (Setup takes /D= only unquoted, so that folder's path has no spaces.)
+echo "=== installing the suite with its setup program"
+run_wine build/windows/installer/Copperfold-*-setup.exe /S "/D=Z:${out//\//\\}\\program" 2>/dev/null ||
+  { echo "the setup program failed"; exit 1; }
 
 # Prints the id of the first window whose title matches, waiting up to SECONDS for it.
 wait_for_window() {
@@ -195,8 +201,7 @@ parent = xhci
 port = 1
 serial_number = 0001
 RIG
-cp build/windows/bin/Corelink.ax build/windows/bin/corelink_probe.exe "$out/program/"
-run_wine regsvr32 /s "$out/program/Corelink.ax" >/dev/null 2>&1
+cp build/windows/bin/corelink_probe.exe "$out/program/"
 rigctl=build/host/rig/rigctl
 export ENCLOSURE_RIG="Z:${out//\//\\}\\rig\\demo.rig"
 echo "before the press:"
@@ -212,8 +217,7 @@ echo "=== Dockline on the simulated enclosure"
 # The bar starts beside Copperfold with its shipped settings, finds the enclosure through the
 # component and polls its button; rigctl.exe unplugs and plugs it as the system would announce
 # it, and a press starts Copperfold (the bar's command CMD2).
-cp build/windows/bin/Dockline.exe build/windows/bin/Dockline.ini build/windows/bin/bar.png \
-   build/windows/bin/copperfold.png build/windows/bin/explorer.png build/windows/rig/rigctl.exe "$out/program/"
+cp build/windows/rig/rigctl.exe "$out/program/"
 "$rigctl" "$out/rig/demo.rig" log --clear >/dev/null
 export ENCLOSURE_RIG="Z:${out//\//\\}\\rig\\demo.rig"
 run_wine "$out/program/Dockline.exe" </dev/null >"$out/dockline.log" 2>&1 &

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-apps x11-utils xdotool imagemagick rsync
-  dosfstools mtools fusefat exfat-fuse exfatprogs
+  dosfstools mtools fusefat exfat-fuse exfatprogs nsis openbox
 )
 
 missing=()

@@ -157,6 +157,15 @@ std::vector<std::wstring> IniDocument::KeyNames(std::wstring_view section) const
     return names;
 }
 
+std::vector<std::wstring> IniDocument::SectionNames() const {
+    std::vector<std::wstring> names;
+    for (const IniSection& section : sections_) {
+        if (!section.hasHeader || FindSection(section.name) != &section) continue;  // a later duplicate
+        names.push_back(section.name);
+    }
+    return names;
+}
+
 bool IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
     // Own copies: the caller's texts may be views into this document's buffer, which grows below.
     const std::wstring sectionText(section);

@@ -59,6 +59,8 @@ public:
     bool HasSection(std::wstring_view section) const;
     // Entry names with a value, in file order, skipping comment (';') and empty names.
     std::vector<std::wstring> KeyNames(std::wstring_view section) const;
+    // Names of the sections with a header, in file order, each once (the first spelling).
+    std::vector<std::wstring> SectionNames() const;
 
     // Sets the first matching entry or appends "key=value" to the section (appending the
     // section "[section]" to the file when missing). Returns false when nothing changed.

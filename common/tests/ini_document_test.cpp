@@ -138,3 +138,10 @@ TEST(IniDocumentEdit, SetTakesTextsThatAreViewsOfTheSameDocument) {
     EXPECT_EQ(doc.FindValue(L"S", L"nick"), L"a value long enough to leave the small-string buffer");
     EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Serialize(), doc.Serialize());
 }
+
+TEST(IniDocumentParse, SectionNamesInFileOrderOnceEach) {
+    const IniDocument document =
+        IniDocument::Parse(L"k=0\r\n[Setting]\r\nLANG=ENG\r\n[ENG]\r\na=b\r\n[setting]\r\nx=y\r\n[ DEU ]\r\n");
+    EXPECT_EQ(document.SectionNames(), (Names{L"Setting", L"ENG", L"DEU"}));
+    EXPECT_TRUE(IniDocument::Parse(L"; only a comment\r\nk=v\r\n").SectionNames().empty());
+}

@@ -1,6 +1,8 @@
 // Registration of the in-process server under HKEY_CLASSES_ROOT\CLSID\{class identifier}: the
 // component's name as the key's default value and the library's own path as the default value of
-// InprocServer32. No threading model is written, so clients get the object in their main
+// InprocServer32. The path is written as UTF-16: in the system's 8-bit code page a folder name
+// with characters outside it would be registered as question marks, and no client could load the
+// component from there. No threading model is written, so clients get the object in their main
 // single-threaded apartment. Both exports report S_OK whatever the registry said.
 #include <windows.h>
 
@@ -18,7 +20,7 @@ namespace {
 
 constexpr char kComponentName[] = "TOVI Base API Component";
 constexpr char kInprocServerKey[] = "InprocServer32";
-constexpr DWORD kModulePathCapacity = 512;
+constexpr DWORD kModulePathCapacity = 32768;
 
 // "CLSID\{6F3B2A91-...}" (the identifier in its 38-character braced form).
 std::string ClassKeyPath() {
@@ -48,18 +50,24 @@ void SetDefaultValue(HKEY key, const char* text) {
                      static_cast<DWORD>(std::char_traits<char>::length(text) + 1));
 }
 
+std::wstring ModulePath() {
+    std::wstring path(kModulePathCapacity, L'\0');
+    const DWORD length = ::GetModuleFileNameW(ModuleHandle(), path.data(), kModulePathCapacity);
+    path.resize(length < kModulePathCapacity ? length : 0);
+    return path;
+}
+
 void RegisterServer() {
     Trace("Entry RegistrServer");
-    char modulePath[kModulePathCapacity] = {};
-    ::GetModuleFileNameA(ModuleHandle(), modulePath, kModulePathCapacity);
-    modulePath[kModulePathCapacity - 1] = '\0';
+    const std::wstring modulePath = ModulePath();
 
     const win32::UniqueKey classKey = CreateKey(HKEY_CLASSES_ROOT, ClassKeyPath().c_str());
     if (!classKey) return;
     SetDefaultValue(classKey.get(), kComponentName);
     const win32::UniqueKey serverKey = CreateKey(classKey.get(), kInprocServerKey);
     if (!serverKey) return;
-    SetDefaultValue(serverKey.get(), modulePath);
+    ::RegSetValueExW(serverKey.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(modulePath.c_str()),
+                     static_cast<DWORD>((modulePath.size() + 1) * sizeof(wchar_t)));
 }
 
 // Depth first: while the key has a subkey, delete the first one with its tree; then the key.
