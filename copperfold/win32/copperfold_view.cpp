@@ -398,6 +398,10 @@ void CCopperfoldView::PreviewTickedJobs() {
     }
     std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(services.fileSystem, *batch));
     ::SetCursor(previous);
+    // The totals first as well: the list of files can be long.
+    if (const std::size_t totals = text.rfind(L"Total: "); totals != std::wstring::npos) {
+        text = text.substr(totals) + L"\n" + text;
+    }
     CPreviewDialog dialog(services.translate, std::move(text));
     dialog.DoModal(form);
 }
