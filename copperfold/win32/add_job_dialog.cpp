@@ -24,24 +24,25 @@ CAddJobDialog::CAddJobDialog(Translator translator, std::wstring source, std::ws
     : Dialog(IDD_ADD_JOB), translate(std::move(translator)), sourcePath(std::move(source)),
       targetPath(std::move(target)), jobType(type) {}
 
-std::wstring CAddJobDialog::Translate(std::wstring_view english, std::wstring_view fallback) const {
-    return translate ? translate(english, fallback) : std::wstring(fallback);
+std::wstring CAddJobDialog::Translate(std::wstring_view english) const {
+    // A text the language lacks shows in English rather than as an empty label.
+    return translate ? translate(english, english) : std::wstring(english);
 }
 
 bool CAddJobDialog::OnInitDialog() {
     chosen.reset();
     // The caption shows the command's name, not its keyboard mark.
-    ::SetWindowTextW(Handle(), copperfold::WithoutMnemonic(Translate(L"&Add", L"Add")).c_str());
-    SetItemText(IDOK, Translate(L"&Ok", L""));
+    ::SetWindowTextW(Handle(), copperfold::WithoutMnemonic(Translate(L"&Add")).c_str());
+    SetItemText(IDOK, Translate(L"&Ok"));
     ::EnableWindow(::GetDlgItem(Handle(), IDOK), FALSE);
-    SetItemText(IDCANCEL, Translate(L"&Cancel", L""));
-    SetItemText(IDC_SOURCE_LABEL, Translate(L"Source Folder", L""));
-    SetItemText(IDC_TARGET_LABEL, Translate(L"Destination Folder", L""));
+    SetItemText(IDCANCEL, Translate(L"&Cancel"));
+    SetItemText(IDC_SOURCE_LABEL, Translate(L"Source Folder"));
+    SetItemText(IDC_TARGET_LABEL, Translate(L"Destination Folder"));
     SetItemText(IDC_SOURCE_PATH, sourcePath);
     SetItemText(IDC_TARGET_PATH, targetPath);
-    SetItemText(IDC_BACKUP_TYPE, Translate(L"Backup - Copy file(s) from source directory to target directory", L""));
-    SetItemText(IDC_RESTORE_TYPE, Translate(L"Restore - Copy file(s) from  target directory to source directory", L""));
-    SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent", L""));
+    SetItemText(IDC_BACKUP_TYPE, Translate(L"Backup - Copy file(s) from source directory to target directory"));
+    SetItemText(IDC_RESTORE_TYPE, Translate(L"Restore - Copy file(s) from  target directory to source directory"));
+    SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent"));
     for (const TypeButton& button : kTypeButtons) ::CheckDlgButton(Handle(), button.id, BST_UNCHECKED);
     return true;
 }

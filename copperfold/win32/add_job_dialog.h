@@ -30,7 +30,7 @@ protected:
     bool OnCommand(int id, int notifyCode) override;
 
 private:
-    std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
+    std::wstring Translate(std::wstring_view english) const;
     void Choose(JobType type);
 
     Translator translate;

@@ -4,6 +4,7 @@
 
 #include "common/core/ini_file.h"
 #include "copperfold/core/column_text.h"
+#include "copperfold/core/mnemonic_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
 #include "run_window.h"
@@ -11,13 +12,14 @@
 
 namespace {
 
-constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;  // 0x50000F00
+// Tab stops, so that the keyboard reaches them after the trees and the job list.
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;
 constexpr int kButtonWidth = 90;
 constexpr DWORD kDriveTreeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
                                   TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1237
 constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS |
                                 TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1331
-static_assert(kButtonStyle == 0x50000F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
+static_assert(kButtonStyle == 0x50010F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
 
 constexpr wchar_t kJobFileErrorText[] =
     L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.";
@@ -84,16 +86,28 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDC_REMOVE_BUTTON: OnRemove(); return TRUE;
         case IDC_EXECUTE_BUTTON: OnExecute(); return TRUE;
         case IDC_EXIT_BUTTON: OnExit(); return TRUE;
+        case IDOK: OnEnterKey(); return TRUE;  // Enter, from the dialog manager
+        case IDCANCEL: return TRUE;            // Escape: the main window stays
         default: return FALSE;
         }
+    case kDeleteKeyMessage:
+        OnDeleteKey();
+        return TRUE;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == jobList.Handle() && header->idFrom == IDC_JOB_LIST && header->code == TVN_KEYDOWN) {
+            // Asked after the key has been handled, not inside the tree's own key handling.
+            if (reinterpret_cast<NMTVKEYDOWN*>(lParam)->wVKey == VK_DELETE) ::PostMessageW(form, kDeleteKeyMessage, 0, 0);
+            return FALSE;
+        }
         CColumnTreeCtrl* tree = TreeOfNotification(*header);
         if (!tree) return FALSE;
         if (header->code == TVN_GETDISPINFOW) {
             OnGetDisplayInfo(*tree, *reinterpret_cast<NMTVDISPINFOW*>(lParam));
         } else if (header->code == TVN_DELETEITEMW) {
             IndexOf(*tree).Forget(reinterpret_cast<NMTREEVIEWW*>(lParam)->itemOld.hItem);
+        } else if (header->code == TVN_SELCHANGEDW) {
+            ShowAddStatus();
         } else if (header->code == TVN_ITEMEXPANDINGW) {
             OnItemExpanding(*tree, *reinterpret_cast<NMTREEVIEWW*>(lParam));
             ::SetWindowLongPtrW(form, DWLP_MSGRESULT, FALSE);  // the expansion always proceeds
@@ -121,7 +135,9 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 std::wstring CCopperfoldView::Translate(std::wstring_view english) const {
-    return services.translate ? services.translate(english, L"") : std::wstring();
+    // A text the language lacks shows in English: a button, header or job type never goes
+    // blank. A translation that is empty on purpose stays empty.
+    return services.translate ? services.translate(english, english) : std::wstring(english);
 }
 
 int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const {
@@ -129,9 +145,7 @@ int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view capti
 }
 
 void CCopperfoldView::ShowJobFileError() const {
-    const std::wstring text = services.translate ? services.translate(kJobFileErrorText, kJobFileErrorText)
-                                                 : std::wstring(kJobFileErrorText);
-    ::MessageBoxW(form, text.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
+    ShowMessage(kJobFileErrorText, L"Error Message", MB_ICONERROR);
 }
 
 void CCopperfoldView::InitialUpdate() {
@@ -254,9 +268,7 @@ void CCopperfoldView::OnAdd() {
     try {
         if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type)) ==
             CCopperfoldDoc::AddResult::TableFull) {
-            const std::wstring text = services.translate ? services.translate(kJobTableFullText, kJobTableFullText)
-                                                         : std::wstring(kJobTableFullText);
-            ::MessageBoxW(form, text.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
+            ShowMessage(kJobTableFullText, L"Error Message", MB_ICONERROR);
             return;
         }
     } catch (const CIniFileException&) {
@@ -340,6 +352,57 @@ bool CCopperfoldView::StopRun() {
 
 void CCopperfoldView::EnableExecute(bool enabled) {
     ::EnableWindow(Button(IDC_EXECUTE_BUTTON), enabled ? TRUE : FALSE);
+}
+
+void CCopperfoldView::OnEnterKey() {
+    const HWND focus = ::GetFocus();
+    if (focus == jobList.Tree()) {
+        OnExecute();
+    } else if (focus == localTree.Tree() || focus == deviceTree.Tree()) {
+        if (const HTREEITEM selected = TreeView_GetSelection(focus)) TreeView_Expand(focus, selected, TVE_TOGGLE);
+    } else if (focus && ::GetParent(focus) == form && (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON)) {
+        ::SendMessageW(focus, BM_CLICK, 0, 0);
+    }
+}
+
+void CCopperfoldView::OnDeleteKey() {
+    // Delete on a ticked row removes the ticked rows, as Remove does, once the user agrees.
+    const HWND tree = jobList.Tree();
+    const HTREEITEM selected = TreeView_GetSelection(tree);
+    if (!selected || !IsChecked(tree, selected)) return;
+    if (::MessageBoxW(form, Translate(L"Remove the ticked jobs?").c_str(), Translate(L"Prompt Message").c_str(),
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+        return;
+    }
+    OnRemove();
+}
+
+std::wstring CCopperfoldView::AddStatusText() const {
+    const auto chosenFolder = [this](const CColumnTreeCtrl& tree) {
+        const HTREEITEM selected = TreeView_GetSelection(tree.Tree());
+        if (!selected || ItemImage(tree.Tree(), selected, false) == kFileIcon) return std::optional<std::wstring>();
+        return std::optional<std::wstring>(ItemPath(tree, selected));
+    };
+    const std::optional<std::wstring> source = chosenFolder(localTree);
+    const std::optional<std::wstring> target = chosenFolder(deviceTree);
+    if (!source && !target) return {};
+    const std::wstring none = Translate(L"(no folder selected)");
+    return copperfold::WithoutMnemonic(Translate(L"&Add")) + L": " + source.value_or(none) + L" -> " +
+           target.value_or(none);
+}
+
+void CCopperfoldView::ShowAddStatus() {
+    if (showStatus) showStatus(AddStatusText());
+}
+
+void CCopperfoldView::RememberFocus() {
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(form, focus)) lastFocus = focus;
+}
+
+void CCopperfoldView::TakeFocus() {
+    const HWND target = lastFocus && ::IsWindow(lastFocus) && ::IsChild(form, lastFocus) ? lastFocus : localTree.Tree();
+    if (target) ::SetFocus(target);
 }
 
 void CCopperfoldView::OnExit() {

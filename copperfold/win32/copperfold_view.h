@@ -68,6 +68,14 @@ public:
     // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
     bool StopRun();
     void EnableExecute(bool enabled);
+    // Receives what Add would take, "Add: C:\Data\Photos -> E:\Backup", whenever a drive tree's
+    // selection changes (empty when neither tree has a folder selected).
+    void SetStatusSink(std::function<void(const std::wstring&)> sink) { showStatus = std::move(sink); }
+    std::wstring AddStatusText() const;
+    // The keyboard focus leaves with the main window's activation and comes back where it was
+    // (the local tree at first).
+    void RememberFocus();
+    void TakeFocus();
     CColumnTreeCtrl& LocalTree() { return localTree; }
     CColumnTreeCtrl& DeviceTree() { return deviceTree; }
     CColumnTreeCtrl& JobList() { return jobList; }
@@ -98,6 +106,12 @@ private:
     void OnRemove();
     void OnExecute();
     void OnExit();
+    // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
+    // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.
+    static constexpr UINT kDeleteKeyMessage = WM_APP + 0x40;
+    void OnEnterKey();
+    void OnDeleteKey();
+    void ShowAddStatus();
 
     // Drive trees (drive_trees.cpp).
     void ScanDevices();
@@ -142,4 +156,6 @@ private:
     CNotifyDirCheck watcher;
     std::int32_t runInProgress = 0;
     CExecDialog* runDialog = nullptr;  // the Execute command's progress dialog while it is open
+    std::function<void(const std::wstring&)> showStatus;
+    HWND lastFocus = nullptr;
 };

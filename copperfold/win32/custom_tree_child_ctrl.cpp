@@ -86,6 +86,11 @@ LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM 
         return 1;  // the off-screen picture covers everything
     case WM_KEYDOWN:
         ::InvalidateRect(hwnd, nullptr, FALSE);
+        if (wParam == VK_SPACE && ToggleSelectedCheckBox()) return 0;
+        break;
+    case WM_CHAR:
+        // The space that ticked a check box is not also a search for an item named " ".
+        if (wParam == L' ' && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & TVS_CHECKBOXES)) return 0;
         break;
     case WM_TIMER:
         // The tree's own timers (label editing, hover) serve nothing here; killed, so a
@@ -116,6 +121,14 @@ LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM 
         break;
     }
     return CallOriginal(message, wParam, lParam);
+}
+
+bool CCustomTreeChildCtrl::ToggleSelectedCheckBox() {
+    if (!(::GetWindowLongPtrW(hwnd, GWL_STYLE) & TVS_CHECKBOXES)) return false;
+    const HTREEITEM selected = TreeView_GetSelection(hwnd);
+    if (!selected) return true;
+    TreeView_SetCheckState(hwnd, selected, TreeView_GetCheckState(hwnd, selected) != 1);
+    return true;
 }
 
 void CCustomTreeChildCtrl::Paint() {

@@ -4,6 +4,7 @@
 // the column tree draws itself, so:
 //   - it paints off-screen and copies the picture in one step, never erasing separately;
 //   - a key press repaints the whole tree (a row's columns depend on its state);
+//   - with check boxes, Space ticks or clears the selected item's box, on every platform alike;
 //   - its own timers are swallowed;
 //   - a mouse press reaches the tree only on an item's visible part: its icon, expand button
 //     or check box, and its column-0 text (with full-row selection, anything right of the
@@ -48,6 +49,8 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     LRESULT MousePress(UINT message, WPARAM wParam, LPARAM lParam);
+    // Space with check boxes: the selected item's box changes. False without check boxes.
+    bool ToggleSelectedCheckBox();
 
     HWND hwnd = nullptr;
     HWND owner = nullptr;

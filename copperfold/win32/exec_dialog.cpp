@@ -68,8 +68,9 @@ CExecDialog::CExecDialog(Translator translator, copperfold::FileSystem& files)
 
 CExecDialog::~CExecDialog() { StopWorker(); }
 
-std::wstring CExecDialog::Translate(std::wstring_view english, std::wstring_view fallback) const {
-    return translate ? translate(english, fallback) : std::wstring(fallback);
+std::wstring CExecDialog::Translate(std::wstring_view english) const {
+    // A text the language lacks shows in English rather than as an empty label.
+    return translate ? translate(english, english) : std::wstring(english);
 }
 
 // --- UI thread ---------------------------------------------------------------------------
@@ -95,10 +96,10 @@ void CExecDialog::ResetControls() {
 }
 
 void CExecDialog::TranslateTexts() {
-    SetItemText(IDCANCEL, Translate(L"&Cancel", L""));
-    texts.cancelQuestion = Translate(L"Do you really want to cancel copy task?", L"");
-    texts.promptCaption = Translate(L"Prompt Message", L"");
-    for (size_t i = 0; i < texts.jobTypes.size(); ++i) texts.jobTypes[i] = Translate(jobTypeNames[i], L"");
+    SetItemText(IDCANCEL, Translate(L"&Cancel"));
+    texts.cancelQuestion = Translate(L"Do you really want to cancel copy task?");
+    texts.promptCaption = Translate(L"Prompt Message");
+    for (size_t i = 0; i < texts.jobTypes.size(); ++i) texts.jobTypes[i] = Translate(jobTypeNames[i]);
 }
 
 void CExecDialog::StartWorker() {
@@ -227,7 +228,7 @@ void CExecDialog::TotalKnown(std::uint64_t bytesTotal) {
 void CExecDialog::JobStarted(const JobRecord& job) {
     if (journal) journal->JobStarted();
     const std::wstring caption = IsKnownType(job.type) ? texts.jobTypes[static_cast<size_t>(job.type)]
-                                                       : Translate(job.unknownTypeName, job.unknownTypeName);
+                                                       : Translate(job.unknownTypeName);
     ::SetWindowTextW(Handle(), caption.c_str());
 }
 
@@ -247,10 +248,10 @@ void CExecDialog::ShowJobRefused(const JobRecord& job, std::wstring_view reason)
     if (journal) journal->JobRefused();
     if (unattendedReport) {
         unattendedReport(L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" +
-                         job.target + L"\"): " + Translate(reason, reason));
+                         job.target + L"\"): " + Translate(reason));
         return;
     }
-    const std::wstring text = Translate(reason, reason) + L"\n" + job.source + L"\n" + job.target;
+    const std::wstring text = Translate(reason) + L"\n" + job.source + L"\n" + job.target;
     ::MessageBoxW(Handle(), text.c_str(), texts.promptCaption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 

@@ -37,7 +37,10 @@ std::wstring French(std::wstring_view english, std::wstring_view fallback) {
     return std::wstring(it == texts.end() ? fallback : it->second);
 }
 
-std::wstring NoTexts(std::wstring_view, std::wstring_view fallback) { return std::wstring(fallback); }
+// A language section with one key, "&Cancel", translated as an empty text.
+std::wstring EmptyCancelOnly(std::wstring_view english, std::wstring_view fallback) {
+    return english == L"&Cancel" ? std::wstring() : std::wstring(fallback);
+}
 
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit = 10s) {
@@ -191,14 +194,19 @@ TEST_F(AddJobDialogTest, EscapeEndsWithCancel) {
     EXPECT_EQ(type, kUntouched);
 }
 
-TEST_F(AddJobDialogTest, WithoutTranslationsTheCaptionSaysAddAndTheRestIsEmpty) {
+TEST_F(AddJobDialogTest, MissingTranslationsShowTheEnglishTextsAndEmptyOnesStayEmpty) {
     const std::wstring longSource = L"C:\\" + std::wstring(300, L'x');
-    CAddJobDialog dialog(&NoTexts, longSource, target, &type);
+    CAddJobDialog dialog(&EmptyCancelOnly, longSource, target, &type);
     const INT_PTR result = Run(dialog, [&](HWND window, DWORD) {
         EXPECT_EQ(Text(window), L"Add");
-        for (const int id : {IDOK, IDCANCEL, IDC_SOURCE_LABEL, IDC_TARGET_LABEL, IDC_BACKUP_TYPE, IDC_SYNC_TYPE, IDC_RESTORE_TYPE}) {
-            EXPECT_EQ(Text(::GetDlgItem(window, id)), L"") << id;
-        }
+        EXPECT_EQ(Text(::GetDlgItem(window, IDOK)), L"&Ok");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDCANCEL)), L"") << "translated as empty on purpose";
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_SOURCE_LABEL)), L"Source Folder");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_TARGET_LABEL)), L"Destination Folder");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_SYNC_TYPE)),
+                  L"Sync - Make source directory and target directory data consistent");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_RESTORE_TYPE)),
+                  L"Restore - Copy file(s) from  target directory to source directory");
         EXPECT_EQ(Text(::GetDlgItem(window, IDC_SOURCE_PATH)), longSource) << "shown whole, cut only on screen";
         Click(window, IDCANCEL);
     });

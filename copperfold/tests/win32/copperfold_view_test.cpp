@@ -31,10 +31,22 @@ using testing_support::TempFolder;
 constexpr wchar_t kDeviceLetter = L'M';
 const std::wstring kDeviceRoot = L"M:\\";
 
-// Every key is its own English text, except the ones the test leaves out of the language.
+// Every key is its own English text, except the ones the test leaves out of the language (the
+// caller's fallback shows) and one translated as an empty text on purpose.
 std::wstring EnglishWithout(std::wstring_view english, std::wstring_view fallback) {
-    static const std::set<std::wstring_view> missing = {L"&Remove", L"Modify Date"};
+    static const std::set<std::wstring_view> missing = {L"&Remove", L"Modify Date", L"Backup"};
+    if (english == L"Job Type") return {};
     return std::wstring(missing.contains(english) ? fallback : english);
+}
+
+std::wstring HeaderText(HWND header, int index) {
+    wchar_t text[128] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    Header_GetItem(header, index, &item);
+    return text;
 }
 
 void WriteFile(const std::wstring& path, std::string_view bytes) {
@@ -251,7 +263,9 @@ TEST_F(CopperfoldViewTest, LaysOutFormButtonsTreesAndTranslatedTexts) {
         EXPECT_EQ(place.right - place.left, 90);
     }
     EXPECT_EQ(WindowText(view->Button(IDC_ADD_BUTTON)), L"&Add");
-    EXPECT_EQ(WindowText(view->Button(IDC_REMOVE_BUTTON)), L"") << "a missing key shows as an empty caption";
+    EXPECT_EQ(WindowText(view->Button(IDC_REMOVE_BUTTON)), L"&Remove") << "a missing key shows its English text";
+    EXPECT_EQ(HeaderText(view->LocalTree().Header(), 2), L"Modify Date");
+    EXPECT_EQ(HeaderText(view->JobList().Header(), 2), L"") << "translated as empty on purpose";
 
     RECT jobs{};
     ::GetWindowRect(view->JobList().Handle(), &jobs);

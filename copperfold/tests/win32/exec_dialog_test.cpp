@@ -284,6 +284,22 @@ TEST_F(ExecDialogTest, CaptionShowsEachJobsTranslatedTypeAndTheTotalAllTheirByte
     EXPECT_EQ(total, copperfold::FormatSize(40400 + 3000 + 5000));
 }
 
+TEST_F(ExecDialogTest, TextsTheLanguageLacksShowInEnglish) {
+    CExecDialog untranslated([](std::wstring_view, std::wstring_view fallback) { return std::wstring(fallback); },
+                             files);
+    std::wstring caption;
+    std::wstring cancel;
+    files.onCopy = [&](const std::wstring&) {
+        caption = Text(untranslated.Handle());
+        cancel = Text(::GetDlgItem(untranslated.Handle(), IDCANCEL));
+    };
+    const auto batch = Batch({{L"C:\\Data\\Photos", L"E:\\Backup", JobType::Sync, {}}});
+    untranslated.SetBatch(&batch);
+    EXPECT_EQ(untranslated.DoModal(nullptr), 0);
+    EXPECT_EQ(caption, L"Sync");
+    EXPECT_EQ(cancel, L"&Cancel");
+}
+
 TEST_F(ExecDialogTest, EmptyBatchShowsAZeroTotalAndCloses) {
     const auto batch = Batch({});
     std::wstring zero;
