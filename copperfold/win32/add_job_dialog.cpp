@@ -44,7 +44,19 @@ bool CAddJobDialog::OnInitDialog() {
     SetItemText(IDC_RESTORE_TYPE, Translate(L"Restore - Copy file(s) from  target directory to source directory"));
     SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent"));
     for (const TypeButton& button : kTypeButtons) ::CheckDlgButton(Handle(), button.id, BST_UNCHECKED);
-    return true;
+    KeepTypesReachable();
+    // The keyboard starts on the first type, so Space chooses it and Tab goes on from there.
+    ::SetFocus(::GetDlgItem(Handle(), IDC_BACKUP_TYPE));
+    return false;
+}
+
+void CAddJobDialog::KeepTypesReachable() {
+    // A radio button drops its tab stop when it is unchecked; each type is a group of its own
+    // here, so without the stop Tab would never reach an unchosen type.
+    for (const TypeButton& button : kTypeButtons) {
+        const HWND control = ::GetDlgItem(Handle(), button.id);
+        ::SetWindowLongPtrW(control, GWL_STYLE, ::GetWindowLongPtrW(control, GWL_STYLE) | WS_TABSTOP);
+    }
 }
 
 bool CAddJobDialog::OnCommand(int id, int notifyCode) {
@@ -65,6 +77,7 @@ void CAddJobDialog::Choose(JobType type) {
     for (const TypeButton& button : kTypeButtons) {
         ::CheckDlgButton(Handle(), button.id, button.type == type ? BST_CHECKED : BST_UNCHECKED);
     }
+    KeepTypesReachable();
     ::EnableWindow(::GetDlgItem(Handle(), IDOK), TRUE);
     chosen = type;
 }

@@ -32,6 +32,7 @@ protected:
 private:
     std::wstring Translate(std::wstring_view english) const;
     void Choose(JobType type);
+    void KeepTypesReachable();
 
     Translator translate;
     std::wstring sourcePath;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "copperfold/win32/add_job_dialog_resource.h"
+#include "key_input.h"
 
 namespace {
 
@@ -56,6 +57,14 @@ std::wstring Text(HWND window) {
     wchar_t text[1024] = {};
     ::GetWindowTextW(window, text, 1024);
     return text;
+}
+
+// The control with the keyboard focus in the thread of `window`.
+HWND GetFocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
 }
 
 bool Checked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -192,6 +201,46 @@ TEST_F(AddJobDialogTest, EscapeEndsWithCancel) {
     });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(type, kUntouched);
+}
+
+TEST_F(AddJobDialogTest, WorksFromTheKeyboard) {
+    using testing_support::PressKey;
+    const auto english = [](std::wstring_view, std::wstring_view fallback) { return std::wstring(fallback); };
+    {
+        // Tab from the first type to the second, Space chooses it, Enter is OK.
+        CAddJobDialog dialog(english, source, target, &type);
+        const INT_PTR result = Run(dialog, [&](HWND window, DWORD) {
+            ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_BACKUP_TYPE); }));
+            PressKey(VK_TAB);
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_RESTORE_TYPE); }));
+            PressKey(VK_SPACE);
+            EXPECT_TRUE(WaitFor([&] { return Checked(window, IDC_RESTORE_TYPE); }));
+            // The other types stay reachable once one is chosen.
+            PressKey(VK_TAB);
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_SYNC_TYPE); }));
+            PressKey(VK_TAB, {VK_SHIFT});
+            PressKey(VK_TAB, {VK_SHIFT});
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_BACKUP_TYPE); }));
+            EXPECT_TRUE(Checked(window, IDC_RESTORE_TYPE));
+            PressKey(VK_RETURN);
+        });
+        EXPECT_EQ(result, IDOK);
+        EXPECT_EQ(type, 2);
+    }
+    {
+        // The mnemonic of "&Cancel".
+        type = kUntouched;
+        CAddJobDialog dialog(english, source, target, &type);
+        const INT_PTR result = Run(dialog, [&](HWND window, DWORD) {
+            ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+            PressKey(VK_SPACE);  // chooses Backup, which has the focus
+            EXPECT_TRUE(WaitFor([&] { return Checked(window, IDC_BACKUP_TYPE); }));
+            PressKey('C', {VK_MENU});
+        });
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_EQ(type, kUntouched);
+    }
 }
 
 TEST_F(AddJobDialogTest, MissingTranslationsShowTheEnglishTextsAndEmptyOnesStayEmpty) {

@@ -19,6 +19,7 @@
 #include "copperfold/core/forwarding_file_system.h"
 #include "copperfold/tests/memory_file_system.h"
 #include "copperfold/win32/exec_dialog_resource.h"
+#include "key_input.h"
 
 namespace {
 
@@ -235,6 +236,35 @@ TEST_F(ExecDialogTest, CancelAnsweredYesStopsTheCopyWithoutErrorOrPause) {
     EXPECT_FALSE(errorShown) << "a cancelled copy is no error";
     EXPECT_LT(stopTime, 400ms) << "a cancelled run ends without the finishing pause";
     EXPECT_EQ(::WaitForSingleObject(dialog.CopyFileEvent(), 0), WAIT_OBJECT_0);
+}
+
+TEST_F(ExecDialogTest, EscapeAsksAndTheQuestionIsAnsweredFromTheKeyboard) {
+    using testing_support::PressKey;
+    files.holdName = L"big.bin";
+    const auto batch = Batch({PhotoBackup()});
+    bool stillOpenAfterNo = false;
+    const INT_PTR result = Run(batch, [&](HWND window) {
+        ASSERT_TRUE(WaitFor([&] { return files.holding.load(); }));
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+        PressKey(VK_ESCAPE);
+        HWND box = WaitForBox(kQuestionCaption);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == box; }));
+        PressKey('N');
+        EXPECT_TRUE(WaitFor([] { return !VisibleBox(kQuestionCaption); }));
+        stillOpenAfterNo = ::IsWindowVisible(window) && dialog.IsRunning();
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+        PressKey(VK_ESCAPE);
+        box = WaitForBox(kQuestionCaption);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == box; }));
+        PressKey('Y');
+        EXPECT_TRUE(WaitFor([&] { return !dialog.IsRunning(); }));
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(stillOpenAfterNo) << "No leaves the run going";
+    EXPECT_EQ(dialog.Counters().cancelFlag.load(), 1);
+    EXPECT_FALSE(Copied(L"E:\\Backup\\Photos\\big.bin"));
 }
 
 TEST_F(ExecDialogTest, FrameMessageStopsWithoutAQuestionAndTheDialogRunsAgain) {

@@ -18,28 +18,14 @@
 #include "copperfold/win32/copperfold_view.h"
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/main_frame.h"
+#include "key_input.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::TempFolder;
 
-// Presses `key` with the modifiers held down, as the keyboard sends it.
-void Press(WORD key, std::initializer_list<WORD> modifiers = {}) {
-    std::vector<INPUT> inputs;
-    const auto add = [&](WORD code, bool up) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = code;
-        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        inputs.push_back(input);
-    };
-    for (const WORD modifier : modifiers) add(modifier, false);
-    add(key, false);
-    add(key, true);
-    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) add(*it, true);
-    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
+void Press(WORD key, std::initializer_list<WORD> modifiers = {}) { testing_support::PressKey(key, modifiers); }
 
 std::wstring Text(HWND window) {
     wchar_t text[512] = {};
