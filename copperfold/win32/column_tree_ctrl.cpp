@@ -139,6 +139,40 @@ int CColumnTreeCtrl::InsertColumn(int index, std::wstring_view text, int format,
     return inserted;
 }
 
+namespace {
+
+int MeasuredWidth(HWND window, HFONT font, std::wstring_view text) {
+    win32::WindowDc dc(window);
+    win32::SelectScope selected(dc.Dc(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.Dc(), text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+}  // namespace
+
+int CColumnTreeCtrl::TextWidth(std::wstring_view text) const {
+    return MeasuredWidth(Tree(), reinterpret_cast<HFONT>(::SendMessageW(Tree(), WM_GETFONT, 0, 0)), text);
+}
+
+void CColumnTreeCtrl::FitColumn(int column, int minimum, const std::vector<std::wstring>& cellTexts) {
+    if (column < 1 || column >= ColumnCount()) return;
+    int widestCell = 0;
+    for (const std::wstring& text : cellTexts) widestCell = std::max(widestCell, TextWidth(text));
+    wchar_t title[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = static_cast<int>(std::size(title));
+    Header_GetItem(header, column, &item);
+    const int titleWidth = MeasuredWidth(header, reinterpret_cast<HFONT>(::SendMessageW(header, WM_GETFONT, 0, 0)), title);
+    HDITEMW resize{};
+    resize.mask = HDI_WIDTH;
+    resize.cxy = copperfold::FittingColumnWidth(minimum, widestCell, titleWidth, textIndent);
+    Header_SetItem(header, column, &resize);
+    UpdateColumns();
+}
+
 int CColumnTreeCtrl::ColumnWidth(int column) const {
     return column >= 0 && column < ColumnCount() ? columnWidths[static_cast<size_t>(column)] : 0;
 }

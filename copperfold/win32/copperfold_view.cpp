@@ -4,6 +4,7 @@
 
 #include "common/core/ini_file.h"
 #include "copperfold/core/column_text.h"
+#include "copperfold/core/drive_tree_text.h"
 #include "copperfold/core/mnemonic_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
@@ -15,6 +16,7 @@ namespace {
 // Tab stops, so that the keyboard reaches them after the trees and the job list.
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;
 constexpr int kButtonWidth = 90;
+constexpr int kDriveColumnMinimum = 100;  // the size and date columns, before they are fitted
 constexpr DWORD kDriveTreeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
                                   TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1237
 constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS |
@@ -209,9 +211,9 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
     };
     const std::array<TreeSetup, 3> trees = {{
         {localTree, IDC_LOCAL_TREE, {3, 3, middle - 6, height - 156}, kDriveTreeStyle,
-         {L"Local Disk", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
+         {L"Local Disk", L"Size", L"Modify Date"}, {200, kDriveColumnMinimum, kDriveColumnMinimum}, {0x800, 1, 0}},
         {deviceTree, IDC_DEVICE_TREE, {middle + 3, 3, width - middle - 6, height - 156}, kDriveTreeStyle,
-         {L"Copperfold Device", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
+         {L"Copperfold Device", L"Size", L"Modify Date"}, {200, kDriveColumnMinimum, kDriveColumnMinimum}, {0x800, 1, 0}},
         {jobList, IDC_JOB_LIST, {0, height - 153, width, 117}, kJobListStyle,
          {L"Source Folder", L"Destination Folder", L"Job Type"}, {220, 220, 80}, {0x800, 0, 0}},
     }};
@@ -225,6 +227,12 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         for (int column = 0; column < 3; ++column) {
             setup.tree.InsertColumn(column, Translate(setup.headers[column]), setup.formats[column], setup.widths[column]);
         }
+    }
+    // The sizes and dates show whole at the window's font: the widths above are minimums.
+    for (CColumnTreeCtrl* tree : {&localTree, &deviceTree}) {
+        const wchar_t digit = copperfold::WidestDigit([tree](std::wstring_view text) { return tree->TextWidth(text); });
+        tree->FitColumn(1, kDriveColumnMinimum, copperfold::WidestSizeTexts(digit));
+        tree->FitColumn(2, kDriveColumnMinimum, {copperfold::WidestDateText(digit)});
     }
 }
 

@@ -299,6 +299,29 @@ TEST_F(CopperfoldViewTest, ListsFoldersLazilyWithSizesAndDates) {
     EXPECT_EQ(Icon(view->LocalTree(), letter), CCopperfoldView::kFileIcon);
     EXPECT_EQ(Icon(view->LocalTree(), docs), CCopperfoldView::kFolderIcon);
     EXPECT_EQ(view->ItemPath(view->LocalTree(), letter), local + L"\\docs\\letter.txt");
+
+    // Sizes and dates show whole at the tree's font: their columns are wider than the text
+    // measured here, plus the room a cell keeps on both sides; never below the minimum of 100.
+    const HWND tree = view->LocalTree().Tree();
+    const auto measured = [tree](const std::wstring& text) {
+        const HDC dc = ::GetDC(tree);
+        const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(tree, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(tree, dc);
+        return static_cast<int>(size.cx);
+    };
+    for (const CColumnTreeCtrl* drives : {&view->LocalTree(), &view->DeviceTree()}) {
+        for (const int column : {1, 2}) {
+            const std::wstring text = view->LocalTree().GetItemText(letter, column);
+            EXPECT_GE(drives->ColumnWidth(column), 100);
+            EXPECT_GE(drives->ColumnWidth(column), measured(text) + drives->TextIndent() + 4)
+                << "column " << column << " cuts " << std::string(text.begin(), text.end());
+        }
+        EXPECT_GE(drives->ColumnWidth(2), measured(L"2026/12/27 20:49:58") + drives->TextIndent() + 4);
+        EXPECT_GE(drives->ColumnWidth(1), measured(L"1000.0K") + drives->TextIndent() + 4);
+    }
 }
 
 TEST_F(CopperfoldViewTest, AddTakesTheSelectedFoldersAndRefusesFilesAndDuplicates) {
