@@ -199,6 +199,31 @@ TEST(CopperfoldStartup, AnotherProcessReadsTheEnglishButtonTexts) {
     EXPECT_EQ(running.WaitForExit(std::chrono::seconds(15)), 0);
 }
 
+TEST(CopperfoldStartup, TheStatusBarShowsWhatAddWouldTake) {
+    TempFolder folder;
+    StartedApp started(folder);
+    ASSERT_TRUE(started.app.InitInstance());
+    const HWND bar = ::GetDlgItem(started.app.MainFrame()->Handle(), IDW_STATUS_BAR);
+    const auto shown = [bar] {
+        wchar_t text[512] = {};
+        ::SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return std::wstring(text);
+    };
+    CColumnTreeCtrl& local = started.app.MainFrame()->View()->LocalTree();
+    const HTREEITEM lastRoot = TreeView_GetLastVisible(local.Tree());
+    ASSERT_TRUE(lastRoot);
+    const std::wstring root = local.GetItemText(lastRoot, 0);
+    TreeView_SelectItem(local.Tree(), lastRoot);
+    // No enclosure here: the device tree is empty, so the target is still to be chosen.
+    EXPECT_EQ(shown(), L"Add: " + root + L" -> (no folder selected)");
+    const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < later) {
+        PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(shown(), L"Add: " + root + L" -> (no folder selected)") << "the indicator timer keeps it";
+}
+
 TEST(CopperfoldStartup, LoadsTheCurrentUsersJobsAndNoOtherUsers) {
     TempFolder folder;
     const std::wstring section = win32::ComputerName() + L"-" + win32::UserName();

@@ -367,6 +367,64 @@ TEST_F(CopperfoldViewTest, AddTakesTheSelectedFoldersAndRefusesFilesAndDuplicate
     }
 }
 
+// How far apart two colours are: the sum of the differences of their three parts.
+int ColourDistance(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+           std::abs(GetBValue(a) - GetBValue(b));
+}
+
+// The colour at the left end of an item's label area, where its background shows (the text
+// starts two pixels further right).
+COLORREF LabelBackground(HWND tree, HTREEITEM item) {
+    ::RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT label{};
+    if (!TreeView_GetItemRect(tree, item, &label, TRUE)) return CLR_INVALID;
+    const HDC dc = ::GetDC(tree);
+    const COLORREF colour = ::GetPixel(dc, label.left + 1, (label.top + label.bottom) / 2);
+    ::ReleaseDC(tree, dc);
+    return colour;
+}
+
+TEST_F(CopperfoldViewTest, SelectionsStayVisibleWithoutTheFocusAndTheStatusSaysWhatAddTakes) {
+    AddJobs(2);
+    Open();
+    std::vector<std::wstring> statuses;
+    view->SetStatusSink([&](const std::wstring& text) { statuses.push_back(text); });
+    const HTREEITEM docs = RevealLocal({L"docs"});
+    const HTREEITEM backup = Reveal(view->DeviceTree(), {kDeviceRoot, L"backup"});
+    ASSERT_TRUE(docs && backup);
+    TreeView_SelectItem(view->LocalTree().Tree(), docs);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), L"Add: " + local + L"\\docs -> (no folder selected)");
+    TreeView_SelectItem(view->DeviceTree().Tree(), backup);
+    EXPECT_EQ(statuses.back(), L"Add: " + local + L"\\docs -> M:\\backup");
+    EXPECT_EQ(view->AddStatusText(), statuses.back());
+    TreeView_Expand(view->LocalTree().Tree(), docs, TVE_EXPAND);
+    TreeView_SelectItem(view->LocalTree().Tree(), Child(view->LocalTree(), docs, L"letter.txt"));
+    EXPECT_EQ(statuses.back(), L"Add: (no folder selected) -> M:\\backup") << "a file is no source";
+    TreeView_SelectItem(view->LocalTree().Tree(), docs);
+
+    const HTREEITEM firstJob = TreeView_GetRoot(view->JobList().Tree());
+    TreeView_SelectItem(view->JobList().Tree(), firstJob);
+    ::SetFocus(view->Button(IDC_EXIT_BUTTON));
+    Pump();
+    const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+    const struct {
+        const CColumnTreeCtrl& tree;
+        HTREEITEM selected;
+        HTREEITEM other;
+    } shown[] = {{view->LocalTree(), docs, Child(view->LocalTree(), docs, L"letter.txt")},
+                 {view->DeviceTree(), backup, TreeView_GetRoot(view->DeviceTree().Tree())},
+                 {view->JobList(), firstJob, TreeView_GetNextSibling(view->JobList().Tree(), firstJob)}};
+    for (const auto& [tree, selected, other] : shown) {
+        const COLORREF marked = LabelBackground(tree.Tree(), selected);
+        EXPECT_GE(ColourDistance(marked, window), 90)
+            << "tree " << tree.Id() << ": the selection without the focus is hard to tell from the window, colour "
+            << std::hex << marked;
+        EXPECT_EQ(LabelBackground(tree.Tree(), other), window) << "tree " << tree.Id() << ": an unselected row";
+    }
+}
+
 TEST_F(CopperfoldViewTest, RemoveDropsTheTickedRowsAndRewritesTheJobFile) {
     AddJobs(3);
     Open();
