@@ -82,6 +82,9 @@ LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM 
         if (wParam) break;  // a caller's device context: paint straight into it
         Paint();
         return 0;
+    case WM_SETREDRAW:
+        redrawing = wParam != FALSE;
+        break;
     case WM_ERASEBKGND:
         return 1;  // the off-screen picture covers everything
     case WM_KEYDOWN:
@@ -133,6 +136,9 @@ bool CCustomTreeChildCtrl::ToggleSelectedCheckBox() {
 
 void CCustomTreeChildCtrl::Paint() {
     win32::PaintScope paint(hwnd);
+    // While its redrawing is off the tree draws nothing: the screen keeps the last picture
+    // rather than an empty one, and switching redrawing on repaints the whole tree.
+    if (!redrawing) return;
     RECT client{};
     ::GetClientRect(hwnd, &client);
     const int width = std::max<int>(1, client.right), height = std::max<int>(1, client.bottom);
