@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -483,6 +485,133 @@ TEST_F(CopperfoldViewTest, FollowsFilesCreatedRenamedAndDeleted) {
     ASSERT_TRUE(::DeleteFileW(L"M:\\renamed.txt"));
     EXPECT_TRUE(PumpUntil([&] { return !Child(view->DeviceTree(), root, L"renamed.txt"); }));
     EXPECT_EQ(Column(view->DeviceTree(), root, 0), std::vector<std::wstring>{L"backup"});
+}
+
+// Whether a window's client area shows one colour only, as a tree that lost its picture does.
+bool IsBlank(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    if (client.right <= 0 || client.bottom <= 0) return true;
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = client.right;
+    format.bmiHeader.biHeight = -client.bottom;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC screen = ::GetDC(window);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP picture = ::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = ::SelectObject(memory, picture);
+    ::BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    const std::size_t count = static_cast<std::size_t>(client.right) * static_cast<std::size_t>(client.bottom);
+    const bool blank = std::all_of(pixels, pixels + count, [first = pixels[0]](std::uint32_t p) { return p == first; });
+    ::SelectObject(memory, previous);
+    ::DeleteObject(picture);
+    ::DeleteDC(memory);
+    ::ReleaseDC(window, screen);
+    return blank;
+}
+
+// Changes handed over as the watcher hands them, then applied once the view's batch is due.
+void SendChanges(HWND view, const std::vector<CNotifyDirCheck::ChangeRecord>& changes) {
+    for (const auto& change : changes) {
+        ::SendMessageW(view, CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&change));
+    }
+}
+
+TEST_F(CopperfoldViewTest, ABatchOfChangesEndsAsTheFolderIsAndInSortedOrder) {
+    ::CreateDirectoryW(L"M:\\many", nullptr);
+    WriteFile(L"M:\\many\\kept.txt", "k");
+    WriteFile(L"M:\\many\\gone.txt", "g");
+    Open();
+    view->Watcher().Stop();  // only the records below reach the view
+    const HTREEITEM many = Reveal(view->DeviceTree(), {kDeviceRoot, L"many"});
+    ASSERT_TRUE(many);
+    TreeView_Expand(view->DeviceTree().Tree(), many, TVE_EXPAND);
+    ASSERT_EQ(Column(view->DeviceTree(), many, 0), (std::vector<std::wstring>{L"gone.txt", L"kept.txt"}));
+
+    // Many changes at once (the folder is listed once for them), in no particular order: new
+    // names before and after the present ones, one added and removed again, one removed.
+    std::vector<CNotifyDirCheck::ChangeRecord> burst;
+    std::vector<std::wstring> expected = {L"kept.txt"};
+    for (int i = 39; i >= 0; --i) {
+        const std::wstring name = (i % 2 ? L"Z" : L"a") + std::to_wstring(100 + i) + L".txt";
+        WriteFile(L"M:\\many\\" + name, "new");
+        burst.push_back({L"M:\\many\\" + name, copperfold::kActionAdded});
+        expected.push_back(name);
+    }
+    burst.push_back({L"M:\\many\\brief.tmp", copperfold::kActionAdded});  // gone again before it is shown
+    burst.push_back({L"M:\\many\\brief.tmp", copperfold::kActionRemoved});
+    ::DeleteFileW(L"M:\\many\\gone.txt");
+    burst.push_back({L"M:\\many\\gone.txt", copperfold::kActionRemoved});
+    WriteFile(L"M:\\many\\kept.txt", "kept, and longer now");
+    burst.push_back({L"M:\\many\\kept.txt", copperfold::kActionModified});
+    SendChanges(view->Handle(), burst);
+    ASSERT_TRUE(PumpUntil([&] { return !CCopperfoldView::LayoutHeld(view->DeviceTree().Tree()); }));
+
+    std::sort(expected.begin(), expected.end(), [](const std::wstring& a, const std::wstring& b) {
+        return ::lstrcmpiW(a.c_str(), b.c_str()) < 0;
+    });
+    EXPECT_EQ(Column(view->DeviceTree(), many, 0), expected);
+    const HTREEITEM kept = Child(view->DeviceTree(), many, L"kept.txt");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(view->DeviceTree().GetItemText(kept, 1), L"20");
+    EXPECT_EQ(view->DeviceTree().GetItemText(Child(view->DeviceTree(), many, L"a100.txt"), 1), L"3");
+
+    // A few changes (each name looked up) land in their sorted places too.
+    WriteFile(L"M:\\many\\a000.txt", "first");
+    WriteFile(L"M:\\many\\m.txt", "middle");
+    SendChanges(view->Handle(), {{L"M:\\many\\m.txt", copperfold::kActionAdded},
+                                 {L"M:\\many\\a000.txt", copperfold::kActionAdded}});
+    ASSERT_TRUE(PumpUntil([&] { return !CCopperfoldView::LayoutHeld(view->DeviceTree().Tree()); }));
+    expected.insert(expected.begin(), L"a000.txt");
+    expected.insert(std::find(expected.begin(), expected.end(), L"Z101.txt"), L"m.txt");
+    EXPECT_EQ(Column(view->DeviceTree(), many, 0), expected);
+}
+
+TEST_F(CopperfoldViewTest, TheTreeKeepsUpAndStaysDrawnWhileFilesStreamIn) {
+    Open();
+    const HTREEITEM root = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    TreeView_Expand(view->DeviceTree().Tree(), root, TVE_EXPAND);
+    Pump(200ms);
+    const HWND tree = view->DeviceTree().Tree();
+    const UINT before = TreeView_GetCount(tree);
+    constexpr int kFiles = 600;
+    std::atomic<bool> writing{true};
+    ASSERT_FALSE(IsBlank(tree));
+    std::thread writer([&] {
+        for (int i = 0; i < kFiles; ++i) WriteFile(L"M:\\stream" + std::to_wstring(10000 + i) + L".txt", "x");
+        writing = false;
+    });
+    // Until the tree holds them all, every 20 ms of the message loop: the rows the tree has
+    // laid out (its scroll range) and whether its picture is a blank area.
+    std::set<int> rangesSeen;
+    int blankLooks = 0;
+    int looks = 0;
+    const auto limit = std::chrono::steady_clock::now() + 30s;
+    while ((writing || TreeView_GetCount(tree) < before + kFiles) && std::chrono::steady_clock::now() < limit) {
+        const auto slice = std::chrono::steady_clock::now() + 20ms;
+        MSG message;
+        while (std::chrono::steady_clock::now() < slice && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        std::this_thread::sleep_for(2ms);
+        SCROLLINFO scroll{};
+        scroll.cbSize = sizeof scroll;
+        scroll.fMask = SIF_RANGE;
+        if (::GetScrollInfo(tree, SB_VERT, &scroll)) rangesSeen.insert(scroll.nMax);
+        blankLooks += IsBlank(tree);
+        ++looks;
+    }
+    writer.join();
+    EXPECT_EQ(TreeView_GetCount(tree), before + kFiles);
+    EXPECT_GE(rangesSeen.size(), 4u) << "the tree laid out its new rows only " << rangesSeen.size()
+                                     << " times while " << kFiles << " files came";
+    EXPECT_EQ(blankLooks, 0) << "of " << looks << " looks at the tree";
 }
 
 TEST_F(CopperfoldViewTest, LostChangesListTheDriveAgainAndGoneFoldersVanishOnExpansion) {
