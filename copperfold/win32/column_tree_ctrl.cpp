@@ -274,6 +274,16 @@ bool CColumnTreeCtrl::SetItemText(HTREEITEM item, int column, std::wstring_view 
     return ::SendMessageW(Tree(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&update)) != 0;
 }
 
+bool CColumnTreeCtrl::SetRow(HTREEITEM item, std::initializer_list<std::wstring_view> fields) {
+    std::wstring label = copperfold::JoinColumnFields(fields);
+    if (TreeItemLabel(Tree(), item) == label) return true;
+    TVITEMW update{};
+    update.mask = TVIF_TEXT | TVIF_HANDLE;
+    update.hItem = item;
+    update.pszText = label.data();
+    return ::SendMessageW(Tree(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&update)) != 0;
+}
+
 CColumnTreeCtrl::Hit CColumnTreeCtrl::HitTest(POINT point) const {
     TVHITTESTINFO test{};
     test.pt = {point.x + scrollOffset, point.y - headerHeight};

@@ -68,6 +68,9 @@ public:
                         int selectedImage, std::optional<int> children = std::nullopt);
     std::wstring GetItemText(HTREEITEM item, int column) const;
     bool SetItemText(HTREEITEM item, int column, std::wstring_view text);
+    // Gives a row all its columns at once (column 0 first); one change of the item instead of
+    // one per column. Nothing is changed when the row already reads so.
+    bool SetRow(HTREEITEM item, std::initializer_list<std::wstring_view> fields);
 
     struct Hit {
         HTREEITEM item = nullptr;

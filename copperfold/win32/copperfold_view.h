@@ -150,6 +150,7 @@ private:
     // and each new entry goes straight to its sorted place. A batch stops after
     // kBatchBudgetMs; what is left goes into the next one.
     static constexpr int kBatchBudgetMs = 60;
+    static constexpr UINT kNextBatchDelayMs = 10;
     static constexpr std::size_t kListFolderAtChanges = 32;
     struct QueuedChange {
         CColumnTreeCtrl* tree;

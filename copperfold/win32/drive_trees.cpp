@@ -290,8 +290,7 @@ void CCopperfoldView::RelistFolder(CColumnTreeCtrl& tree, HTREEITEM item) {
             if (entry == present.end()) {
                 TreeView_DeleteItem(inner, child);
             } else {
-                tree.SetItemText(child, 1, SizeText(entry->second));
-                tree.SetItemText(child, 2, DateText(entry->second.ftLastWriteTime));
+                tree.SetRow(child, {entry->first, SizeText(entry->second), DateText(entry->second.ftLastWriteTime)});
                 if (TreeView_GetChild(inner, child)) RelistFolder(tree, child);
                 present.erase(entry);
             }
@@ -459,8 +458,11 @@ void CCopperfoldView::ReleaseLayout() {
         // queue would wait behind them, and the tree would stay as it was for the whole burst.
         ::RedrawWindow(tree->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
-    // What the time allowed for one batch left over goes into the next.
+    // What the time allowed for one batch left over goes into the next, which follows at once
+    // when nothing else is waiting (and, while changes stream in, with the next of them).
+    if (queuedChanges.empty()) return;
     for (const QueuedChange& change : queuedChanges) HoldLayout(*change.tree);
+    ::SetTimer(form, kLayoutTimer, kNextBatchDelayMs, nullptr);
 }
 
 void CCopperfoldView::ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, std::wstring_view rel,
@@ -482,8 +484,7 @@ void CCopperfoldView::ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, st
         } else if (const HTREEITEM existing = FindChild(tree, item, rel)) {
             // Already shown (read again after lost changes): refresh it instead of a second row.
             if (data) {
-                tree.SetItemText(existing, 1, SizeText(*data));
-                tree.SetItemText(existing, 2, DateText(data->ftLastWriteTime));
+                tree.SetRow(existing, {rel, SizeText(*data), DateText(data->ftLastWriteTime)});
             }
         } else {
             InsertChild(tree, item, rel, data, SortedPlace(tree, item, rel));
@@ -499,8 +500,7 @@ void CCopperfoldView::ApplyChangeBelow(CColumnTreeCtrl& tree, HTREEITEM item, st
         break;
     default:
         if (const HTREEITEM child = listed ? FindChild(tree, item, rel) : nullptr; child && data) {
-            tree.SetItemText(child, 1, SizeText(*data));
-            tree.SetItemText(child, 2, DateText(data->ftLastWriteTime));
+            tree.SetRow(child, {rel, SizeText(*data), DateText(data->ftLastWriteTime)});
         }
         break;
     }
@@ -534,8 +534,12 @@ HTREEITEM CCopperfoldView::SortedPlace(CColumnTreeCtrl& tree, HTREEITEM parent, 
 
 void CCopperfoldView::ApplyChange(CColumnTreeCtrl& tree, const std::wstring& path, std::uint32_t action) {
     if (action == copperfold::kActionChangesLost) {
-        // The drive is read again as it is now, after what came before.
-        FlushChanges();
+        // The folder is read again as it is now, which covers the changes still queued in it (a
+        // queued removal applied after the reading could drop an entry that is back).
+        std::erase_if(queuedChanges, [&](const QueuedChange& queued) {
+            return queued.tree == &tree && queued.path.size() >= path.size() &&
+                   std::wstring_view(queued.path).substr(0, path.size()) == path;
+        });
         ApplyChangeNow(tree, path, action);
         return;
     }
