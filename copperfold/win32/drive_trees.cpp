@@ -456,7 +456,7 @@ void CCopperfoldView::ReleaseLayout() {
         ::SendMessageW(inner, WM_SETREDRAW, TRUE, 0);  // measures the rows again and sets the scroll bars
         // Painted now: while the watcher's messages keep coming, a paint left to the message
         // queue would wait behind them, and the tree would stay as it was for the whole burst.
-        ::RedrawWindow(tree->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        ::RedrawWindow(inner, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);
     }
     // What the time allowed for one batch left over goes into the next, which follows at once
     // when nothing else is waiting (and, while changes stream in, with the next of them).
