@@ -2,6 +2,7 @@
 // The geometry of a column tree: a header of columns over a tree whose rows carry a text per
 // column, scrolled sideways as one piece. Pure arithmetic, so the window code only applies it.
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -60,6 +61,19 @@ std::optional<std::size_t> ColumnAt(std::span<const int> widths, int x);
 
 // The left edge of a column (the sum of the widths before it).
 int ColumnLeft(std::span<const int> widths, std::size_t column);
+
+// Room a column needs beside its texts: the cells draw from the indent + 1 to 3 pixels short of
+// the right edge (and a little air keeps a text off the grid line); a header title has the
+// header's margins on both sides.
+inline constexpr int kCellTextAir = 4;
+inline constexpr int kHeaderTextMargins = 16;
+// The width of a column 1 and up that shows its widest cell text and its title whole, at the
+// font they were measured in; never less than `minimum`.
+constexpr int FittingColumnWidth(int minimum, int widestCellText, int titleText, int textIndent) {
+    const int forCells = widestCellText + textIndent + 1 + 3 + kCellTextAir;
+    const int forTitle = titleText + kHeaderTextMargins;
+    return std::max({minimum, forCells, forTitle});
+}
 
 // Whether the user may give `column` the width `width` by dragging a header divider.
 constexpr bool MayResizeColumn(std::size_t column, int width) {

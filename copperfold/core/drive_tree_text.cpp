@@ -26,6 +26,17 @@ std::wstring FormatFileDate(const CalendarTime& local) {
     return text;
 }
 
+std::vector<std::wstring> WidestSizeTexts(wchar_t digit) {
+    std::vector<std::wstring> texts;
+    for (const wchar_t unit : {L'K', L'M', L'G', L'T'}) texts.push_back(std::wstring(4, digit) + L'.' + digit + unit);
+    return texts;
+}
+
+std::wstring WidestDateText(wchar_t digit) {
+    const auto places = [digit](std::size_t count) { return std::wstring(count, digit); };
+    return places(4) + L'/' + places(2) + L'/' + places(2) + L' ' + places(2) + L':' + places(2) + L':' + places(2);
+}
+
 std::wstring JoinItemPath(const std::vector<std::wstring>& textsFromRoot) {
     std::wstring path;
     for (std::size_t i = 0; i < textsFromRoot.size(); ++i) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace {
 
 using Index = copperfold::ChildNameIndex<int>;
@@ -34,6 +36,32 @@ TEST(ChildNameIndex, FindsOnlyChildrenOfKnownFoldersAndFollowsDeletions) {
     EXPECT_EQ(index.Find(1, L"sub"), 0);
     index.Forget(20);
     EXPECT_EQ(index.Find(11, L"a.txt"), 0);
+}
+
+TEST(ChildNameIndex, TellsAfterWhichChildANewNameGoes) {
+    // Sort keys that order names without regard to case, as the tree sorts them.
+    Index index([](std::wstring_view name) {
+        std::string key;
+        for (const wchar_t c : name) key += static_cast<char>(std::tolower(static_cast<int>(c)));
+        return key;
+    });
+    EXPECT_FALSE(index.SortedPlace(1, L"a")) << "a folder the index does not know";
+    index.Begin(1);
+    index.Add(1, L"b", 10);
+    index.Add(1, L"D", 11);
+    EXPECT_EQ(index.SortedPlace(1, L"a"), 0) << "goes first";
+    EXPECT_EQ(index.SortedPlace(1, L"c"), 10);
+    EXPECT_EQ(index.SortedPlace(1, L"e"), 11) << "goes last";
+    index.Add(1, L"c", 12);  // once worked out, the order follows additions
+    EXPECT_EQ(index.SortedPlace(1, L"cc"), 12);
+    index.Forget(12);  // and deletions
+    EXPECT_EQ(index.SortedPlace(1, L"cc"), 10);
+    index.Forget(1);
+    EXPECT_FALSE(index.SortedPlace(1, L"cc"));
+
+    Index withoutKeys;
+    withoutKeys.Begin(1);
+    EXPECT_FALSE(withoutKeys.SortedPlace(1, L"x"));
 }
 
 TEST(ChildNameIndex, ReusedItemValueAndDuplicateNamesNeverReachTheWrongItem) {

@@ -94,6 +94,17 @@ TEST(ColumnTreeResizing, ColumnZeroKeepsItsMinimumWidth) {
     EXPECT_TRUE(MayResizeColumn(1, 0));
 }
 
+TEST(ColumnTreeFitting, AColumnHoldsItsWidestTextAndTitleAndKeepsItsMinimum) {
+    using copperfold::FittingColumnWidth;
+    EXPECT_EQ(FittingColumnWidth(100, 40, 30, 9), 100) << "short texts keep the minimum";
+    // The cell text runs from the indent + 1 to 3 short of the edge, plus a little air.
+    EXPECT_EQ(FittingColumnWidth(100, 112, 30, 9), 112 + 9 + 1 + 3 + copperfold::kCellTextAir);
+    const auto span = ExtraColumnTextSpan(0, FittingColumnWidth(100, 112, 30, 9), 9);
+    ASSERT_TRUE(span);
+    EXPECT_GE(span->right - span->left, 112) << "the text fits the span it is drawn in";
+    EXPECT_EQ(FittingColumnWidth(100, 40, 150, 9), 150 + copperfold::kHeaderTextMargins) << "a long title";
+}
+
 TEST(ColumnTreeAlignment, FormatBitsOfTheExtraColumns) {
     EXPECT_EQ(AlignmentOfColumn(1, 1), ColumnAlignment::Right);
     EXPECT_EQ(AlignmentOfColumn(1, 3), ColumnAlignment::Right) << "right wins over centre";

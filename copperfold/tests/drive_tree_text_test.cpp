@@ -23,6 +23,19 @@ TEST(DriveTreeText, DatesArePaddedWithBlanks) {
     EXPECT_EQ(copperfold::FormatFileDate({1999, 12, 31, 23, 59, 58}), L"1999/12/31 23:59:58");
 }
 
+TEST(DriveTreeText, WidestTextsHaveTheLongestShapeOfEachColumn) {
+    const std::vector<std::wstring> sizes = copperfold::WidestSizeTexts(L'8');
+    EXPECT_EQ(sizes, (std::vector<std::wstring>{L"8888.8K", L"8888.8M", L"8888.8G", L"8888.8T"}));
+    EXPECT_EQ(sizes[0].size(), FormatFileSize(1023999).size()) << "as long as the longest size below 1000 T";
+    const std::wstring date = copperfold::WidestDateText(L'0');
+    EXPECT_EQ(date, L"0000/00/00 00:00:00");
+    EXPECT_EQ(date.size(), copperfold::FormatFileDate({2024, 3, 7, 9, 5, 0}).size());
+
+    // A font whose 4 is wider than its other digits; ties keep the first.
+    EXPECT_EQ(copperfold::WidestDigit([](std::wstring_view digit) { return digit == L"4" ? 7 : 6; }), L'4');
+    EXPECT_EQ(copperfold::WidestDigit([](std::wstring_view) { return 6; }), L'0');
+}
+
 TEST(DriveTreeText, PathsJoinWithOneBackslash) {
     EXPECT_EQ(copperfold::JoinItemPath({L"E:\\"}), L"E:\\");
     EXPECT_EQ(copperfold::JoinItemPath({L"E:\\", L"Docs", L"2024"}), L"E:\\Docs\\2024");

@@ -24,26 +24,39 @@ CAddJobDialog::CAddJobDialog(Translator translator, std::wstring source, std::ws
     : Dialog(IDD_ADD_JOB), translate(std::move(translator)), sourcePath(std::move(source)),
       targetPath(std::move(target)), jobType(type) {}
 
-std::wstring CAddJobDialog::Translate(std::wstring_view english, std::wstring_view fallback) const {
-    return translate ? translate(english, fallback) : std::wstring(fallback);
+std::wstring CAddJobDialog::Translate(std::wstring_view english) const {
+    // A text the language lacks shows in English rather than as an empty label.
+    return translate ? translate(english, english) : std::wstring(english);
 }
 
 bool CAddJobDialog::OnInitDialog() {
     chosen.reset();
     // The caption shows the command's name, not its keyboard mark.
-    ::SetWindowTextW(Handle(), copperfold::WithoutMnemonic(Translate(L"&Add", L"Add")).c_str());
-    SetItemText(IDOK, Translate(L"&Ok", L""));
+    ::SetWindowTextW(Handle(), copperfold::WithoutMnemonic(Translate(L"&Add")).c_str());
+    SetItemText(IDOK, Translate(L"&Ok"));
     ::EnableWindow(::GetDlgItem(Handle(), IDOK), FALSE);
-    SetItemText(IDCANCEL, Translate(L"&Cancel", L""));
-    SetItemText(IDC_SOURCE_LABEL, Translate(L"Source Folder", L""));
-    SetItemText(IDC_TARGET_LABEL, Translate(L"Destination Folder", L""));
+    SetItemText(IDCANCEL, Translate(L"&Cancel"));
+    SetItemText(IDC_SOURCE_LABEL, Translate(L"Source Folder"));
+    SetItemText(IDC_TARGET_LABEL, Translate(L"Destination Folder"));
     SetItemText(IDC_SOURCE_PATH, sourcePath);
     SetItemText(IDC_TARGET_PATH, targetPath);
-    SetItemText(IDC_BACKUP_TYPE, Translate(L"Backup - Copy file(s) from source directory to target directory", L""));
-    SetItemText(IDC_RESTORE_TYPE, Translate(L"Restore - Copy file(s) from  target directory to source directory", L""));
-    SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent", L""));
+    SetItemText(IDC_BACKUP_TYPE, Translate(L"Backup - Copy file(s) from source directory to target directory"));
+    SetItemText(IDC_RESTORE_TYPE, Translate(L"Restore - Copy file(s) from  target directory to source directory"));
+    SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent"));
     for (const TypeButton& button : kTypeButtons) ::CheckDlgButton(Handle(), button.id, BST_UNCHECKED);
-    return true;
+    KeepTypesReachable();
+    // The keyboard starts on the first type, so Space chooses it and Tab goes on from there.
+    ::SetFocus(::GetDlgItem(Handle(), IDC_BACKUP_TYPE));
+    return false;
+}
+
+void CAddJobDialog::KeepTypesReachable() {
+    // A radio button drops its tab stop when it is unchecked; each type is a group of its own
+    // here, so without the stop Tab would never reach an unchosen type.
+    for (const TypeButton& button : kTypeButtons) {
+        const HWND control = ::GetDlgItem(Handle(), button.id);
+        ::SetWindowLongPtrW(control, GWL_STYLE, ::GetWindowLongPtrW(control, GWL_STYLE) | WS_TABSTOP);
+    }
 }
 
 bool CAddJobDialog::OnCommand(int id, int notifyCode) {
@@ -64,6 +77,7 @@ void CAddJobDialog::Choose(JobType type) {
     for (const TypeButton& button : kTypeButtons) {
         ::CheckDlgButton(Handle(), button.id, button.type == type ? BST_CHECKED : BST_UNCHECKED);
     }
+    KeepTypesReachable();
     ::EnableWindow(::GetDlgItem(Handle(), IDOK), TRUE);
     chosen = type;
 }

@@ -30,8 +30,9 @@ protected:
     bool OnCommand(int id, int notifyCode) override;
 
 private:
-    std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
+    std::wstring Translate(std::wstring_view english) const;
     void Choose(JobType type);
+    void KeepTypesReachable();
 
     Translator translate;
     std::wstring sourcePath;

@@ -140,6 +140,40 @@ int CColumnTreeCtrl::InsertColumn(int index, std::wstring_view text, int format,
     return inserted;
 }
 
+namespace {
+
+int MeasuredWidth(HWND window, HFONT font, std::wstring_view text) {
+    win32::WindowDc dc(window);
+    win32::SelectScope selected(dc.Dc(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.Dc(), text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+}  // namespace
+
+int CColumnTreeCtrl::TextWidth(std::wstring_view text) const {
+    return MeasuredWidth(Tree(), reinterpret_cast<HFONT>(::SendMessageW(Tree(), WM_GETFONT, 0, 0)), text);
+}
+
+void CColumnTreeCtrl::FitColumn(int column, int minimum, const std::vector<std::wstring>& cellTexts) {
+    if (column < 1 || column >= ColumnCount()) return;
+    int widestCell = 0;
+    for (const std::wstring& text : cellTexts) widestCell = std::max(widestCell, TextWidth(text));
+    wchar_t title[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = static_cast<int>(std::size(title));
+    Header_GetItem(header, column, &item);
+    const int titleWidth = MeasuredWidth(header, reinterpret_cast<HFONT>(::SendMessageW(header, WM_GETFONT, 0, 0)), title);
+    HDITEMW resize{};
+    resize.mask = HDI_WIDTH;
+    resize.cxy = copperfold::FittingColumnWidth(minimum, widestCell, titleWidth, textIndent);
+    Header_SetItem(header, column, &resize);
+    UpdateColumns();
+}
+
 int CColumnTreeCtrl::ColumnWidth(int column) const {
     return column >= 0 && column < ColumnCount() ? columnWidths[static_cast<size_t>(column)] : 0;
 }
@@ -234,6 +268,16 @@ bool CColumnTreeCtrl::SetItemText(HTREEITEM item, int column, std::wstring_view 
     if (column < 0) return false;
     std::wstring label = copperfold::ReplaceColumnField(TreeItemLabel(Tree(), item), static_cast<size_t>(column), text,
                                                         static_cast<size_t>(std::max(0, Header_GetItemCount(header))));
+    TVITEMW update{};
+    update.mask = TVIF_TEXT | TVIF_HANDLE;
+    update.hItem = item;
+    update.pszText = label.data();
+    return ::SendMessageW(Tree(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&update)) != 0;
+}
+
+bool CColumnTreeCtrl::SetRow(HTREEITEM item, std::initializer_list<std::wstring_view> fields) {
+    std::wstring label = copperfold::JoinColumnFields(fields);
+    if (TreeItemLabel(Tree(), item) == label) return true;
     TVITEMW update{};
     update.mask = TVIF_TEXT | TVIF_HANDLE;
     update.hItem = item;

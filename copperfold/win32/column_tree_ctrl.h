@@ -51,6 +51,11 @@ public:
     // bit 1 centres them. Returns the column's index, or -1.
     int InsertColumn(int index, std::wstring_view text, int format, int width);
     int ColumnCount() const { return static_cast<int>(columnWidths.size()); }
+    // The width of a text in the rows' font, in pixels (the font follows the display's DPI).
+    int TextWidth(std::wstring_view text) const;
+    // Widens a column 1 and up so that the widest of `cellTexts` and the column's title show
+    // whole at the current fonts; never narrower than `minimum`.
+    void FitColumn(int column, int minimum, const std::vector<std::wstring>& cellTexts);
     int ColumnWidth(int column) const;
     int ScrollOffset() const { return scrollOffset; }
     int HeaderHeight() const { return headerHeight; }
@@ -63,6 +68,9 @@ public:
                         int selectedImage, std::optional<int> children = std::nullopt);
     std::wstring GetItemText(HTREEITEM item, int column) const;
     bool SetItemText(HTREEITEM item, int column, std::wstring_view text);
+    // Gives a row all its columns at once (column 0 first); one change of the item instead of
+    // one per column. Nothing is changed when the row already reads so.
+    bool SetRow(HTREEITEM item, std::initializer_list<std::wstring_view> fields);
 
     struct Hit {
         HTREEITEM item = nullptr;

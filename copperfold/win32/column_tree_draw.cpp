@@ -27,6 +27,15 @@ UINT AlignmentFlags(copperfold::ColumnAlignment alignment) {
 
 constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
 
+// The selection of a tree without the focus: the highlight colour paled toward the window's, so
+// that it stays plain to see (the system's own choice, the button face, can be all but white).
+COLORREF UnfocusedSelectionColour(COLORREF window) {
+    const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+    const auto mix = [](int strong, int pale) { return (strong * 2 + pale * 3) / 5; };
+    return RGB(mix(GetRValue(highlight), GetRValue(window)), mix(GetGValue(highlight), GetGValue(window)),
+               mix(GetBValue(highlight), GetBValue(window)));
+}
+
 }  // namespace
 
 LRESULT CColumnTreeCtrl::OnCustomDraw(NMTVCUSTOMDRAW* draw) {
@@ -91,7 +100,15 @@ void CColumnTreeCtrl::DrawRow(const NMTVCUSTOMDRAW& draw) {
     const HGDIOBJ plainFont = treeFont ? static_cast<HGDIOBJ>(treeFont) : ::GetStockObject(DEFAULT_GUI_FONT);
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = ::GetTextColor(dc);
-    const bool marked = itemBackColour != window && itemBackColour != CLR_NONE && itemBackColour != CLR_DEFAULT;
+    const bool hasFocus = ::GetFocus() == Tree();
+    COLORREF backColour = itemBackColour;
+    COLORREF textColour = itemTextColour;
+    if (!hasFocus && (style & TVS_SHOWSELALWAYS) && (TreeView_GetItemState(Tree(), item, TVIS_SELECTED) & TVIS_SELECTED)) {
+        // The selection stays visible when another control has the keyboard.
+        backColour = UnfocusedSelectionColour(window);
+        textColour = ::GetSysColor(COLOR_WINDOWTEXT);
+    }
+    const bool marked = backColour != window && backColour != CLR_NONE && backColour != CLR_DEFAULT;
 
     // 2. Column 0: the label area, in the item's colours when they are not the plain ones.
     {
@@ -103,18 +120,18 @@ void CColumnTreeCtrl::DrawRow(const NMTVCUSTOMDRAW& draw) {
         if (const auto span = copperfold::LabelSpan(label.left, extent.cx, columnWidths.front())) {
             const RECT area{span->left, row.top, span->right, row.bottom - 1};
             const RECT marking = fullRow ? RECT{area.left, area.top, totalWidth - 1, area.bottom} : area;
-            if (marked) Fill(dc, marking, itemBackColour);
-            if (draw.nmcd.uItemState & CDIS_FOCUS) ::DrawFocusRect(dc, &marking);
+            if (marked) Fill(dc, marking, backColour);
+            if (hasFocus && (draw.nmcd.uItemState & CDIS_FOCUS)) ::DrawFocusRect(dc, &marking);
             RECT textArea = area;
             ::InflateRect(&textArea, -2, -1);
-            ::SetTextColor(dc, enabled ? itemTextColour : ::GetSysColor(COLOR_GRAYTEXT));
+            ::SetTextColor(dc, enabled ? textColour : ::GetSysColor(COLOR_GRAYTEXT));
             ::DrawTextW(dc, first.data(), static_cast<int>(first.size()), &textArea, kTextFlags | DT_LEFT);
         }
     }
 
     // 3. Columns 1 and up, each in its own span and alignment.
     win32::SelectScope font(dc, plainFont);
-    ::SetTextColor(dc, !enabled ? ::GetSysColor(COLOR_GRAYTEXT) : fullRow ? itemTextColour : ::GetSysColor(COLOR_MENUTEXT));
+    ::SetTextColor(dc, !enabled ? ::GetSysColor(COLOR_GRAYTEXT) : fullRow ? textColour : ::GetSysColor(COLOR_MENUTEXT));
     for (size_t column = 1; column < columnWidths.size(); ++column) {
         const int left = copperfold::ColumnLeft(columnWidths, column);
         const auto span = copperfold::ExtraColumnTextSpan(left, columnWidths[column], textIndent);

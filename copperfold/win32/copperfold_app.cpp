@@ -213,10 +213,25 @@ int CCopperfoldApp::RefuseCommandLineRun(const std::wstring& reason, copperfold:
 int CCopperfoldApp::Run() {
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (RouteKeys(message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+bool CCopperfoldApp::RouteKeys(MSG& message) const {
+    if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST || !message.hwnd) return false;
+    // The dialog manager of the window the key was typed in: Tab, Shift+Tab, the mnemonics,
+    // Enter and Escape. The main frame hands its keys to its view, a form.
+    const HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
+    HWND dialog = nullptr;
+    if (mainFrame && root == mainFrame->Handle()) {
+        dialog = mainFrame->KeyboardDialog();
+    } else if (constexpr ULONG_PTR kDialogClassAtom = 0x8002; root && ::GetClassLongPtrW(root, GCW_ATOM) == kDialogClassAtom) {
+        dialog = root;  // a modeless dialog
+    }
+    return dialog && ::IsDialogMessageW(dialog, &message);
 }
 
 std::wstring CCopperfoldApp::Translate(std::wstring_view english, std::wstring_view fallback) const {

@@ -29,6 +29,9 @@ public:
     bool InitInstance();
     // The message loop; returns the exit code.
     int Run();
+    // Hands a key message to the dialog manager of its window; true when it was handled there
+    // (then it is neither translated nor dispatched again).
+    bool RouteKeys(MSG& message) const;
     // A run of jobs from the command line; returns its exit code.
     int RunFromCommandLine(const std::vector<int>& jobNumbers);
     // "/preview": what a run of those jobs would do, on standard output; returns the exit code.

@@ -5,6 +5,8 @@
 #include "common/core/ini_file.h"
 #include "common/win32/window.h"
 #include "copperfold/core/column_text.h"
+#include "copperfold/core/drive_tree_text.h"
+#include "copperfold/core/mnemonic_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
 #include "copperfold/core/preview.h"
@@ -15,13 +17,15 @@
 
 namespace {
 
-constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;  // 0x50000F00
+// Tab stops, so that the keyboard reaches them after the trees and the job list.
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;
 constexpr int kButtonWidth = 90;
+constexpr int kDriveColumnMinimum = 100;  // the size and date columns, before they are fitted
 constexpr DWORD kDriveTreeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
                                   TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1237
 constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS |
                                 TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1331
-static_assert(kButtonStyle == 0x50000F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
+static_assert(kButtonStyle == 0x50010F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
 
 constexpr wchar_t kJobFileErrorText[] =
     L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.";
@@ -92,17 +96,29 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDC_REMOVE_BUTTON: OnRemove(); return TRUE;
         case IDC_EXECUTE_BUTTON: OnExecute(); return TRUE;
         case IDC_EXIT_BUTTON: OnExit(); return TRUE;
+        case IDOK: OnEnterKey(); return TRUE;  // Enter, from the dialog manager
+        case IDCANCEL: return TRUE;            // Escape: the main window stays
         default: return FALSE;
         }
+    case kDeleteKeyMessage:
+        OnDeleteKey();
+        return TRUE;
     case WM_NOTIFY: {
         if (win32::SentByAnotherThread() || lParam == 0) return FALSE;  // not from the form's own trees
         auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == jobList.Handle() && header->idFrom == IDC_JOB_LIST && header->code == TVN_KEYDOWN) {
+            // Asked after the key has been handled, not inside the tree's own key handling.
+            if (reinterpret_cast<NMTVKEYDOWN*>(lParam)->wVKey == VK_DELETE) ::PostMessageW(form, kDeleteKeyMessage, 0, 0);
+            return FALSE;
+        }
         CColumnTreeCtrl* tree = TreeOfNotification(*header);
         if (!tree) return FALSE;
         if (header->code == TVN_GETDISPINFOW) {
             OnGetDisplayInfo(*tree, *reinterpret_cast<NMTVDISPINFOW*>(lParam));
         } else if (header->code == TVN_DELETEITEMW) {
             IndexOf(*tree).Forget(reinterpret_cast<NMTREEVIEWW*>(lParam)->itemOld.hItem);
+        } else if (header->code == TVN_SELCHANGEDW) {
+            ShowAddStatus();
         } else if (header->code == TVN_ITEMEXPANDINGW) {
             OnItemExpanding(*tree, *reinterpret_cast<NMTREEVIEWW*>(lParam));
             ::SetWindowLongPtrW(form, DWLP_MSGRESULT, FALSE);  // the expansion always proceeds
@@ -125,7 +141,9 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 std::wstring CCopperfoldView::Translate(std::wstring_view english) const {
-    return services.translate ? services.translate(english, L"") : std::wstring();
+    // A text the language lacks shows in English: a button, header or job type never goes
+    // blank. A translation that is empty on purpose stays empty.
+    return services.translate ? services.translate(english, english) : std::wstring(english);
 }
 
 int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const {
@@ -133,9 +151,7 @@ int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view capti
 }
 
 void CCopperfoldView::ShowJobFileError() const {
-    const std::wstring text = services.translate ? services.translate(kJobFileErrorText, kJobFileErrorText)
-                                                 : std::wstring(kJobFileErrorText);
-    ::MessageBoxW(form, text.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
+    ShowMessage(kJobFileErrorText, L"Error Message", MB_ICONERROR);
 }
 
 void CCopperfoldView::InitialUpdate() {
@@ -199,9 +215,9 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
     };
     const std::array<TreeSetup, 3> trees = {{
         {localTree, IDC_LOCAL_TREE, {3, 3, middle - 6, height - 156}, kDriveTreeStyle,
-         {L"Local Disk", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
+         {L"Local Disk", L"Size", L"Modify Date"}, {200, kDriveColumnMinimum, kDriveColumnMinimum}, {0x800, 1, 0}},
         {deviceTree, IDC_DEVICE_TREE, {middle + 3, 3, width - middle - 6, height - 156}, kDriveTreeStyle,
-         {L"Copperfold Device", L"Size", L"Modify Date"}, {200, 100, 100}, {0x800, 1, 0}},
+         {L"Copperfold Device", L"Size", L"Modify Date"}, {200, kDriveColumnMinimum, kDriveColumnMinimum}, {0x800, 1, 0}},
         {jobList, IDC_JOB_LIST, {0, height - 153, width, 117}, kJobListStyle,
          {L"Source Folder", L"Destination Folder", L"Job Type"}, {220, 220, 80}, {0x800, 0, 0}},
     }};
@@ -215,6 +231,12 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         for (int column = 0; column < 3; ++column) {
             setup.tree.InsertColumn(column, Translate(setup.headers[column]), setup.formats[column], setup.widths[column]);
         }
+    }
+    // The sizes and dates show whole at the window's font: the widths above are minimums.
+    for (CColumnTreeCtrl* tree : {&localTree, &deviceTree}) {
+        const wchar_t digit = copperfold::WidestDigit([tree](std::wstring_view text) { return tree->TextWidth(text); });
+        tree->FitColumn(1, kDriveColumnMinimum, copperfold::WidestSizeTexts(digit));
+        tree->FitColumn(2, kDriveColumnMinimum, {copperfold::WidestDateText(digit)});
     }
 }
 
@@ -262,9 +284,7 @@ void CCopperfoldView::OnAdd() {
             copperfold::BindingFor(targetPath, copperfold::ListMountedVolumes(document.deviceTable, drive, true));
         if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type), binding) ==
             CCopperfoldDoc::AddResult::TableFull) {
-            const std::wstring text = services.translate ? services.translate(kJobTableFullText, kJobTableFullText)
-                                                         : std::wstring(kJobTableFullText);
-            ::MessageBoxW(form, text.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
+            ShowMessage(kJobTableFullText, L"Error Message", MB_ICONERROR);
             return;
         }
     } catch (const CIniFileException&) {
@@ -310,32 +330,32 @@ void CCopperfoldView::OnRemove() {
     }
 }
 
-void CCopperfoldView::OnExecute() {
+bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch) {
     const HWND tree = jobList.Tree();
-    CCopperfoldDoc& document = services.document;
-    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document);
-    auto batch = std::make_unique<copperfold::JobBatch>();
+    const CCopperfoldDoc& document = services.document;
+    batch.count = 0;
     const auto rows = static_cast<int>(TreeView_GetCount(tree));
     int seen = 0;
-    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < rows; row = NextRow(tree, row), ++seen) {
+    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < rows && batch.count < kMaxJobs;
+         row = NextRow(tree, row), ++seen) {
         if (!IsChecked(tree, row)) continue;
-        JobRecord& record = batch->entries[batch->count];
-        record.source = jobList.GetItemText(row, 0);
-        record.target = jobList.GetItemText(row, 1);
+        JobRecord& record = batch.entries[batch.count++];
+        record = JobRecord(jobList.GetItemText(row, 0), jobList.GetItemText(row, 1), JobType::Unknown);
         for (int i = 0; i < document.jobCount; ++i) {
             if (document.jobs[i].source == record.source && document.jobs[i].target == record.target) {
-                record.type = document.jobs[i].type;
-                record.unknownTypeName = document.jobs[i].unknownTypeName;
-                record.binding = document.jobs[i].binding;
+                record = document.jobs[i];
                 break;
             }
         }
-        if (++batch->count == kMaxJobs) break;
     }
-    if (batch->count == 0) {
-        ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
-        return;
-    }
+    if (batch.count == 0) ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
+    return batch.count > 0;
+}
+
+void CCopperfoldView::OnExecute() {
+    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(services.document);
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    if (!TickedJobs(*batch)) return;
     if (runInProgress != 0) return;
     copperfold::ResolveBatchTargets(*batch, volumes);
     std::optional<copperfold::RunGate::Ticket> ticket;
@@ -365,33 +385,66 @@ void CCopperfoldView::EnableExecute(bool enabled) {
     ::EnableWindow(Button(IDC_EXECUTE_BUTTON), enabled ? TRUE : FALSE);
 }
 
+void CCopperfoldView::OnEnterKey() {
+    const HWND focus = ::GetFocus();
+    if (focus == jobList.Tree()) {
+        OnExecute();
+    } else if (focus == localTree.Tree() || focus == deviceTree.Tree()) {
+        if (const HTREEITEM selected = TreeView_GetSelection(focus)) TreeView_Expand(focus, selected, TVE_TOGGLE);
+    } else if (focus && ::GetParent(focus) == form && (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON)) {
+        ::SendMessageW(focus, BM_CLICK, 0, 0);
+    }
+}
+
+void CCopperfoldView::OnDeleteKey() {
+    // Delete on a ticked row removes the ticked rows, as Remove does, once the user agrees.
+    const HWND tree = jobList.Tree();
+    const HTREEITEM selected = TreeView_GetSelection(tree);
+    if (!selected || !IsChecked(tree, selected)) return;
+    if (::MessageBoxW(form, Translate(L"Remove the ticked jobs?").c_str(), Translate(L"Prompt Message").c_str(),
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+        return;
+    }
+    OnRemove();
+}
+
+std::wstring CCopperfoldView::AddStatusText() const {
+    const auto chosenFolder = [this](const CColumnTreeCtrl& tree) {
+        const HTREEITEM selected = TreeView_GetSelection(tree.Tree());
+        if (!selected || ItemImage(tree.Tree(), selected, false) == kFileIcon) return std::optional<std::wstring>();
+        return std::optional<std::wstring>(ItemPath(tree, selected));
+    };
+    const std::optional<std::wstring> source = chosenFolder(localTree);
+    const std::optional<std::wstring> target = chosenFolder(deviceTree);
+    if (!source && !target) return {};
+    const std::wstring none = Translate(L"(no folder selected)");
+    return copperfold::WithoutMnemonic(Translate(L"&Add")) + L": " + source.value_or(none) + L" -> " +
+           target.value_or(none);
+}
+
+void CCopperfoldView::ShowAddStatus() {
+    if (showStatus) showStatus(AddStatusText());
+}
+
+void CCopperfoldView::RememberFocus() {
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(form, focus)) lastFocus = focus;
+}
+
+void CCopperfoldView::TakeFocus() {
+    const HWND target = lastFocus && ::IsWindow(lastFocus) && ::IsChild(form, lastFocus) ? lastFocus : localTree.Tree();
+    if (target) ::SetFocus(target);
+}
+
 void CCopperfoldView::OnExit() {
     HWND main = ::GetAncestor(form, GA_ROOT);
     ::PostMessageW(main ? main : form, WM_CLOSE, 0, 0);
 }
 
 void CCopperfoldView::PreviewTickedJobs() {
-    const HWND tree = jobList.Tree();
     const CCopperfoldDoc& document = services.document;
     auto batch = std::make_unique<copperfold::JobBatch>();
-    const auto rows = static_cast<int>(TreeView_GetCount(tree));
-    int seen = 0;
-    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < rows && batch->count < kMaxJobs;
-         row = NextRow(tree, row), ++seen) {
-        if (!IsChecked(tree, row)) continue;
-        const std::wstring source = jobList.GetItemText(row, 0);
-        const std::wstring target = jobList.GetItemText(row, 1);
-        for (int i = 0; i < document.jobCount; ++i) {
-            if (document.jobs[i].source == source && document.jobs[i].target == target) {
-                batch->entries[batch->count++] = document.jobs[i];
-                break;
-            }
-        }
-    }
-    if (batch->count == 0) {
-        ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
-        return;
-    }
+    if (!TickedJobs(*batch)) return;
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     if (copperfold::AnyBound(*batch)) {
         copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));

@@ -12,12 +12,14 @@
 #include <commctrl.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "column_tree_ctrl.h"
 #include "copperfold/core/child_name_index.h"
@@ -74,6 +76,14 @@ public:
     // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
     bool StopRun();
     void EnableExecute(bool enabled);
+    // Receives what Add would take, "Add: C:\Data\Photos -> E:\Backup", whenever a drive tree's
+    // selection changes (empty when neither tree has a folder selected).
+    void SetStatusSink(std::function<void(const std::wstring&)> sink) { showStatus = std::move(sink); }
+    std::wstring AddStatusText() const;
+    // The keyboard focus leaves with the main window's activation and comes back where it was
+    // (the local tree at first).
+    void RememberFocus();
+    void TakeFocus();
     CColumnTreeCtrl& LocalTree() { return localTree; }
     CColumnTreeCtrl& DeviceTree() { return deviceTree; }
     CColumnTreeCtrl& JobList() { return jobList; }
@@ -105,7 +115,16 @@ private:
     void OnAdd();
     void OnRemove();
     void OnExecute();
+    // The ticked rows' jobs as the document holds them, in list order; false (and the user told)
+    // when none is ticked.
+    bool TickedJobs(copperfold::JobBatch& batch);
     void OnExit();
+    // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
+    // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.
+    static constexpr UINT kDeleteKeyMessage = WM_APP + 0x40;
+    void OnEnterKey();
+    void OnDeleteKey();
+    void ShowAddStatus();
 
     // Drive trees (drive_trees.cpp).
     void ScanDevices();
@@ -134,6 +153,31 @@ private:
     void HoldLayout(CColumnTreeCtrl& tree);
     void ReleaseLayout();
     void Repaint();
+    // A burst of watcher changes: ApplyChange queues each change, and
+    // the queue is applied in batches, at the latest kLayoutDelayMs after the first change of a
+    // batch, each batch followed by a paint of the tree at once. A batch groups the changes by
+    // folder: a folder hit by many changes is listed once instead of looking up every name,
+    // and each new entry goes straight to its sorted place. A batch stops after
+    // kBatchBudgetMs; what is left goes into the next one.
+    static constexpr int kBatchBudgetMs = 60;
+    static constexpr UINT kNextBatchDelayMs = 10;
+    static constexpr std::size_t kListFolderAtChanges = 32;
+    struct QueuedChange {
+        CColumnTreeCtrl* tree;
+        std::wstring path;
+        std::uint32_t action;
+    };
+    void ApplyChangeNow(CColumnTreeCtrl& tree, const std::wstring& path, std::uint32_t action);
+    void FlushChanges();
+    // Applies the changes `indices` of `batch`, all in one folder, in their order; marks those
+    // applied in `applied` and stops early when `deadline` has passed.
+    void ApplyFolderChanges(std::vector<QueuedChange>& batch, const std::vector<std::size_t>& indices,
+                            const std::wstring& folder, std::vector<bool>& applied,
+                            std::chrono::steady_clock::time_point deadline);
+    // Where a new child named `name` goes among the listed children of `parent`.
+    HTREEITEM SortedPlace(CColumnTreeCtrl& tree, HTREEITEM parent, std::wstring_view name);
+    // The key by which the trees sort names, as bytes (the platform's sort key, case ignored).
+    static std::string TreeSortKey(std::wstring_view name);
 
     Services services;
     HWND form = nullptr;
@@ -141,12 +185,17 @@ private:
     HIMAGELIST imageList = nullptr;
     // The drive trees' listed folders by child name, following the trees' deletions (declared
     // before the trees, whose windows still report deletions while they go).
-    ChildIndex localIndex;
-    ChildIndex deviceIndex;
+    ChildIndex localIndex{&CCopperfoldView::TreeSortKey};
+    ChildIndex deviceIndex{&CCopperfoldView::TreeSortKey};
     CColumnTreeCtrl localTree;
     CColumnTreeCtrl deviceTree;
     CColumnTreeCtrl jobList;
     CNotifyDirCheck watcher;
     std::int32_t runInProgress = 0;
     CExecDialog* runDialog = nullptr;  // the Execute command's progress dialog while it is open
+    std::function<void(const std::wstring&)> showStatus;
+    std::vector<QueuedChange> queuedChanges;
+    std::chrono::steady_clock::time_point layoutHeldSince;
+    std::chrono::steady_clock::time_point lastRelease;
+    HWND lastFocus = nullptr;
 };

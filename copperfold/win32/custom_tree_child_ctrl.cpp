@@ -82,10 +82,18 @@ LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM 
         if (wParam) break;  // a caller's device context: paint straight into it
         Paint();
         return 0;
+    case WM_SETREDRAW:
+        redrawing = wParam != FALSE;
+        break;
     case WM_ERASEBKGND:
         return 1;  // the off-screen picture covers everything
     case WM_KEYDOWN:
         ::InvalidateRect(hwnd, nullptr, FALSE);
+        if (wParam == VK_SPACE && ToggleSelectedCheckBox()) return 0;
+        break;
+    case WM_CHAR:
+        // The space that ticked a check box is not also a search for an item named " ".
+        if (wParam == L' ' && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & TVS_CHECKBOXES)) return 0;
         break;
     case WM_TIMER:
         // The tree's own timers (label editing, hover) serve nothing here; killed, so a
@@ -118,8 +126,19 @@ LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM 
     return CallOriginal(message, wParam, lParam);
 }
 
+bool CCustomTreeChildCtrl::ToggleSelectedCheckBox() {
+    if (!(::GetWindowLongPtrW(hwnd, GWL_STYLE) & TVS_CHECKBOXES)) return false;
+    const HTREEITEM selected = TreeView_GetSelection(hwnd);
+    if (!selected) return true;
+    TreeView_SetCheckState(hwnd, selected, TreeView_GetCheckState(hwnd, selected) != 1);
+    return true;
+}
+
 void CCustomTreeChildCtrl::Paint() {
     win32::PaintScope paint(hwnd);
+    // While its redrawing is off the tree draws nothing: the screen keeps the last picture
+    // rather than an empty one, and switching redrawing on repaints the whole tree.
+    if (!redrawing) return;
     RECT client{};
     ::GetClientRect(hwnd, &client);
     const int width = std::max<int>(1, client.right), height = std::max<int>(1, client.bottom);

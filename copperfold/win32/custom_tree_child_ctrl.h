@@ -2,8 +2,10 @@
 // CCustomTreeChildCtrl: the platform's tree control inside a column tree, with a few messages
 // handled differently. Its item labels hold the texts of all columns (column_text.h), which
 // the column tree draws itself, so:
-//   - it paints off-screen and copies the picture in one step, never erasing separately;
+//   - it paints off-screen and copies the picture in one step, never erasing separately; while
+//     its redrawing is switched off it keeps the picture on the screen as it was;
 //   - a key press repaints the whole tree (a row's columns depend on its state);
+//   - with check boxes, Space ticks or clears the selected item's box, on every platform alike;
 //   - its own timers are swallowed;
 //   - a mouse press reaches the tree only on an item's visible part: its icon, expand button
 //     or check box, and its column-0 text (with full-row selection, anything right of the
@@ -48,6 +50,8 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     LRESULT MousePress(UINT message, WPARAM wParam, LPARAM lParam);
+    // Space with check boxes: the selected item's box changes. False without check boxes.
+    bool ToggleSelectedCheckBox();
 
     HWND hwnd = nullptr;
     HWND owner = nullptr;
@@ -55,6 +59,7 @@ private:
     int columnZeroWidth = 0;
     int scrollOffset = 0;
     bool verticalBarShown = false;
+    bool redrawing = true;  // WM_SETREDRAW
 };
 
 // The full label of a tree item (all its columns).

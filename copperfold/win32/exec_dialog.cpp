@@ -69,8 +69,9 @@ CExecDialog::CExecDialog(Translator translator, copperfold::FileSystem& files)
 
 CExecDialog::~CExecDialog() { StopWorker(); }
 
-std::wstring CExecDialog::Translate(std::wstring_view english, std::wstring_view fallback) const {
-    return translate ? translate(english, fallback) : std::wstring(fallback);
+std::wstring CExecDialog::Translate(std::wstring_view english) const {
+    // A text the language lacks shows in English rather than as an empty label.
+    return translate ? translate(english, english) : std::wstring(english);
 }
 
 // --- UI thread ---------------------------------------------------------------------------
@@ -96,10 +97,10 @@ void CExecDialog::ResetControls() {
 }
 
 void CExecDialog::TranslateTexts() {
-    SetItemText(IDCANCEL, Translate(L"&Cancel", L""));
-    texts.cancelQuestion = Translate(L"Do you really want to cancel copy task?", L"");
-    texts.promptCaption = Translate(L"Prompt Message", L"");
-    for (size_t i = 0; i < texts.jobTypes.size(); ++i) texts.jobTypes[i] = Translate(jobTypeNames[i], L"");
+    SetItemText(IDCANCEL, Translate(L"&Cancel"));
+    texts.cancelQuestion = Translate(L"Do you really want to cancel copy task?");
+    texts.promptCaption = Translate(L"Prompt Message");
+    for (size_t i = 0; i < texts.jobTypes.size(); ++i) texts.jobTypes[i] = Translate(jobTypeNames[i]);
 }
 
 void CExecDialog::StartWorker() {
@@ -228,7 +229,7 @@ void CExecDialog::TotalKnown(std::uint64_t bytesTotal) {
 void CExecDialog::JobStarted(const JobRecord& job) {
     if (journal) journal->JobStarted();
     std::wstring caption = IsKnownType(job.type) ? texts.jobTypes[static_cast<size_t>(job.type)]
-                                                 : Translate(job.unknownTypeName, job.unknownTypeName);
+                                                 : Translate(job.unknownTypeName);
     if (!job.movedFrom.empty()) caption += L": " + copperfold::MovedTargetText(job);
     ::SetWindowTextW(Handle(), caption.c_str());
 }
@@ -247,7 +248,7 @@ void CExecDialog::ShowCopyError(std::uint32_t error, const std::wstring& from, c
 
 void CExecDialog::ShowJobRefused(const JobRecord& job, const copperfold::JobRefusal& reason) {
     if (journal) journal->JobRefused();
-    const std::wstring why = copperfold::FilledText(Translate(reason.text, reason.text), reason.arguments);
+    const std::wstring why = copperfold::FilledText(Translate(reason.text), reason.arguments);
     if (unattendedReport) {
         unattendedReport(L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" +
                          job.target + L"\"): " + why);

@@ -77,7 +77,7 @@ private:
         std::array<std::wstring, 3> jobTypes;
     };
 
-    std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
+    std::wstring Translate(std::wstring_view english) const;
     void ResetControls();
     void TranslateTexts();
     void StartWorker();

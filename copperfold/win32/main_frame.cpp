@@ -116,6 +116,10 @@ bool CMainFrame::CreateView() {
     });
     LayoutChildren();
     view->InitialUpdate();
+    view->SetStatusSink([this](const std::wstring& text) {
+        addStatus = text;
+        UpdateStatusIndicators();
+    });
     return true;
 }
 
@@ -144,7 +148,8 @@ void CMainFrame::LayoutChildren() {
 void CMainFrame::UpdateStatusIndicators() {
     if (!statusBar) return;
     static constexpr std::array<int, 3> keys = {VK_CAPITAL, VK_NUMLOCK, VK_SCROLL};
-    ::SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(statusTexts[0].c_str()));
+    const std::wstring& idle = addStatus.empty() ? statusTexts[0] : addStatus;
+    ::SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(idle.c_str()));
     for (size_t pane = 1; pane < statusTexts.size(); ++pane) {
         const bool on = (::GetKeyState(keys[pane - 1]) & 1) != 0;
         ::SendMessageW(statusBar, SB_SETTEXTW, pane, reinterpret_cast<LPARAM>(on ? statusTexts[pane].c_str() : L""));
@@ -307,6 +312,12 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return OnCreate();
     case WM_SIZE:
         LayoutChildren();
+        return 0;
+    case WM_ACTIVATE:
+        if (view && LOWORD(wParam) == WA_INACTIVE) view->RememberFocus();
+        break;
+    case WM_SETFOCUS:
+        if (view) view->TakeFocus();  // the keyboard lands on a control, not on the frame
         return 0;
     case WM_TIMER:
         if (wParam == kIndicatorTimer) UpdateStatusIndicators();

@@ -32,6 +32,8 @@ public:
     bool Create();
     CCopperfoldDoc& Document() { return *document; }
     CCopperfoldView* View() { return view.get(); }
+    // The window whose dialog manager handles the keys typed in this frame: the view's form.
+    HWND KeyboardDialog() const { return view ? view->Handle() : nullptr; }
     bool InTray() const { return inTray != 0; }
     // The process's device-access component (its Component() is null when it could not be
     // created) and the handler of Dockline's messages, where the view registers its hooks.
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<CCopperfoldView> view;  // after the component, which it scans through
     HWND statusBar = nullptr;
     std::array<std::wstring, 4> statusTexts;  // idle text and the three key indicators
+    std::wstring addStatus;  // what Add would take; shown instead of the idle text
     NOTIFYICONDATAW trayIconData{};
     int inTray = 0;
     win32::UniqueMenu trayMenu;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "copperfold/win32/add_job_dialog_resource.h"
+#include "key_input.h"
 
 namespace {
 
@@ -37,7 +38,10 @@ std::wstring French(std::wstring_view english, std::wstring_view fallback) {
     return std::wstring(it == texts.end() ? fallback : it->second);
 }
 
-std::wstring NoTexts(std::wstring_view, std::wstring_view fallback) { return std::wstring(fallback); }
+// A language section with one key, "&Cancel", translated as an empty text.
+std::wstring EmptyCancelOnly(std::wstring_view english, std::wstring_view fallback) {
+    return english == L"&Cancel" ? std::wstring() : std::wstring(fallback);
+}
 
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit = 10s) {
@@ -53,6 +57,14 @@ std::wstring Text(HWND window) {
     wchar_t text[1024] = {};
     ::GetWindowTextW(window, text, 1024);
     return text;
+}
+
+// The control with the keyboard focus in the thread of `window`.
+HWND GetFocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
 }
 
 bool Checked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -191,14 +203,59 @@ TEST_F(AddJobDialogTest, EscapeEndsWithCancel) {
     EXPECT_EQ(type, kUntouched);
 }
 
-TEST_F(AddJobDialogTest, WithoutTranslationsTheCaptionSaysAddAndTheRestIsEmpty) {
+TEST_F(AddJobDialogTest, WorksFromTheKeyboard) {
+    using testing_support::PressKey;
+    const auto english = [](std::wstring_view, std::wstring_view fallback) { return std::wstring(fallback); };
+    {
+        // Tab from the first type to the second, Space chooses it, Enter is OK.
+        CAddJobDialog dialog(english, source, target, &type);
+        const INT_PTR result = Run(dialog, [&](HWND window, DWORD) {
+            ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_BACKUP_TYPE); }));
+            PressKey(VK_TAB);
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_RESTORE_TYPE); }));
+            PressKey(VK_SPACE);
+            EXPECT_TRUE(WaitFor([&] { return Checked(window, IDC_RESTORE_TYPE); }));
+            // The other types stay reachable once one is chosen.
+            PressKey(VK_TAB);
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_SYNC_TYPE); }));
+            PressKey(VK_TAB, {VK_SHIFT});
+            PressKey(VK_TAB, {VK_SHIFT});
+            EXPECT_TRUE(WaitFor([&] { return GetFocusOf(window) == ::GetDlgItem(window, IDC_BACKUP_TYPE); }));
+            EXPECT_TRUE(Checked(window, IDC_RESTORE_TYPE));
+            PressKey(VK_RETURN);
+        });
+        EXPECT_EQ(result, IDOK);
+        EXPECT_EQ(type, 2);
+    }
+    {
+        // The mnemonic of "&Cancel".
+        type = kUntouched;
+        CAddJobDialog dialog(english, source, target, &type);
+        const INT_PTR result = Run(dialog, [&](HWND window, DWORD) {
+            ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+            PressKey(VK_SPACE);  // chooses Backup, which has the focus
+            EXPECT_TRUE(WaitFor([&] { return Checked(window, IDC_BACKUP_TYPE); }));
+            PressKey('C', {VK_MENU});
+        });
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_EQ(type, kUntouched);
+    }
+}
+
+TEST_F(AddJobDialogTest, MissingTranslationsShowTheEnglishTextsAndEmptyOnesStayEmpty) {
     const std::wstring longSource = L"C:\\" + std::wstring(300, L'x');
-    CAddJobDialog dialog(&NoTexts, longSource, target, &type);
+    CAddJobDialog dialog(&EmptyCancelOnly, longSource, target, &type);
     const INT_PTR result = Run(dialog, [&](HWND window, DWORD) {
         EXPECT_EQ(Text(window), L"Add");
-        for (const int id : {IDOK, IDCANCEL, IDC_SOURCE_LABEL, IDC_TARGET_LABEL, IDC_BACKUP_TYPE, IDC_SYNC_TYPE, IDC_RESTORE_TYPE}) {
-            EXPECT_EQ(Text(::GetDlgItem(window, id)), L"") << id;
-        }
+        EXPECT_EQ(Text(::GetDlgItem(window, IDOK)), L"&Ok");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDCANCEL)), L"") << "translated as empty on purpose";
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_SOURCE_LABEL)), L"Source Folder");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_TARGET_LABEL)), L"Destination Folder");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_SYNC_TYPE)),
+                  L"Sync - Make source directory and target directory data consistent");
+        EXPECT_EQ(Text(::GetDlgItem(window, IDC_RESTORE_TYPE)),
+                  L"Restore - Copy file(s) from  target directory to source directory");
         EXPECT_EQ(Text(::GetDlgItem(window, IDC_SOURCE_PATH)), longSource) << "shown whole, cut only on screen";
         Click(window, IDCANCEL);
     });

@@ -2,6 +2,7 @@
 // one instance at a time, and the version texts of the About box.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "common/win32/version_info.h"
 #include "copperfold/win32/about_dialog.h"
 #include "copperfold/win32/copperfold_app.h"
+#include "copperfold/win32/copperfold_view.h"
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/resource.h"
@@ -97,15 +99,129 @@ TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
         EXPECT_NE(MenuText(menu, 0), L"&View");
     }
 
-    // A language the file has no section for: menus stay English, texts without a fallback
-    // show as empty.
+    // A language the file has no section for: menus stay English.
     CIniFile(folder.File(L"Copperfold.ini")).WriteString(L"Setting", L"LANG", L"ITA");
     StartedApp started(folder);
     ASSERT_TRUE(started.app.InitInstance());
     const HMENU menu = ::GetMenu(started.app.MainFrame()->Handle());
     EXPECT_EQ(MenuText(menu, 0), L"&View");
     EXPECT_EQ(MenuText(::GetSubMenu(menu, 0), 0), L"&Status Bar");
-    EXPECT_EQ(started.app.Translate(L"&Cancel", L""), L"");
+    EXPECT_EQ(started.app.Translate(L"&Cancel", L""), L"") << "the lookup itself gives the caller's fallback";
+}
+
+std::wstring HeaderText(HWND header, int index) {
+    wchar_t text[128] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    Header_GetItem(header, index, &item);
+    return text;
+}
+
+// An upgrade that kept an old job file, or a language that is not shipped: the section lacks
+// most keys. Labels then show their English text; a key translated as empty stays empty.
+constexpr char kPartlyTranslated[] =
+    "[Setting]\r\nLANG=ITA\r\n[ITA]\r\n&Add=&Aggiungi\r\n&Remove=\r\n";
+
+TEST(CopperfoldStartup, LabelsTheLanguageLacksShowTheirEnglishText) {
+    TempFolder folder;
+    testing_support::WriteBytes(folder.File(L"Copperfold.ini"), kPartlyTranslated);
+    {
+        const std::wstring section = win32::ComputerName() + L"-" + win32::UserName();
+        CIniFile ini(folder.File(L"Copperfold.ini"));
+        ini.WriteInt(section, L"TASK", 1);
+        ini.WriteString(section, L"SRC0001", L"C:\\Source");
+        ini.WriteString(section, L"DST0001", L"E:\\Target");
+        ini.WriteString(section, L"Type0001", L"Sync");
+    }
+    StartedApp started(folder);
+    ASSERT_TRUE(started.app.InitInstance());
+    CCopperfoldView& view = *started.app.MainFrame()->View();
+    const auto text = [](HWND window) {
+        wchar_t buffer[128] = {};
+        ::GetWindowTextW(window, buffer, 128);
+        return std::wstring(buffer);
+    };
+    EXPECT_EQ(text(view.Button(IDC_ADD_BUTTON)), L"&Aggiungi");
+    EXPECT_EQ(text(view.Button(IDC_REMOVE_BUTTON)), L"") << "translated as empty on purpose";
+    EXPECT_EQ(text(view.Button(IDC_EXECUTE_BUTTON)), L"&Execute");
+    EXPECT_EQ(text(view.Button(IDC_EXIT_BUTTON)), L"E&xit");
+    EXPECT_EQ(HeaderText(view.LocalTree().Header(), 0), L"Local Disk");
+    EXPECT_EQ(HeaderText(view.DeviceTree().Header(), 0), L"Copperfold Device");
+    EXPECT_EQ(HeaderText(view.DeviceTree().Header(), 2), L"Modify Date");
+    EXPECT_EQ(HeaderText(view.JobList().Header(), 1), L"Destination Folder");
+    const HTREEITEM row = TreeView_GetRoot(view.JobList().Tree());
+    ASSERT_TRUE(row);
+    EXPECT_EQ(view.JobList().GetItemText(row, 2), L"Sync");
+}
+
+// The same, as another program sees the running window (the texts read through WM_GETTEXT).
+TEST(CopperfoldStartup, AnotherProcessReadsTheEnglishButtonTexts) {
+    TempFolder folder;
+    testing_support::WriteBytes(folder.File(L"Copperfold.ini"), kPartlyTranslated);
+    const std::wstring program = folder.File(L"Copperfold.exe");
+    std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"Copperfold.exe"), program);
+    win32_test::ChildProcess running(program, L"");
+    ASSERT_TRUE(running.Started());
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = ::FindWindowW(nullptr, L"Copperfold")) && ::IsWindowVisible(window); }));
+
+    struct Search {
+        int id;
+        HWND found;
+    };
+    const auto readButton = [window](int id) {
+        Search search{id, nullptr};
+        ::EnumChildWindows(
+            window,
+            [](HWND child, LPARAM data) {
+                auto* wanted = reinterpret_cast<Search*>(data);
+                if (::GetDlgCtrlID(child) != wanted->id) return TRUE;
+                wanted->found = child;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        wchar_t text[128] = {};
+        DWORD_PTR length = 0;
+        if (!search.found || !::SendMessageTimeoutW(search.found, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text),
+                                                    SMTO_ABORTIFHUNG, 5000, &length)) {
+            return std::wstring(L"<no button>");
+        }
+        return std::wstring(text, length);
+    };
+    EXPECT_EQ(readButton(IDC_ADD_BUTTON), L"&Aggiungi");
+    EXPECT_EQ(readButton(IDC_REMOVE_BUTTON), L"");
+    EXPECT_EQ(readButton(IDC_EXECUTE_BUTTON), L"&Execute");
+    EXPECT_EQ(readButton(IDC_EXIT_BUTTON), L"E&xit");
+
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(running.WaitForExit(std::chrono::seconds(15)), 0);
+}
+
+TEST(CopperfoldStartup, TheStatusBarShowsWhatAddWouldTake) {
+    TempFolder folder;
+    StartedApp started(folder);
+    ASSERT_TRUE(started.app.InitInstance());
+    const HWND bar = ::GetDlgItem(started.app.MainFrame()->Handle(), IDW_STATUS_BAR);
+    const auto shown = [bar] {
+        wchar_t text[512] = {};
+        ::SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return std::wstring(text);
+    };
+    CColumnTreeCtrl& local = started.app.MainFrame()->View()->LocalTree();
+    const HTREEITEM lastRoot = TreeView_GetLastVisible(local.Tree());
+    ASSERT_TRUE(lastRoot);
+    const std::wstring root = local.GetItemText(lastRoot, 0);
+    TreeView_SelectItem(local.Tree(), lastRoot);
+    // No enclosure here: the device tree is empty, so the target is still to be chosen.
+    EXPECT_EQ(shown(), L"Add: " + root + L" -> (no folder selected)");
+    const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < later) {
+        PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(shown(), L"Add: " + root + L" -> (no folder selected)") << "the indicator timer keeps it";
 }
 
 TEST(CopperfoldStartup, LoadsTheCurrentUsersJobsAndNoOtherUsers) {

@@ -321,6 +321,24 @@ TEST_F(ColumnTreeTest, MousePressesReachTheTreeOnlyOnAnItemsVisiblePart) {
     EXPECT_EQ(TreeView_GetSelection(Tree()), second) << "a press on the column-0 text selects";
 }
 
+TEST_F(ColumnTreeTest, FittedColumnsFollowTheFontTheirTextsAreDrawnIn) {
+    const std::vector<std::wstring> dates = {L"2026/12/ 7 20:49:00", L"8888/88/88 88:88:88"};
+    control.FitColumn(1, 100, dates);
+    const int atSmallFont = control.ColumnWidth(1);
+    EXPECT_GE(atSmallFont, 100);
+    EXPECT_GE(atSmallFont, control.TextWidth(dates[1]) + control.TextIndent() + 4);
+
+    // A larger font, as a display of higher DPI gives: the column grows with its text.
+    win32::UniqueGdiObject large(::CreateFontW(-26, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                                               L"Tahoma"));
+    ::SendMessageW(control.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(large.get()), FALSE);
+    control.FitColumn(1, 100, dates);
+    EXPECT_GT(control.ColumnWidth(1), atSmallFont);
+    EXPECT_GE(control.ColumnWidth(1), control.TextWidth(dates[1]) + control.TextIndent() + 4);
+    EXPECT_EQ(control.ColumnWidth(0), 200) << "column 0 keeps its width";
+    ::SendMessageW(control.Handle(), WM_SETFONT, 0, FALSE);
+}
+
 TEST_F(ColumnTreeTest, DisablingTheControlDisablesItsChildren) {
     ::EnableWindow(control.Handle(), FALSE);
     EXPECT_FALSE(::IsWindowEnabled(control.Tree()));

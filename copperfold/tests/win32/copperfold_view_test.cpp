@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -33,10 +34,22 @@ using testing_support::TempFolder;
 constexpr wchar_t kDeviceLetter = L'M';
 const std::wstring kDeviceRoot = L"M:\\";
 
-// Every key is its own English text, except the ones the test leaves out of the language.
+// Every key is its own English text, except the ones the test leaves out of the language (the
+// caller's fallback shows) and one translated as an empty text on purpose.
 std::wstring EnglishWithout(std::wstring_view english, std::wstring_view fallback) {
-    static const std::set<std::wstring_view> missing = {L"&Remove", L"Modify Date"};
+    static const std::set<std::wstring_view> missing = {L"&Remove", L"Modify Date", L"Backup"};
+    if (english == L"Job Type") return {};
     return std::wstring(missing.contains(english) ? fallback : english);
+}
+
+std::wstring HeaderText(HWND header, int index) {
+    wchar_t text[128] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    Header_GetItem(header, index, &item);
+    return text;
 }
 
 void WriteFile(const std::wstring& path, std::string_view bytes) {
@@ -253,7 +266,9 @@ TEST_F(CopperfoldViewTest, LaysOutFormButtonsTreesAndTranslatedTexts) {
         EXPECT_EQ(place.right - place.left, 90);
     }
     EXPECT_EQ(WindowText(view->Button(IDC_ADD_BUTTON)), L"&Add");
-    EXPECT_EQ(WindowText(view->Button(IDC_REMOVE_BUTTON)), L"") << "a missing key shows as an empty caption";
+    EXPECT_EQ(WindowText(view->Button(IDC_REMOVE_BUTTON)), L"&Remove") << "a missing key shows its English text";
+    EXPECT_EQ(HeaderText(view->LocalTree().Header(), 2), L"Modify Date");
+    EXPECT_EQ(HeaderText(view->JobList().Header(), 2), L"") << "translated as empty on purpose";
 
     RECT jobs{};
     ::GetWindowRect(view->JobList().Handle(), &jobs);
@@ -287,6 +302,29 @@ TEST_F(CopperfoldViewTest, ListsFoldersLazilyWithSizesAndDates) {
     EXPECT_EQ(Icon(view->LocalTree(), letter), CCopperfoldView::kFileIcon);
     EXPECT_EQ(Icon(view->LocalTree(), docs), CCopperfoldView::kFolderIcon);
     EXPECT_EQ(view->ItemPath(view->LocalTree(), letter), local + L"\\docs\\letter.txt");
+
+    // Sizes and dates show whole at the tree's font: their columns are wider than the text
+    // measured here, plus the room a cell keeps on both sides; never below the minimum of 100.
+    const HWND tree = view->LocalTree().Tree();
+    const auto measured = [tree](const std::wstring& text) {
+        const HDC dc = ::GetDC(tree);
+        const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(tree, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(tree, dc);
+        return static_cast<int>(size.cx);
+    };
+    for (const CColumnTreeCtrl* drives : {&view->LocalTree(), &view->DeviceTree()}) {
+        for (const int column : {1, 2}) {
+            const std::wstring text = view->LocalTree().GetItemText(letter, column);
+            EXPECT_GE(drives->ColumnWidth(column), 100);
+            EXPECT_GE(drives->ColumnWidth(column), measured(text) + drives->TextIndent() + 4)
+                << "column " << column << " cuts " << std::string(text.begin(), text.end());
+        }
+        EXPECT_GE(drives->ColumnWidth(2), measured(L"2026/12/27 20:49:58") + drives->TextIndent() + 4);
+        EXPECT_GE(drives->ColumnWidth(1), measured(L"1000.0K") + drives->TextIndent() + 4);
+    }
 }
 
 TEST_F(CopperfoldViewTest, AddTakesTheSelectedFoldersAndRefusesFilesAndDuplicates) {
@@ -329,6 +367,64 @@ TEST_F(CopperfoldViewTest, AddTakesTheSelectedFoldersAndRefusesFilesAndDuplicate
         ASSERT_EQ(document->jobCount, 2);
         EXPECT_EQ(document->jobs[1].source, L"C:\\");
         EXPECT_EQ(document->jobs[1].target, L"M:\\backup");
+    }
+}
+
+// How far apart two colours are: the sum of the differences of their three parts.
+int ColourDistance(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+           std::abs(GetBValue(a) - GetBValue(b));
+}
+
+// The colour at the left end of an item's label area, where its background shows (the text
+// starts two pixels further right).
+COLORREF LabelBackground(HWND tree, HTREEITEM item) {
+    ::RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT label{};
+    if (!TreeView_GetItemRect(tree, item, &label, TRUE)) return CLR_INVALID;
+    const HDC dc = ::GetDC(tree);
+    const COLORREF colour = ::GetPixel(dc, label.left + 1, (label.top + label.bottom) / 2);
+    ::ReleaseDC(tree, dc);
+    return colour;
+}
+
+TEST_F(CopperfoldViewTest, SelectionsStayVisibleWithoutTheFocusAndTheStatusSaysWhatAddTakes) {
+    AddJobs(2);
+    Open();
+    std::vector<std::wstring> statuses;
+    view->SetStatusSink([&](const std::wstring& text) { statuses.push_back(text); });
+    const HTREEITEM docs = RevealLocal({L"docs"});
+    const HTREEITEM backup = Reveal(view->DeviceTree(), {kDeviceRoot, L"backup"});
+    ASSERT_TRUE(docs && backup);
+    TreeView_SelectItem(view->LocalTree().Tree(), docs);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), L"Add: " + local + L"\\docs -> (no folder selected)");
+    TreeView_SelectItem(view->DeviceTree().Tree(), backup);
+    EXPECT_EQ(statuses.back(), L"Add: " + local + L"\\docs -> M:\\backup");
+    EXPECT_EQ(view->AddStatusText(), statuses.back());
+    TreeView_Expand(view->LocalTree().Tree(), docs, TVE_EXPAND);
+    TreeView_SelectItem(view->LocalTree().Tree(), Child(view->LocalTree(), docs, L"letter.txt"));
+    EXPECT_EQ(statuses.back(), L"Add: (no folder selected) -> M:\\backup") << "a file is no source";
+    TreeView_SelectItem(view->LocalTree().Tree(), docs);
+
+    const HTREEITEM firstJob = TreeView_GetRoot(view->JobList().Tree());
+    TreeView_SelectItem(view->JobList().Tree(), firstJob);
+    ::SetFocus(view->Button(IDC_EXIT_BUTTON));
+    Pump();
+    const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+    const struct {
+        const CColumnTreeCtrl& tree;
+        HTREEITEM selected;
+        HTREEITEM other;
+    } shown[] = {{view->LocalTree(), docs, Child(view->LocalTree(), docs, L"letter.txt")},
+                 {view->DeviceTree(), backup, TreeView_GetRoot(view->DeviceTree().Tree())},
+                 {view->JobList(), firstJob, TreeView_GetNextSibling(view->JobList().Tree(), firstJob)}};
+    for (const auto& [tree, selected, other] : shown) {
+        const COLORREF marked = LabelBackground(tree.Tree(), selected);
+        EXPECT_GE(ColourDistance(marked, window), 90)
+            << "tree " << tree.Id() << ": the selection without the focus is hard to tell from the window, colour "
+            << std::hex << marked;
+        EXPECT_EQ(LabelBackground(tree.Tree(), other), window) << "tree " << tree.Id() << ": an unselected row";
     }
 }
 
@@ -448,6 +544,133 @@ TEST_F(CopperfoldViewTest, ChangeMessagesFromOtherProgramsAreIgnored) {
     // The watcher's own changes still arrive.
     WriteFile(L"M:\\real.txt", "12345");
     EXPECT_TRUE(PumpUntil([&] { return Child(view->DeviceTree(), root, L"real.txt") != nullptr; }));
+}
+
+// Whether a window's client area shows one colour only, as a tree that lost its picture does.
+bool IsBlank(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    if (client.right <= 0 || client.bottom <= 0) return true;
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = client.right;
+    format.bmiHeader.biHeight = -client.bottom;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC screen = ::GetDC(window);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP picture = ::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = ::SelectObject(memory, picture);
+    ::BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    const std::size_t count = static_cast<std::size_t>(client.right) * static_cast<std::size_t>(client.bottom);
+    const bool blank = std::all_of(pixels, pixels + count, [first = pixels[0]](std::uint32_t p) { return p == first; });
+    ::SelectObject(memory, previous);
+    ::DeleteObject(picture);
+    ::DeleteDC(memory);
+    ::ReleaseDC(window, screen);
+    return blank;
+}
+
+// Changes handed over as the watcher hands them, then applied once the view's batch is due.
+void SendChanges(HWND view, const std::vector<CNotifyDirCheck::ChangeRecord>& changes) {
+    for (const auto& change : changes) {
+        ::SendMessageW(view, CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&change));
+    }
+}
+
+TEST_F(CopperfoldViewTest, ABatchOfChangesEndsAsTheFolderIsAndInSortedOrder) {
+    ::CreateDirectoryW(L"M:\\many", nullptr);
+    WriteFile(L"M:\\many\\kept.txt", "k");
+    WriteFile(L"M:\\many\\gone.txt", "g");
+    Open();
+    view->Watcher().Stop();  // only the records below reach the view
+    const HTREEITEM many = Reveal(view->DeviceTree(), {kDeviceRoot, L"many"});
+    ASSERT_TRUE(many);
+    TreeView_Expand(view->DeviceTree().Tree(), many, TVE_EXPAND);
+    ASSERT_EQ(Column(view->DeviceTree(), many, 0), (std::vector<std::wstring>{L"gone.txt", L"kept.txt"}));
+
+    // Many changes at once (the folder is listed once for them), in no particular order: new
+    // names before and after the present ones, one added and removed again, one removed.
+    std::vector<CNotifyDirCheck::ChangeRecord> burst;
+    std::vector<std::wstring> expected = {L"kept.txt"};
+    for (int i = 39; i >= 0; --i) {
+        const std::wstring name = (i % 2 ? L"Z" : L"a") + std::to_wstring(100 + i) + L".txt";
+        WriteFile(L"M:\\many\\" + name, "new");
+        burst.push_back({L"M:\\many\\" + name, copperfold::kActionAdded});
+        expected.push_back(name);
+    }
+    burst.push_back({L"M:\\many\\brief.tmp", copperfold::kActionAdded});  // gone again before it is shown
+    burst.push_back({L"M:\\many\\brief.tmp", copperfold::kActionRemoved});
+    ::DeleteFileW(L"M:\\many\\gone.txt");
+    burst.push_back({L"M:\\many\\gone.txt", copperfold::kActionRemoved});
+    WriteFile(L"M:\\many\\kept.txt", "kept, and longer now");
+    burst.push_back({L"M:\\many\\kept.txt", copperfold::kActionModified});
+    SendChanges(view->Handle(), burst);
+    ASSERT_TRUE(PumpUntil([&] { return !CCopperfoldView::LayoutHeld(view->DeviceTree().Tree()); }));
+
+    std::sort(expected.begin(), expected.end(), [](const std::wstring& a, const std::wstring& b) {
+        return ::lstrcmpiW(a.c_str(), b.c_str()) < 0;
+    });
+    EXPECT_EQ(Column(view->DeviceTree(), many, 0), expected);
+    const HTREEITEM kept = Child(view->DeviceTree(), many, L"kept.txt");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(view->DeviceTree().GetItemText(kept, 1), L"20");
+    EXPECT_EQ(view->DeviceTree().GetItemText(Child(view->DeviceTree(), many, L"a100.txt"), 1), L"3");
+
+    // A few changes (each name looked up) land in their sorted places too.
+    WriteFile(L"M:\\many\\a000.txt", "first");
+    WriteFile(L"M:\\many\\m.txt", "middle");
+    SendChanges(view->Handle(), {{L"M:\\many\\m.txt", copperfold::kActionAdded},
+                                 {L"M:\\many\\a000.txt", copperfold::kActionAdded}});
+    ASSERT_TRUE(PumpUntil([&] { return !CCopperfoldView::LayoutHeld(view->DeviceTree().Tree()); }));
+    expected.insert(expected.begin(), L"a000.txt");
+    expected.insert(std::find(expected.begin(), expected.end(), L"Z101.txt"), L"m.txt");
+    EXPECT_EQ(Column(view->DeviceTree(), many, 0), expected);
+}
+
+TEST_F(CopperfoldViewTest, TheTreeKeepsUpAndStaysDrawnWhileFilesStreamIn) {
+    Open();
+    const HTREEITEM root = Child(view->DeviceTree(), nullptr, kDeviceRoot);
+    TreeView_Expand(view->DeviceTree().Tree(), root, TVE_EXPAND);
+    Pump(200ms);
+    const HWND tree = view->DeviceTree().Tree();
+    const UINT before = TreeView_GetCount(tree);
+    constexpr int kFiles = 600;
+    std::atomic<bool> writing{true};
+    ASSERT_FALSE(IsBlank(tree));
+    std::thread writer([&] {
+        for (int i = 0; i < kFiles; ++i) WriteFile(L"M:\\stream" + std::to_wstring(10000 + i) + L".txt", "x");
+        writing = false;
+    });
+    // Until the tree holds them all, every 20 ms of the message loop: the rows the tree has
+    // laid out (its scroll range) and whether its picture is a blank area.
+    std::set<int> rangesSeen;
+    int blankLooks = 0;
+    int looks = 0;
+    const auto limit = std::chrono::steady_clock::now() + 30s;
+    while ((writing || TreeView_GetCount(tree) < before + kFiles) && std::chrono::steady_clock::now() < limit) {
+        const auto slice = std::chrono::steady_clock::now() + 20ms;
+        MSG message;
+        while (std::chrono::steady_clock::now() < slice && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        std::this_thread::sleep_for(2ms);
+        SCROLLINFO scroll{};
+        scroll.cbSize = sizeof scroll;
+        scroll.fMask = SIF_RANGE;
+        if (::GetScrollInfo(tree, SB_VERT, &scroll)) rangesSeen.insert(scroll.nMax);
+        blankLooks += IsBlank(tree);
+        ++looks;
+    }
+    writer.join();
+    EXPECT_EQ(TreeView_GetCount(tree), before + kFiles);
+    EXPECT_GE(rangesSeen.size(), 4u) << "the tree laid out its new rows only " << rangesSeen.size()
+                                     << " times while " << kFiles << " files came";
+    EXPECT_EQ(blankLooks, 0) << "of " << looks << " looks at the tree";
 }
 
 TEST_F(CopperfoldViewTest, LostChangesListTheDriveAgainAndGoneFoldersVanishOnExpansion) {

@@ -19,6 +19,7 @@
 #include "copperfold/core/forwarding_file_system.h"
 #include "copperfold/tests/memory_file_system.h"
 #include "copperfold/win32/exec_dialog_resource.h"
+#include "key_input.h"
 
 namespace {
 
@@ -237,6 +238,35 @@ TEST_F(ExecDialogTest, CancelAnsweredYesStopsTheCopyWithoutErrorOrPause) {
     EXPECT_EQ(::WaitForSingleObject(dialog.CopyFileEvent(), 0), WAIT_OBJECT_0);
 }
 
+TEST_F(ExecDialogTest, EscapeAsksAndTheQuestionIsAnsweredFromTheKeyboard) {
+    using testing_support::PressKey;
+    files.holdName = L"big.bin";
+    const auto batch = Batch({PhotoBackup()});
+    bool stillOpenAfterNo = false;
+    const INT_PTR result = Run(batch, [&](HWND window) {
+        ASSERT_TRUE(WaitFor([&] { return files.holding.load(); }));
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+        PressKey(VK_ESCAPE);
+        HWND box = WaitForBox(kQuestionCaption);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == box; }));
+        PressKey('N');
+        EXPECT_TRUE(WaitFor([] { return !VisibleBox(kQuestionCaption); }));
+        stillOpenAfterNo = ::IsWindowVisible(window) && dialog.IsRunning();
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window; }));
+        PressKey(VK_ESCAPE);
+        box = WaitForBox(kQuestionCaption);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == box; }));
+        PressKey('Y');
+        EXPECT_TRUE(WaitFor([&] { return !dialog.IsRunning(); }));
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(stillOpenAfterNo) << "No leaves the run going";
+    EXPECT_EQ(dialog.Counters().cancelFlag.load(), 1);
+    EXPECT_FALSE(Copied(L"E:\\Backup\\Photos\\big.bin"));
+}
+
 TEST_F(ExecDialogTest, FrameMessageStopsWithoutAQuestionAndTheDialogRunsAgain) {
     files.holdName = L"big.bin";
     const auto batch = Batch({PhotoBackup()});
@@ -282,6 +312,22 @@ TEST_F(ExecDialogTest, CaptionShowsEachJobsTranslatedTypeAndTheTotalAllTheirByte
     EXPECT_EQ(captions[L"old.doc"], L"Restauration");
     EXPECT_EQ(captions[L"inbox.mbx"], L"Synchronisation");
     EXPECT_EQ(total, copperfold::FormatSize(40400 + 3000 + 5000));
+}
+
+TEST_F(ExecDialogTest, TextsTheLanguageLacksShowInEnglish) {
+    CExecDialog untranslated([](std::wstring_view, std::wstring_view fallback) { return std::wstring(fallback); },
+                             files);
+    std::wstring caption;
+    std::wstring cancel;
+    files.onCopy = [&](const std::wstring&) {
+        caption = Text(untranslated.Handle());
+        cancel = Text(::GetDlgItem(untranslated.Handle(), IDCANCEL));
+    };
+    const auto batch = Batch({{L"C:\\Data\\Photos", L"E:\\Backup", JobType::Sync, {}}});
+    untranslated.SetBatch(&batch);
+    EXPECT_EQ(untranslated.DoModal(nullptr), 0);
+    EXPECT_EQ(caption, L"Sync");
+    EXPECT_EQ(cancel, L"&Cancel");
 }
 
 TEST_F(ExecDialogTest, EmptyBatchShowsAZeroTotalAndCloses) {
