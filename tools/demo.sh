@@ -213,6 +213,18 @@ unset ENCLOSURE_RIG
 echo "the enclosure's command log (rigctl log):"
 "$rigctl" "$out/rig/demo.rig" log | tail -n 8 | sed 's/^/  /'
 
+echo "=== flash maintenance on a simulated flash controller"
+# A flash drive's controller with a 2 x 2 NAND (bad, system and weak blocks of its own): the
+# component scans every chip's blocks into its flash table, and rigctl prints chip 0's map.
+mkdir -p "$out/flash"
+cp rig/fuzz/corpus_file/flash.rig "$out/flash/flash.rig"
+"$rigctl" "$out/flash/flash.rig" reset >/dev/null 2>&1 || true
+flash_interface='\\?\usbstor#disk&ven_tovi&prod_flash_drive&rev_1.00#0003&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
+ENCLOSURE_RIG="Z:${out//\//\\}\\flash\\flash.rig" run_wine "$out/program/corelink_probe.exe" "$flash_interface" \
+  --flash-scan 2 2 1024 64 2>&1 | tr -d '\r' | sed 's/^/  /'
+echo "rigctl nand 0x00 (chip 0's blocks as the simulated NAND holds them):"
+"$rigctl" "$out/flash/flash.rig" nand 0x00 2>&1 | head -n 12 | sed 's/^/  /'
+
 echo "=== Dockline on the simulated enclosure"
 # The bar starts beside Copperfold with its shipped settings, finds the enclosure through the
 # component and polls its button; rigctl.exe unplugs and plugs it as the system would announce

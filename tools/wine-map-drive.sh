@@ -14,6 +14,12 @@ wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 DISPLAY=$(cat "$state/display" 2>/dev/null || echo "${DISPLAY:-}")
 export DISPLAY
-wineserver -p </dev/null >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1 || true  # (fails when a server already runs: fine)
+# The first program of the new server may find the old one still going away: try again.
+for attempt in 1 2 3; do
+  wine cmd /c exit </dev/null >/dev/null 2>&1 && break
+  [ "$attempt" = 3 ] && { echo "Wine did not start again after drive ${letter^^}: was mapped" >&2; exit 1; }
+  sleep 1
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+done
 echo "drive ${letter^^}: is $folder"

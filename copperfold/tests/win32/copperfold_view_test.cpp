@@ -575,10 +575,9 @@ bool IsBlank(HWND window) {
 }
 
 // Changes handed over as the watcher hands them, then applied once the view's batch is due.
-void SendChanges(HWND view, const std::vector<CNotifyDirCheck::ChangeRecord>& changes) {
-    for (const auto& change : changes) {
-        ::SendMessageW(view, CNotifyDirCheck::kChangeMessage, 0, reinterpret_cast<LPARAM>(&change));
-    }
+// The changes as the watcher hands them to the view, one by one.
+void SendChanges(CCopperfoldView& view, const std::vector<CNotifyDirCheck::ChangeRecord>& changes) {
+    for (const auto& change : changes) view.OnFolderChanged(change);
 }
 
 TEST_F(CopperfoldViewTest, ABatchOfChangesEndsAsTheFolderIsAndInSortedOrder) {
@@ -608,7 +607,7 @@ TEST_F(CopperfoldViewTest, ABatchOfChangesEndsAsTheFolderIsAndInSortedOrder) {
     burst.push_back({L"M:\\many\\gone.txt", copperfold::kActionRemoved});
     WriteFile(L"M:\\many\\kept.txt", "kept, and longer now");
     burst.push_back({L"M:\\many\\kept.txt", copperfold::kActionModified});
-    SendChanges(view->Handle(), burst);
+    SendChanges(*view, burst);
     ASSERT_TRUE(PumpUntil([&] { return !CCopperfoldView::LayoutHeld(view->DeviceTree().Tree()); }));
 
     std::sort(expected.begin(), expected.end(), [](const std::wstring& a, const std::wstring& b) {
@@ -623,7 +622,7 @@ TEST_F(CopperfoldViewTest, ABatchOfChangesEndsAsTheFolderIsAndInSortedOrder) {
     // A few changes (each name looked up) land in their sorted places too.
     WriteFile(L"M:\\many\\a000.txt", "first");
     WriteFile(L"M:\\many\\m.txt", "middle");
-    SendChanges(view->Handle(), {{L"M:\\many\\m.txt", copperfold::kActionAdded},
+    SendChanges(*view, {{L"M:\\many\\m.txt", copperfold::kActionAdded},
                                  {L"M:\\many\\a000.txt", copperfold::kActionAdded}});
     ASSERT_TRUE(PumpUntil([&] { return !CCopperfoldView::LayoutHeld(view->DeviceTree().Tree()); }));
     expected.insert(expected.begin(), L"a000.txt");
