@@ -1,5 +1,7 @@
 #include "copperfold_view.h"
 
+#include <windowsx.h>
+
 #include <memory>
 
 #include "common/core/ini_file.h"
@@ -12,6 +14,7 @@
 #include "copperfold/core/preview.h"
 #include "mounted_volumes.h"
 #include "preview_dialog.h"
+#include "resource.h"
 #include "run_window.h"
 #include "tree_icons_resource.h"
 
@@ -30,6 +33,7 @@ static_assert(kButtonStyle == 0x50010F00 && kDriveTreeStyle == 0x1237 && kJobLis
 constexpr wchar_t kJobFileErrorText[] =
     L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.";
 
+constexpr wchar_t kPreviewMenuText[] = L"&Preview of the Ticked Jobs...";
 constexpr wchar_t kOtherRunText[] =
     L"Another Copperfold run (from the command line or a schedule) is in progress. Execute the jobs again when it has ended.";
 
@@ -102,6 +106,13 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
     case kDeleteKeyMessage:
         OnDeleteKey();
+        return TRUE;
+    case WM_CONTEXTMENU:
+        // wParam names the window clicked (only compared, never followed).
+        if (reinterpret_cast<HWND>(wParam) != jobList.Handle() && reinterpret_cast<HWND>(wParam) != jobList.Tree()) {
+            return FALSE;
+        }
+        ShowJobListMenu(lParam);
         return TRUE;
     case WM_NOTIFY: {
         if (win32::SentByAnotherThread() || lParam == 0) return FALSE;  // not from the form's own trees
@@ -457,4 +468,23 @@ void CCopperfoldView::PreviewTickedJobs() {
     }
     CPreviewDialog dialog(services.translate, std::move(text));
     dialog.DoModal(form);
+}
+
+void CCopperfoldView::ShowJobListMenu(LPARAM position) {
+    win32::UniqueMenu menu(::CreatePopupMenu());
+    if (!menu) return;
+    const std::wstring text = services.translate ? services.translate(kPreviewMenuText, kPreviewMenuText)
+                                                 : std::wstring(kPreviewMenuText);
+    ::AppendMenuW(menu.get(), MF_STRING, ID_VIEW_PREVIEW, text.c_str());
+    POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (position == -1) {  // from the keyboard (Shift+F10, the menu key): at the selected job
+        RECT row{};
+        const HTREEITEM selected = TreeView_GetSelection(jobList.Tree());
+        if (!selected || !TreeView_GetItemRect(jobList.Tree(), selected, &row, TRUE)) ::GetClientRect(jobList.Tree(), &row);
+        at = {row.left, row.bottom};
+        ::ClientToScreen(jobList.Tree(), &at);
+    }
+    const UINT chosen = static_cast<UINT>(::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                                             at.x, at.y, 0, form, nullptr));
+    if (chosen == ID_VIEW_PREVIEW) PreviewTickedJobs();
 }

@@ -72,6 +72,8 @@ public:
     bool RunInProgress() const { return runInProgress != 0; }
     // Shows what a run of the ticked jobs would do, writing nothing.
     void PreviewTickedJobs();
+    // The job list's context menu (at `position` on the screen, or -1 from the keyboard).
+    void ShowJobListMenu(LPARAM position);
     // The busy query before Dockline closes the program: while the Execute command's run is
     // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
     bool StopRun();

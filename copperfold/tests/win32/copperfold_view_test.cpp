@@ -24,6 +24,7 @@
 #include "copperfold/win32/add_job_dialog_resource.h"
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/preview_dialog_resource.h"
+#include "copperfold/tests/win32/key_input.h"
 #include "copperfold/win32/win32_file_system.h"
 
 namespace {
@@ -475,6 +476,33 @@ TEST_F(CopperfoldViewTest, PreviewShowsWhatExecuteWouldCopyAndWritesNothing) {
     EXPECT_EQ(shown.find(L"file1.txt"), std::wstring::npos) << "an unticked job";
     EXPECT_NE(shown.find(L"Total: 2 folders, 2 files, 10 bytes\r\n"), std::wstring::npos) << shown;
     EXPECT_EQ(::GetFileAttributesW(L"M:\\backup\\0\\src0"), INVALID_FILE_ATTRIBUTES) << "the preview wrote";
+}
+
+// The job list's context menu opens the same preview (here from the keyboard: the menu key's
+// message, then P for the item).
+TEST_F(CopperfoldViewTest, TheJobListsContextMenuOffersThePreview) {
+    AddJobs(1);
+    Open();
+    const HWND jobs = view->JobList().Tree();
+    TreeView_SetCheckState(jobs, TreeView_GetRoot(jobs), TRUE);
+    std::atomic<bool> menuSeen{false};
+    std::thread chooser([&] {
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < end) {
+            if (const HWND menu = ::FindWindowW(L"#32768", nullptr); menu && ::IsWindowVisible(menu)) {
+                menuSeen = true;
+                testing_support::PressKey('P');
+                return;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    Answerer dialog(L"Preview", PressOk);
+    ::SendMessageW(view->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(jobs), -1);
+    chooser.join();
+    dialog.Join();
+    EXPECT_TRUE(menuSeen);
+    EXPECT_TRUE(dialog.seen) << "the menu's item opened the preview";
 }
 
 TEST_F(CopperfoldViewTest, ExecuteRunsTheTickedRowsOnly) {
