@@ -180,27 +180,9 @@ if [ -n "$enclosure_fat32" ]; then
 else
   echo 5eed0001 >"$out/enclosure/.windows-serial"
 fi
-interface='\\?\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
-cat >"$out/rig/demo.rig" <<RIG
-# The demo's enclosure: its drive E: is the folder demo-output/enclosure. It hangs on port 1 of a USB
-# controller's root hub, where the component's port walk finds it.
-[controller]
-name = xhci
-path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}
-root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}
-
-[enclosure]
-name = backup
-usb_vendor_id = 0x1A2B
-usb_product_id = 0x3C4D
-model = 4327
-sectors = 0x00100000
-interface = $interface
-drive = E: $out/enclosure
-parent = xhci
-port = 1
-serial_number = 0001
-RIG
+source tools/enclosure-rig.sh
+interface=$enclosure_interface
+write_enclosure_rig "$out/rig/demo.rig" "$out/enclosure"
 cp build/windows/bin/corelink_probe.exe "$out/program/"
 rigctl=build/host/rig/rigctl
 export ENCLOSURE_RIG="Z:${out//\//\\}\\rig\\demo.rig"

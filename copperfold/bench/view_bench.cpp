@@ -17,6 +17,7 @@
 #include "common/core/ini_file.h"
 #include "copperfold/core/directory_change.h"
 #include "copperfold/win32/copperfold_view.h"
+#include "bench_view_host.h"
 #include "copperfold/win32/win32_file_system.h"
 
 namespace {
@@ -63,15 +64,8 @@ int wmain(int argc, wchar_t** argv) {
     CCopperfoldDoc document(&ini, L"BENCH");
     const HANDLE writeEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     copperfold::Win32FileSystem fileSystem;
-    const HWND host = ::CreateWindowExW(0, L"STATIC", L"view bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900,
-                                        650, nullptr, nullptr, nullptr, nullptr);
-    RECT client{};
-    ::GetClientRect(host, &client);
-    auto view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
-        document, [](std::wstring_view english, std::wstring_view) { return std::wstring(english); }, writeEvent,
-        fileSystem, {}});
-    view->Create(host, client);
-    view->InitialUpdate();
+    HWND host = nullptr;
+    auto view = OpenBenchView(L"view bench", document, writeEvent, fileSystem, host);
     view->Watcher().Stop();  // the changes below reach the view from this program alone
 
     CColumnTreeCtrl& tree = view->LocalTree();
