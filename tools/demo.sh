@@ -314,7 +314,7 @@ if window=$(wait_for_window '^Copperfold$' 5); then
     for key in "$@"; do xdotool key "$key"; sleep 0.4; done
   }
   click_and_type 220 420 Home Right w i n d o w s Right
-  click_and_type 670 420 Home Right Down Right Down Down Right
+  click_and_type 670 420 Home Right L a p t o p Right
   xdotool mousemove $((X + 11)) $((Y + 549)) click 1  # the first job's check box
   xdotool mousemove $((X + 450)) $((Y + 20))
   capture_painted "$window" "$out/screenshots/copperfold-main-window.png"

@@ -36,6 +36,11 @@ start() {
   wine cmd /c exit </dev/null >/dev/null 2>&1
   # Without a window manager, every hidden window would wait two seconds for one.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Wine draws the caption buttons (with no window manager, it draws the captions) in the
+  # Marlett font, which it ships but does not put in a new prefix: without it they read "0 1 r".
+  for font in /usr/share/wine/fonts/marlett.ttf; do
+    [ -f "$font" ] && cp -n "$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  done
   echo "wine session ready in $state (DISPLAY=$DISPLAY)"
 }
 
