@@ -43,28 +43,7 @@ echo "=== installing the suite with its setup program"
 run_wine build/windows/installer/Copperfold-*-setup.exe /S "/D=Z:${out//\//\\}\\program" 2>/dev/null ||
   { echo "the setup program failed"; exit 1; }
 
-# Prints the id of the first window whose title matches, waiting up to SECONDS for it.
-wait_for_window() {
-  local pattern=$1 seconds=$2 id
-  for _ in $(seq 1 $((seconds * 10))); do
-    id=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
-# Saves a window once its picture has stopped changing (controls paint after the frame).
-capture_painted() {
-  local id=$1 file=$2 previous=""
-  for _ in $(seq 1 30); do
-    sleep 0.5
-    xwd -id "$id" -silent | convert xwd:- "$file"
-    current=$(md5sum <"$file")
-    [ "$current" = "$previous" ] && return 0
-    previous=$current
-  done
-}
+source tools/x11-windows.sh
 
 # Sample files: documents to back up (with enough small files that the run takes a moment),
 # and a laptop folder to keep in sync with them, holding a newer letter and a file of its own.

@@ -24,15 +24,7 @@ trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true' EXIT
 export DISPLAY; DISPLAY=$(cat "$state/display")
 tools/wine-map-drive.sh "$state" E "$out/enclosure" >/dev/null
 run_wine() { tools/wine-exec.sh "$state" "$@"; }
-wait_for_window() {
-  local pattern=$1 seconds=$2 id
-  for _ in $(seq 1 $((seconds * 10))); do
-    id=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+source tools/x11-windows.sh
 keys() { for key in "$@"; do xdotool key "$key"; sleep 0.4; done; }
 
 # The enclosure: drive E: is the folder enclosure/, found through the component on the rig.

@@ -40,16 +40,17 @@ bool DeviceRecordChanged(const common::DeviceTable& received, const common::Devi
     return a.modelCode != b.modelCode || a.driveLetterCount != b.driveLetterCount || DevicePath(a) != DevicePath(b);
 }
 
+bool TargetOnLetters(const JobRecord& job, std::string_view letters) {
+    if (job.target.empty() || job.target.front() >= 0x80 || job.target.front() == 0) return false;
+    return letters.find(static_cast<char>(job.target.front())) != std::string_view::npos;
+}
+
 void BuildDeviceBatch(const JobRecord* jobs, std::size_t jobCount, const common::DeviceTableEntry& entry,
                       JobBatch& batch) {
     batch.count = 0;
     const std::string_view letters = DriveLetters(entry);
     for (std::size_t j = 0; j < jobCount && batch.count < 255; ++j) {
-        const JobRecord& job = jobs[j];
-        if (job.target.empty() || job.target.front() >= 0x80 || job.target.front() == 0) continue;
-        const char first = static_cast<char>(job.target.front());
-        if (letters.find(first) == std::string_view::npos) continue;
-        batch.entries[batch.count++] = job;
+        if (TargetOnLetters(jobs[j], letters)) batch.entries[batch.count++] = jobs[j];
     }
 }
 

@@ -47,6 +47,10 @@ using common::DriveLetters;
 // path (compared up to the NUL, never past the field).
 bool DeviceRecordChanged(const common::DeviceTable& received, const common::DeviceTable& current, std::size_t index);
 
+// Whether the job's target starts with one of `letters` (exact, case-sensitive; a first character
+// outside 7-bit ASCII matches none).
+bool TargetOnLetters(const JobRecord& job, std::string_view letters);
+
 // The jobs, in table order, whose target starts with one of the entry's drive
 // letters (exact, case-sensitive). Each job is taken once, even when the entry lists its
 // letter twice; a target starting with a character outside 7-bit ASCII matches no letter.

@@ -135,9 +135,7 @@ void BuildBoundDeviceBatch(const JobRecord* jobs, std::size_t jobCount, const co
             if (onThisEnclosure(*job.binding)) batch.entries[batch.count++] = job;
             continue;
         }
-        if (job.target.empty() || job.target.front() >= 0x80 || job.target.front() == 0) continue;
-        if (letters.find(static_cast<char>(job.target.front())) == std::string_view::npos) continue;
-        batch.entries[batch.count++] = job;
+        if (TargetOnLetters(job, letters)) batch.entries[batch.count++] = job;
     }
 }
 

@@ -130,19 +130,11 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     } release{runMutex.get()};
 
     CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
-    // Read again until the reading can be trusted: another program may be rewriting the file.
-    const copperfold::JobReading reading = copperfold::ReadSettledJobs(
-        document, [this] { return JobFileStamp(jobFilePath); }, [] { ::Sleep(kJobFileSettlePauseMs); });
-    if (!document.jobFileReadable || reading == copperfold::JobReading::KeptChanging) {
+    if (const auto problem = ReadCommandLineJobs(document)) {
         // Running nothing and calling that success would hide every missed backup.
-        const std::wstring why = document.jobFileReadable ? L"kept changing while it was read" :
-            L"exists but could not be read (another program may hold it open, or access is denied)";
-        return RefuseCommandLineRun(L"The job file " + jobFilePath + L" " + why + L". No job was run.",
-                                    RunExitCode::JobFileUnreadable);
-    }
-    if (reading == copperfold::JobReading::NoJobs) {
-        return RefuseCommandLineRun(copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists),
-                                    RunExitCode::NoJobs);
+        return RefuseCommandLineRun(problem->code == RunExitCode::NoJobs ? problem->reason
+                                                                          : problem->reason + L" No job was run.",
+                                    problem->code);
     }
     const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document);
     auto batch = std::make_unique<copperfold::JobBatch>();
@@ -176,14 +168,10 @@ int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
     using copperfold::RunExitCode;
     if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
     CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
-    const copperfold::JobReading reading = copperfold::ReadSettledJobs(
-        document, [this] { return JobFileStamp(jobFilePath); }, [] { ::Sleep(kJobFileSettlePauseMs); });
-    if (!document.jobFileReadable || reading == copperfold::JobReading::KeptChanging) {
-        ReportCommandLineError(L"The job file " + jobFilePath + L" could not be read.", true);
-        return static_cast<int>(RunExitCode::JobFileUnreadable);
-    }
-    if (reading == copperfold::JobReading::NoJobs) {
-        ReportCommandLineError(copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists), true);
+    if (const auto problem = ReadCommandLineJobs(document)) {
+        ReportCommandLineError(problem->reason, true);
+        // No job is nothing to preview, but no error: the preview says so with its totals.
+        if (problem->code != RunExitCode::NoJobs) return static_cast<int>(problem->code);
     }
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
@@ -201,6 +189,23 @@ int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
     for (const wchar_t c : text) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
     WriteStandardOutput(lines);
     return static_cast<int>(RunExitCode::AllDone);
+}
+
+std::optional<CCopperfoldApp::JobFileProblem> CCopperfoldApp::ReadCommandLineJobs(CCopperfoldDoc& document) const {
+    using copperfold::RunExitCode;
+    // Read again until the reading can be trusted: another program may be rewriting the file.
+    const copperfold::JobReading reading = copperfold::ReadSettledJobs(
+        document, [this] { return JobFileStamp(jobFilePath); }, [] { ::Sleep(kJobFileSettlePauseMs); });
+    if (!document.jobFileReadable || reading == copperfold::JobReading::KeptChanging) {
+        const std::wstring why = document.jobFileReadable ? L"kept changing while it was read" :
+            L"exists but could not be read (another program may hold it open, or access is denied)";
+        return JobFileProblem{L"The job file " + jobFilePath + L" " + why + L".", RunExitCode::JobFileUnreadable};
+    }
+    if (reading == copperfold::JobReading::NoJobs) {
+        return JobFileProblem{copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists),
+                              RunExitCode::NoJobs};
+    }
+    return std::nullopt;
 }
 
 int CCopperfoldApp::RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code) {

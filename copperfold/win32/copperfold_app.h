@@ -7,12 +7,14 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/core/ini_file.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/command_line.h"
+#include "copperfold/core/copperfold_doc.h"
 
 class CMainFrame;
 
@@ -48,6 +50,13 @@ private:
     // What every start needs: common controls, OLE, the job file and the language.
     // Without a window that waits for a click when `unattended`.
     bool StartCommon(bool unattended);
+    // Reads the user's jobs for the command line until the reading settles (another program may
+    // be rewriting the file); what stands in the way, with its exit status, or nothing.
+    struct JobFileProblem {
+        std::wstring reason;  // English
+        copperfold::RunExitCode code;
+    };
+    std::optional<JobFileProblem> ReadCommandLineJobs(CCopperfoldDoc& document) const;
     // A run from the command line that runs nothing: `reason` to standard error and the run
     // log; returns `code`.
     int RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code);

@@ -36,10 +36,15 @@ std::vector<MountedVolume> ListMountedVolumes(const common::DeviceTable& devices
     return volumes;
 }
 
-bool AnyBound(const JobBatch& batch) {
-    return std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count,
-                       [](const JobRecord& job) { return job.binding.has_value(); });
+namespace {
+
+bool AnyBound(const JobRecord* jobs, std::size_t count) {
+    return std::any_of(jobs, jobs + count, [](const JobRecord& job) { return job.binding.has_value(); });
 }
+
+}  // namespace
+
+bool AnyBound(const JobBatch& batch) { return AnyBound(batch.entries.data(), batch.count); }
 
 std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc) {
     // Only the removable drives that unbound jobs write to are asked for their serials here.
@@ -57,9 +62,7 @@ std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc) {
             ::OutputDebugStringW(L"Copperfold: the jobs' drives could not be recorded in the job file\n");
         }
     }
-    const bool anyBound = std::any_of(doc.jobs.begin(), doc.jobs.begin() + doc.jobCount,
-                                      [](const JobRecord& job) { return job.binding.has_value(); });
-    return anyBound ? ListMountedVolumes(doc.deviceTable) : std::vector<MountedVolume>{};
+    return AnyBound(doc.jobs.data(), doc.jobCount) ? ListMountedVolumes(doc.deviceTable) : std::vector<MountedVolume>{};
 }
 
 }  // namespace copperfold

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "little_endian.h"
+
 namespace rig {
 namespace {
 
@@ -18,16 +20,6 @@ constexpr std::uint8_t kErasedByte = 0xFF;
 constexpr std::size_t kErrorPiece = 1024;
 constexpr std::uint32_t kMinWeakErrors = 24;  // bit errors per 1024 bytes of a weak block, at least
 constexpr std::uint32_t kWeakErrorSpread = 16;
-
-void Put(std::uint8_t* at, std::uint64_t value, std::size_t bytes) {
-    for (std::size_t i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint64_t Get(const std::uint8_t* at, std::size_t bytes) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < bytes; ++i) value |= std::uint64_t{at[i]} << (8 * i);
-    return value;
-}
 
 std::uint64_t Mix(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
@@ -90,12 +82,12 @@ bool NandStore::Open(Need need) {
     }
     std::uint8_t header[kHeaderSize] = {};
     std::memcpy(header, kMagic, sizeof kMagic);
-    Put(header + 8, kVersion, 4);
+    PutLittle(header + 8, kVersion, 4);
     header[12] = config_.channels;
     header[13] = config_.chipEnables;
-    Put(header + 16, config_.blocksPerChip, 4);
-    Put(header + 20, config_.pagesPerBlock, 4);
-    Put(header + 24, config_.pageSize, 4);
+    PutLittle(header + 16, config_.blocksPerChip, 4);
+    PutLittle(header + 20, config_.pagesPerBlock, 4);
+    PutLittle(header + 24, config_.pageSize, 4);
     std::uint64_t size = 0;
     if (!file_->Size(size)) return Fail("cannot read the NAND file");
     if (size == 0) {
@@ -138,8 +130,8 @@ bool NandStore::ReadEntry(std::size_t cell, std::uint32_t block, Entry& entry) {
         return Fail("cannot read the block table");
     }
     entry.flags = bytes[0];
-    entry.generation = static_cast<std::uint16_t>(Get(bytes + 2, 2));
-    entry.area = static_cast<std::uint32_t>(Get(bytes + 4, 4));
+    entry.generation = static_cast<std::uint16_t>(GetLittle(bytes + 2, 2));
+    entry.area = static_cast<std::uint32_t>(GetLittle(bytes + 4, 4));
     return true;
 }
 
@@ -147,8 +139,8 @@ bool NandStore::WriteEntry(std::size_t cell, std::uint32_t block, const Entry& e
     if (!Open(Need::Created)) return false;
     std::uint8_t bytes[kEntrySize] = {};
     bytes[0] = entry.flags;
-    Put(bytes + 2, entry.generation, 2);
-    Put(bytes + 4, entry.area, 4);
+    PutLittle(bytes + 2, entry.generation, 2);
+    PutLittle(bytes + 4, entry.area, 4);
     if (!file_->WriteAt(EntryOffset(cell, block), bytes)) return Fail("cannot write the block table");
     return true;
 }
@@ -179,7 +171,7 @@ bool NandStore::State(std::size_t cell, std::uint32_t block, NandBlockState& sta
     if (!file_->ReadAt(PageOffset(entry.area, 0) + config_.pageSize, spare, got)) return Fail("cannot read a page");
     NandTag tag{};
     std::copy(spare + 4, spare + 4 + kNandTagSize, tag.begin());
-    if (got == kSpareSize && spare[0] == 1 && Get(spare + 2, 2) == entry.generation && IsSystemTag(tag)) {
+    if (got == kSpareSize && spare[0] == 1 && GetLittle(spare + 2, 2) == entry.generation && IsSystemTag(tag)) {
         state = NandBlockState::System;
     }
     return true;
@@ -195,7 +187,7 @@ bool NandStore::ReadPage(const NandPlace& place, std::span<std::uint8_t> out, Na
         std::size_t got = 0;
         if (!file_->ReadAt(PageOffset(entry.area, place.page), bytes, got)) return Fail("cannot read a page");
         const std::uint8_t* spare = bytes.data() + config_.pageSize;
-        if (got == bytes.size() && spare[0] == 1 && Get(spare + 2, 2) == entry.generation) {
+        if (got == bytes.size() && spare[0] == 1 && GetLittle(spare + 2, 2) == entry.generation) {
             std::copy_n(bytes.begin(), std::min<std::size_t>(out.size(), config_.pageSize), out.begin());
             if (tag != nullptr) std::copy(spare + 4, spare + 4 + kNandTagSize, tag->begin());
         }
@@ -222,14 +214,14 @@ bool NandStore::ProgramPage(const NandPlace& place, std::span<const std::uint8_t
         if (!file_->ReadAt(PageOffset(entry.area, place.page), page, got)) return Fail("cannot read a page");
     }
     std::uint8_t* spare = page.data() + config_.pageSize;
-    const bool current = spare[0] == 1 && Get(spare + 2, 2) == entry.generation;
+    const bool current = spare[0] == 1 && GetLittle(spare + 2, 2) == entry.generation;
     if (!current) std::fill(page.begin(), page.begin() + config_.pageSize, kErasedByte);
     for (std::size_t i = 0; i < config_.pageSize; ++i) {
         page[i] &= i < bytes.size() ? bytes[i] : kErasedByte;
     }
     std::fill(spare, spare + kSpareSize, std::uint8_t{0});
     spare[0] = 1;
-    Put(spare + 2, entry.generation, 2);
+    PutLittle(spare + 2, entry.generation, 2);
     std::copy(tag.begin(), tag.end(), spare + 4);
     if (!file_->WriteAt(PageOffset(entry.area, place.page), page)) return Fail("cannot write a page");
     return true;

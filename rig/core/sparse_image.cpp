@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "little_endian.h"
+
 namespace rig {
 namespace {
 
@@ -11,16 +13,6 @@ constexpr char kMagic[8] = {'R', 'I', 'G', 'I', 'M', 'A', 'G', 'E'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::uint64_t kHeaderSize = 16;
 constexpr std::size_t kLbaSize = 8;
-
-void PutLittle(std::uint8_t* at, std::uint64_t value, std::size_t bytes) {
-    for (std::size_t i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint64_t GetLittle(const std::uint8_t* at, std::size_t bytes) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < bytes; ++i) value |= std::uint64_t{at[i]} << (8 * i);
-    return value;
-}
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "common/core/ini_file.h"
 #include "common/tests/win32/child_process.h"
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/tests/win32/control_text.h"
 #include "common/version.h"
 #include "common/win32/system_info.h"
 #include "common/win32/version_info.h"
@@ -109,15 +110,7 @@ TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
     EXPECT_EQ(started.app.Translate(L"&Cancel", L""), L"") << "the lookup itself gives the caller's fallback";
 }
 
-std::wstring HeaderText(HWND header, int index) {
-    wchar_t text[128] = {};
-    HDITEMW item{};
-    item.mask = HDI_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 128;
-    Header_GetItem(header, index, &item);
-    return text;
-}
+using testing_support::HeaderText;
 
 // An upgrade that kept an old job file, or a language that is not shipped: the section lacks
 // most keys. Labels then show their English text; a key translated as empty stays empty.

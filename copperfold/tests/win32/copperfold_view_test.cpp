@@ -20,6 +20,7 @@
 
 #include "common/core/ini_file.h"
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/tests/win32/control_text.h"
 #include "copperfold/core/directory_change.h"
 #include "copperfold/win32/add_job_dialog_resource.h"
 #include "copperfold/win32/copperfold_view_resource.h"
@@ -43,15 +44,7 @@ std::wstring EnglishWithout(std::wstring_view english, std::wstring_view fallbac
     return std::wstring(missing.contains(english) ? fallback : english);
 }
 
-std::wstring HeaderText(HWND header, int index) {
-    wchar_t text[128] = {};
-    HDITEMW item{};
-    item.mask = HDI_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 128;
-    Header_GetItem(header, index, &item);
-    return text;
-}
+using testing_support::HeaderText;
 
 void WriteFile(const std::wstring& path, std::string_view bytes) {
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
