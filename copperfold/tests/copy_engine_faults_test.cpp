@@ -210,7 +210,7 @@ TEST_F(CopyEngineFaults, ASyncLeavesAFileWithAHiddenNamesakeAsItIs) {
     EXPECT_EQ(Run({{L"C:\\S", L"D:\\T", JobType::Sync, {}}}), 0);
     EXPECT_TRUE(fs.copies.empty());
     EXPECT_EQ(Content(L"C:\\S\\a.txt"), "visible");
-    EXPECT_EQ(observer.notes.size(), 3u);
+    ASSERT_EQ(observer.notes.size(), 3u);
     EXPECT_NE(observer.notes[0].find(L"C:\\S\\a.txt was left as it is: D:\\T\\a.txt has its name but is hidden"),
               std::wstring::npos);
     EXPECT_EQ(counters.bytesTotal.load(), 0u) << "the estimate counts none of them";
