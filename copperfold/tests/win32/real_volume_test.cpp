@@ -256,6 +256,16 @@ protected:
         return start == std::string::npos ? std::string() : log.substr(start);
     }
 
+    // A folder of the test's own with one file, dated `time`.
+    std::wstring FolderWithFile(const std::wstring& name, const std::wstring& file, const std::string& content,
+                                std::uint64_t time) {
+        const std::wstring folder = local.File(name);
+        std::filesystem::create_directories(folder);
+        testing_support::WriteBytes(folder + L"\\" + file, content);
+        SetLastWriteTime(folder + L"\\" + file, time);
+        return folder;
+    }
+
     // 120 files in three folders, with odd seconds and fractions of a second.
     std::wstring MakeTree(const std::wstring& name) {
         const std::wstring root = local.File(name);
@@ -276,7 +286,7 @@ protected:
 
     // A Backup onto the drive, then two Syncs between the source and its copy: the copies keep
     // their source's times, and neither Sync copies anything either way.
-    void BackupThenSyncCopiesNothing(const std::wstring& drive) {
+    void BackupThenSyncKeepsTimesAndASecondSyncCopiesNothing(const std::wstring& drive, const wchar_t* /*fileSystem*/) {
         const std::wstring source = MakeTree(L"Tree");
         const std::wstring target = DriveFolder(drive, L"sync");
         const int backup = AddJob(source, target, JobType::Backup);
@@ -307,7 +317,7 @@ protected:
 
     // A copy over an existing file while another program fills the drive: the copy fails, the
     // previous version stays, and no temporary file is left.
-    void FilledDriveFailsTheCopyCleanly(const std::wstring& drive) {
+    void DriveFilledDuringTheRunFailsThatCopyCleanly(const std::wstring& drive, const wchar_t* /*fileSystem*/) {
         const std::wstring target = DriveFolder(drive, L"full");
         std::filesystem::create_directories(target);
         testing_support::WriteBytes(target + L"\\video.bin", "previous version");
@@ -386,7 +396,7 @@ protected:
     // Names a Windows folder cannot hold, from a Linux folder (drive Z:): names that differ only in
     // case are copied neither way, names with ? * | are not copied; each is said once, and the
     // run fails. The other files are copied.
-    void NamesWindowsCannotHoldAreToldAndNotCopied(const std::wstring& drive) {
+    void NamesWindowsCannotHoldAreToldAndNotCopied(const std::wstring& drive, const wchar_t* /*fileSystem*/) {
         const std::wstring trees = FolderFromEnvironment(L"CF_TREES_FOLDER");
         ASSERT_FALSE(trees.empty()) << "CF_TREES_FOLDER names the source trees";
         const std::wstring letter(1, static_cast<wchar_t>(std::towlower(drive[0])));
@@ -419,7 +429,7 @@ protected:
 
     // A Restore and a Sync whose drive is unplugged: each job fails and says which folder it
     // cannot reach and why; nothing is made on the other side.
-    void JobsWhoseDriveIsNotThereFailAndSaySo(const std::wstring& drive) {
+    void JobsWhoseDriveIsNotThereFailAndSaySo(const std::wstring& drive, const wchar_t* /*fileSystem*/) {
         const std::wstring onDrive = DriveFolder(drive, L"unplugged");
         std::filesystem::create_directories(onDrive);
         testing_support::WriteBytes(onDrive + L"\\a.txt", "backed up");
@@ -444,7 +454,7 @@ protected:
 
     // The drive goes away in the middle of a Restore from it: the run says so once, with the files
     // it did not restore, instead of one error per file; no temporary file stays.
-    void ADriveThatGoesAwayMidRestoreIsToldOnce(const std::wstring& drive) {
+    void ADriveThatGoesAwayMidRestoreIsToldOnce(const std::wstring& drive, const wchar_t* /*fileSystem*/) {
         const std::wstring backup = DriveFolder(drive, L"midway");
         const Run first = RunJobs(std::to_wstring(AddJob(MakeTree(L"Midway"), backup, JobType::Backup)));
         ASSERT_EQ(first.filesCopied, 120) << first.errors;
@@ -491,15 +501,19 @@ protected:
     const std::wstring variable = DriveFromEnvironment(name);                                 \
     if (variable.empty()) GTEST_SKIP() << #name " names no drive: the volume is not mounted"
 
-TEST_F(RealVolume, Fat32BackupThenSyncKeepsTimesAndASecondSyncCopiesNothing) {
-    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    BackupThenSyncCopiesNothing(drive);
-}
+// A scenario of the fixture (taking the drive and the name Windows gives its file system) as a
+// test on each of the two drives.
+#define TEST_ON_FAT32_AND_EXFAT(scenario)        \
+    TEST_F(RealVolume, Fat32##scenario) {        \
+        DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE"); \
+        scenario(drive, L"FAT32");               \
+    }                                            \
+    TEST_F(RealVolume, ExFat##scenario) {        \
+        DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE"); \
+        scenario(drive, L"exFAT");               \
+    }
 
-TEST_F(RealVolume, ExFatBackupThenSyncKeepsTimesAndASecondSyncCopiesNothing) {
-    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
-    BackupThenSyncCopiesNothing(drive);
-}
+TEST_ON_FAT32_AND_EXFAT(BackupThenSyncKeepsTimesAndASecondSyncCopiesNothing)
 
 TEST_F(RealVolume, Fat32KeepsNoAttributesAndTheRunLogSaysSoOnce) {
     DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
@@ -591,25 +605,14 @@ TEST_F(RealVolume, Fat32ASyncAfterTheHourShiftOfDaylightSavingCopiesNothing) {
     EXPECT_EQ(TimesOf(sourceFiles), sourceTimes);
 }
 
-TEST_F(RealVolume, Fat32TimesTheDriveCannotHoldAreBroughtIntoItsRange) {
-    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    TimesTheDriveCannotHoldAreBroughtIntoItsRange(drive, L"FAT32");
-}
-
-TEST_F(RealVolume, ExFatTimesTheDriveCannotHoldAreBroughtIntoItsRange) {
-    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
-    TimesTheDriveCannotHoldAreBroughtIntoItsRange(drive, L"exFAT");
-}
+TEST_ON_FAT32_AND_EXFAT(TimesTheDriveCannotHoldAreBroughtIntoItsRange)
 
 // The whole fault from the command line, where Wine names the drive "NTFS": a file of 1975 is
 // backed up, the driver keeps its year modulo 128 (2103 after a replug), the user edits the file,
 // and the next Sync must not copy the drive's copy back over the edit.
 TEST_F(RealVolume, Fat32AnEditIsNeverOverwrittenByACopyWhoseYearTheDriveKeptWrongly) {
     DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    const std::wstring source = local.File(L"Edits");
-    std::filesystem::create_directories(source);
-    testing_support::WriteBytes(source + L"\\letter.txt", "written in 1975");
-    SetLastWriteTime(source + L"\\letter.txt", k1975);
+    const std::wstring source = FolderWithFile(L"Edits", L"letter.txt", "written in 1975", k1975);
     const std::wstring target = DriveFolder(drive, L"edits");
     const int backup = AddJob(source, target, JobType::Backup);
     const int sync = AddJob(source, target + L"\\Edits", JobType::Sync);
@@ -632,10 +635,7 @@ TEST_F(RealVolume, Fat32AnEditIsNeverOverwrittenByACopyWhoseYearTheDriveKeptWron
 // the time of its rename and the next Sync rewrites every original.
 TEST_F(RealVolume, Fat32AFirstCopyOf1975LeavesTheTimeCheckToACopyTheDriveHolds) {
     DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    const std::wstring first = local.File(L"First");
-    std::filesystem::create_directories(first);
-    testing_support::WriteBytes(first + L"\\old.txt", "1975");
-    SetLastWriteTime(first + L"\\old.txt", k1975);
+    const std::wstring first = FolderWithFile(L"First", L"old.txt", "1975", k1975);
     const std::wstring source = MakeTree(L"Later");
     const std::wstring target = DriveFolder(drive, L"first");
     const int one = AddJob(first, target, JobType::Backup);
@@ -651,45 +651,13 @@ TEST_F(RealVolume, Fat32AFirstCopyOf1975LeavesTheTimeCheckToACopyTheDriveHolds) 
     EXPECT_EQ(LastRunRecord().find("did not keep the last-write times"), std::string::npos) << LastRunRecord();
 }
 
-TEST_F(RealVolume, Fat32NamesWindowsCannotHoldAreToldAndNotCopied) {
-    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    NamesWindowsCannotHoldAreToldAndNotCopied(drive);
-}
+TEST_ON_FAT32_AND_EXFAT(NamesWindowsCannotHoldAreToldAndNotCopied)
 
-TEST_F(RealVolume, ExFatNamesWindowsCannotHoldAreToldAndNotCopied) {
-    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
-    NamesWindowsCannotHoldAreToldAndNotCopied(drive);
-}
+TEST_ON_FAT32_AND_EXFAT(JobsWhoseDriveIsNotThereFailAndSaySo)
 
-TEST_F(RealVolume, Fat32JobsWhoseDriveIsNotThereFailAndSaySo) {
-    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    JobsWhoseDriveIsNotThereFailAndSaySo(drive);
-}
+TEST_ON_FAT32_AND_EXFAT(ADriveThatGoesAwayMidRestoreIsToldOnce)
 
-TEST_F(RealVolume, ExFatJobsWhoseDriveIsNotThereFailAndSaySo) {
-    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
-    JobsWhoseDriveIsNotThereFailAndSaySo(drive);
-}
-
-TEST_F(RealVolume, Fat32ADriveThatGoesAwayMidRestoreIsToldOnce) {
-    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    ADriveThatGoesAwayMidRestoreIsToldOnce(drive);
-}
-
-TEST_F(RealVolume, ExFatADriveThatGoesAwayMidRestoreIsToldOnce) {
-    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
-    ADriveThatGoesAwayMidRestoreIsToldOnce(drive);
-}
-
-TEST_F(RealVolume, Fat32DriveFilledDuringTheRunFailsThatCopyCleanly) {
-    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
-    FilledDriveFailsTheCopyCleanly(drive);
-}
-
-TEST_F(RealVolume, ExFatDriveFilledDuringTheRunFailsThatCopyCleanly) {
-    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
-    FilledDriveFailsTheCopyCleanly(drive);
-}
+TEST_ON_FAT32_AND_EXFAT(DriveFilledDuringTheRunFailsThatCopyCleanly)
 
 // A failed copy removes its temporary file through its handle: also when the drive's letter
 // has gone (the enclosure was unplugged) and the file can no longer be named.
