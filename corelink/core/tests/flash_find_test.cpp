@@ -105,7 +105,9 @@ TEST_F(FlashFind, TheSecondPassTestsFreePairsAndMarksTheWeakBlockBadForGood) {
     std::vector<int> sums;
     for (std::size_t start = 0; start < written.size(); start += 1024) {
         int bits = 0;
-        for (std::size_t i = start; i < start + 1024; ++i) bits += std::popcount(static_cast<unsigned>(written[i] ^ read[i]));
+        for (std::size_t i = start; i < start + 1024; ++i) {
+            bits += std::popcount(static_cast<unsigned>(written[i] ^ read[i]));
+        }
         sums.push_back(bits);
     }
     const auto first = std::find_if(sums.begin(), sums.end(), [&](int bits) { return bits > p[10]; });
