@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <set>
 
-#include "forwarding_file_system.h"
+#include "dry_run_file_system.h"
 #include "job_binding.h"
 #include "preflight.h"
 #include "run_log.h"
@@ -12,74 +11,10 @@
 namespace copperfold {
 namespace {
 
-// Answers the engine as the real file system does, except that it writes nothing: folders it
-// is asked to make exist from then on (empty), copies are only noted.
-class DryRunFileSystem final : public ForwardingFileSystem {
-public:
-    // `currentJob`: the index of the job the engine is at, kept up by the observer.
-    DryRunFileSystem(FileSystem& inner, const std::size_t& currentJob)
-        : ForwardingFileSystem(inner), real(inner), job(currentJob) {}
-
-    struct Copy {
-        std::size_t job = 0;
-        std::wstring from, to;
-        std::uint64_t size = 0;
-        bool replaced = false;  // `to` existed
-    };
-    struct Folder {
-        std::size_t job = 0;
-        std::wstring path;
-    };
-    std::vector<Folder> folders;
-    std::vector<Copy> copies;
-
-    bool List(const std::wstring& folder, std::vector<FileEntry>& entries) override {
-        if (made.count(folder)) {
-            entries.clear();
-            return true;
-        }
-        return real.List(folder, entries);
-    }
-    bool Exists(const std::wstring& path) override { return made.count(path) || real.Exists(path); }
-    bool LookUp(const std::wstring& path, FileEntry& entry) override {
-        if (made.count(path)) {
-            entry = FileEntry{path.substr(path.find_last_of(L'\\') + 1), kAttributeDirectory, 0, 0};
-            return true;
-        }
-        return real.LookUp(path, entry);
-    }
-    bool CreateFolder(const std::wstring& path) override {
-        if (Exists(path)) return false;
-        made.insert(path);
-        folders.push_back({job, path});
-        return true;
-    }
-    bool SetAttributes(const std::wstring&, std::uint32_t) override { return true; }
-    void RemovePartialCopy(const std::wstring&) override {}
-    std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
-                                   const std::atomic<int>&) override {
-        FileEntry source;
-        const std::uint64_t size = real.LookUp(from, source) ? source.size : 0;
-        FileEntry existing;
-        copies.push_back({job, from, to, size, real.LookUp(to, existing)});
-        if (progress) {
-            progress(size, 0, CopyProgressReason::StreamSwitch);
-            progress(size, size, CopyProgressReason::ChunkFinished);
-        }
-        return 0;
-    }
-    int CopyConcurrency() const override { return 1; }
-
-private:
-    FileSystem& real;
-    const std::size_t& job;
-    std::set<std::wstring> made;
-};
-
-// Notes which job the engine is at and why one is refused; shows nothing.
+// Tells the dry run which job the engine is at, and notes why one is refused; shows nothing.
 class PreviewObserver final : public RunObserver {
 public:
-    explicit PreviewObserver(std::vector<JobPreview>& previews) : jobs(previews) {}
+    PreviewObserver(std::vector<JobPreview>& previews, DryRunFileSystem& dryRun) : jobs(previews), files(dryRun) {}
     void SetPathLines(const std::wstring&, const std::wstring&) override {}
     void SetProgress(int) override {}
     void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
@@ -88,13 +23,16 @@ public:
     }
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override { current = started++; }
+    void JobStarted(const JobRecord&) override {
+        current = started++;
+        files.StartJob(current);
+    }
     void TotalKnown(std::uint64_t) override {}
-
-    std::size_t current = static_cast<std::size_t>(-1);  // the job the engine is at
 
 private:
     std::vector<JobPreview>& jobs;
+    DryRunFileSystem& files;
+    std::size_t current = static_cast<std::size_t>(-1);  // the job the engine is at
     std::size_t started = 0;
 };
 
@@ -112,18 +50,25 @@ std::wstring Counted(std::uint64_t count, const wchar_t* one, const wchar_t* man
     return GroupedNumber(count) + L" " + (count == 1 ? one : many);
 }
 
-std::wstring Totals(std::uint64_t folders, std::uint64_t files, std::uint64_t bytes) {
-    return Counted(folders, L"folder", L"folders") + L", " + Counted(files, L"file", L"files") + L", " +
-           Counted(bytes, L"byte", L"bytes");
+std::wstring Totals(std::uint64_t folders, std::uint64_t files, std::uint64_t bytes, std::uint64_t failures) {
+    std::wstring totals = Counted(folders, L"folder", L"folders") + L", " + Counted(files, L"file", L"files") + L", " +
+                          Counted(bytes, L"byte", L"bytes");
+    if (failures > 0) {
+        totals += L", " + Counted(failures, L"place where the run will fail", L"places where the run will fail");
+    }
+    return totals;
 }
 
 }  // namespace
 
-std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch) {
+std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch, const std::vector<int>& jobNumbers) {
     std::vector<JobPreview> previews(batch.count);
-    for (std::size_t i = 0; i < batch.count; ++i) previews[i].job = batch.entries[i];
-    PreviewObserver observer(previews);
-    DryRunFileSystem dryRun(files, observer.current);
+    for (std::size_t i = 0; i < batch.count; ++i) {
+        previews[i].job = batch.entries[i];
+        previews[i].number = i < jobNumbers.size() ? jobNumbers[i] : static_cast<int>(i + 1);
+    }
+    DryRunFileSystem dryRun(files);
+    PreviewObserver observer(previews, dryRun);
     RunCounters counters;
     CopyEngine engine(dryRun, observer, counters);
     engine.SetOnCopyFailure(CopyEngine::OnCopyFailure::GoOn);
@@ -141,10 +86,10 @@ std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch) {
             if (Below(path, source)) return job.source + path.substr(std::min(source.size(), path.size()));
             return path;
         };
-        for (const DryRunFileSystem::Folder& folder : dryRun.folders) {
+        for (const DryRunFileSystem::Folder& folder : dryRun.Folders()) {
             if (folder.job == i) preview.entries.push_back({PreviewEntry::Kind::Folder, spelt(folder.path), 0});
         }
-        for (const DryRunFileSystem::Copy& copy : dryRun.copies) {
+        for (const DryRunFileSystem::Copy& copy : dryRun.Copies()) {
             if (copy.job != i) continue;
             PreviewEntry::Kind kind = PreviewEntry::Kind::ToTarget;
             if (!Below(copy.to, target)) {
@@ -155,9 +100,19 @@ std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch) {
             ++preview.files;
             preview.bytes += copy.size;
         }
-        std::stable_sort(preview.entries.begin(), preview.entries.end(), [](const PreviewEntry& a, const PreviewEntry& b) {
-            const bool aFolder = a.kind == PreviewEntry::Kind::Folder, bFolder = b.kind == PreviewEntry::Kind::Folder;
-            if (aFolder != bFolder) return aFolder;
+        for (const DryRunFileSystem::Clash& clash : dryRun.Clashes()) {
+            if (clash.job != i) continue;
+            const auto kind = clash.fileThere ? PreviewEntry::Kind::FileInTheWay : PreviewEntry::Kind::FolderInTheWay;
+            preview.entries.push_back({kind, spelt(clash.path), 0});
+            ++preview.failures;
+        }
+        // Folders, then files, then the places where the run will fail; each in name order.
+        const auto group = [](PreviewEntry::Kind kind) {
+            if (kind == PreviewEntry::Kind::Folder) return 0;
+            return kind == PreviewEntry::Kind::FileInTheWay || kind == PreviewEntry::Kind::FolderInTheWay ? 2 : 1;
+        };
+        std::stable_sort(preview.entries.begin(), preview.entries.end(), [&](const PreviewEntry& a, const PreviewEntry& b) {
+            if (group(a.kind) != group(b.kind)) return group(a.kind) < group(b.kind);
             return a.path < b.path;
         });
     }
@@ -166,12 +121,11 @@ std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch) {
 
 std::wstring FormatPreview(const std::vector<JobPreview>& jobs) {
     std::wstring text;
-    std::uint64_t folders = 0, files = 0, bytes = 0;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const JobPreview& preview = jobs[i];
+    std::uint64_t folders = 0, files = 0, bytes = 0, failures = 0;
+    for (const JobPreview& preview : jobs) {
         const JobRecord& job = preview.job;
-        text += L"Job " + std::to_wstring(i + 1) + L": " + std::wstring(job.TypeName()) + L" " + job.source + L" -> " +
-                job.target + L"\n";
+        text += L"Job " + std::to_wstring(preview.number) + L": " + std::wstring(job.TypeName()) + L" " + job.source +
+                L" -> " + job.target + L"\n";
         if (!job.movedFrom.empty()) text += L"  " + MovedTargetText(job) + L"\n";
         if (!preview.refusal.empty()) {
             text += L"  refused: " + preview.refusal + L"\n";
@@ -183,6 +137,12 @@ std::wstring FormatPreview(const std::vector<JobPreview>& jobs) {
             case PreviewEntry::Kind::Folder:
                 text += L"  folder " + entry.path + L"\n";
                 ++jobFolders;
+                continue;
+            case PreviewEntry::Kind::FileInTheWay:
+                text += L"  ! " + entry.path + L": a file where the other side has a folder; the run will fail here\n";
+                continue;
+            case PreviewEntry::Kind::FolderInTheWay:
+                text += L"  ! " + entry.path + L": a folder where the other side has a file; the run will fail here\n";
                 continue;
             case PreviewEntry::Kind::ToTarget:
                 text += L"  \u2192 ";
@@ -196,12 +156,13 @@ std::wstring FormatPreview(const std::vector<JobPreview>& jobs) {
             }
             text += entry.path + L" (" + Counted(entry.size, L"byte", L"bytes") + L")\n";
         }
-        text += L"  " + Totals(jobFolders, preview.files, preview.bytes) + L"\n";
+        text += L"  " + Totals(jobFolders, preview.files, preview.bytes, preview.failures) + L"\n";
         folders += jobFolders;
         files += preview.files;
         bytes += preview.bytes;
+        failures += preview.failures;
     }
-    text += L"Total: " + Totals(folders, files, bytes) + L"\n";
+    text += L"Total: " + Totals(folders, files, bytes, failures) + L"\n";
     return text;
 }
 

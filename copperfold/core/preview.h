@@ -1,7 +1,8 @@
 #pragma once
 // What a run of a batch would do, found without writing anything: the engine itself walks the
 // jobs (the same decisions, the same estimate and pre-flight checks) over a file system that
-// records the folders it would create and the files it would copy instead of doing so.
+// records the folders it would create and the files it would copy instead of doing so, and shows
+// them to the later walks and jobs as the run would find them (dry_run_file_system.h).
 
 #include <cstdint>
 #include <string>
@@ -13,36 +14,41 @@
 namespace copperfold {
 
 struct PreviewEntry {
-    enum class Kind { Folder, ToTarget, ToSource, CopiedBack };
+    // FileInTheWay: a file where the other side has a folder (the folder cannot be made, nothing
+    // below it copied); FolderInTheWay: the reverse (the file cannot be copied). The run fails there.
+    enum class Kind { Folder, ToTarget, ToSource, CopiedBack, FileInTheWay, FolderInTheWay };
     Kind kind = Kind::ToTarget;
-    std::wstring path;   // the folder made or the file written, in the job's own spelling
+    std::wstring path;   // the folder made, the file written or the clash, in the job's own spelling
     std::uint64_t size = 0;
     bool operator==(const PreviewEntry&) const = default;
 };
 
 struct JobPreview {
     JobRecord job;          // as the run would take it (a moved drive's target already moved)
+    int number = 0;         // the job's number in the job file
     std::wstring refusal;   // why it would not run (English, with its values), empty when it would
-    std::vector<PreviewEntry> entries;  // folders first, then files, each in name order
+    std::vector<PreviewEntry> entries;  // folders, then files, then clashes, each in name order
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
+    std::uint64_t failures = 0;  // clashes
 };
 
 // Each job of `batch`, in order. `files` is the file system a run would use; nothing is written
-// to it.
-std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch);
+// to it. `jobNumbers`: each job's number in the job file (1, 2, ... when not given).
+std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch, const std::vector<int>& jobNumbers = {});
 
 // The preview as text, a line each (UTF-16 here, UTF-8 on the way out), for the command line
 // and the dialog:
-//   Job 1: Backup C:\Data -> E:\Backup
+//   Job 1: Backup C:\Data -> E:\Backup                 the job's number in the job file
 //     E:\Backup -> G:\Backup (the drive moved)        when it did
 //     refused: <why>                                   when it would not run
 //     folder E:\Backup\Data
 //     → E:\Backup\Data\a.txt (1,024 bytes)
 //     ← C:\Data\b.txt (10 bytes)                       a Sync's newer target file
 //     + C:\Data\c.txt (3 bytes)                        a Sync's file only in the target
-//     1 folder, 3 files, 1,037 bytes
-//   Total: 1 folder, 3 files, 1,037 bytes
+//     ! E:\Backup\Data\d: a file where the other side has a folder; the run will fail here
+//     1 folder, 3 files, 1,037 bytes, 1 place where the run will fail  the places: when any
+//   Total: 1 folder, 3 files, 1,037 bytes, 1 place where the run will fail
 std::wstring FormatPreview(const std::vector<JobPreview>& jobs);
 
 }  // namespace copperfold

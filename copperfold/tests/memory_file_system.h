@@ -83,7 +83,8 @@ public:
     }
     bool CreateFolder(const std::wstring& path) override {
         const std::wstring trimmed = Trimmed(path);
-        if (Gone(path) || Find(trimmed) || (!IsDrive(ParentPath(trimmed)) && !Find(ParentPath(trimmed)))) return false;
+        const Node* parent = Find(ParentPath(trimmed));
+        if (Gone(path) || Find(trimmed) || (!IsDrive(ParentPath(trimmed)) && (!parent || !parent->folder))) return false;
         nodes_[Key(trimmed)] = {trimmed, true, copperfold::kAttributeDirectory, 0, {}};
         createdFolders.push_back(trimmed);
         return true;
@@ -127,8 +128,9 @@ public:
         if (!source || source->folder) return 2;  // file not found
         const Node* parent = Find(ParentPath(to));
         if (!IsDrive(ParentPath(to)) && (!parent || !parent->folder)) return 3;  // path not found
-        if (const Node* existing = Find(to); existing && (existing->attributes & copperfold::kAttributeReadOnly)) {
-            return 5;  // access denied, as the platform answers for a read-only destination
+        if (const Node* existing = Find(to);
+            existing && (existing->folder || (existing->attributes & copperfold::kAttributeReadOnly))) {
+            return 5;  // access denied, as the platform answers for a folder or a read-only destination
         }
         if (failCopiesTo == to) return 112;  // disk full
         const std::uint64_t size = source->content.size();

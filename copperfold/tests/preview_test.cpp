@@ -6,9 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <random>
 #include <set>
+#include <utility>
 
 #include "common/core/case_fold.h"
+#include "common/core/text_codec.h"
+#include "copperfold/core/forwarding_file_system.h"
+#include "copperfold/core/job_paths.h"
 #include "memory_file_system.h"
 
 namespace copperfold {
@@ -16,17 +22,124 @@ namespace {
 
 using testing_support::MemoryFileSystem;
 
-class NullObserver final : public RunObserver {
+// Tells when the engine starts a job; shows nothing.
+class JobObserver final : public RunObserver {
 public:
+    explicit JobObserver(std::function<void()> jobStarted) : started(std::move(jobStarted)) {}
     void SetPathLines(const std::wstring&, const std::wstring&) override {}
     void SetProgress(int) override {}
     void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
     void ShowJobRefused(const JobRecord&, const JobRefusal&) override {}
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override {}
+    void JobStarted(const JobRecord&) override { started(); }
     void TotalKnown(std::uint64_t) override {}
+
+private:
+    std::function<void()> started;
 };
+
+// Notes, job by job, what a run did: the files it copied (with the size each had then), the
+// folders it made, and what it could not copy (both files) or make.
+class NotingFileSystem final : public ForwardingFileSystem {
+public:
+    explicit NotingFileSystem(FileSystem& inner) : ForwardingFileSystem(inner) {}
+
+    struct Job {
+        std::vector<std::pair<std::wstring, std::uint64_t>> copied;
+        std::vector<std::wstring> folders;
+        std::vector<std::vector<std::wstring>> failed;
+    };
+    std::vector<Job> jobs;
+
+    bool CreateFolder(const std::wstring& path) override {
+        if (ForwardingFileSystem::CreateFolder(path)) {
+            jobs.back().folders.push_back(path);
+            return true;
+        }
+        FileEntry there;
+        if (!LookUp(path, there) || !there.IsFolder()) jobs.back().failed.push_back({path});
+        return false;
+    }
+    std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
+                                   const std::atomic<int>& cancel) override {
+        FileEntry source;
+        const std::uint64_t size = LookUp(from, source) ? source.size : 0;
+        const std::uint32_t error = ForwardingFileSystem::CopyWithProgress(from, to, progress, cancel);
+        if (error == 0) {
+            jobs.back().copied.emplace_back(to, size);
+        } else {
+            jobs.back().failed.push_back({from, to});
+        }
+        return error;
+    }
+};
+
+template <typename T>
+std::vector<T> Sorted(std::vector<T> items) {
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+bool AtOrBelow(const std::wstring& path, const std::wstring& place) {
+    const std::wstring inner = ComparablePath(path), outer = ComparablePath(place);
+    return inner == outer || (inner.starts_with(outer) && inner.size() > outer.size() && inner[outer.size()] == L'\\');
+}
+
+// Previews `batch`, then runs it, and checks that each job of the run copied exactly the files
+// its preview listed (each with the size listed), made exactly the folders listed, and failed
+// exactly at the places the preview said it would.
+void ExpectThePreviewIsTheRun(MemoryFileSystem& fs, const JobBatch& batch) {
+    const std::vector<JobPreview> previews = PreviewBatch(fs, batch);
+    ASSERT_TRUE(fs.copies.empty()) << "the preview copied";
+    ASSERT_TRUE(fs.createdFolders.empty()) << "the preview made folders";
+
+    NotingFileSystem noting(fs);
+    JobObserver observer([&noting] { noting.jobs.emplace_back(); });
+    RunCounters counters;
+    CopyEngine engine(noting, observer, counters);
+    engine.SetOnCopyFailure(CopyEngine::OnCopyFailure::GoOn);  // as the preview: on past a failed copy
+    engine.RunJobs(batch, std::chrono::milliseconds(0));
+    ASSERT_EQ(noting.jobs.size(), previews.size());
+
+    SCOPED_TRACE("the preview:\n" + common::WideToUtf8(FormatPreview(previews)).value_or("?"));
+    for (std::size_t i = 0; i < previews.size(); ++i) {
+        SCOPED_TRACE("job " + std::to_string(i + 1));
+        std::vector<std::pair<std::wstring, std::uint64_t>> listed;
+        std::vector<std::wstring> folders;
+        std::vector<std::wstring> failing;
+        for (const PreviewEntry& entry : previews[i].entries) {
+            switch (entry.kind) {
+            case PreviewEntry::Kind::Folder:
+                folders.push_back(entry.path);
+                break;
+            case PreviewEntry::Kind::FileInTheWay:
+            case PreviewEntry::Kind::FolderInTheWay:
+                failing.push_back(entry.path);
+                break;
+            default:
+                listed.emplace_back(entry.path, entry.size);
+                break;
+            }
+        }
+        const NotingFileSystem::Job& ran = noting.jobs[i];
+        EXPECT_EQ(Sorted(listed), Sorted(ran.copied));
+        EXPECT_EQ(Sorted(folders), Sorted(ran.folders));
+        const auto covers = [](const std::wstring& place, const std::vector<std::wstring>& failure) {
+            return std::any_of(failure.begin(), failure.end(), [&](const std::wstring& path) { return AtOrBelow(path, place); });
+        };
+        for (const std::vector<std::wstring>& failure : ran.failed) {
+            EXPECT_TRUE(std::any_of(failing.begin(), failing.end(), [&](const std::wstring& place) {
+                return covers(place, failure);
+            })) << "the run failed at " << common::WideToUtf8(failure.back()).value_or("?") << ", unforeseen";
+        }
+        for (const std::wstring& place : failing) {
+            EXPECT_TRUE(std::any_of(ran.failed.begin(), ran.failed.end(), [&](const std::vector<std::wstring>& failure) {
+                return covers(place, failure);
+            })) << "the run did not fail at " << common::WideToUtf8(place).value_or("?");
+        }
+    }
+}
 
 // Every case of the Sync rules on one tree, a Backup and a Restore beside it, and a job that is
 // refused.
@@ -70,26 +183,7 @@ protected:
 };
 
 TEST_F(PreviewTest, APreviewWritesNothingAndTheRunAfterItDoesExactlyWhatItListed) {
-    const std::vector<JobPreview> previews = PreviewBatch(fs, batch);
-    EXPECT_TRUE(fs.copies.empty()) << "the preview copied";
-    EXPECT_TRUE(fs.createdFolders.empty()) << "the preview made folders";
-    ASSERT_EQ(previews.size(), 4u);
-
-    std::vector<std::wstring> listedFiles, listedFolders;
-    for (const JobPreview& preview : previews) {
-        for (const PreviewEntry& entry : preview.entries) {
-            (entry.kind == PreviewEntry::Kind::Folder ? listedFolders : listedFiles).push_back(entry.path);
-        }
-    }
-    NullObserver observer;
-    RunCounters counters;
-    CopyEngine engine(fs, observer, counters);
-    engine.RunJobs(batch, std::chrono::milliseconds(0));
-    std::vector<std::wstring> copiedFiles;
-    for (const auto& copy : fs.copies) copiedFiles.push_back(copy.second);
-    EXPECT_EQ(Upper(listedFiles), Upper(copiedFiles));
-    EXPECT_EQ(listedFiles.size(), copiedFiles.size()) << "each file once";
-    EXPECT_EQ(Upper(listedFolders), Upper(fs.createdFolders));
+    ExpectThePreviewIsTheRun(fs, batch);
 }
 
 TEST_F(PreviewTest, EachFileIsListedWithItsDirectionAndEachJobWithItsTotals) {
@@ -134,6 +228,119 @@ TEST_F(PreviewTest, EachFileIsListedWithItsDirectionAndEachJobWithItsTotals) {
     moved.count = 1;
     EXPECT_NE(FormatPreview(PreviewBatch(fs, moved)).find(L"\n  G:\\BB \u2192 E:\\BB (the drive moved)\n"),
               std::wstring::npos);
+}
+
+// Trees drawn from a seeded stream: the same names in each of them, with other contents, times
+// and spellings of case, some hidden or read-only, and now and then a file where another tree
+// has a folder of that name, or the reverse.
+class TreeMaker {
+public:
+    explicit TreeMaker(std::uint32_t seed) : random(seed) {}
+
+    void Fill(MemoryFileSystem& fs, const std::wstring& folder, int depth = 0) {
+        fs.AddFolder(folder);
+        for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt"}) {
+            const std::wstring path = folder + L"\\" + Spelt(name);
+            if (Chance(12)) {
+                fs.AddFile(path + L"\\e.txt", Content());  // a folder where the others have a file
+            } else if (Chance(2)) {
+                const std::uint32_t attributes = Chance(12) ? kAttributeHidden : Chance(8) ? kAttributeReadOnly : 0;
+                fs.AddFile(path, Content(), 100 * (1 + Pick(3)), attributes);
+            }
+        }
+        for (const wchar_t* name : {L"x", L"y"}) {
+            const std::wstring path = folder + L"\\" + Spelt(name);
+            if (Chance(10)) {
+                fs.AddFile(path, Content());  // a file where the others have a folder
+            } else if (depth < 2 && Chance(2)) {
+                Fill(fs, path, depth + 1);
+            }
+        }
+    }
+    bool Chance(std::uint32_t oneIn) { return random() % oneIn == 0; }
+
+private:
+    std::uint32_t Pick(std::uint32_t count) { return random() % count; }
+    std::string Content() { return std::string(1 + 3 * Pick(6), 'c'); }
+    std::wstring Spelt(std::wstring name) {
+        if (Chance(4)) std::transform(name.begin(), name.end(), name.begin(), common::ToUpperSimple);
+        return name;
+    }
+
+    std::mt19937 random;
+};
+
+// Later jobs of a run see what the earlier ones wrote (folders, files, their sizes and times),
+// and so does their preview: over many drawn trees, each job's preview is what the run does.
+TEST(PreviewOfSeveralJobs, EachJobsPreviewIsWhatTheRunDoesAfterTheJobsBeforeIt) {
+    const JobRecord syncA{L"C:\\A", L"E:\\T", JobType::Sync};
+    const JobRecord syncB{L"C:\\B", L"E:\\T", JobType::Sync};
+    const JobRecord backupA{L"C:\\A", L"E:\\T", JobType::Backup};
+    const struct {
+        const char* name;
+        std::vector<JobRecord> jobs;
+    } shapes[] = {
+        {"two Syncs onto one target", {syncA, syncB}},
+        {"a Backup, then a Sync of what it wrote", {backupA, {L"C:\\A", L"E:\\T\\A", JobType::Sync}}},
+        {"a Backup, then a Sync of another folder with it", {backupA, {L"C:\\B", L"E:\\T\\A", JobType::Sync}}},
+        {"a Backup, then a Restore of the same folder", {backupA, {L"C:\\A", L"E:\\T\\A", JobType::Restore}}},
+        {"a Sync, then a Backup of its target", {syncA, {L"E:\\T", L"C:\\B", JobType::Backup}}},
+        {"a Restore, then two Syncs", {{L"C:\\A", L"E:\\T", JobType::Restore}, syncB, syncA}},
+        {"the same Sync twice", {syncA, syncA}},
+    };
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        for (const auto& shape : shapes) {
+            SCOPED_TRACE(std::string(shape.name) + ", seed " + std::to_string(seed));
+            MemoryFileSystem fs;
+            TreeMaker maker(seed * 7919 + static_cast<std::uint32_t>(&shape - shapes));
+            maker.Fill(fs, L"C:\\A");
+            maker.Fill(fs, L"C:\\B");
+            if (!maker.Chance(6)) maker.Fill(fs, L"E:\\T");  // else the first job makes it
+            if (maker.Chance(2)) maker.Fill(fs, L"E:\\T\\A");
+            JobBatch batch;
+            for (const JobRecord& job : shape.jobs) batch.entries[batch.count++] = job;
+            ExpectThePreviewIsTheRun(fs, batch);
+            if (HasFailure()) return;
+        }
+    }
+}
+
+// A file where the other side has a folder, and the reverse, are where the run will fail, not
+// copies; a target written with a trailing backslash is one folder.
+TEST(PreviewOfSeveralJobs, ClashesOfFilesAndFoldersAreFailuresAndATrailingBackslashIsOneFolder) {
+    MemoryFileSystem fs;
+    fs.AddFile(L"C:\\S\\d\\f.txt", "in a folder");
+    fs.AddFile(L"E:\\T\\d", "a file of the folder's name");
+    fs.AddFile(L"C:\\S\\g.txt", "a file");
+    fs.AddFile(L"E:\\T\\g.txt\\h.txt", "in a folder of the file's name");
+    fs.AddFile(L"C:\\S\\ok.txt", "copied");
+    fs.AddFile(L"C:\\N\\n.txt", "new");
+    JobBatch batch;
+    batch.entries[batch.count++] = {L"C:\\S", L"E:\\T", JobType::Sync};
+    batch.entries[batch.count++] = {L"C:\\N", L"E:\\dst\\", JobType::Sync};
+    batch.entries[batch.count++] = {L"C:\\S", L"E:\\B\\", JobType::Backup};
+
+    EXPECT_EQ(FormatPreview(PreviewBatch(fs, batch)),
+              L"Job 1: Sync C:\\S -> E:\\T\n"
+              L"  \u2192 E:\\T\\ok.txt (6 bytes)\n"
+              L"  ! C:\\S\\g.txt: a file where the other side has a folder; the run will fail here\n"
+              L"  ! E:\\T\\d: a file where the other side has a folder; the run will fail here\n"
+              L"  ! E:\\T\\g.txt: a folder where the other side has a file; the run will fail here\n"
+              L"  0 folders, 1 file, 6 bytes, 3 places where the run will fail\n"
+              L"Job 2: Sync C:\\N -> E:\\dst\\\n"
+              L"  folder E:\\dst\n"
+              L"  \u2192 E:\\dst\\n.txt (3 bytes)\n"
+              L"  1 folder, 1 file, 3 bytes\n"
+              L"Job 3: Backup C:\\S -> E:\\B\\\n"
+              L"  folder E:\\B\n"
+              L"  folder E:\\B\\S\n"
+              L"  folder E:\\B\\S\\d\n"
+              L"  \u2192 E:\\B\\S\\d\\f.txt (11 bytes)\n"
+              L"  \u2192 E:\\B\\S\\g.txt (6 bytes)\n"
+              L"  \u2192 E:\\B\\S\\ok.txt (6 bytes)\n"
+              L"  3 folders, 3 files, 23 bytes\n"
+              L"Total: 4 folders, 5 files, 32 bytes, 3 places where the run will fail\n");
+    ExpectThePreviewIsTheRun(fs, batch);
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
         copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
     }
     copperfold::Win32FileSystem files;
-    const std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(files, *batch));
+    const std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(files, *batch, jobNumbers));
     std::wstring lines;  // CR LF line ends, as the platform's tools write
     for (const wchar_t c : text) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
     WriteStandardOutput(lines);

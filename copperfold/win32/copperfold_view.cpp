@@ -341,10 +341,11 @@ void CCopperfoldView::OnRemove() {
     }
 }
 
-bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch) {
+bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers) {
     const HWND tree = jobList.Tree();
     const CCopperfoldDoc& document = services.document;
     batch.count = 0;
+    if (jobNumbers) jobNumbers->clear();
     const auto rows = static_cast<int>(TreeView_GetCount(tree));
     int seen = 0;
     for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < rows && batch.count < kMaxJobs;
@@ -352,12 +353,15 @@ bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch) {
         if (!IsChecked(tree, row)) continue;
         JobRecord& record = batch.entries[batch.count++];
         record = JobRecord(jobList.GetItemText(row, 0), jobList.GetItemText(row, 1), JobType::Unknown);
+        int number = seen + 1;  // the rows stand in the job file's order
         for (int i = 0; i < document.jobCount; ++i) {
             if (document.jobs[i].source == record.source && document.jobs[i].target == record.target) {
                 record = document.jobs[i];
+                number = i + 1;
                 break;
             }
         }
+        if (jobNumbers) jobNumbers->push_back(number);
     }
     if (batch.count == 0) ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
     return batch.count > 0;
@@ -455,12 +459,13 @@ void CCopperfoldView::OnExit() {
 void CCopperfoldView::PreviewTickedJobs() {
     const CCopperfoldDoc& document = services.document;
     auto batch = std::make_unique<copperfold::JobBatch>();
-    if (!TickedJobs(*batch)) return;
+    std::vector<int> jobNumbers;
+    if (!TickedJobs(*batch, &jobNumbers)) return;
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     if (copperfold::AnyBound(*batch)) {
         copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
     }
-    std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(services.fileSystem, *batch));
+    std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(services.fileSystem, *batch, jobNumbers));
     ::SetCursor(previous);
     // The totals first as well: the list of files can be long.
     if (const std::size_t totals = text.rfind(L"Total: "); totals != std::wstring::npos) {

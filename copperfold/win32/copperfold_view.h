@@ -117,9 +117,9 @@ private:
     void OnAdd();
     void OnRemove();
     void OnExecute();
-    // The ticked rows' jobs as the document holds them, in list order; false (and the user told)
-    // when none is ticked.
-    bool TickedJobs(copperfold::JobBatch& batch);
+    // The ticked rows' jobs as the document holds them, in list order, and (when asked) each one's
+    // number in the job file; false (and the user told) when none is ticked.
+    bool TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers = nullptr);
     void OnExit();
     // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
     // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.

@@ -33,17 +33,18 @@ bool Erase(FlashSession& s, std::uint32_t row) {
     return Vendor::BlockStatusRead(s.device, s.Handle(), kCodeBlockStatus, 0, 0, row, 1, &status) != 0;
 }
 
-// The most bit errors in any 1024 bytes of the two units.
-std::uint32_t WorstBitErrors(const std::vector<std::uint8_t>& written, const std::vector<std::uint8_t>& read) {
-    std::uint32_t worst = 0;
+// The bit errors of the first 1024 bytes of the two units that have more than `limit`; 0 when
+// none has.
+std::uint32_t FirstBitErrorsOverLimit(const std::vector<std::uint8_t>& written, const std::vector<std::uint8_t>& read,
+                                      std::uint32_t limit) {
     for (std::size_t start = 0; start < written.size(); start += kCompareBytes) {
         std::uint32_t bits = 0;
         for (std::size_t i = start; i < start + kCompareBytes && i < written.size(); ++i) {
             bits += static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(written[i] ^ read[i])));
         }
-        worst = bits > worst ? bits : worst;
+        if (bits > limit) return bits;
     }
-    return worst;
+    return 0;
 }
 
 void KeepUnits(FlashSession& s, const std::string& name, const std::vector<std::uint8_t>& written,
@@ -76,7 +77,6 @@ const char* CheckTableRequest(const FlashSession& session, const FlashChip& chip
     if (session.handles == nullptr) return "no handle array";
     if (!chip.Usable()) return "chip record not usable";
     if (session.geometry.pagesPerBlock == 0) return "no pages per block (scan first)";
-    if (p.chips == 0 || p.chips > chip.Cells()) return "chip count beyond the record";
     if (p.pagesPerUnit == 0 || p.pagesPerUnit > kMaxPagesPerUnit) return "pages per unit out of range";
     searchBytes = p.blockCount / session.geometry.pagesPerBlock / 8;
     if (searchBytes > chip.EntryBytes()) return "block count beyond the bitmaps";
@@ -112,8 +112,8 @@ bool SelfTestBlock(FlashSession& s, const TableParameters& p, std::size_t ce, st
             })) {
             return false;
         }
-        const std::uint32_t bits = WorstBitErrors(written, read);
-        if (bits > p.bitErrorLimit) {
+        const std::uint32_t bits = FirstBitErrorsOverLimit(written, read, p.bitErrorLimit);
+        if (bits != 0) {
             if ((p.options & kOptionMarkBad) != 0) {
                 const std::string text = Format("MarkBad(%d), Addr=%x, %d", s.slot, e, static_cast<int>(bits));
                 s.Trace(text.c_str());

@@ -14,7 +14,7 @@ namespace corelink {
 // The caller's parameter record of FindISPAndCISUseBlock and BuildUFDSystemTable, 14 bytes.
 inline constexpr std::size_t kTableParameterBytes = 14;
 struct TableParameters {
-    std::uint8_t chips = 0;           // 0: cells to search
+    std::uint8_t chips = 0;           // 0: cells the block search covers (not used by the table build)
     std::uint32_t blockCount = 0;     // 1..4, little-endian: searched bitmap bytes = count / pagesPerBlock / 8
     std::uint8_t pairs = 0;           // 5: block pairs to find
     std::uint8_t options = 0;         // 6: bit 1 dump tables, bit 2 mark failing blocks bad
@@ -34,8 +34,8 @@ TableParameters ReadTableParameters(const std::uint8_t* record);
 inline constexpr std::uint8_t kMaxPagesPerUnit = 16;
 
 // Checks shared by the table operations (a handle array, a usable record, a scanned geometry, a
-// chip count and search range within the record, a pages-per-unit value of 1..16); a text for the
-// refusal's trace, or null when usable.
+// search range within the record, a pages-per-unit value of 1..16); a text for the refusal's
+// trace, or null when usable. Each operation checks the cell count it goes by itself.
 // `searchBytes` receives the bitmap bytes the search covers.
 const char* CheckTableRequest(const FlashSession& session, const FlashChip& chip, const TableParameters& p,
                               std::uint32_t& searchBytes);
@@ -47,7 +47,9 @@ inline std::uint8_t EntryOf(std::uint8_t byte, unsigned k) { return static_cast<
 // Tests block 8 x byte + bit of cell (ce, ch): erase, write and read back every unit, compare.
 // A block whose bit errors in some 1024 bytes exceed the limit fails; with kOptionMarkBad it is
 // then marked bad on the controller (and, with a dump folder, the written and the read unit are
-// kept there). A block that passes is erased again.
+// kept there, named after the trace "MarkBad(slot), Addr=row, count" with the count of the first
+// 1024 bytes over the limit). A block that passes is erased again. The test data comes from the
+// session's own stream (CrtRandom, seeded anew for each call), drawn afresh for every unit.
 bool SelfTestBlock(FlashSession& session, const TableParameters& p, std::size_t ce, std::size_t ch,
                    std::uint32_t byte, std::uint32_t bit);
 

@@ -20,6 +20,7 @@ public:
 
     // One pass: `second` takes both blocks of free pairs, else the free block of half-used pairs.
     int Pass(bool second) {
+        if (Count() >= target_) return 1;  // no pairs asked for: nothing to test, nothing to list
         int failures = 0;
         const std::size_t channels = chip_.Channels();
         const std::size_t lastCe = (p_.chips - 1u) / channels;
@@ -106,6 +107,7 @@ int FindISPAndCISUseBlock(FlashSession& session, std::uint8_t* chipRecord, std::
     const TableParameters p = ReadTableParameters(parameterRecord);
     std::uint32_t searchBytes = 0;
     const char* refusal = CheckTableRequest(session, chip, p, searchBytes);
+    if (refusal == nullptr && (p.chips == 0 || p.chips > chip.Cells())) refusal = "chip count beyond the record";
     if (refusal == nullptr && std::uint32_t{p.pairs} * 2 > kMaxFoundBlocks) refusal = "pair count beyond the found list";
     if (refusal != nullptr) {
         session.TraceF("FindISPAndCISUseBlock refused: %s", refusal);

@@ -5,12 +5,14 @@
 //
 // A first pass takes the free block of pairs where one block is already used (entries 2 and 1);
 // when it does not reach the target (pairs x 2 blocks) a second pass takes both blocks of wholly
-// free pairs. Every tested block is marked used and counted in its cell's counter; a pass ends
+// free pairs. No pairs ask for nothing: the count is set to 0, no block is tested and the result
+// is 1. Every tested block is marked used and counted in its cell's counter; a pass ends
 // with 0 after a fourth failed test, with 1 when the list holds the target. The result is the
 // last pass's.
 //
-// Refused with 0 before anything is sent: see CheckTableRequest (flash_block_test.h), a null
-// list or parameter record. With option bit 1 and a dump folder the bitmaps are written to
+// Refused with 0 before anything is sent: see CheckTableRequest (flash_block_test.h), a cell
+// count (parameter[0]) of 0 or beyond the record, more pairs than the count byte can list, a
+// null list or parameter record. With option bit 1 and a dump folder the bitmaps are written to
 // BlockMap_NN.txt (NN the slot) before the search.
 
 #include <cstdint>

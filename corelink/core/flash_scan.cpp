@@ -184,18 +184,25 @@ int ScanFlashBlock(FlashSession& session, std::uint8_t* chipRecord, std::uint16_
     if (!ReadXdataByte(session, kGeometryRegister, r2300)) return 0;
     const auto geometry = static_cast<std::uint8_t>((r2300 & ~0x03) | *code);
 
+    // From here on the mode register is put back on every way out, an exception's included.
     Scan scan(session, chip, flags);
-    if (Retried(session, kRegisterAttempts, "ReWrite 2300",
-                [&] { return WriteXdataByte(session, kGeometryRegister, geometry); })) {
-        session.TraceF("REG_2300=(%X) => (%X)", r2300, geometry);
-        scan.OpenDump();
-        scan.Cells(r2360);
+    bool completed = false;
+    try {
+        if (Retried(session, kRegisterAttempts, "ReWrite 2300",
+                    [&] { return WriteXdataByte(session, kGeometryRegister, geometry); })) {
+            session.TraceF("REG_2300=(%X) => (%X)", r2300, geometry);
+            scan.OpenDump();
+            completed = scan.Cells(r2360);
+        }
+    } catch (...) {
+        WriteXdataByte(session, kSystemModeRegister, r2360);
+        throw;
     }
-    const int result = WriteXdataByte(session, kSystemModeRegister, r2360) ? 1 : 0;
+    const bool restored = WriteXdataByte(session, kSystemModeRegister, r2360);
     scan.Dump(Format("CE: %d, CH: %d, Entry: %d\r\n", chip.ChipEnables(), chip.Channels(),
                      static_cast<int>(chip.EntryBytes())));
     scan.CloseDump();
-    return result;
+    return completed && restored ? 1 : 0;
 }
 
 }  // namespace corelink

@@ -4,8 +4,10 @@
 //
 // The controller's xdata registers 0x2300 (geometry, bits 0..1 = pages per block: 0 for 64, 1
 // for 128, 2 for 256, 3 for 512) and 0x2360 (bit 0 hides the system blocks' marks) are read
-// first; 0x2300 is set for the scan, 0x2360 toggled per group and restored at the end, also when
-// the scan stops early. The result is that of the restoring write.
+// first; 0x2300 is set for the scan, 0x2360 toggled per group and restored on every way out (an
+// early stop, an exception). The result is 1 only when every cell was scanned and the restoring
+// write succeeded: a scan that stopped early (0x2300 refused 10 times, a step's ninth failure, a
+// cell with too many bad blocks under flags bit 1) is 0, its table only partly filled.
 //
 // Refused with 0 before anything is sent: no handle array, a record that is not usable (CE or CH
 // 0 or above 4, a cell without its bitmap), pages per block other than 64, 128, 256 or 512. When

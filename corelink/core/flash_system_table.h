@@ -16,11 +16,17 @@
 // The allocator walks each cell's bitmap from the cell's map pointer for the next wholly free pair
 // (entry 0), marks both blocks used (counter + 2) and self-tests both; a sixth failed pair ends
 // it. A used-up cell hands over to the least-used of the first parameter[7] cells that still have
-// room (trace "CIndex=%x"); none, or the same cell again, ends the build (" STOP_LOOP").
+// room (trace "CIndex=%x"); none, or the same cell again, ends the build (" STOP_LOOP"). The
+// build starts at cell 0 and goes by parameter[7] alone: parameter[0], the block search's cell
+// count, plays no part here (0 there is fine).
+//
+// The self-test data is not the host process's rand() stream: each call draws from its own
+// stream (CrtRandom, seeded with 1 when the call starts), afresh for every unit written, so a
+// build writes the same bytes whatever else the process has drawn before.
 //
 // The result is 1 when every table page was written and read back, else 0. Refused with 0 before
-// anything is sent: as CheckTableRequest, a capacity record with a zero divisor, or more than 64
-// tables (the WCT lists 64).
+// anything is sent: as CheckTableRequest, more cells in parameter[7] than the record holds, a
+// capacity record with a zero divisor, or more than 64 tables (the WCT lists 64).
 
 #include <cstdint>
 

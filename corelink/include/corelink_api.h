@@ -103,13 +103,16 @@ public:
     virtual int STDMETHODCALLTYPE EnableSuspned_USD(HANDLE* handles, BYTE slot, BYTE enable) = 0;
     // 25
     virtual int STDMETHODCALLTYPE SetTimer_USD(HANDLE* handles, BYTE slot, WORD timer) = 0;
-    // 26
+    // 26: the NAND scan into the chip record's bitmaps and counters; 1 only when every cell was scanned
+    // and xdata 0x2360 was put back as it was (it is put back however the scan ends)
     virtual int STDMETHODCALLTYPE ScanFlashBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord, WORD pagesPerBlock,
                                                  WORD scanValue, BYTE flags) = 0;
-    // 27
+    // 27: foundBlocks holds 1 + 14 x params[5] bytes (a count, then 7-byte CorelinkFoundBlock records);
+    // params[5] = 0 asks for nothing (count 0, result 1)
     virtual int STDMETHODCALLTYPE FindISPAndCISUseBlock(HANDLE* handles, BYTE slot, BYTE* chipRecord,
                                                         BYTE* foundBlocks, BYTE* params) = 0;
-    // 28
+    // 28: buffer is the parameter record of 27; the tables take their blocks from the first params[7]
+    // cells (params[0], the search's cell count, is not used here)
     virtual int STDMETHODCALLTYPE BuildUFDSystemTable(HANDLE* handles, BYTE slot, BYTE* chipRecord, BYTE* buffer,
                                                       BYTE* capacityRecord) = 0;
     // 29

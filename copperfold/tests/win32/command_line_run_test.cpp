@@ -181,31 +181,38 @@ TEST_F(CommandLineRun, AnUnreadableJobFileIsAnErrorWithItsOwnExitStatus) {
     EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src")));
 }
 
-// /preview lists what /run would do, writing nothing; the run then does just that.
+// /preview lists what /run would do, writing nothing; the run then does just that. A later job
+// sees what the earlier ones will have written: the Restore, the Backup's copies.
 TEST_F(CommandLineRun, APreviewListsWhatTheRunWillDoAndWritesNothing) {
     AddJob(MakeFolder(L"src", 2), MakeFolder(L"dst"), JobType::Backup);
     AddJob(MakeFolder(L"two", 1), MakeFolder(L"other"), JobType::Sync);
+    AddJob(MakeFolder(L"back"), folder.File(L"dst\\src"), JobType::Restore);
     const Result preview = Start(L"/preview", NoBoxMayShow);
     EXPECT_EQ(preview.exitCode, 0) << preview.errors;
     EXPECT_FALSE(std::filesystem::exists(folder.File(L"dst\\src"))) << "the preview wrote";
     EXPECT_EQ(CountFiles(folder.File(L"other")), 0u);
     const std::string dst = common::WideToUtf8(folder.File(L"dst")).value();
+    const std::string back = common::WideToUtf8(folder.File(L"back")).value();
     EXPECT_NE(preview.output.find("Job 1: Backup "), std::string::npos) << preview.output;
     EXPECT_NE(preview.output.find("  folder " + dst + "\\src\r\n"), std::string::npos) << preview.output;
     EXPECT_NE(preview.output.find("  \xE2\x86\x92 " + dst + "\\src\\f0.txt (4 bytes)\r\n"), std::string::npos)
         << preview.output;
     EXPECT_NE(preview.output.find("  1 folder, 2 files, 8 bytes\r\n"), std::string::npos) << preview.output;
-    EXPECT_NE(preview.output.find("Total: 1 folder, 3 files, 12 bytes\r\n"), std::string::npos) << preview.output;
-    EXPECT_EQ(Start(L"/preview 2", NoBoxMayShow).output.find("Job 1: Sync "), 0u) << "the named jobs only";
+    EXPECT_NE(preview.output.find("  \xE2\x86\x90 " + back + "\\f1.txt (4 bytes)\r\n  0 folders, 2 files, 8 bytes\r\n"),
+              std::string::npos) << preview.output;
+    EXPECT_NE(preview.output.find("Total: 1 folder, 5 files, 20 bytes\r\n"), std::string::npos) << preview.output;
+    const std::string second = Start(L"/preview 2", NoBoxMayShow).output;
+    EXPECT_EQ(second.find("Job 2: Sync "), 0u) << "the named jobs only, by their numbers in the file: " << second;
     EXPECT_EQ(Start(L"/preview 7", NoBoxMayShow).exitCode, 3);
 
     ASSERT_EQ(Start(L"/run", NoBoxMayShow).exitCode, 0);
     EXPECT_EQ(CountFiles(folder.File(L"dst")), 2u);
     EXPECT_EQ(CountFiles(folder.File(L"other")), 1u);
-    // After it the Sync has nothing left to do; a Backup copies every file again.
+    EXPECT_EQ(CountFiles(folder.File(L"back")), 2u);
+    // After it the Sync has nothing left to do; a Backup or Restore copies every file again.
     const std::string after = Start(L"/preview", NoBoxMayShow).output;
-    EXPECT_NE(after.find("\r\n  0 folders, 0 files, 0 bytes\r\nTotal: 0 folders, 2 files, 8 bytes\r\n"), std::string::npos)
-        << after;
+    EXPECT_NE(after.find("\r\n  0 folders, 0 files, 0 bytes\r\nJob 3: "), std::string::npos) << after;
+    EXPECT_NE(after.find("\r\nTotal: 0 folders, 4 files, 16 bytes\r\n"), std::string::npos) << after;
 }
 
 // A scheduled run with nothing to run used to exit 0 ("done; 0 files copied").

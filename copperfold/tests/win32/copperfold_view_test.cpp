@@ -465,6 +465,7 @@ TEST_F(CopperfoldViewTest, PreviewShowsWhatExecuteWouldCopyAndWritesNothing) {
     dialog.Join();
     ASSERT_TRUE(dialog.seen);
     EXPECT_NE(shown.find(L"Job 1: Backup "), std::wstring::npos) << shown;
+    EXPECT_NE(shown.find(L"\r\nJob 3: Backup "), std::wstring::npos) << "numbered as in the job list: " << shown;
     EXPECT_NE(shown.find(L"\u2192 M:\\backup\\0\\src0\\file0.txt (5 bytes)\r\n"), std::wstring::npos) << shown;
     EXPECT_EQ(shown.find(L"file1.txt"), std::wstring::npos) << "an unticked job";
     EXPECT_NE(shown.find(L"Total: 2 folders, 2 files, 10 bytes\r\n"), std::wstring::npos) << shown;

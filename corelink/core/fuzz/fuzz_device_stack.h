@@ -4,14 +4,18 @@
 // open, every request fails and every list is empty, so a walk always comes to an end.
 //
 // Control: a flags byte (bit 0 delivered, bit 1 a 16-bit length follows instead of an 8-bit
-// one, bits 2..3 pick the error code), the length, then that many reply bytes, of which the
-// output takes at most outputSize. Bytes past the reply's end keep what the caller put there.
+// one, bits 2..3 pick the error code, bit 4 the output first takes the previous request's input,
+// as a device that gives back what it was given), the length, then that many reply bytes, of
+// which the output takes at most outputSize. Bytes past the reply's end keep what the caller (or
+// the previous request) put there.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/core/device_stack.h"
@@ -61,10 +65,13 @@ public:
     }
     bool Close(devio::DeviceHandle) override { return true; }
 
-    bool Control(devio::DeviceHandle, std::uint32_t, const void*, std::uint32_t, void* output,
+    bool Control(devio::DeviceHandle, std::uint32_t, const void* input, std::uint32_t inputSize, void* output,
                  std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError) override {
         static constexpr std::uint32_t kErrors[4] = {0, devio::kErrorInsufficientBuffer, devio::kErrorMoreData,
                                                      devio::kErrorDeviceNotConnected};
+        std::vector<std::uint8_t> previous = std::move(previousInput_);
+        const auto* given = static_cast<const std::uint8_t*>(input);
+        previousInput_.assign(given, given + (given != nullptr ? inputSize : 0));
         returned = 0;
         if (in_.Empty()) {
             lastError = devio::kErrorDeviceNotConnected;
@@ -73,8 +80,14 @@ public:
         const std::uint8_t flags = in_.Byte();
         const std::size_t length = (flags & 2) != 0 ? in_.Word() : in_.Byte();
         const std::vector<std::uint8_t> reply = in_.Bytes(length);
-        const std::size_t copied = std::min<std::size_t>(reply.size(), outputSize);
-        if (copied != 0 && output != nullptr) std::memcpy(output, reply.data(), copied);
+        std::size_t copied = 0;
+        if ((flags & 0x10) != 0 && output != nullptr) {
+            copied = std::min<std::size_t>(previous.size(), outputSize);
+            if (copied != 0) std::memcpy(output, previous.data(), copied);
+        }
+        const std::size_t replied = std::min<std::size_t>(reply.size(), outputSize);
+        if (replied != 0 && output != nullptr) std::memcpy(output, reply.data(), replied);
+        copied = std::max(copied, replied);
         returned = static_cast<std::uint32_t>(copied);
         lastError = kErrors[(flags >> 2) & 3];
         return (flags & 1) != 0;
@@ -184,6 +197,7 @@ private:
 
     Cursor& in_;
     devio::DeviceHandle nextHandle_ = 0;
+    std::vector<std::uint8_t> previousInput_;
 };
 
 // Prints the component's trace when CORELINK_FUZZ_TRACE is set (for checking what a seed reaches).

@@ -3,6 +3,9 @@
 // and the refusals of counts the table or the list cannot hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+
 #include "corelink/core/flash_block_test.h"
 #include "corelink/core/flash_find.h"
 #include "corelink/core/flash_scan.h"
@@ -96,7 +99,21 @@ TEST_F(FlashFind, TheSecondPassTestsFreePairsAndMarksTheWeakBlockBadForGood) {
     EXPECT_EQ(dumps.files.count(name + "_1"), 1u);
     EXPECT_EQ(dumps.files.count(name + "_2"), 1u);
     EXPECT_EQ(dumps.files.at(name + "_1").size(), 16384u);
-    EXPECT_NE(dumps.files.at(name + "_1"), dumps.files.at(name + "_2"));
+    // The trace, and so the names, carry the first 1024 bytes' bit errors that pass the limit.
+    const std::vector<std::uint8_t>& written = dumps.files.at(name + "_1");
+    const std::vector<std::uint8_t>& read = dumps.files.at(name + "_2");
+    std::vector<int> sums;
+    for (std::size_t start = 0; start < written.size(); start += 1024) {
+        int bits = 0;
+        for (std::size_t i = start; i < start + 1024; ++i) {
+            bits += std::popcount(static_cast<unsigned>(written[i] ^ read[i]));
+        }
+        sums.push_back(bits);
+    }
+    const auto first = std::find_if(sums.begin(), sums.end(), [&](int bits) { return bits > p[10]; });
+    ASSERT_NE(first, sums.end());
+    ASSERT_NE(*first, *std::max_element(sums.begin(), sums.end())) << "the rig's errors must tell first from most";
+    EXPECT_EQ(name, "MarkBad(3), Addr=240, " + std::to_string(*first));
 
     // The mark lasts: another scan, by another program, sees block 9 bad.
     Rigctl({"nand", "0x00"});
@@ -142,6 +159,21 @@ TEST_F(FlashFind, RefusesCountsBeyondTheTableOrTheListWithoutTouchingEither) {
     geometry.pagesPerBlock = 0;  // never scanned
     refused(Parameters(2));
     EXPECT_TRUE(Log().empty());
+}
+
+// No pairs ask for nothing: no block is tested or taken, and nothing lands past the count byte,
+// the whole of a list for no pairs.
+TEST_F(FlashFind, NoPairsAskForNothing) {
+    list.fill(0xCC);
+    const FlashChip chip(table.Chip());
+    const std::vector<std::uint8_t> bitmap(chip.Bitmap(0, 0).begin(), chip.Bitmap(0, 0).end());
+    ASSERT_EQ(FindISPAndCISUseBlock(*session, table.Chip(), list.data(), Parameters(0).data()), 1);
+    EXPECT_EQ(list[0], 0);
+    EXPECT_TRUE(std::all_of(list.begin() + 1, list.end(), [](std::uint8_t b) { return b == 0xCC; }));
+    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(std::equal(bitmap.begin(), bitmap.end(), chip.Bitmap(0, 0).begin()));
+    EXPECT_EQ(chip.Counter(0), 3u);
+    EXPECT_EQ(tracer.texts.back(), "FSTB=>1");
 }
 
 TEST_F(FlashFind, TheBlockMapDumpHoldsEveryBitmapRowByRow) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 
 #include "corelink/core/flash_scan.h"
 #include "corelink/core/scsi_commands.h"
@@ -122,10 +123,12 @@ TEST_F(FlashScanEdges, TheCommandsOfAGroupAreTheTablesBytes) {
     EXPECT_EQ(GetFlashTableBit(table.Chip(), 0, 0, 0, 3), 1);
 }
 
-TEST_F(FlashScanEdges, AScanThatStopsEarlyStillRestoresTheModeRegister) {
+// A scan that stops before its last cell fails, however it stops; the mode register is written
+// back on every way out.
+TEST_F(FlashScanEdges, AScanThatDoesNotCompleteFailsAndStillRestoresTheModeRegister) {
     Rigctl({"fail", "EE", "51", "01"});  // every bad-block command on chip 0x01 (ce 0, ch 1)
     OwnedTable table(CreateFlashTable(1, 2, 2, 128));
-    EXPECT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, kDumpLines), 1);  // the restore's result
+    EXPECT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, kDumpLines), 0);
     EXPECT_EQ(Count("scan block Er0 Off"), 9);
     EXPECT_EQ(FlashChip(table.Chip()).Counter(0), 3u);  // the first cell was done
     EXPECT_EQ(GetFlashTableBit(table.Chip(), 1, 1, 1, 0), 0);  // block 8 of the last cell: never scanned
@@ -143,9 +146,18 @@ TEST_F(FlashScanEdges, AScanThatStopsEarlyStillRestoresTheModeRegister) {
     Rigctl({"fail", "EE", "01", "00", "00", "23", "00", "05"});
     ClearLog();
     tracer.texts.clear();
-    EXPECT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, 0), 1);
+    EXPECT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, 0), 0);
     EXPECT_EQ(Count("ReWrite 2300"), 10);
     EXPECT_EQ(XdataWrites(Log()).back(), "23 60=01");
+
+    // An allocation failure in the middle of a group (the mode bit cleared for it) leaves the
+    // operation as an exception; the register has its value back before it does.
+    Rigctl({"fail", "off"});
+    Rigctl({"fail", "out-of-memory", "EE", "51"});
+    ClearLog();
+    EXPECT_THROW(ScanFlashBlock(*session, table.Chip(), 64, 0, 0), std::bad_alloc);
+    EXPECT_EQ(XdataWrites(Log()), (std::vector<std::string>{"23 00=00", "23 60=00", "23 60=01"}));
+    EXPECT_EQ(State().xdataMemory[0x2360], 0x01);
 }
 
 TEST_F(FlashScanEdges, ACellWithTooManyBadBlocksEndsTheScanWhenAsked) {
@@ -159,7 +171,7 @@ TEST_F(FlashScanEdges, ACellWithTooManyBadBlocksEndsTheScanWhenAsked) {
     ClearLog();
     ASSERT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, 0), 1);
     EXPECT_EQ(FlashChip(table.Chip()).Counter(1), 1u);  // without flag bit 1 every cell is scanned
-    ASSERT_EQ(ScanFlashBlock(*session, stopping.Chip(), 64, 0, 0x02), 1);
+    EXPECT_EQ(ScanFlashBlock(*session, stopping.Chip(), 64, 0, 0x02), 0);  // the later cells were never scanned
     EXPECT_EQ(FlashChip(stopping.Chip()).Counter(0), 7u);
     EXPECT_EQ(Count("bad block count too much"), 1);
     EXPECT_EQ(FlashChip(stopping.Chip()).Bitmap(0, 1)[0], 0x00);  // the next cell was not scanned
@@ -188,6 +200,21 @@ TEST_F(FlashScanEdges, ADumpFolderThatCannotBeWrittenOnlyLosesTheDump) {
     EXPECT_EQ(ScanFlashBlock(*session, table.Chip(), 64, 0, kDumpLines), 1);
     EXPECT_TRUE(dumps.files.empty());
     EXPECT_EQ(FlashChip(table.Chip()).Counter(3), 3u);
+}
+
+// A storage enclosure answers the register commands but has no NAND: every bad-block command
+// fails, the scan fails, and the mode register is back as it was.
+TEST_F(CorelinkOnRig, AScanOfAStorageEnclosureFails) {
+    FlashGeometry geometry;
+    FlashSession session{*device, handles.data(), kSlot, geometry};
+    OwnedTable table(CreateFlashTable(1, 1, 1, 64));
+    const std::uint8_t before = State().xdataMemory[0x2360];
+    EXPECT_EQ(ScanFlashBlock(session, table.Chip(), 64, 0, 0), 0);
+    std::size_t scans = 0;
+    for (const std::string& cdb : Cdbs()) scans += cdb.substr(0, 5) == "EE 51" ? 1 : 0;
+    EXPECT_EQ(scans, 9u);
+    EXPECT_EQ(XdataWrites(Log()).back(), "23 60=" + rig::HexBytes(&before, 1));
+    EXPECT_EQ(State().xdataMemory[0x2360], before);
 }
 
 }  // namespace

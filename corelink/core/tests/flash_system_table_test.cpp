@@ -55,6 +55,7 @@ protected:
 };
 
 TEST_F(SystemTable, TheTablesPagesOnTheNandMapEveryVirtualBlockToATestedPair) {
+    parameters[0] = 0;  // the block search's cell count; the build goes by parameter 7
     ASSERT_EQ(BuildUFDSystemTable(*session, table.Chip(), parameters.data(), capacity.data()), 1);
     const std::string traces = tracer.Joined();
     EXPECT_EQ(tracer.texts.front(), "BuildUFDSystemTable(3)");
