@@ -24,24 +24,6 @@ constexpr std::wstring_view kNotFullPathText =
     L"The source or target folder of this job is empty or not a full path (a drive letter with a backslash, or a "
     L"network path), so the job was not run.";
 
-// The entries of one listing by name, without regard to case, as the file system matches them.
-// Refers to the listing, which must outlive it.
-class FolderIndex {
-public:
-    explicit FolderIndex(const std::vector<FileEntry>& entries) : entries_(entries) {
-        byName_.reserve(entries_.size());
-        for (size_t i = 0; i < entries_.size(); ++i) byName_.emplace(common::UpperCased(entries_[i].name), i);
-    }
-    const FileEntry* Find(std::wstring_view name) const {
-        const auto it = byName_.find(common::UpperCased(name));
-        return it == byName_.end() ? nullptr : &entries_[it->second];
-    }
-
-private:
-    const std::vector<FileEntry>& entries_;
-    std::unordered_map<std::wstring, size_t> byName_;
-};
-
 // The folder an entry lies in, spelt as the walks spell folders ("E:\" for one in a drive's root).
 std::wstring ParentFolder(const std::wstring& path) {
     const size_t slash = path.rfind(L'\\');
@@ -51,19 +33,17 @@ std::wstring ParentFolder(const std::wstring& path) {
 
 // What a Sync does with a file of the from side, given the to side's file of that name (or none):
 // the newer one is copied over the older; last-write times that compare the same (file_times.h)
-// count as the same file.
-enum class SyncStep { CopyForward, CopyBack, Compare };
+// count as the same file. A pair whose newer file is dated later than tomorrow is left as it is:
+// that time is no time of an edit (a drive that kept a year wrongly, a clock that was wrong).
+enum class SyncStep { CopyForward, CopyBack, Compare, LeaveAlone };
 
-SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to, bool localTimeSide) {
+SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to, bool localTimeSide, std::uint64_t now) {
     if (!to) return SyncStep::CopyForward;
-    switch (CompareLastWrite(from, *to, localTimeSide)) {
-    case TimeOrder::Newer:
-        return SyncStep::CopyForward;
-    case TimeOrder::Older:
-        return SyncStep::CopyBack;
-    default:
-        return SyncStep::Compare;
-    }
+    const TimeOrder order = CompareLastWrite(from, *to, localTimeSide);
+    if (order == TimeOrder::Same) return SyncStep::Compare;
+    const FileEntry& newer = order == TimeOrder::Newer ? from : *to;
+    if (newer.lastWriteTime > now + kFutureTolerance) return SyncStep::LeaveAlone;
+    return order == TimeOrder::Newer ? SyncStep::CopyForward : SyncStep::CopyBack;
 }
 
 std::wstring WithTrailingBackslash(std::wstring_view folder) {
@@ -169,7 +149,7 @@ std::wstring_view JobRefusalReason(const JobRecord& job) {
 }
 
 CopyEngine::CopyEngine(FileSystem& fileSystem, RunObserver& observer, RunCounters& counters)
-    : fs_(fileSystem), observer_(observer), counters_(counters) {}
+    : fs_(fileSystem), observer_(observer), counters_(counters), now_(FileTimeNow()) {}
 
 CopyEngine::~CopyEngine() = default;
 
@@ -251,11 +231,8 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     };
     const std::uint32_t error = fs_.CopyWithProgress(from, to, progress, counters_.cancelFlag);
     if (error == 0) return true;
-    if (error != kErrorRequestAborted) {
-        counters_.copyFailed = true;
-        observer_.ShowCopyError(error, from, to);
-        if (onCopyFailure_ == OnCopyFailure::GoOn) return true;
-    }
+    ++job_.unsuccessful;
+    if (error != kErrorRequestAborted) return CopyFailed(error, from, to);
     counters_.cancelFlag = 1;
     stopped_ = true;
     return false;
@@ -264,6 +241,7 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
 bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size,
                            const std::wstring& firstLine, const std::wstring& secondLine) {
     if (kept_) kept_->Changed(ParentFolder(to));
+    ++job_.started;
     if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
     observer_.SetPathLines(firstLine, secondLine);
     std::vector<CopyPool::Outcome> unsuccessful;
@@ -273,7 +251,7 @@ bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std
 }
 
 bool CopyEngine::FinishCopies() {
-    if (!pool_) return !stopped_;
+    if (!pool_) return !stopped_ && !JobStopped();
     std::vector<CopyPool::Outcome> unsuccessful;
     pool_->WaitForAll(unsuccessful, [this] { ShowProgress(); });
     ShowProgress();
@@ -282,19 +260,15 @@ bool CopyEngine::FinishCopies() {
 
 bool CopyEngine::HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsuccessful) {
     for (const CopyPool::Outcome& outcome : unsuccessful) {
+        ++job_.unsuccessful;
         if (outcome.error == kErrorRequestAborted) {
             counters_.cancelFlag = 1;
             stopped_ = true;
             continue;
         }
-        counters_.copyFailed = true;
-        observer_.ShowCopyError(outcome.error, outcome.from, outcome.to);
-        if (onCopyFailure_ == OnCopyFailure::EndRun) {
-            counters_.cancelFlag = 1;
-            stopped_ = true;
-        }
+        CopyFailed(outcome.error, outcome.from, outcome.to);
     }
-    return !stopped_;
+    return !stopped_ && !JobStopped();
 }
 
 bool CopyEngine::ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries) {
@@ -330,7 +304,7 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
     for (const std::wstring* path : {&from, &to}) {
         if (!fs_.Exists(*path)) MakePath(*path);
     }
-    return CopyFolder(from, to, type);
+    return CopyFolder(from, to, type, false);
 }
 
 void CopyEngine::ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size) {
@@ -339,29 +313,34 @@ void CopyEngine::ShowCompared(const std::wstring& fromPath, const std::wstring& 
     ShowProgress();
 }
 
-int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, JobType type) {
+int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, JobType type, bool fromListed) {
     std::vector<FileEntry> entries;
-    if (!ListFolder(from, entries)) return kListingFailed;
+    if (!ReadFolder(from, entries, fromListed)) return kListingFailed;
     // Only the folders the job writes to: a Sync writes to both sides, the others to `to`.
     if (type == JobType::Sync) RemoveLeftovers(from, entries);
-    // One listing of the destination folder instead of a lookup by name per file.
+    // One listing of the destination folder instead of a lookup by name per file. A folder that
+    // cannot be read is not written to either: it may hold anything.
     std::vector<FileEntry> destinationEntries;
-    const bool destinationListed = ListFolder(to, destinationEntries);
-    if (destinationListed) RemoveLeftovers(to, destinationEntries);
-    const FolderIndex destination(destinationEntries);
+    if (!ReadFolder(to, destinationEntries, false)) return kListingFailed;
+    RemoveLeftovers(to, destinationEntries);
+    const FolderIndex source = IndexOf(entries);
+    const FolderIndex destination = IndexOf(destinationEntries);
+    const Listed fromSide{from, source};
+    const Listed toSide{to, destination};
 
     for (const FileEntry& entry : entries) {
-        if (Cancelled()) {
-            stopped_ = true;
-            break;
-        }
-        if (Skipped(entry)) continue;
+        if (StopWalk()) break;
+        if (!Takes(fromSide, entry, &toSide, true)) continue;
         const std::wstring fromPath = JoinPath(from, entry.name);
         const std::wstring toPath = JoinPath(to, entry.name);
         const FileEntry* existing = destination.Find(entry.name);
+        if (type == JobType::Sync && existing && Skipped(*existing)) {
+            Report(fromPath, {kHiddenNamesakeText, {fromPath, toPath}, 0, false});  // never compared
+            continue;
+        }
         if (entry.IsFolder()) {
             if (!existing || !existing->IsFolder()) CreateFolder(toPath);
-            CopyFolder(fromPath, toPath, type);  // both folders are there: no checks as at the top
+            CopyFolder(fromPath, toPath, type, true);  // both folders are there: no checks as at the top
             continue;
         }
         if (type == JobType::Sync) {
@@ -375,27 +354,38 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
     // The second pass of a Sync walks these folders again.
     if (type == JobType::Sync) {
         KeepListing(from, std::move(entries));
-        if (destinationListed) KeepListing(to, std::move(destinationEntries));
+        KeepListing(to, std::move(destinationEntries));
     }
     return Cancelled() ? kCancelled : kDone;
 }
 
 bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
                           const FileEntry* listedTo) {
-    if (SyncStepFor(listedFrom, listedTo, localTimeSide_) == SyncStep::Compare) {
+    if (SyncStepFor(listedFrom, listedTo, localTimeSide_, now_) == SyncStep::Compare) {
         ShowCompared(fromPath, toPath, listedFrom.size);
         return true;
     }
     // A listing can be older than this moment (a run lists a Sync job's folders once, in its
     // estimate): before anything is replaced the choice is made again on both files as they are
-    // now, so a file changed since is never overwritten by an older one.
+    // now, so a file changed since is never overwritten by an older one. A file that cannot be
+    // looked up is gone, or could not be read: then nothing is copied either way.
     FileEntry from;
     FileEntry to;
-    if (!fs_.LookUp(fromPath, from) || from.IsFolder()) return true;  // gone since: nothing to copy
+    if (!fs_.LookUp(fromPath, from)) {
+        Unreadable(fromPath);
+        return !JobStopped();
+    }
+    if (from.IsFolder()) return true;
     const bool toExists = fs_.LookUp(toPath, to);
-    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr, localTimeSide_);
+    if (!toExists && listedTo && Unreadable(toPath)) return !JobStopped();
+    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr, localTimeSide_, now_);
     if (step == SyncStep::Compare) {
         ShowCompared(fromPath, toPath, from.size);
+        return true;
+    }
+    if (step == SyncStep::LeaveAlone) {
+        const bool fromLater = from.lastWriteTime > to.lastWriteTime;
+        Report(fromPath, {kFutureTimeText, {fromLater ? fromPath : toPath, fromLater ? toPath : fromPath}, 0, false});
         return true;
     }
     const bool back = step == SyncStep::CopyBack;
@@ -410,22 +400,29 @@ bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPa
 int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
     const std::wstring source = WithTrailingBackslash(sourceFolder);
     const std::wstring target = WithTrailingBackslash(targetFolder);
+    // Each folder is listed by the path it was made or found under, without the backslash added
+    // here: a dry run that only notes the folders it makes knows them by that path.
     std::vector<FileEntry> entries;
-    if (!ListFolder(target, entries)) return kTargetListingFailed;
+    if (!ReadFolder(targetFolder, entries, true)) return kTargetListingFailed;  // the first pass told of it
     RemoveLeftovers(target, entries);
     std::vector<FileEntry> sourceEntries;
-    if (ListFolder(source, sourceEntries)) RemoveLeftovers(source, sourceEntries);
-    const FolderIndex sourceIndex(sourceEntries);
+    if (!ReadFolder(sourceFolder, sourceEntries, false)) return kDone;  // nothing is copied into it unseen
+    RemoveLeftovers(source, sourceEntries);
+    const FolderIndex targetIndex = IndexOf(entries);
+    const FolderIndex sourceIndex = IndexOf(sourceEntries);
+    const Listed targetSide{target, targetIndex};
+    const Listed sourceSide{source, sourceIndex};
 
     for (const FileEntry& entry : entries) {
-        if (Cancelled()) {
-            stopped_ = true;
-            break;
-        }
-        if (Skipped(entry)) continue;
+        if (StopWalk()) break;
+        if (!Takes(targetSide, entry, &sourceSide, true)) continue;
         const std::wstring sourcePath = source + entry.name;
         const std::wstring targetPath = target + entry.name;
         const FileEntry* existing = sourceIndex.Find(entry.name);
+        if (existing && Skipped(*existing)) {
+            Report(targetPath, {kHiddenNamesakeText, {targetPath, sourcePath}, 0, false});
+            continue;
+        }
         if (entry.IsFolder()) {
             if (!existing) CreateFolder(sourcePath);
             CopyMissingBack(sourcePath, targetPath);
@@ -435,7 +432,12 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
         // As in the first pass, the files as they are now decide: a file that has appeared in
         // the source since it was listed is left alone, one gone from the target is not copied.
         FileEntry now;
-        if (fs_.LookUp(sourcePath, now) || !fs_.LookUp(targetPath, now) || now.IsFolder()) continue;
+        if (fs_.LookUp(sourcePath, now)) continue;
+        if (!fs_.LookUp(targetPath, now)) {
+            Unreadable(targetPath);
+            continue;
+        }
+        if (now.IsFolder()) continue;
         if (!StartCopy(targetPath, sourcePath, now.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
     }
     return kDone;
@@ -452,13 +454,16 @@ std::uint32_t CopyEngine::CountInto(const std::wstring& folder, VolumeNeeds* int
 
 std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<FileEntry>&& entries, VolumeNeeds* into) {
     std::uint32_t files = 0;
+    const FolderIndex index = IndexOf(entries);
+    const Listed listed{base, index};
     for (const FileEntry& entry : entries) {
-        if (Skipped(entry)) continue;
+        if (!Takes(listed, entry, nullptr, false)) continue;
         if (entry.IsFolder()) {
             if (into) into->AddFolder();
             files += CountInto(base + entry.name, into);
         } else {
             ++files;
+            ++plannedCopies_;
             counters_.bytesTotal += entry.size;
             if (into) into->AddCopy(base + entry.name, entry.size, false, 0);
         }
@@ -479,13 +484,17 @@ std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, con
     std::vector<FileEntry> targetEntries;
     if (!ListFolder(source, sourceEntries)) return CountInto(target, fromSide);
     if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries), toSide);
-    const FolderIndex sourceIndex(sourceEntries);
-    const FolderIndex targetIndex(targetEntries);
+    const FolderIndex sourceIndex = IndexOf(sourceEntries);
+    const FolderIndex targetIndex = IndexOf(targetEntries);
+    const Listed sourceSide{source, sourceIndex};
+    const Listed targetSide{target, targetIndex};
 
+    // The walks' rules: what they cannot copy, and pairs with a hidden namesake, move nothing.
     std::uint32_t files = 0;
     for (const FileEntry& entry : sourceEntries) {
-        if (Skipped(entry)) continue;
+        if (!Takes(sourceSide, entry, &targetSide, false)) continue;
         const FileEntry* other = targetIndex.Find(entry.name);
+        if (other && Skipped(*other)) continue;
         if (entry.IsFolder()) {
             if (toSide && !other) toSide->AddFolder();
             files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
@@ -493,27 +502,32 @@ std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, con
         }
         ++files;
         if (other && other->IsFolder()) other = nullptr;  // the copy will fail; nothing is replaced
-        switch (SyncStepFor(entry, other, localTimeSide_)) {
+        switch (SyncStepFor(entry, other, localTimeSide_, now_)) {
         case SyncStep::CopyForward:
+            ++plannedCopies_;
             counters_.bytesTotal += entry.size;
             if (toSide) toSide->AddCopy(source + entry.name, entry.size, other != nullptr, other ? other->size : 0);
             break;
         case SyncStep::CopyBack:
+            ++plannedCopies_;
             counters_.bytesTotal += other->size;
             if (fromSide) fromSide->AddCopy(target + entry.name, other->size, true, entry.size);
             break;
         case SyncStep::Compare:
             counters_.bytesTotal += entry.size;
             break;
+        case SyncStep::LeaveAlone:
+            break;
         }
     }
     for (const FileEntry& entry : targetEntries) {
-        if (Skipped(entry) || sourceIndex.Find(entry.name)) continue;
+        if (!Takes(targetSide, entry, &sourceSide, false) || sourceIndex.Find(entry.name)) continue;
         if (entry.IsFolder()) {
             if (fromSide) fromSide->AddFolder();
             files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
         } else {
             ++files;
+            ++plannedCopies_;
             counters_.bytesTotal += entry.size;
             if (fromSide) fromSide->AddCopy(target + entry.name, entry.size, false, 0);
         }
@@ -532,9 +546,12 @@ void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring
     // What the copies replace; only looked at when there is a volume to account for.
     std::vector<FileEntry> destinationEntries;
     const bool destinationListed = toSide && toListable && fs_.List(to, destinationEntries);
-    const FolderIndex destination(destinationEntries);
+    const FolderIndex source = IndexOf(entries);
+    const FolderIndex destination = IndexOf(destinationEntries);
+    const Listed fromListing{from, source};
+    const Listed toListing{to, destination};
     for (const FileEntry& entry : entries) {
-        if (Skipped(entry)) continue;
+        if (!Takes(fromListing, entry, &toListing, false)) continue;
         const FileEntry* existing = destinationListed ? destination.Find(entry.name) : nullptr;
         if (entry.IsFolder()) {
             const bool folderThere = existing && existing->IsFolder();
@@ -542,6 +559,7 @@ void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring
             EstimateCopy(from + entry.name, to + entry.name, folderThere, toSide);
             continue;
         }
+        ++plannedCopies_;
         counters_.bytesTotal += entry.size;
         if (existing && existing->IsFolder()) existing = nullptr;
         if (toSide) toSide->AddCopy(from + entry.name, entry.size, existing != nullptr, existing ? existing->size : 0);
@@ -587,6 +605,7 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
     default:
         break;
     }
+    if (JobStopped()) ReportLostDrive();
 }
 
 JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide) {
@@ -597,7 +616,10 @@ JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& pl
     const VolumeFacts& fromFacts = VolumeOf(sides.from);
     if (prepared.type == JobType::Sync) written.push_back({fromFacts, {}});
     localTimeSide = KeepsLocalTimes(written[0].facts.fileSystem) || KeepsLocalTimes(fromFacts.fileSystem);
-    for (SpacePlan::Side& side : written) side.needs = VolumeNeeds(side.facts);
+    for (SpacePlan::Side& side : written) {
+        side.needs = VolumeNeeds(side.facts);
+        if (!side.facts.root.empty() && KeepsLocalTimes(side.facts.fileSystem)) fs_.LimitTimesToFatRange(side.facts.root);
+    }
     // Needs are only gathered for volumes the system told us about.
     auto needsOf = [&](size_t index) -> VolumeNeeds* {
         return index < written.size() && !written[index].facts.root.empty() ? &written[index].needs : nullptr;
@@ -623,7 +645,7 @@ const VolumeFacts& CopyEngine::VolumeOf(const std::wstring& path) {
 }
 
 int RunOutcomeCode(const RunCounters& counters) {
-    if (counters.copyFailed.load() || counters.jobsRefused.load() > 0) return 1;
+    if (counters.copyFailed.load() || counters.entriesMissed.load() || counters.jobsRefused.load() > 0) return 1;
     return counters.cancelFlag.load() != 0 && !counters.allJobsDone.load() ? 2 : 0;
 }
 
@@ -633,14 +655,18 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     counters_.copyFailed = false;
     counters_.jobsRefused = 0;
     counters_.allJobsDone = false;
+    counters_.entriesMissed = false;
     stopped_ = false;
     volumes_.clear();  // free space changes between runs
+    reported_.clear();
+    now_ = FileTimeNow();
 
     // Each job is checked and put in the system's form once; a job that will not run moves nothing.
     struct PreparedJob {
         JobRecord job;
         JobRefusal refusal;
         bool localTimeSide = false;
+        std::uint64_t plannedCopies = 0;
     };
     std::vector<PreparedJob> jobs(batch.count);
     // A Sync job's walks use the listings its estimate read (see KeptListings).
@@ -653,7 +679,9 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         PreparedJob& prepared = jobs[i];
         prepared.refusal.text = PrepareJob(batch.entries[i], prepared.job);
         if (prepared.refusal.Refused()) continue;
+        const std::uint64_t plannedBefore = plannedCopies_;
         prepared.refusal = EstimateAndAdmit(prepared.job, plan, prepared.localTimeSide);
+        prepared.plannedCopies = plannedCopies_ - plannedBefore;
     }
     observer_.EstimatePhase(false);
     observer_.TotalKnown(counters_.bytesTotal.load());
@@ -669,6 +697,8 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
             break;
         }
         observer_.JobStarted(batch.entries[i]);
+        // A drive may have gone since the estimate, or have been missing all along.
+        if (!jobs[i].refusal.Refused()) jobs[i].refusal = MissingDrive(jobs[i].job);
         if (jobs[i].refusal.Refused()) {
             ++counters_.jobsRefused;
             observer_.ShowJobRefused(batch.entries[i], jobs[i].refusal);
@@ -676,7 +706,9 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         }
         keepListings_ = jobs[i].job.type == JobType::Sync;
         localTimeSide_ = jobs[i].localTimeSide;
+        job_ = JobProgress{jobs[i].plannedCopies, 0, 0, {}};
         RunJob(jobs[i].job);
+        job_ = JobProgress{};
         keepListings_ = false;
         localTimeSide_ = false;
         if (stopped_) {

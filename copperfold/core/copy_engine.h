@@ -11,13 +11,16 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "copperfold_doc.h"
 #include "copy_pool.h"
 #include "file_system.h"
+#include "folder_index.h"
 #include "kept_listings.h"
 #include "preflight.h"
+#include "run_problems.h"
 
 namespace copperfold {
 
@@ -29,12 +32,14 @@ struct RunCounters {
     // How the run ended, beyond the cancel flag: a copy failed, jobs were refused.
     std::atomic<bool> copyFailed{false};
     std::atomic<int> jobsRefused{0};
+    // Entries the walks could not read or copy: a folder, a name, a drive that went away.
+    std::atomic<bool> entriesMissed{false};
     // Every job was carried out to its end (a cancel that came after that changes nothing).
     std::atomic<bool> allJobsDone{false};
 };
 
-// The exit status a finished run stands for: 0 all done, 1 a copy failed or a job was refused,
-// 2 cancelled before the last job was done.
+// The exit status a finished run stands for: 0 all done, 1 a copy failed, an entry was missed or a
+// job was refused, 2 cancelled before the last job was done.
 int RunOutcomeCode(const RunCounters& counters);
 
 // What the engine shows. Called on the worker thread.
@@ -48,6 +53,9 @@ public:
     virtual void ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) = 0;
     // A job was not run; `reason` is an English text to translate, fill (FilledText) and show.
     virtual void ShowJobRefused(const JobRecord& job, const JobRefusal& reason) = 0;
+    // Something else the run could not do, or a pair a Sync left as it is (see run_problems.h);
+    // each is told once per run. A failure has already been counted in the run's counters.
+    virtual void ShowRunProblem(const RunProblem& /*problem*/) {}
     // The phases of a run, for the busy animation and the caption.
     virtual void EstimatePhase(bool started) = 0;
     virtual void CopyPhase(bool started) = 0;
@@ -114,8 +122,36 @@ public:
 
 private:
     bool Cancelled() const { return counters_.cancelFlag.load() != 0; }
+    bool JobStopped() const { return !job_.lostDrive.empty(); }
+    // Whether the walk going on ends here: the run was cancelled (or ended), or the job stopped.
+    bool StopWalk();
     // Entries no walk copies, compares or counts: hidden ones and our temporary files.
     bool Skipped(const FileEntry& entry) const { return entry.IsHidden() || fs_.IsPartialCopy(entry); }
+    FolderIndex IndexOf(const std::vector<FileEntry>& entries) const;
+    // A folder's listing as the walks see it.
+    struct Listed {
+        const std::wstring& folder;
+        const FolderIndex& index;
+    };
+    // Whether a walk acts on an entry of `own`: not one it skips, nor one that cannot be copied (a
+    // name the system refuses, or one that clashes by case in its own or the `other` side's
+    // listing). `report`: the latter are told (once) as failures; the estimates only leave them out.
+    bool Takes(const Listed& own, const FileEntry& entry, const Listed* other, bool report);
+    // Lists a folder the walk has to read; one that cannot be read is told as a failure, or as
+    // the loss of its drive, which stops the job. `mayHaveGone`: a folder a listing showed, which
+    // may since have been removed (then there is nothing to read, and nothing to tell).
+    bool ReadFolder(const std::wstring& folder, std::vector<FileEntry>& entries, bool mayHaveGone);
+    // After a look-up of a file failed: false when the file is simply not there (any more), true
+    // when it could not be read, which is told as a failure (or its drive went away).
+    bool Unreadable(const std::wstring& path);
+    // Whether the drive of `path` is gone; the first call that finds it so stops the job.
+    bool DriveLost(const std::wstring& path);
+    // Tells the observer of a problem once per run (`about` names what it is about).
+    void Report(const std::wstring& about, RunProblem problem);
+    // A job's folder on a drive that is not there: the job is refused.
+    JobRefusal MissingDrive(const JobRecord& prepared);
+    // The job was stopped by the loss of its drive: told once, with the files it did not copy.
+    void ReportLostDrive();
     // `path` with its longest existing leading part replaced by what the system resolves it to.
     std::wstring ResolvedPath(const std::wstring& path);
     void ShowProgress();
@@ -124,8 +160,9 @@ private:
     void KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries);
     // Creates one folder, for the run's kept listings a change of the folder it lies in.
     bool CreateFolder(const std::wstring& path);
-    // CopyTree below its top: both folders are there.
-    int CopyFolder(const std::wstring& from, const std::wstring& to, JobType type);
+    // CopyTree below its top: both folders are there. `fromListed`: the from folder is one a
+    // listing of its parent showed.
+    int CopyFolder(const std::wstring& from, const std::wstring& to, JobType type, bool fromListed);
     // One file of a Sync's first pass as listed on both sides; false when the run must stop.
     bool SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
                   const FileEntry* listedTo);
@@ -147,16 +184,19 @@ private:
     // of `to` given what it replaces there. `toListable`: the folder `to` may exist.
     void EstimateCopy(const std::wstring& from, const std::wstring& to, bool toListable, VolumeNeeds* toSide);
     void RemoveLeftovers(const std::wstring& folder, std::vector<FileEntry>& entries);
-    // Copies one file as the walks do; false when the run must stop.
+    // Copies one file as the walks do; false when the walk must stop.
     bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
                      const std::wstring& secondLine);
     // As CopyOneFile, on a copy thread when the file is small and the run has them.
     bool StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size, const std::wstring& firstLine,
                    const std::wstring& secondLine);
-    // Waits for the copies still running on the copy threads; false when the run must stop.
+    // Waits for the copies still running on the copy threads; false when the walk must stop.
     bool FinishCopies();
-    // Reports copies of the copy threads that did not succeed; false when the run must stop.
+    // Reports copies of the copy threads that did not succeed; false when the walk must stop.
     bool HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsuccessful);
+    // A copy that failed: told, unless its drive has gone (that is told once, when the job ends);
+    // false when the walk must stop.
+    bool CopyFailed(std::uint32_t error, const std::wstring& from, const std::wstring& to);
 
     FileSystem& fs_;
     RunObserver& observer_;
@@ -169,7 +209,18 @@ private:
     std::unique_ptr<KeptListings> kept_;  // during RunJobs, when it has a Sync job
     bool keepListings_ = false;           // the walk going on is a Sync job's
     bool localTimeSide_ = false;          // see SetLocalTimeSide
+    std::uint64_t now_ = 0;               // the run's start, as a file time
     std::unordered_map<std::wstring, VolumeFacts> volumes_;  // during RunJobs, by upper-cased root
+    std::unordered_set<std::wstring> reported_;              // what the run told of, upper-cased
+    std::uint64_t plannedCopies_ = 0;  // the copies the estimates found to make
+    // The job going on: the copies its estimate planned, those started, those that did not
+    // succeed, and the drive whose loss stopped it (empty while it goes on).
+    struct JobProgress {
+        std::uint64_t planned = 0;
+        std::uint64_t started = 0;
+        std::uint64_t unsuccessful = 0;
+        std::wstring lostDrive;
+    } job_;
 };
 
 // child = folder + "\" + name, without doubling a trailing backslash.

@@ -8,9 +8,7 @@
 namespace copperfold {
 namespace {
 
-// What the platform answers for a copy it cannot make.
-constexpr std::uint32_t kErrorFileNotFound = 2;
-constexpr std::uint32_t kErrorPathNotFound = 3;
+// What the platform answers for a copy it cannot make (besides file_system.h's "not found"s).
 constexpr std::uint32_t kErrorAccessDenied = 5;
 
 // The path without trailing separators ("E:\dst\" names "E:\dst"), a root left as it is.

@@ -45,6 +45,8 @@ public:
     const std::vector<Folder>& Folders() const { return folders_; }
     const std::vector<Copy>& Copies() const { return copies_; }
     const std::vector<Clash>& Clashes() const { return clashes_; }
+    // A folder the run could not open because a file bears its name (the engine tells so).
+    void NoteFileInTheWay(const std::wstring& path) { NoteClash(path, true); }
 
     bool List(const std::wstring& folder, std::vector<FileEntry>& entries) override;
     bool Exists(const std::wstring& path) override;

@@ -15,6 +15,9 @@ inline constexpr std::uint32_t kAttributeReadOnly = 0x01;
 inline constexpr std::uint32_t kAttributeHidden = 0x02;
 inline constexpr std::uint32_t kAttributeDirectory = 0x10;
 
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorNotAFolder = 267;       // a file where a folder was expected
 inline constexpr std::uint32_t kErrorRequestAborted = 1235;  // a copy stopped by the cancel flag
 
 struct FileEntry {
@@ -83,6 +86,16 @@ public:
     // The facts of the volume `path` lies on (the path need not exist yet). Asked once per job
     // side in a run's estimate.
     virtual VolumeFacts Volume(const std::wstring& /*path*/) { return {}; }
+    // Why `path` cannot be reached now, asked after a listing or a look-up of it failed: 0 when it
+    // can be (a file, or a folder that can be listed) or when the file system cannot tell,
+    // kErrorFileNotFound or kErrorPathNotFound when nothing bears that name, otherwise the
+    // system's error code. For a volume's root ("E:\", "\\server\share\"): nonzero when the volume
+    // is not there (its letter went away, its device or its driver stopped answering).
+    virtual std::uint32_t AccessError(const std::wstring& /*path*/) { return 0; }
+    // The volume of `root` keeps last-write times in local time from 1980 to 2107 only (FAT and
+    // exFAT, see file_times.h): from now on, a copy there gets its source's times brought into
+    // that range. Told by the run before it copies anything there.
+    virtual void LimitTimesToFatRange(const std::wstring& /*root*/) {}
     // How many small-file copies may run at once, each on a thread of its own (CopyWithProgress
     // called from several threads, for different destinations). 1: one thread at a time.
     virtual int CopyConcurrency() const { return 1; }

@@ -27,6 +27,8 @@ public:
         return inner_.CopyWithProgress(from, to, progress, cancel);
     }
     VolumeFacts Volume(const std::wstring& path) override { return inner_.Volume(path); }
+    std::uint32_t AccessError(const std::wstring& path) override { return inner_.AccessError(path); }
+    void LimitTimesToFatRange(const std::wstring& root) override { inner_.LimitTimesToFatRange(root); }
     int CopyConcurrency() const override { return inner_.CopyConcurrency(); }
 
 private:

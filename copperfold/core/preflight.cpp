@@ -8,12 +8,6 @@
 namespace copperfold {
 namespace {
 
-// The drive as a user names it: "E:" for "E:\", a share's root as it is.
-std::wstring DriveName(const std::wstring& root) {
-    if (root.size() == 3 && root[1] == L':' && root[2] == L'\\') return root.substr(0, 2);
-    return root;
-}
-
 // Sums that stop at the top of the range instead of wrapping into "fits".
 std::uint64_t SaturatingSum(std::uint64_t a, std::uint64_t b) { return a > ~0ull - b ? ~0ull : a + b; }
 
@@ -32,6 +26,11 @@ std::wstring FilledText(std::wstring_view text, const std::vector<std::wstring>&
         filled += text[i];
     }
     return filled;
+}
+
+std::wstring DriveName(const std::wstring& root) {
+    if (root.size() == 3 && root[1] == L':' && root[2] == L'\\') return root.substr(0, 2);
+    return root;
 }
 
 std::wstring ByteCount(std::uint64_t bytes) {

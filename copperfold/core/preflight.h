@@ -88,7 +88,9 @@ private:
     std::vector<Booked> booked_;
 };
 
-// The form in which sizes are named in refusals: 8,512,880.
+// The form in which sizes and counts are named in refusals: 8,512,880.
 std::wstring ByteCount(std::uint64_t bytes);
+// A volume as a user names it: "E:" for the root "E:\", a share's root as it is.
+std::wstring DriveName(const std::wstring& root);
 
 }  // namespace copperfold

@@ -21,6 +21,11 @@ public:
     void ShowJobRefused(const JobRecord&, const JobRefusal& refusal) override {
         if (current < jobs.size()) jobs[current].refusal = FilledText(refusal.text, refusal.arguments);
     }
+    // The engine does not go into a folder it cannot open; one that a file is in the way of is a
+    // clash the dry run did not see made.
+    void ShowRunProblem(const RunProblem& problem) override {
+        if (problem.error == kErrorNotAFolder && !problem.arguments.empty()) files.NoteFileInTheWay(problem.arguments[0]);
+    }
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
     void JobStarted(const JobRecord&) override {

@@ -1,5 +1,7 @@
 #include "run_journal.h"
 
+#include <utility>
+
 namespace copperfold {
 
 RunJournal::RunJournal(std::size_t jobCount, Clock clock)
@@ -31,6 +33,13 @@ void RunJournal::CopyEnded(bool succeeded, std::uint64_t bytes) {
         slot.failed = true;
     }
 }
+
+void RunJournal::Problem(std::wstring line) {
+    problems_.push_back(std::move(line));
+    if (const int job = current_.load(); job >= 0) slots_[static_cast<std::size_t>(job)].failed = true;
+}
+
+void RunJournal::Note(std::wstring line) { notes_.push_back(std::move(line)); }
 
 std::vector<JobAccount> RunJournal::Accounts(bool cancelled) const {
     const std::uint64_t now = clock_();

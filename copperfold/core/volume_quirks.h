@@ -2,7 +2,7 @@
 // What the copies of one run learnt about the volumes they wrote to: one that refuses every
 // change of a file's attributes (some FAT drivers, network shares), one that gives a file it
 // renames the time of the rename (a FUSE FAT driver), and one that did not keep the last-write
-// times given to a copy at all. Each is found out once per volume and then acted on without
+// times given to a copy at all; and what the run told them of one: that it holds FAT's times only. Each is found out once per volume and then acted on without
 // asking again; the run log names each volume once. Copies run on several threads: the facts are
 // atomic flags, one set per drive letter and one shared by every network share.
 
@@ -23,6 +23,7 @@ public:
         kKeepsNoTimes = 0x04,      // the volume did not keep the times given to that copy
         kTimesAfterRename = 0x08,  // the volume stamps a file it renames: times go on after the rename
         kTimesCheckDone = 0x10,    // the reading back has ended (with or without one of the two above)
+        kFatTimeRange = 0x20,      // the volume holds times of 1980 to 2107 only (FAT, exFAT)
     };
 
     // `path`: a path on the volume, in the plain or the extended-length form.

@@ -46,6 +46,26 @@ TEST(FileTimes, AnHourApartIsTheSameOnlyWithEqualSizesOnALocalTimeSide) {
     EXPECT_EQ(CompareLastWrite(At(kBase + 2 * hour), At(kBase), true), TimeOrder::Newer);
 }
 
+// A file of 1975 and its copy on a FAT drive, which was given 1980-01-01 00:00 in the drive's
+// zone (UTC-12 to UTC+14): the same file where a side keeps local times, and only there.
+TEST(FileTimes, OnALocalTimeSideTimesBeyondFatsRangeCompareAsItsEnds) {
+    constexpr std::uint64_t hour = 3600 * 10'000'000ull;
+    constexpr std::uint64_t y1975 = 118'153'296'000'000'000ull;
+    constexpr std::uint64_t y2150 = 173'247'552'000'000'000ull;
+    for (const std::uint64_t copy : {kFatEarliestUtc - 14 * hour, kFatEarliestUtc, kFatEarliestUtc + 12 * hour}) {
+        EXPECT_EQ(CompareLastWrite(At(y1975), At(copy), true), TimeOrder::Same);
+        EXPECT_EQ(CompareLastWrite(At(y1975), At(copy), false), TimeOrder::Older);
+    }
+    for (const std::uint64_t copy : {kFatLatestUtc - 14 * hour, kFatLatestUtc, kFatLatestUtc + 12 * hour}) {
+        EXPECT_EQ(CompareLastWrite(At(copy), At(y2150), true), TimeOrder::Same);
+    }
+    // A day inside the range is a time every FAT drive holds.
+    EXPECT_EQ(CompareLastWrite(At(kFatEarliestUtc + 24 * hour), At(y1975), true), TimeOrder::Newer);
+    EXPECT_TRUE(HeldByEveryFatVolume(kFatEarliestUtc + 24 * hour));
+    EXPECT_FALSE(HeldByEveryFatVolume(kFatEarliestUtc));
+    EXPECT_FALSE(HeldByEveryFatVolume(kFatLatestUtc));
+}
+
 TEST(FileTimes, VolumesByTheirFileSystemNames) {
     for (const wchar_t* name : {L"FAT", L"FAT32", L"fat16", L"exFAT", L"EXFAT"}) EXPECT_TRUE(KeepsLocalTimes(name)) << name;
     for (const wchar_t* name : {L"NTFS", L"ReFS", L"", L"FAT32X", L"ext4"}) EXPECT_FALSE(KeepsLocalTimes(name)) << name;

@@ -1,9 +1,11 @@
 #pragma once
 // An in-memory file system for copy engine tests: folders and files with attributes, times
-// and contents; names match without regard to case; listings come in name order. It counts
-// the calls the engine makes and can be told to fail a copy.
+// and contents; names match without regard to case (but on the drives made case-sensitive);
+// listings come in name order. It counts the calls the engine makes and can be told to fail a
+// copy, to lose a drive, to refuse a folder's listing and to keep times as a FAT drive does.
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "common/core/case_fold.h"
 #include "copperfold/core/file_system.h"
+#include "copperfold/core/file_times.h"
 #include "copperfold/core/job_paths.h"
 
 namespace testing_support {
@@ -57,6 +60,7 @@ public:
     bool List(const std::wstring& folder, std::vector<copperfold::FileEntry>& entries) override {
         ++listings;
         entries.clear();
+        if (Gone(folder) || unreadable.count(Key(folder))) return false;
         const std::wstring base = Key(Trimmed(folder));
         const Node* self = Find(Trimmed(folder));
         if (!IsDrive(Trimmed(folder)) && (!self || !self->folder)) return false;
@@ -68,11 +72,11 @@ public:
     }
     bool Exists(const std::wstring& path) override {
         ++lookups;
-        return IsDrive(Trimmed(path)) || Find(Trimmed(path)) != nullptr;
+        return !Gone(path) && (IsDrive(Trimmed(path)) || Find(Trimmed(path)) != nullptr);
     }
     bool LookUp(const std::wstring& path, copperfold::FileEntry& entry) override {
         ++lookups;
-        const Node* node = Find(Trimmed(path));
+        const Node* node = Gone(path) || unreadable.count(Key(path)) ? nullptr : Find(Trimmed(path));
         if (!node) return false;
         entry = {Name(node->path), node->attributes, node->time, node->content.size()};
         return true;
@@ -80,7 +84,7 @@ public:
     bool CreateFolder(const std::wstring& path) override {
         const std::wstring trimmed = Trimmed(path);
         const Node* parent = Find(ParentPath(trimmed));
-        if (Find(trimmed) || (!IsDrive(ParentPath(trimmed)) && (!parent || !parent->folder))) return false;
+        if (Gone(path) || Find(trimmed) || (!IsDrive(ParentPath(trimmed)) && (!parent || !parent->folder))) return false;
         nodes_[Key(trimmed)] = {trimmed, true, copperfold::kAttributeDirectory, 0, {}};
         createdFolders.push_back(trimmed);
         return true;
@@ -119,6 +123,7 @@ public:
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const copperfold::CopyProgress& progress,
                            const std::atomic<int>& cancel) override {
         copies.push_back({from, to});
+        if (Gone(from) || Gone(to)) return 3;  // path not found
         const Node* source = Find(from);
         if (!source || source->folder) return 2;  // file not found
         const Node* parent = Find(ParentPath(to));
@@ -138,10 +143,21 @@ public:
                 return copperfold::kErrorRequestAborted;
             }
         } while (done < size);
-        const Node copy = *source;
+        Node copy = *source;
+        if (fatTimeDrives.count(Drive(to))) copy.time = std::clamp(copy.time, kFatEarliest, kFatLatest);
         nodes_[Key(to)] = {Trimmed(to), false, copy.attributes, copy.time, copy.content};
+        if (onCopied) onCopied(to);
         return 0;
     }
+    std::uint32_t AccessError(const std::wstring& path) override {
+        if (Gone(path)) return 3;
+        if (const auto it = unreadable.find(Key(path)); it != unreadable.end()) return it->second;
+        return IsDrive(Trimmed(path)) || Find(Trimmed(path)) ? 0 : 2;
+    }
+    void LimitTimesToFatRange(const std::wstring& root) override { fatTimeDrives.insert(Drive(root)); }
+    // The ends of the range a FAT drive holds here, in the zone this file system is in (UTC+1).
+    static constexpr std::uint64_t kFatEarliest = copperfold::kFatEarliestUtc - 3600 * kUnitsPerSecond;
+    static constexpr std::uint64_t kFatLatest = copperfold::kFatLatestUtc - 3600 * kUnitsPerSecond;
 
     // The facts of the drive a path lies on, by its root ("E:\\"); none by default.
     copperfold::VolumeFacts Volume(const std::wstring& path) override {
@@ -162,6 +178,19 @@ public:
     std::vector<std::wstring> createdFolders;
     std::vector<std::wstring> removedPartials;
     std::map<std::wstring, std::wstring> aliases;
+    std::set<wchar_t> caseSensitiveDrives;  // upper-case letters: names there differ by case
+    std::set<wchar_t> missingDrives;        // upper-case letters: drives that are not there
+    // Folders that cannot be listed and files that cannot be looked up (by Key), and why.
+    std::map<std::wstring, std::uint32_t> unreadable;
+    std::set<wchar_t> fatTimeDrives;        // drives the engine said hold FAT's times only
+    std::function<void(const std::wstring& to)> onCopied;  // after each successful copy
+    // The key of a path, as Find takes it; for `unreadable`.
+    std::wstring Key(const std::wstring& path) const {
+        std::wstring key = Trimmed(path);
+        if (!caseSensitiveDrives.count(Drive(path))) return common::UpperCased(key);
+        if (!key.empty()) key[0] = common::ToUpperSimple(key[0]);
+        return key;
+    }
 
 private:
     static std::wstring Trimmed(const std::wstring& path) {
@@ -178,10 +207,9 @@ private:
         return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
     }
     static std::wstring Name(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
-    static std::wstring Key(const std::wstring& path) {
-        return common::UpperCased(Trimmed(path));
-    }
-    static std::wstring ParentKey(const std::wstring& key) { return Key(ParentPath(key)); }
+    static wchar_t Drive(const std::wstring& path) { return path.empty() ? 0 : common::ToUpperSimple(path[0]); }
+    bool Gone(const std::wstring& path) const { return missingDrives.count(Drive(path)) != 0; }
+    std::wstring ParentKey(const std::wstring& key) const { return Key(ParentPath(key)); }
     void AddParents(const std::wstring& path) {
         std::wstring parent = ParentPath(Trimmed(path));
         if (parent.empty() || IsDrive(parent) || Find(parent)) return;

@@ -5,9 +5,15 @@
 # Formats a 64 MiB FAT32 image with our own Volkern.dll (make_fat32_image.exe, through the
 # library's parameter block) and mounts it with the FUSE FAT driver (fusefat); makes a 64 MiB
 # exFAT image and mounts it from a loop device with the exFAT FUSE driver; maps both, and a plain
-# folder whose letter a test takes away, as drives of the session's prefix; runs
-# copperfold_real_volume_tests.exe; and checks both file systems with their fsck afterwards.
-# Without root, /dev/fuse or the drivers the tests are skipped (exit status 77) with the reason.
+# folder, as drives of the session's prefix; makes source trees with names only a Linux folder
+# holds (names that differ only in case, names with ? * |); runs copperfold_real_volume_tests.exe;
+# and checks both file systems with their fsck afterwards. Without root, /dev/fuse or the drivers
+# the tests are skipped (exit status 77) with the reason.
+#
+# While the tests run, a test asks for a drive to be unplugged, plugged in again or unmounted and
+# mounted again (a replug, after which a driver reads what it wrote to the disk) by creating a
+# file "pull-X", "plug-X" or "remount-X" in the control folder (X: the drive's letter); the file
+# goes once it is done, and "NAME.failed" stays when it could not be done.
 set -uo pipefail
 state=$(cd "${1:?state directory}" && pwd)
 bin=$(cd "${2:?folder of the test programs}" && pwd)
@@ -22,11 +28,11 @@ for tool in fusefat fusermount mount.exfat-fuse mkfs.exfat fsck.exfat fsck.fat l
 done
 
 work="$state/real-volumes"
-fat32_dir="$work/fat32" exfat_dir="$work/exfat" pulled_dir="$work/pulled"
+fat32_dir="$work/fat32" exfat_dir="$work/exfat" pulled_dir="$work/pulled" control="$work/control" trees="$work/trees"
 fat32_letter=r exfat_letter=s pulled_letter=t
 loop=""
 cleanup() {
-  [ -n "${watcher:-}" ] && kill "$watcher" 2>/dev/null
+  [ -n "${watcher:-}" ] && kill "$watcher" 2>/dev/null && wait "$watcher" 2>/dev/null
   rm -f "$WINEPREFIX/dosdevices/$fat32_letter:" "$WINEPREFIX/dosdevices/$exfat_letter:" \
         "$WINEPREFIX/dosdevices/$pulled_letter:"
   mountpoint -q "$fat32_dir" && fusermount -u "$fat32_dir"
@@ -37,7 +43,7 @@ cleanup() {
 trap cleanup EXIT
 cleanup
 rm -rf "$work"
-mkdir -p "$fat32_dir" "$exfat_dir" "$pulled_dir"
+mkdir -p "$fat32_dir" "$exfat_dir" "$pulled_dir" "$control" "$trees"
 
 # FAT32, as our library formats the enclosure's drives: 131072 sectors of 512 bytes.
 image_windows_path=$(winepath -w "$work/fat32.img" 2>/dev/null)
@@ -50,16 +56,59 @@ mkfs.exfat -L ENCLOSURE "$work/exfat.img" >/dev/null || { echo "mkfs.exfat faile
 loop=$(losetup -f --show "$work/exfat.img") || skip "no loop device is free"
 mount.exfat-fuse "$loop" "$exfat_dir" >/dev/null 2>&1 || skip "exfat-fuse cannot mount here"
 
-ln -sfn "$fat32_dir" "$WINEPREFIX/dosdevices/$fat32_letter:"
-ln -sfn "$exfat_dir" "$WINEPREFIX/dosdevices/$exfat_letter:"
-ln -sfn "$pulled_dir" "$WINEPREFIX/dosdevices/$pulled_letter:"
-# The enclosure unplugged: the drive's letter goes when a test asks for it.
-( while [ ! -e "$pulled_dir/pull-now" ]; do sleep 0.05; done
-  rm -f "$WINEPREFIX/dosdevices/$pulled_letter:" "$pulled_dir/pull-now" ) &
+folder_of() {
+  case $1 in
+    "$fat32_letter") echo "$fat32_dir" ;; "$exfat_letter") echo "$exfat_dir" ;; "$pulled_letter") echo "$pulled_dir" ;;
+  esac
+}
+plug() { ln -sfn "$(folder_of "$1")" "$WINEPREFIX/dosdevices/$1:"; }
+for letter in "$fat32_letter" "$exfat_letter" "$pulled_letter"; do plug "$letter"; done
+
+# Until no process has the file open any more: the driver of an unmounted volume has ended.
+unused() {
+  for _ in $(seq 1 200); do fuser -s "$1" 2>/dev/null || return 0; sleep 0.05; done
+  return 1
+}
+remount() {
+  case $1 in
+    "$fat32_letter") fusermount -u "$fat32_dir" && unused "$work/fat32.img" &&
+                     fusefat -o rw+ "$work/fat32.img" "$fat32_dir" >/dev/null 2>&1 ;;
+    "$exfat_letter") fusermount -u "$exfat_dir" && unused "$loop" &&
+                     mount.exfat-fuse "$loop" "$exfat_dir" >/dev/null 2>&1 ;;
+    *) return 1 ;;
+  esac
+}
+# The tests' requests: the enclosure unplugged (its letter goes), plugged in again, replugged.
+( while :; do
+    for request in "$control"/*; do
+      name=${request##*/}
+      case $name in
+        pull-?) rm -f "$WINEPREFIX/dosdevices/${name#pull-}:" ;;
+        plug-?) plug "${name#plug-}" ;;
+        remount-?) remount "${name#remount-}" ;;
+        *) continue ;;
+      esac || : >"$request.failed"
+      rm -f "$request"
+    done
+    sleep 0.05
+  done ) &
 watcher=$!
 
+# Source trees on this machine's own file system (drive Z:), one per drive, with names that no
+# Windows folder holds: two pairs that differ only in case, and names with ? * |.
+for letter in "$fat32_letter" "$exfat_letter"; do
+  tree="$trees/names-$letter"
+  mkdir -p "$tree/Docs" "$tree/docs" "$tree/a|b" "$tree/star*"
+  echo lower >"$tree/a.txt"; echo upper >"$tree/A.txt"
+  echo "in Docs" >"$tree/Docs/report.txt"; echo "in docs" >"$tree/docs/report.txt"
+  echo odd >"$tree/what?.txt"; echo inner >"$tree/a|b/inner.txt"; echo star >"$tree/star*/x.txt"
+  echo fine >"$tree/fine.txt"
+done
+
+windows_path() { echo "Z:${1//\//\\}"; }
 CF_FAT32_DRIVE="${fat32_letter^^}:" CF_EXFAT_DRIVE="${exfat_letter^^}:" CF_PULLED_DRIVE="${pulled_letter^^}:" \
-  CF_PULLED_FOLDER="Z:${pulled_dir//\//\\}" \
+  CF_PULLED_FOLDER="$(windows_path "$pulled_dir")" CF_CONTROL_FOLDER="$(windows_path "$control")" \
+  CF_TREES_FOLDER="$(windows_path "$trees")" \
   wine "$bin/copperfold_real_volume_tests.exe" </dev/null
 status=$?
 

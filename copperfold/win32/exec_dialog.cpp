@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <utility>
 
 #include "copperfold/core/forwarding_file_system.h"
 #include "copperfold/core/job_binding.h"
+#include "copperfold/core/run_log.h"
 #include "exec_dialog_resource.h"
 
 namespace {
@@ -203,7 +205,9 @@ void CExecDialog::RunWorker() {
         SignallingFileSystem files(fileSystem, copyFileEvent.get());
         copperfold::CopyEngine engine(files, *this, counters);
         if (unattendedReport) engine.SetOnCopyFailure(copperfold::CopyEngine::OnCopyFailure::GoOn);
+        runProblems.clear();
         engine.RunJobs(batch ? *batch : noJobs);
+        ShowRunProblems();
     } catch (const std::exception&) {
         counters.cancelFlag = 1;
         ::OutputDebugStringW(L"Copperfold: the run stopped on an unexpected error\n");
@@ -237,8 +241,10 @@ void CExecDialog::JobStarted(const JobRecord& job) {
 void CExecDialog::ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) {
     if (error == copperfold::kErrorRequestAborted) return;  // a cancel is no error
     const std::wstring code = L" Error No:" + std::to_wstring(static_cast<int>(error));
+    const std::wstring line = L"Copy failed: " + from + L" -> " + to + L":" + code + L" " + SystemErrorText(error);
+    if (journal) journal->Problem(line);
     if (unattendedReport) {
-        unattendedReport(L"Copy failed: " + from + L" -> " + to + L":" + code + L" " + SystemErrorText(error));
+        unattendedReport(line);
         return;
     }
     // "<label> Error No:<code>\n<system text>", with an empty label.
@@ -249,13 +255,44 @@ void CExecDialog::ShowCopyError(std::uint32_t error, const std::wstring& from, c
 void CExecDialog::ShowJobRefused(const JobRecord& job, const copperfold::JobRefusal& reason) {
     if (journal) journal->JobRefused();
     const std::wstring why = copperfold::FilledText(Translate(reason.text), reason.arguments);
+    const std::wstring line =
+        L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" + job.target + L"\"): " + why;
+    if (journal) journal->Problem(line);
     if (unattendedReport) {
-        unattendedReport(L"Job not run (" + std::wstring(job.TypeName()) + L" \"" + job.source + L"\" -> \"" +
-                         job.target + L"\"): " + why);
+        unattendedReport(line);
         return;
     }
     const std::wstring text = why + L"\n" + job.source + L"\n" + job.target;
     ::MessageBoxW(Handle(), text.c_str(), texts.promptCaption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void CExecDialog::ShowRunProblem(const copperfold::RunProblem& problem) {
+    std::wstring line = copperfold::FilledText(Translate(problem.text), problem.arguments);
+    if (problem.error != 0) {
+        line += L" Error No:" + std::to_wstring(static_cast<int>(problem.error)) + L" " + SystemErrorText(problem.error);
+    }
+    if (!problem.failure) {
+        if (journal) journal->Note(line);  // the run log's; nobody has to answer for it
+        return;
+    }
+    if (journal) journal->Problem(line);
+    if (unattendedReport) {
+        unattendedReport(line);
+    } else {
+        runProblems.push_back(line);
+    }
+}
+
+void CExecDialog::ShowRunProblems() {
+    if (runProblems.empty()) return;
+    std::wstring text;
+    const std::size_t shown = std::min(runProblems.size(), copperfold::kProblemsKeptInFull);
+    for (std::size_t i = 0; i < shown; ++i) text += (i == 0 ? L"" : L"\n\n") + runProblems[i];
+    if (runProblems.size() > shown) {
+        text += L"\n\n" + copperfold::FilledText(Translate(L"... and %s more."),
+                                                  {std::to_wstring(runProblems.size() - shown)});
+    }
+    ::MessageBoxW(Handle(), text.c_str(), L"Error", MB_ICONHAND);
 }
 
 void CExecDialog::EstimatePhase(bool started) {

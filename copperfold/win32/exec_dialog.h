@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/win32/dialog.h"
 #include "common/win32/unique_handle.h"
@@ -47,13 +48,15 @@ public:
     CExecDialog(Translator translator, copperfold::FileSystem& fileSystem);
     ~CExecDialog() override;
 
-    // Where an unattended run reports refused jobs and failed copies, one line each, instead of
-    // message boxes that would wait for a click; such a run goes on after a failed copy. Unset
-    // (the default), the dialog shows them in boxes and a failed copy ends the run. Called on the
-    // worker thread.
+    // Where an unattended run reports refused jobs, failed copies and what else it could not
+    // read or copy, one line each, instead of message boxes that would wait for a click; such a
+    // run goes on after a failed copy. Unset (the default), the dialog shows them in boxes (what
+    // it could not read or copy in one box at the end) and a failed copy ends the run. Called on
+    // the worker thread. Every such line, and every note, also goes to the journal.
     using LineReport = std::function<void(const std::wstring& line)>;
     void SetUnattended(LineReport report) { unattendedReport = std::move(report); }
-    // The run's journal, told on the worker when each job starts and when one is refused.
+    // The run's journal, told on the worker when each job starts and when one is refused, and
+    // given every line the run reports.
     void SetJournal(copperfold::RunJournal* runJournal) { journal = runJournal; }
     // The jobs of the next run (not owned; they must outlive the modal run). Null runs nothing.
     void SetBatch(const copperfold::JobBatch* jobs) { batch = jobs; }
@@ -98,17 +101,21 @@ private:
     void SetProgress(int position) override;
     void ShowCopyError(std::uint32_t error, const std::wstring& from, const std::wstring& to) override;
     void ShowJobRefused(const JobRecord& job, const copperfold::JobRefusal& reason) override;
+    void ShowRunProblem(const copperfold::RunProblem& problem) override;
     void EstimatePhase(bool started) override;
     void CopyPhase(bool started) override;
     void JobStarted(const JobRecord& job) override;
     void TotalKnown(std::uint64_t bytesTotal) override;
 
+    // Shows, once the run has ended, what an attended run could not read or copy.
+    void ShowRunProblems();
     void PlayVideo(int resourceId);
     void StopVideo();
 
     Translator translate;
     LineReport unattendedReport;
     copperfold::RunJournal* journal = nullptr;
+    std::vector<std::wstring> runProblems;  // the worker's: an attended run's, for its last box
     copperfold::FileSystem& fileSystem;
     const copperfold::JobBatch* batch = nullptr;
     Texts texts;

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <filesystem>
+#include <utility>
 
 #include "common/core/text_codec.h"
 #include "common/win32/unique_handle.h"
@@ -129,14 +130,15 @@ RunLogEntry RunLogSession::Finish(const RunCounters& counters) {
     }
     entry.accounts = journal.Accounts(entry.result == RunResult::Cancelled);
     const auto& failure = recording.FirstFailure();
-    if (!problems.empty()) {
+    if (const std::vector<std::wstring>& problems = journal.Problems(); !problems.empty()) {
         entry.error = SummarizeProblems(problems);
     } else if (failure.error != 0) {
         entry.error = SystemText(failure.error) + L" (" + failure.from + L" -> " + failure.to + L")";
     } else if (const int refused = counters.jobsRefused.load(); refused > 0) {
         entry.error = std::to_wstring(refused) + (refused == 1 ? L" job was refused" : L" jobs were refused");
     }
-    entry.notes = platform.VolumeNotes();
+    entry.notes = journal.Notes();
+    for (std::wstring& note : platform.VolumeNotes()) entry.notes.push_back(std::move(note));
     AppendToLog(FormatRunRecord(entry));
     return entry;
 }

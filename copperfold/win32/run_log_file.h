@@ -27,12 +27,10 @@ public:
     RunLogSession(const RunLogSession&) = delete;
     RunLogSession& operator=(const RunLogSession&) = delete;
 
-    // The file system the run copies through, and the journal its dialog tells of each job.
+    // The file system the run copies through, and the journal its dialog tells of each job and
+    // of every problem and note (the record's Error and Note lines).
     FileSystem& Files() { return recording; }
     RunJournal& Journal() { return journal; }
-    // A problem the run reported as a line (an unattended run's refused job or failed copy);
-    // called on the run's worker, read only once the run has ended.
-    void NoteProblem(const std::wstring& line) { problems.push_back(line); }
     // Builds the record from the ended run's counters and appends it to the log.
     RunLogEntry Finish(const RunCounters& counters);
     // A run that ran nothing, for `reason` (English): logged as failed.
@@ -43,7 +41,6 @@ private:
     RunJournal journal;
     RecordingFileSystem recording{platform, journal};
     RunLogEntry entry;
-    std::vector<std::wstring> problems;
     ULONGLONG started = 0;
 };
 

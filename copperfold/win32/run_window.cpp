@@ -11,9 +11,9 @@ std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, R
     dialog.SetBatch(&batch);
     dialog.SetJournal(&log.Journal());
     // Nobody may be at the screen when the button starts a run: a failed copy or a refused job
-    // goes to the log and the notice instead of a box that would hold the run (and Dockline's
-    // polling) until someone clicks it, and the run goes on.
-    if (trigger == RunTrigger::Button) dialog.SetUnattended([&log](const std::wstring& line) { log.NoteProblem(line); });
+    // goes only to the log (through the journal) and the notice instead of a box that would hold
+    // the run (and Dockline's polling) until someone clicks it, and the run goes on.
+    if (trigger == RunTrigger::Button) dialog.SetUnattended([](const std::wstring&) {});
     if (running) *running = &dialog;
     const INT_PTR shown = dialog.DoModal(owner);
     if (running) *running = nullptr;

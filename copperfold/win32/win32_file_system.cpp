@@ -343,6 +343,37 @@ bool SetTimesAgain(HANDLE file, const FILE_BASIC_INFO& source) {
     return SetBasicInfo(file, basic);
 }
 
+// The range FAT and exFAT hold, 1980-01-01 00:00:00 to 2107-12-31 23:59:58 local time, as UTC
+// file times (as the platform converts local times of those days now).
+struct TimeRange {
+    LONGLONG earliest = 0;
+    LONGLONG latest = 0;
+};
+TimeRange LocalFatTimeRange() {
+    static const TimeRange range = [] {
+        const auto utc = [](WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second, std::uint64_t atUtc) {
+            const SYSTEMTIME local{year, month, 0, day, hour, minute, second, 0};
+            SYSTEMTIME universal{};
+            FILETIME time{};
+            if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) || !::SystemTimeToFileTime(&universal, &time)) {
+                return static_cast<LONGLONG>(atUtc);
+            }
+            return static_cast<LONGLONG>(Combine(time.dwHighDateTime, time.dwLowDateTime));
+        };
+        return TimeRange{utc(1980, 1, 1, 0, 0, 0, kFatEarliestUtc), utc(2107, 12, 31, 23, 59, 58, kFatLatestUtc)};
+    }();
+    return range;
+}
+
+// The source's times as a volume that holds FAT's range only can keep them (0 means "leave as
+// it is" and stays).
+void KeepWithinFatRange(FILE_BASIC_INFO& basic) {
+    const TimeRange range = LocalFatTimeRange();
+    for (LARGE_INTEGER* time : {&basic.CreationTime, &basic.LastAccessTime, &basic.LastWriteTime}) {
+        if (time->QuadPart != 0) time->QuadPart = std::clamp(time->QuadPart, range.earliest, range.latest);
+    }
+}
+
 bool TimeKept(const std::wstring& destination, const FILE_BASIC_INFO& source) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data)) return true;  // nothing to tell
@@ -520,14 +551,18 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
     SourceFile source;
     if (const DWORD error = OpenSource(ExtendedLengthPath(from), source)) return error;
     const std::wstring destination = ExtendedLengthPath(to);
+    if (quirks_.Has(destination, VolumeQuirks::kFatTimeRange)) KeepWithinFatRange(source.basic);
     PartialFile part(destination, uniquePart_);
     if (const DWORD error = part.Create()) return error;
     if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
     if (const DWORD error = FinishPartial(part, source.basic, destination, quirks_)) return error;
     if (const DWORD error = MoveIntoPlace(part, destination)) return error;
     // The first copy onto a volume finds out whether its times survive the rename; until that is
-    // known, and from then on where they do not, the times are given once more after it.
-    if (quirks_.Mark(destination, VolumeQuirks::kTimesChecked)) {
+    // known, and from then on where they do not, the times are given once more after it. It is a
+    // copy with a time every FAT drive holds: one of 1975 reads back wrongly on a drive that keeps
+    // other times well.
+    const auto written = static_cast<std::uint64_t>(source.basic.LastWriteTime.QuadPart);
+    if (HeldByEveryFatVolume(written) && quirks_.Mark(destination, VolumeQuirks::kTimesChecked)) {
         part.Close();  // the time as the file system keeps it once the file is closed
         CheckTimesKept(destination, source.basic, quirks_);
     } else if (!quirks_.Has(destination, VolumeQuirks::kTimesCheckDone) ||
@@ -535,6 +570,23 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
         SetTimesAgain(part.Handle(), source.basic);
     }
     return ERROR_SUCCESS;
+}
+
+std::uint32_t Win32FileSystem::AccessError(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(ExtendedLengthPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_SUCCESS;
+    WIN32_FIND_DATAW data;
+    if (FindFirst(ListingPattern(path), data)) return ERROR_SUCCESS;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // an empty drive's root lists nothing
+}
+
+void Win32FileSystem::LimitTimesToFatRange(const std::wstring& root) {
+    quirks_.Mark(root, VolumeQuirks::kFatTimeRange);  // for a share: for every share (they share a slot)
 }
 
 VolumeFacts Win32FileSystem::Volume(const std::wstring& path) {

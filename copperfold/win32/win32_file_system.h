@@ -8,7 +8,8 @@
 // it over the destination, so a cancelled or failed copy (or a crash) leaves the previous
 // version in place. The times come after the flush: some file systems (exFAT's FUSE driver)
 // stamp a file with the time its buffered data reaches them, over any time set before. A volume
-// that refuses attribute changes altogether gets its copies without them.
+// that refuses attribute changes altogether gets its copies without them; one that holds FAT's
+// times only gets them brought into its range (1980 to 2107, local time).
 
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,8 @@ public:
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override;
     VolumeFacts Volume(const std::wstring& path) override;
+    std::uint32_t AccessError(const std::wstring& path) override;
+    void LimitTimesToFatRange(const std::wstring& root) override;
     int CopyConcurrency() const override { return kCopyThreads; }
 
     // What the copies found out about the volumes they wrote to, one line each (see

@@ -105,15 +105,25 @@ TEST_F(CommandLineRun, RunsTheNamedJobsOrAllOfThemAndExitsWithZero) {
 TEST_F(CommandLineRun, RefusalsAndFailedCopiesGoToStandardErrorAndTheRunGoesOn) {
     const std::wstring source = MakeFolder(L"data", 1);
     AddJob(source, source + L"\\inside", JobType::Sync);
-    // A target below a file: its folders cannot be made, so the copy fails.
+    // A target below a file: its folders cannot be made, which is said once for the job.
     testing_support::WriteBytes(folder.File(L"a file"), "x");
     AddJob(source, folder.File(L"a file"), JobType::Backup);
+    // A copy over a file another program holds open fails.
+    MakeFolder(L"held\\data", 1);
+    const win32::UniqueFile held(::CreateFileW(folder.File(L"held\\data\\f0.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    AddJob(source, folder.File(L"held"), JobType::Backup);
     AddJob(source, MakeFolder(L"good"), JobType::Backup);
     const Result result = Start(L"/run", NoBoxMayShow);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.errors.find("Job not run (Sync"), std::string::npos) << result.errors;
     EXPECT_NE(result.errors.find("lie inside each other"), std::string::npos) << result.errors;
+    EXPECT_NE(result.errors.find("a file\\data could not be opened, so nothing was copied into it or out of it. Error No:3"),
+              std::string::npos)
+        << result.errors;
     EXPECT_NE(result.errors.find("Copy failed: "), std::string::npos) << result.errors;
+    EXPECT_EQ(result.errors.find("Copy failed: "), result.errors.rfind("Copy failed: ")) << "only the held file's";
     EXPECT_TRUE(std::filesystem::exists(folder.File(L"good\\data\\f0.txt"))) << "the jobs after them ran";
 }
 
