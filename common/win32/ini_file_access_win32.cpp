@@ -204,18 +204,22 @@ public:
         }
         const std::wstring lockPath = path + L".lock";
         const ULONGLONG start = ::GetTickCount64();
+        ULONGLONG deniedSince = 0;  // when the refusals with access denied began, 0 while none
         for (;;) {
             const HANDLE file = ::CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
             if (file != INVALID_HANDLE_VALUE) return std::make_unique<LockFile>(file);
             const DWORD error = ::GetLastError();
-            const ULONGLONG waited = ::GetTickCount64() - start;
-            const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-            if (busy && waited >= kUpdateLockWaitMs) {
-                failure = kFileLockedReason;
-                return nullptr;
-            }
-            if (!busy && (error != ERROR_ACCESS_DENIED || waited >= kDeletePendingWaitMs)) {
+            const ULONGLONG now = ::GetTickCount64();
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+                deniedSince = 0;
+                if (now - start >= kUpdateLockWaitMs) {
+                    failure = kFileLockedReason;
+                    return nullptr;
+                }
+            } else if (error == ERROR_ACCESS_DENIED && (deniedSince == 0 || now - deniedSince < kDeletePendingWaitMs)) {
+                if (deniedSince == 0) deniedSince = now;
+            } else {
                 failure = ErrorReason(error);
                 return nullptr;
             }
