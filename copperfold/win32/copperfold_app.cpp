@@ -140,6 +140,10 @@ bool CCopperfoldApp::InitInstance() {
     mainFrame = std::make_unique<CMainFrame>(*this);
     if (!mainFrame->Create()) return false;
     ::SetWindowTextW(mainFrame->Handle(), copperfold::kMainWindowTitle);
+    // Started by Dockline, this instance runs with administrator rights, and a second start from
+    // the Start menu without them: its "come back to the front" is let through (it carries no
+    // data).
+    ::ChangeWindowMessageFilterEx(mainFrame->Handle(), copperfold::kRestoreMessage, MSGFLT_ALLOW, nullptr);
     ::ShowWindow(mainFrame->Handle(), SW_SHOW);
     ::UpdateWindow(mainFrame->Handle());
     return true;
