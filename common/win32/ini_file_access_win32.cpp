@@ -107,9 +107,7 @@ std::wstring ErrorReason(DWORD error) {
         reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
     ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'.' || text.back() == L' ' || text.back() == L'\n' || text.back() == L'\r')) {
-        text.pop_back();
-    }
+    while (!text.empty() && std::wstring_view(L". \r\n").find(text.back()) != std::wstring_view::npos) text.pop_back();
     return (text.empty() ? L"error" : text) + L" (" + std::to_wstring(error) + L")";
 }
 
@@ -154,7 +152,8 @@ public:
         // of the platform would rename over it all the same.)
         const DWORD old = ::GetFileAttributesW(path.c_str());
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-            failure = (old & FILE_ATTRIBUTE_DIRECTORY) ? ErrorReason(ERROR_DIRECTORY) : std::wstring(kFileReadOnlyReason);
+            failure = (old & FILE_ATTRIBUTE_DIRECTORY) ? ErrorReason(ERROR_DIRECTORY)
+                                                       : std::wstring(kFileReadOnlyReason);
             return false;
         }
         RemoveStaleTempFiles(path);

@@ -1,5 +1,6 @@
 #include "copperfold_doc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "../../common/core/ini_file.h"
@@ -60,12 +61,15 @@ void CCopperfoldDoc::ReadJobs() {
 
 void CCopperfoldDoc::WriteJob(int n) {
     const JobRecord& job = jobs[static_cast<size_t>(n - 1)];
-    iniFile->WriteString(jobSection, NumberedKey(L"SRC", n), job.source);
-    iniFile->WriteString(jobSection, NumberedKey(L"DST", n), job.target);
-    iniFile->WriteString(jobSection, NumberedKey(L"Type", n), job.TypeName());
+    CIniFile& ini = *iniFile;
+    ini.WriteString(jobSection, NumberedKey(L"SRC", n), job.source);
+    ini.WriteString(jobSection, NumberedKey(L"DST", n), job.target);
+    ini.WriteString(jobSection, NumberedKey(L"Type", n), job.TypeName());
     if (job.binding) {
-        iniFile->WriteString(jobSection, NumberedKey(L"DstVol", n), copperfold::VolumeSerialText(job.binding->volumeSerial));
-        if (!job.binding->enclosure.empty()) iniFile->WriteString(jobSection, NumberedKey(L"DstDev", n), job.binding->enclosure);
+        ini.WriteString(jobSection, NumberedKey(L"DstVol", n), copperfold::VolumeSerialText(job.binding->volumeSerial));
+        if (!job.binding->enclosure.empty()) {
+            ini.WriteString(jobSection, NumberedKey(L"DstDev", n), job.binding->enclosure);
+        }
     }
 }
 
@@ -106,8 +110,9 @@ bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::w
         int kept = 0;
         for (int n = 0; n < doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n)];
-            bool listed = false;
-            for (const auto& [source, target] : sourceAndTarget) listed = listed || (job.source == source && job.target == target);
+            const bool listed = std::any_of(sourceAndTarget.begin(), sourceAndTarget.end(), [&](const auto& pair) {
+                return job.source == pair.first && job.target == pair.second;
+            });
             if (listed) continue;
             if (kept != n) doc.jobs[static_cast<size_t>(kept)] = std::move(job);
             ++kept;

@@ -49,7 +49,9 @@ SettingsStore::TakeOver SettingsStore::TakeOverJobSection(std::wstring_view jobS
 }
 
 std::wstring WriteFailureText(const CIniFileException& error, std::wstring_view text, const TextTranslator& translate) {
-    const auto shown = [&](std::wstring_view english) { return translate ? translate(english) : std::wstring(english); };
+    const auto shown = [&](std::wstring_view english) {
+        return translate ? translate(english) : std::wstring(english);
+    };
     return FilledText(shown(text), {error.Path(), shown(error.Reason())});
 }
 

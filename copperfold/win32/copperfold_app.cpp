@@ -121,8 +121,8 @@ bool CCopperfoldApp::InitInstance() {
     if (instance.state != copperfold::NamedMutex::State::Created) {
         if (const HWND running = ::FindWindowW(nullptr, copperfold::kMainWindowTitle)) {
             DWORD_PTR ignored = 0;
-            ::SendMessageTimeoutW(running, copperfold::kRestoreMessage, 0, 0, SMTO_ABORTIFHUNG, copperfold::kPeerAnswerLimitMs,
-                                  &ignored);
+            ::SendMessageTimeoutW(running, copperfold::kRestoreMessage, 0, 0, SMTO_ABORTIFHUNG,
+                                  copperfold::kPeerAnswerLimitMs, &ignored);
         }
         return false;
     }
@@ -177,7 +177,8 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     std::optional<CIniFileException> bindingFailure;
     const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document, &bindingFailure);
     if (bindingFailure) {
-        ReportCommandLineError(copperfold::WriteFailureText(*bindingFailure, copperfold::kBindingNotRecordedText), true);
+        ReportCommandLineError(copperfold::WriteFailureText(*bindingFailure, copperfold::kBindingNotRecordedText),
+                               true);
     }
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;

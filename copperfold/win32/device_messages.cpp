@@ -76,7 +76,9 @@ void DeviceMessages::RunDeviceJobs(std::size_t index) {
         } else if (runBatch) {
             runBatch(*batch);
             // Nobody may be watching: the line goes with the run's record.
-            if (bindingFailure) AppendRunLogText(L"  " + WriteFailureText(*bindingFailure, kBindingNotRecordedText) + L"\r\n");
+            if (bindingFailure) {
+                AppendRunLogText(L"  " + WriteFailureText(*bindingFailure, kBindingNotRecordedText) + L"\r\n");
+            }
         }
     }
     corelink.AcknowledgeButton(device.listIndex, DevicePath(device));

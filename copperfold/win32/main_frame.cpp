@@ -296,8 +296,10 @@ void CMainFrame::OnCommand(UINT id) {
 
 void CMainFrame::OnException(const std::exception& error) {
     if (const auto* notWritten = dynamic_cast<const CIniFileException*>(&error)) {
-        const std::wstring text = copperfold::WriteFailureText(
-            *notWritten, copperfold::kNotSavedText, [this](std::wstring_view english) { return app.Translate(english, english); });
+        const std::wstring text = copperfold::WriteFailureText(*notWritten, copperfold::kNotSavedText,
+                                                               [this](std::wstring_view english) {
+                                                                   return app.Translate(english, english);
+                                                               });
         win32::ShowError(Handle(), text.c_str(), L"Error Message");
         return;
     }

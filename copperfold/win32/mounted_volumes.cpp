@@ -66,10 +66,10 @@ std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc, std::optional<C
             // Bound in the jobs as the file holds them now, each bound job's keys written.
             doc.ModifyJobs([&](CCopperfoldDoc& fresh) {
                 std::vector<bool> wasBound;
-                for (int n = 0; n < fresh.jobCount; ++n) wasBound.push_back(fresh.jobs[static_cast<std::size_t>(n)].binding.has_value());
+                for (std::size_t n = 0; n < fresh.jobCount; ++n) wasBound.push_back(fresh.jobs[n].binding.has_value());
                 if (!BindUnboundJobs(fresh, removable)) return false;
-                for (int n = 0; n < fresh.jobCount; ++n) {
-                    if (!wasBound[static_cast<std::size_t>(n)] && fresh.jobs[static_cast<std::size_t>(n)].binding) fresh.WriteJob(n + 1);
+                for (std::size_t n = 0; n < fresh.jobCount; ++n) {
+                    if (!wasBound[n] && fresh.jobs[n].binding) fresh.WriteJob(static_cast<int>(n + 1));
                 }
                 return true;
             });

@@ -485,7 +485,7 @@ TEST_F(CopperfoldViewTest, WithoutDeviceAccessTheUnreadDriveIsNoLocalDiskAndTheW
         devio::DeviceListEntry& entry = list.entries[0];
         entry.hubDepth = 2;
         entry.connected = 1;
-        std::strcpy(entry.disk.devicePath, "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307}");
+        std::strcpy(entry.disk.devicePath, "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f5}");
         entry.disk.driveLetterCount = 1;
         entry.disk.driveLetters[0] = static_cast<char>(kDeviceLetter);  // present stays 0: no answer
     };

@@ -48,7 +48,9 @@ TEST(JobFile, WritersTakeTurnsAndNoneLosesAnothersJobsAndAFailedWriteSaysWhy) {
     for (int n = 0; n < all.jobCount; ++n) sources.insert(all.jobs[static_cast<size_t>(n)].source);
     EXPECT_EQ(sources.size(), static_cast<size_t>(kWriters * kJobsEach));
     std::vector<std::wstring> left;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) left.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        left.push_back(entry.path().filename());
+    }
     EXPECT_EQ(left, std::vector<std::wstring>{L"Copperfold.ini"}) << "no lock or temporary file stays behind";
 
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);

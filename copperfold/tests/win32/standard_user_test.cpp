@@ -30,6 +30,8 @@
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/tests/win32/app_message_loop.h"
+#include "copperfold/tests/win32/enclosure_rig.h"
 #include "copperfold/tests/win32/program_run.h"
 #include "copperfold/win32/add_job_dialog_resource.h"
 #include "copperfold/win32/copperfold_app.h"
@@ -43,8 +45,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr wchar_t kOtherUser[] = L"cfother";
-constexpr wchar_t kEnclosureInterface[] =
-    L"\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
 
 std::wstring InstallFolder() {
     wchar_t folder[MAX_PATH] = {};
@@ -132,19 +132,7 @@ protected:
     CCopperfoldDoc& Document() { return app->MainFrame()->Document(); }
     CCopperfoldView& View() { return *app->MainFrame()->View(); }
 
-    void Pump(std::chrono::milliseconds span = 30ms) {
-        const auto end = std::chrono::steady_clock::now() + span;
-        do {
-            MSG message;
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (message.message == WM_QUIT) continue;
-                if (app && app->RouteKeys(message)) continue;
-                ::TranslateMessage(&message);
-                ::DispatchMessageW(&message);
-            }
-            std::this_thread::sleep_for(5ms);
-        } while (std::chrono::steady_clock::now() < end);
-    }
+    void Pump(std::chrono::milliseconds span = 30ms) { testing_support::PumpApp(app.get(), span); }
     bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 15s) {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (!condition()) {
@@ -157,22 +145,16 @@ protected:
     // The rig's enclosure with drive E: on a folder of this user; ENCLOSURE_RIG is inherited by
     // every program started from here.
     void PlugEnclosure() {
-        enclosure = folder.File(L"enclosure");
-        std::filesystem::create_directories(enclosure);
         rigFile = folder.File(L"standard-user.rig");
-        std::ofstream(std::filesystem::path(rigFile))
-            << "[controller]\nname = xhci\nports = 4\n"
-               "path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}\n"
-               "root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}\n"
-               "\n[enclosure]\nname = backup\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4D\n"
-               "sectors = 0x100000\nparent = xhci\nport = 1\nserial_number = 0001\ninterface = "
-            << common::WideToUtf8(kEnclosureInterface).value_or("") << "\ndrive = E: enclosure\n";
+        testing_support::WriteEnclosureRig(rigFile);
+        enclosure = folder.File(L"enclosure");
         ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());
         ASSERT_EQ(Rigctl(L"plug"), 0) << "E: mapped to the enclosure's folder";
         plugged = true;
     }
     long Rigctl(const std::wstring& arguments) {
-        return win32_test::RunRigctl(rigFile, arguments, [this](const std::function<bool()>& done) { PumpUntil(done, 30s); });
+        return win32_test::RunRigctl(rigFile, arguments,
+                                     [this](const std::function<bool()>& done) { PumpUntil(done, 30s); });
     }
     ~StandardUser() override {
         if (plugged) Rigctl(L"unplug");
@@ -203,7 +185,8 @@ TEST_F(StandardUser, TheOldFilesOwnSectionIsTakenOverOnceAndTheOldFileStaysAsItW
     ASSERT_EQ(Document().jobCount, 1);
     EXPECT_EQ(Document().jobs[0].source, L"C:\\cf-letters");
     const std::wstring taken = Text(ProfileFile());
-    EXPECT_NE(taken.find(L"; written by hand: the letters go onto the enclosure\r\n"), std::wstring::npos) << taken.c_str();
+    EXPECT_NE(taken.find(L"; written by hand: the letters go onto the enclosure\r\n"), std::wstring::npos)
+        << taken.c_str();
     EXPECT_NE(taken.find(L"Later0001=kept\r\n"), std::wstring::npos);
     EXPECT_EQ(taken.find(kOtherUser), std::wstring::npos) << "another user's section was taken";
     CloseWindow();
@@ -301,7 +284,8 @@ int WriteOldFile() {
     text += L"[" + own +
             L"]\r\n; written by hand: the letters go onto the enclosure\r\nTASK=0x0001\r\nSRC0001=C:\\cf-letters\r\n"
             L"DST0001=E:\\Letters\r\nType0001=Backup\r\nLater0001=kept\r\n[" +
-            other + L"]\r\nTASK=0x0001\r\nSRC0001=C:\\cf-other-private\r\nDST0001=C:\\cf-planted\r\nType0001=Backup\r\n";
+            other +
+            L"]\r\nTASK=0x0001\r\nSRC0001=C:\\cf-other-private\r\nDST0001=C:\\cf-planted\r\nType0001=Backup\r\n";
     const auto bytes = common::EncodeText(text, common::TextEncoding::Utf16Le, common::Windows1252CodePage());
     if (!bytes) return 1;
     for (const std::wstring& path : {OldFile(), OldFileCopy()}) {
