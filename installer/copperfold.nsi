@@ -55,7 +55,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT License, ${PUBLISHER}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 
-!define MUI_COMPONENTSPAGE_TEXT_TOP "The backup jobs of every user of this computer are kept in Copperfold.ini. Tick it to remove it as well."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Copperfold.ini in the program folder holds the settings for this computer and the backup jobs earlier versions kept there; each user's own jobs stay in their profile. Tick it to remove it as well."
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -221,7 +221,7 @@ Section "un.Programs, shortcuts and registration" UninstallPrograms
   RMDir "$INSTDIR"  ; stays while it holds the job file or files of the user's own
 SectionEnd
 
-Section /o "un.Backup jobs of all users (Copperfold.ini)" UninstallJobs
+Section /o "un.Settings and earlier versions' jobs (Copperfold.ini)" UninstallJobs
   Delete "$INSTDIR\Copperfold.ini"
   RMDir "$INSTDIR"
 SectionEnd

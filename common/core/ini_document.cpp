@@ -228,4 +228,15 @@ bool IniDocument::DeleteSection(std::wstring_view section) {
     return false;
 }
 
+bool IniDocument::CopySection(const IniDocument& from, std::wstring_view section) {
+    const IniSection* source = from.FindSection(section);
+    if (!source || !source->hasHeader || FindSection(section)) return false;
+    const std::wstring_view buffer(from.text_);
+    IniSection copy = *source;
+    copy.headerAt = AppendText(buffer.substr(source->headerAt, source->headerLength));
+    for (IniLine& line : copy.lines) line.textAt = AppendText(buffer.substr(line.textAt, line.textLength));
+    sections_.push_back(std::move(copy));
+    return true;
+}
+
 }  // namespace common

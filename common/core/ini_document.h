@@ -67,6 +67,10 @@ public:
     bool Set(std::wstring_view section, std::wstring_view key, std::wstring_view value);
     // Deletes the first matching section with all its lines. Returns false when absent.
     bool DeleteSection(std::wstring_view section);
+    // Appends the first section of `from` named `section`, its header and every line exactly
+    // as they stand there. Returns false, changing nothing, when this document already has
+    // such a section or `from` has none.
+    bool CopySection(const IniDocument& from, std::wstring_view section);
 
 private:
     const IniSection* FindSection(std::wstring_view name) const;

@@ -20,16 +20,16 @@ std::wstring_view UpToFirstNul(std::wstring_view text) { return text.substr(0, t
 
 // A name or value that the file format cannot hold would read back as something else (or
 // inject lines), so it is refused instead of written.
-void RequireRepresentable(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+bool Representable(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
     const auto hasBreakOrNul = [](std::wstring_view text) {
         return text.find_first_of(std::wstring_view(L"\r\n\0", 3)) != std::wstring_view::npos;
     };
-    if (hasBreakOrNul(section) || hasBreakOrNul(key) || hasBreakOrNul(value)) throw CIniFileException();
-    if (key.empty()) return;
+    if (hasBreakOrNul(section) || hasBreakOrNul(key) || hasBreakOrNul(value)) return false;
+    if (key.empty()) return true;
     std::wstring sectionName;
     const std::wstring line = std::wstring(common::TrimProfileSpace(key)) + L"=" + std::wstring(value);
     const auto parsed = common::ParseEntryLine(line, &sectionName);
-    if (!parsed || parsed->blank || parsed->Name(line) != common::TrimProfileSpace(key)) throw CIniFileException();
+    return parsed && !parsed->blank && parsed->Name(line) == common::TrimProfileSpace(key);
 }
 
 }  // namespace
@@ -52,9 +52,18 @@ CIniFile::Loaded CIniFile::Load() const {
     return loaded;
 }
 
+void CIniFile::Fail(std::wstring_view reason) const { throw CIniFileException(path_, std::wstring(reason)); }
+
+std::unique_ptr<common::FileUpdateLock> CIniFile::Lock() {
+    std::wstring failure;
+    auto lock = access_->LockForUpdate(path_, failure);
+    if (!lock) Fail(failure);
+    return lock;
+}
+
 void CIniFile::Store(Loaded& loaded) {
     // A file we could not read is never replaced: that would drop everything it holds.
-    if (!loaded.readable) throw CIniFileException();
+    if (!loaded.readable) Fail(common::kFileUnreadableReason);
     const std::wstring text = loaded.document.Serialize();
     TextEncoding encoding = loaded.existed ? loaded.encoding : TextEncoding::Utf16Le;
     auto bytes = common::EncodeText(text, encoding, access_->SystemCodePage());
@@ -62,7 +71,9 @@ void CIniFile::Store(Loaded& loaded) {
         encoding = TextEncoding::Utf16Le;
         bytes = common::EncodeText(text, encoding, access_->SystemCodePage());
     }
-    if (!bytes || !access_->ReplaceAtomically(path_, *bytes)) throw CIniFileException();
+    if (!bytes) Fail(common::kUnstorableTextReason);
+    std::wstring failure;
+    if (!access_->ReplaceAtomically(path_, *bytes, failure)) Fail(failure);
     loaded.existed = true;
     loaded.encoding = encoding;
 }
@@ -72,6 +83,8 @@ void CIniFile::Modify(const std::function<bool(IniDocument&)>& change) {
         if (change(batch_->document)) batchDirty_ = true;
         return;
     }
+    // Read, change and replace under the lock: a change another process made since is kept.
+    const auto lock = Lock();
     Loaded loaded = Load();
     if (change(loaded.document)) Store(loaded);
 }
@@ -86,12 +99,13 @@ std::wstring CIniFile::GetString(std::wstring_view section, std::wstring_view ke
 }
 
 void CIniFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+    if (!Representable(section, key, IsEmptyString(key) ? std::wstring_view() : value)) {
+        Fail(common::kUnstorableTextReason);
+    }
     if (IsEmptyString(key)) {
-        RequireRepresentable(section, key, {});
         Modify([&](IniDocument& document) { return document.DeleteSection(section); });
         return;
     }
-    RequireRepresentable(section, key, value);
     Modify([&](IniDocument& document) { return document.Set(section, key, value); });
 }
 
@@ -125,10 +139,23 @@ bool CIniFile::SectionExists(std::wstring_view section) const {
     return !keys.empty();
 }
 
-CIniFile::Batch::Batch(CIniFile& file) : file_(file), outermost_(!file.batch_) {
+bool CIniFile::CopySectionFrom(const CIniFile& from, std::wstring_view section) {
+    Loaded scratch;
+    const IniDocument& source = from.batch_ ? from.batch_->document : (scratch = from.Load()).document;
+    if (!source.HasSection(section)) return false;
+    bool copied = false;
+    Modify([&](IniDocument& document) { return copied = document.CopySection(source, section); });
+    return copied;
+}
+
+CIniFile::Batch::Batch(CIniFile& file, Purpose purpose) : file_(file), outermost_(!file.batch_) {
     if (outermost_) {
+        if (purpose == Purpose::ForUpdate) file_.batchLock_ = file_.Lock();
         file_.batch_ = std::make_unique<Loaded>(file_.Load());
         file_.batchDirty_ = false;
+    } else if (purpose == Purpose::ForUpdate && !file_.batchLock_) {
+        file_.batchLock_ = file_.Lock();
+        if (!file_.batchDirty_) *file_.batch_ = file_.Load();
     }
 }
 
@@ -136,11 +163,15 @@ CIniFile::Batch::~Batch() {
     if (outermost_) {
         file_.batch_.reset();
         file_.batchDirty_ = false;
+        file_.batchLock_.reset();
     }
 }
 
 void CIniFile::Batch::Commit() {
     if (!outermost_ || !file_.batchDirty_) return;
+    // A batch opened for reading replaces the file under the lock all the same; only one opened
+    // ForUpdate also keeps what another process wrote after its snapshot.
+    const auto lock = file_.batchLock_ ? nullptr : file_.Lock();
     file_.Store(*file_.batch_);
     file_.batchDirty_ = false;
 }

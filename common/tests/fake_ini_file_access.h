@@ -1,10 +1,12 @@
 #pragma once
 // An in-memory file system for CIniFile tests: counts replacements and can be told to fail.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/core/ini_file.h"
 #include "common/core/ini_file_access.h"
@@ -20,18 +22,40 @@ public:
         if (it == files.end()) return {Status::Missing, {}};
         return {Status::Ok, it->second};
     }
-    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
+    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes, std::wstring& failure) override {
         ++replacements;
-        if (failReplace) return false;
+        if (failReplace) {
+            failure = L"the disk is full";
+            return false;
+        }
+        if (held == 0) ++unlockedReplacements;
         files[path] = std::string(bytes);
         return true;
+    }
+    std::unique_ptr<common::FileUpdateLock> LockForUpdate(const std::wstring&, std::wstring& failure) override {
+        if (failLock) {
+            failure = common::kFileLockedReason;
+            return nullptr;
+        }
+        // What another process writes while this one waits for the lock: done before it is had.
+        if (beforeLock) std::exchange(beforeLock, nullptr)();
+        struct Held final : common::FileUpdateLock {
+            explicit Held(int& holders) : count(holders) { ++count; }
+            ~Held() override { --count; }
+            int& count;
+        };
+        return std::make_unique<Held>(held);
     }
     const common::CodePage& SystemCodePage() const override { return common::Windows1252CodePage(); }
 
     std::map<std::wstring, std::string> files;
     int replacements = 0;
+    int unlockedReplacements = 0;  // replacements made without the update lock
+    int held = 0;                  // update locks held now
     bool failReplace = false;
+    bool failLock = false;
     bool unreadable = false;
+    std::function<void()> beforeLock;
 };
 
 // A CIniFile on the in-memory file system, with helpers to set and inspect its bytes.

@@ -221,6 +221,64 @@ TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten) {
     EXPECT_TRUE(ini.Readable());
 }
 
+// Another process's write lands while this one waits for the update lock (the fake runs it
+// just before the lock is had): every write is made to the file as it is then, and none is
+// made without the lock. A lock that is not had changes nothing and says which file and why.
+TEST_F(IniFileTest, WritesAreMadeUnderTheLockToTheFileAsItIsThen) {
+    PutUtf16(L"[S]\r\nmine=1\r\n");
+    CIniFile other(kPath, access);
+    access->beforeLock = [&] { other.WriteString(L"S", L"theirs", L"1"); };
+    ini.WriteString(L"S", L"mine", L"2");
+    EXPECT_EQ(Text(), L"[S]\r\nmine=2\r\ntheirs=1\r\n");
+
+    {
+        // A reading snapshot that turns into an update reads the file again under the lock.
+        CIniFile::Batch snapshot(ini);
+        other.WriteString(L"S", L"meanwhile", L"1");
+        CIniFile::Batch update(ini, CIniFile::Purpose::ForUpdate);
+        ini.WriteString(L"S", L"mine", L"4");
+        snapshot.Commit();
+    }
+    EXPECT_EQ(ini.GetString(L"S", L"meanwhile", L""), L"1");
+    EXPECT_EQ(ini.GetString(L"S", L"mine", L""), L"4");
+    EXPECT_EQ(access->unlockedReplacements, 0);
+    EXPECT_EQ(access->held, 0);
+
+    const std::string before = Bytes();
+    access->failLock = true;
+    try {
+        ini.WriteString(L"S", L"mine", L"5");
+        ADD_FAILURE() << "a write without the lock was taken for a success";
+    } catch (const CIniFileException& error) {
+        EXPECT_EQ(error.Path(), kPath);
+        EXPECT_EQ(error.Reason(), common::kFileLockedReason);
+    }
+    EXPECT_THROW(CIniFile::Batch(ini, CIniFile::Purpose::ForUpdate), CIniFileException);
+    EXPECT_EQ(Bytes(), before);
+}
+
+// A section taken into another file comes with every line it has (comments, keys this program
+// does not know, blank lines), once; the file it came from is only read.
+TEST_F(IniFileTest, CopySectionFromTakesTheFirstSectionAsItStandsOnce) {
+    const std::wstring oldPath = L"C:\\Program Files\\Copperfold\\old.ini";
+    access->files[oldPath] = *common::EncodeText(
+        L"[Setting]\r\nLANG=DEU\r\n[PC-bob]\r\nTASK=0x0001\r\n[ pc-ALICE ]\r\n; every night\r\nTASK=0x0001\r\n"
+        L"SRC0001=C:\\a\r\nFuture0001=yes\r\n\r\n[PC-alice]\r\nTASK=0x0009\r\n",
+        common::TextEncoding::Utf8, common::Windows1252CodePage());
+    const std::string oldBytes = access->files[oldPath];
+    const CIniFile old(oldPath, access);
+    PutUtf16(L"[Setting]\r\nLANG=FRA\r\n");
+
+    EXPECT_TRUE(ini.CopySectionFrom(old, L"PC-alice"));
+    EXPECT_EQ(Text(), L"[Setting]\r\nLANG=FRA\r\n[ pc-ALICE ]\r\n; every night\r\nTASK=0x0001\r\nSRC0001=C:\\a\r\n"
+                      L"Future0001=yes\r\n\r\n");
+    EXPECT_EQ(access->replacements, 1);
+    EXPECT_FALSE(ini.CopySectionFrom(old, L"PC-alice")) << "a section it has already is left alone";
+    EXPECT_FALSE(ini.CopySectionFrom(old, L"PC-carol"));
+    EXPECT_EQ(access->replacements, 1);
+    EXPECT_EQ(access->files[oldPath], oldBytes);
+}
+
 TEST(SettingsTempNames, OnlyNamesOfOurWritesToThatFileNameTheirOwner) {
     EXPECT_EQ(common::SettingsTempPath(L"C:\\P\\Copperfold.ini", 4242, 7), L"C:\\P\\Copperfold.ini.~4242.7.tmp");
     EXPECT_EQ(common::SettingsTempOwner(L"Copperfold.ini.~4242.7.tmp", L"Copperfold.ini"), 4242u);

@@ -2,6 +2,11 @@
 // hidden temporary file in the same folder, flushed, then renamed over the old file (one
 // atomic rename on the same volume). The platform's own ReplaceFile is not used: it is not
 // atomic under every implementation of the platform.
+//
+// The update lock is a hidden file beside the settings file ("Copperfold.ini.lock"), held open
+// without sharing and deleted when closed: a process that ends, however it ends, lets go of it.
+// A file and not a named object, so that every process that may write the settings file shares
+// it (elevated or not, in any session), as the folder's permissions decide.
 #include <windows.h>
 
 #include <algorithm>
@@ -89,6 +94,30 @@ void RemoveStaleTempFiles(const std::wstring& path) {
 
 // How often a write draws another temporary name when the one it drew is taken.
 constexpr int kTempNameAttempts = 64;
+// A lock file that is being deleted refuses opens with access denied for a moment; a folder
+// that may not be written refuses them for good. The first is waited out this long.
+constexpr ULONGLONG kDeletePendingWaitMs = 500;
+constexpr DWORD kLockRetryPauseMs = 15;
+
+// The system's text for `error` and its number, e.g. "Access denied (5)".
+std::wstring ErrorReason(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
+    ::LocalFree(buffer);
+    while (!text.empty() && std::wstring_view(L". \r\n").find(text.back()) != std::wstring_view::npos) text.pop_back();
+    return (text.empty() ? L"error" : text) + L" (" + std::to_wstring(error) + L")";
+}
+
+class LockFile final : public FileUpdateLock {
+public:
+    explicit LockFile(HANDLE file) : file_(file) {}
+
+private:
+    win32::UniqueFile file_;
+};
 
 class Win32IniFileAccess final : public IniFileAccess {
 public:
@@ -114,11 +143,19 @@ public:
         return result;
     }
 
-    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes) override {
+    bool ReplaceAtomically(const std::wstring& path, std::string_view bytes, std::wstring& failure) override {
+        if (path.empty()) {
+            failure = ErrorReason(ERROR_INVALID_NAME);
+            return false;
+        }
         // A read-only file is the user's word that it must not change. (Some implementations
         // of the platform would rename over it all the same.)
         const DWORD old = ::GetFileAttributesW(path.c_str());
-        if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+        if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+            failure = (old & FILE_ATTRIBUTE_DIRECTORY) ? ErrorReason(ERROR_DIRECTORY)
+                                                       : std::wstring(kFileReadOnlyReason);
+            return false;
+        }
         RemoveStaleTempFiles(path);
         static std::atomic<std::uint32_t> counter{0};
         std::wstring temp;
@@ -132,10 +169,17 @@ public:
                 file.reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
                                          nullptr));
                 const DWORD error = file ? ERROR_SUCCESS : ::GetLastError();
-                if (!file && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+                if (!file && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+                    failure = ErrorReason(error);
+                    return false;
+                }
             }
-            if (!file) return false;
+            if (!file) {
+                failure = ErrorReason(ERROR_FILE_EXISTS);
+                return false;
+            }
             ok = WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
+            if (!ok) failure = ErrorReason(::GetLastError());
         }
         if (ok) {
             // The new file takes over the old one's attributes (a hidden file stays hidden).
@@ -146,9 +190,40 @@ public:
             ::SetFileAttributesW(temp.c_str(), keep ? keep : FILE_ATTRIBUTE_NORMAL);
             ok = ::MoveFileExW(temp.c_str(), path.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            if (!ok) failure = ErrorReason(::GetLastError());
         }
         if (!ok) ::DeleteFileW(temp.c_str());
         return ok;
+    }
+
+    std::unique_ptr<FileUpdateLock> LockForUpdate(const std::wstring& path, std::wstring& failure) override {
+        if (path.empty()) {
+            failure = ErrorReason(ERROR_INVALID_NAME);
+            return nullptr;
+        }
+        const std::wstring lockPath = path + L".lock";
+        const ULONGLONG start = ::GetTickCount64();
+        ULONGLONG deniedSince = 0;  // when the refusals with access denied began, 0 while none
+        for (;;) {
+            const HANDLE file = ::CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (file != INVALID_HANDLE_VALUE) return std::make_unique<LockFile>(file);
+            const DWORD error = ::GetLastError();
+            const ULONGLONG now = ::GetTickCount64();
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+                deniedSince = 0;
+                if (now - start >= kUpdateLockWaitMs) {
+                    failure = kFileLockedReason;
+                    return nullptr;
+                }
+            } else if (error == ERROR_ACCESS_DENIED && (deniedSince == 0 || now - deniedSince < kDeletePendingWaitMs)) {
+                if (deniedSince == 0) deniedSince = now;
+            } else {
+                failure = ErrorReason(error);
+                return nullptr;
+            }
+            ::Sleep(kLockRetryPauseMs);
+        }
     }
 
     const CodePage& SystemCodePage() const override { return codePage_; }

@@ -41,6 +41,19 @@ std::wstring SystemDirectory() {
     return (length > 0 && length < MAX_PATH) ? std::wstring(directory, length) : std::wstring();
 }
 
+bool HasAdministratorRights() {
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!::AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                    0, &administrators)) {
+        return false;
+    }
+    BOOL member = FALSE;
+    if (!::CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+    ::FreeSid(administrators);
+    return member != FALSE;
+}
+
 std::wstring SystemErrorText(unsigned long error) {
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(

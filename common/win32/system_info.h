@@ -12,6 +12,10 @@ std::wstring SiblingPath(const std::wstring& path, const std::wstring& fileName)
 std::wstring ComputerName();
 std::wstring UserName();
 std::wstring SystemDirectory();
+// True when the process may use administrator rights now (an elevated administrator, or an
+// administrator without user account control); false for a standard user and for an
+// administrator's program that was not elevated.
+bool HasAdministratorRights();
 // The system's text for an error code, without the trailing line break.
 std::wstring SystemErrorText(unsigned long error);
 

@@ -1,5 +1,6 @@
 #include "copperfold_doc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "../../common/core/ini_file.h"
@@ -20,16 +21,6 @@ JobType TypeFromName(std::wstring_view name) {
     return JobType::Unknown;
 }
 
-void WriteJob(CIniFile& ini, std::wstring_view section, int n, const JobRecord& job) {
-    ini.WriteString(section, NumberedKey(L"SRC", n), job.source);
-    ini.WriteString(section, NumberedKey(L"DST", n), job.target);
-    ini.WriteString(section, NumberedKey(L"Type", n), job.TypeName());
-    if (job.binding) {
-        ini.WriteString(section, NumberedKey(L"DstVol", n), copperfold::VolumeSerialText(job.binding->volumeSerial));
-        if (!job.binding->enclosure.empty()) ini.WriteString(section, NumberedKey(L"DstDev", n), job.binding->enclosure);
-    }
-}
-
 }  // namespace
 
 std::wstring_view JobRecord::TypeName() const {
@@ -44,9 +35,13 @@ CCopperfoldDoc::CCopperfoldDoc(CIniFile* file, std::wstring section)
 }
 
 void CCopperfoldDoc::LoadJobs() {
+    deviceTable = common::DeviceTable{};
+    ReadJobs();
+}
+
+void CCopperfoldDoc::ReadJobs() {
     jobCount = 0;
     jobs.fill(JobRecord{});
-    deviceTable = common::DeviceTable{};
     CIniFile::Batch snapshot(*iniFile);
     jobFileReadable = iniFile->Readable();
     if (!iniFile->SectionExists(jobSection)) return;
@@ -64,25 +59,78 @@ void CCopperfoldDoc::LoadJobs() {
     }
 }
 
+void CCopperfoldDoc::WriteJob(int n) {
+    const JobRecord& job = jobs[static_cast<size_t>(n - 1)];
+    CIniFile& ini = *iniFile;
+    ini.WriteString(jobSection, NumberedKey(L"SRC", n), job.source);
+    ini.WriteString(jobSection, NumberedKey(L"DST", n), job.target);
+    ini.WriteString(jobSection, NumberedKey(L"Type", n), job.TypeName());
+    if (job.binding) {
+        ini.WriteString(jobSection, NumberedKey(L"DstVol", n), copperfold::VolumeSerialText(job.binding->volumeSerial));
+        if (!job.binding->enclosure.empty()) {
+            ini.WriteString(jobSection, NumberedKey(L"DstDev", n), job.binding->enclosure);
+        }
+    }
+}
+
+void CCopperfoldDoc::ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change) {
+    try {
+        CIniFile::Batch batch(*iniFile, CIniFile::Purpose::ForUpdate);
+        ReadJobs();
+        if (!change(*this)) return;
+        batch.Commit();
+    } catch (const CIniFileException&) {
+        ReadJobs();  // the table shows what the file holds, not what was not saved
+        throw;
+    }
+}
+
 CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(std::wstring_view source, std::wstring_view target,
                                                  JobType type, std::optional<TargetBinding> binding) {
-    if (jobCount >= kMaxJobs) return AddResult::TableFull;
-    JobRecord& job = jobs[jobCount];
-    job = JobRecord(std::wstring(source), std::wstring(target), type);
-    job.binding = std::move(binding);
-    ++jobCount;
-    CIniFile::Batch batch(*iniFile);
-    iniFile->WriteInt(jobSection, L"TASK", jobCount);
-    WriteJob(*iniFile, jobSection, jobCount, job);
-    batch.Commit();
-    return AddResult::Added;
+    AddResult result = AddResult::Added;
+    ModifyJobs([&](CCopperfoldDoc& doc) {
+        if (doc.jobCount >= kMaxJobs) {
+            result = AddResult::TableFull;
+            return false;
+        }
+        JobRecord& job = doc.jobs[doc.jobCount];
+        job = JobRecord(std::wstring(source), std::wstring(target), type);
+        job.binding = std::move(binding);
+        ++doc.jobCount;
+        doc.iniFile->WriteInt(doc.jobSection, L"TASK", doc.jobCount);
+        doc.WriteJob(doc.jobCount);
+        return true;
+    });
+    return result;
+}
+
+bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget) {
+    bool removed = false;
+    ModifyJobs([&](CCopperfoldDoc& doc) {
+        int kept = 0;
+        for (int n = 0; n < doc.jobCount; ++n) {
+            JobRecord& job = doc.jobs[static_cast<size_t>(n)];
+            const bool listed = std::any_of(sourceAndTarget.begin(), sourceAndTarget.end(), [&](const auto& pair) {
+                return job.source == pair.first && job.target == pair.second;
+            });
+            if (listed) continue;
+            if (kept != n) doc.jobs[static_cast<size_t>(kept)] = std::move(job);
+            ++kept;
+        }
+        removed = kept != doc.jobCount;
+        for (int n = kept; n < doc.jobCount; ++n) doc.jobs[static_cast<size_t>(n)] = JobRecord{};
+        doc.jobCount = static_cast<std::uint8_t>(kept);
+        if (removed) doc.SaveAllJobs();
+        return removed;
+    });
+    return removed;
 }
 
 void CCopperfoldDoc::SaveAllJobs() {
-    CIniFile::Batch batch(*iniFile);
+    CIniFile::Batch batch(*iniFile, CIniFile::Purpose::ForUpdate);
     iniFile->WriteString(jobSection, L"", L"");
     iniFile->WriteInt(jobSection, L"TASK", jobCount);
-    for (int n = 1; n <= jobCount; ++n) WriteJob(*iniFile, jobSection, n, jobs[static_cast<size_t>(n - 1)]);
+    for (int n = 1; n <= jobCount; ++n) WriteJob(n);
     batch.Commit();
 }
 

@@ -2,6 +2,15 @@
 // CCopperfoldDoc: Copperfold's job table. It loads the current user's jobs from the job file
 // when constructed and writes them back when a job is added or the table is changed.
 //
+// Several processes share one job file (the window, runs from the command line, a drive's
+// binding recorded as a run starts). Every change is made under the file's update lock to the
+// jobs as the file holds them then, not to the table this process read earlier, so that no
+// process undoes another's change; the table is then what the file holds. A change that could
+// not be written leaves the table as the file is, and throws CIniFileException (file, reason).
+//
+// The keys of one job are read and written in one place (ReadJobs, WriteJob); a later key of a
+// job goes there.
+//
 // Job file layout, in the user's section (computer name, hyphen, user name):
 //   TASK=0x0003              number of jobs, "0x%04X"
 //   SRC0001 / DST0001        source and target folder of job 1 (numbered from 1)
@@ -12,10 +21,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "../../common/core/device_table.h"
 
@@ -71,14 +82,26 @@ public:
     CCopperfoldDoc(CIniFile* iniFile, std::wstring jobSection);
 
     enum class AddResult { Added, TableFull };
-    // Appends one job and writes it (one replacement of the file). When the table already
-    // holds kMaxJobs jobs nothing changes and TableFull is returned. A failed write throws
-    // CIniFileException; the table keeps the new job.
+    // Appends one job to the jobs the file holds and writes it (one replacement of the file).
+    // When they already are kMaxJobs nothing changes and TableFull is returned.
     AddResult AddJob(std::wstring_view source, std::wstring_view target, JobType type,
                      std::optional<TargetBinding> binding = std::nullopt);
-    // Rewrites the whole job section from the table (one replacement of the file).
+    // Removes every job with one of these source and target pairs from the jobs the file holds
+    // and rewrites the section; false when none was there.
+    bool RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget);
+    // The general change: under the update lock, the table is read again from the file, then
+    // `change` edits it and writes what it changed through iniFile (WriteJob, SaveAllJobs) and
+    // answers whether it changed anything; the file is replaced once.
+    void ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change);
+    // Writes the keys of job n (from 1) as the table holds it.
+    void WriteJob(int n);
+    // Rewrites the whole job section from the table (one replacement of the file), whatever
+    // the file holds now: within ModifyJobs, or when the table as it stands is to win.
     void SaveAllJobs();
+    // Empties the device table and reads the jobs (construction).
     void LoadJobs();
+    // Reads the table from the file, leaving the device table alone.
+    void ReadJobs();
 
     CIniFile* iniFile;
     std::uint8_t jobCount = 0;

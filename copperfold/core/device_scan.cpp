@@ -31,4 +31,19 @@ std::uint32_t DeviceLetterMask(const common::DeviceTable& table) {
     return mask;
 }
 
+std::uint32_t UnansweredDeviceLetters(const DeviceList& list) {
+    std::uint32_t mask = 0;
+    for (const devio::DeviceListEntry& entry : list.entries) {
+        const devio::DiskPathEntry& disk = entry.disk;
+        if (entry.hubDepth == 0 || entry.connected == 0 || disk.present != 0 || disk.devicePath[0] == 0) continue;
+        const std::size_t count = disk.driveLetterCount < sizeof disk.driveLetters ? disk.driveLetterCount
+                                                                                   : sizeof disk.driveLetters;
+        for (std::size_t i = 0; i < count; ++i) {
+            const char c = disk.driveLetters[i];
+            if (c >= 'A' && c <= 'Z') mask |= 1u << (c - 'A');
+        }
+    }
+    return mask;
+}
+
 }  // namespace copperfold

@@ -27,4 +27,10 @@ bool IsDeviceLetter(const common::DeviceTable& table, wchar_t letter);
 // Bit n set for drive letter 'A' + n of every record of the table.
 std::uint32_t DeviceLetterMask(const common::DeviceTable& table);
 
+// The drive letters (bit n: 'A' + n) of the USB storage devices of a scan that did not answer
+// it: on a hub, connected, with a storage interface that refused INQUIRY. Without
+// administrator rights that is every USB disk, the enclosure's among them: whether one is the
+// maker's is not known then.
+std::uint32_t UnansweredDeviceLetters(const DeviceList& list);
+
 }  // namespace copperfold

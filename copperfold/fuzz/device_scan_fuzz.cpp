@@ -1,5 +1,6 @@
 // The device table built from a device list of any content: the records stay within their
-// fields, and the table's letters are exactly those of its counted records.
+// fields, and the table's letters are exactly those of its counted records; the letters of the
+// drives that did not answer are drive letters.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -23,5 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     (void)copperfold::DeviceLetterMask(*table);
+    // The drives that did not answer are drive letters A to Z.
+    if (copperfold::UnansweredDeviceLetters(*list) & ~0x03FFFFFFu) std::abort();
     return 0;
 }

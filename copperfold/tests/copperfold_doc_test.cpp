@@ -184,10 +184,50 @@ TEST_F(CopperfoldDocTest, FailedWriteThrowsAndKeepsThePreviousFile) {
     const std::string before = access->files.at(kPath);
     auto doc = Open(alice);
     access->failReplace = true;
-    EXPECT_THROW(doc->AddJob(L"C:\\b", L"E:\\b", JobType::Backup), CIniFileException);
-    EXPECT_EQ(doc->jobCount, 2);  // the table keeps the change
+    try {
+        doc->AddJob(L"C:\\b", L"E:\\b", JobType::Backup);
+        ADD_FAILURE() << "the failed write was taken for a success";
+    } catch (const CIniFileException& error) {
+        EXPECT_EQ(error.Path(), kPath);
+        EXPECT_EQ(error.Reason(), L"the disk is full");
+    }
+    EXPECT_EQ(doc->jobCount, 1) << "the table shows what the file holds, not the job that was not saved";
     EXPECT_THROW(doc->SaveAllJobs(), CIniFileException);
     EXPECT_EQ(access->files.at(kPath), before);
     access->failReplace = false;
     EXPECT_EQ(Open(alice)->jobCount, 1);
+}
+
+// Two processes on one job file: the window's table was read long before /run recorded a
+// drive's binding, and /run's before the window added and removed jobs. Each change is made to
+// the jobs as the file holds them when it is written, so none undoes the other's, and hand-made
+// lines of the section survive an addition.
+TEST_F(CopperfoldDocTest, EachChangeIsMadeToTheJobsAsTheFileHoldsThemThen) {
+    PutUtf16(L"[PC-alice]\r\n; kept by hand\r\nTASK=0x0002\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Backup\r\n"
+             L"SRC0002=C:\\b\r\nDST0002=E:\\b\r\nType0002=Sync\r\n");
+    auto window = Open(alice);
+    CIniFile otherFile(kPath, access);
+    CCopperfoldDoc run(&otherFile, alice);
+
+    EXPECT_EQ(window->AddJob(L"C:\\c", L"F:\\c", JobType::Restore), CCopperfoldDoc::AddResult::Added);
+    EXPECT_NE(Text().find(L"; kept by hand\r\n"), std::wstring::npos);
+    // /run still holds two jobs in memory; it binds job 2.
+    run.ModifyJobs([](CCopperfoldDoc& fresh) {
+        EXPECT_EQ(fresh.jobCount, 3) << "the change sees the window's job";
+        fresh.jobs[1].binding = TargetBinding{0x1A2B3C4D, L"0001"};
+        fresh.WriteJob(2);
+        return true;
+    });
+    EXPECT_EQ(run.jobCount, 3);
+    // The window never saw the binding; it removes job 1.
+    ASSERT_TRUE(window->RemoveJobs({{L"C:\\a", L"E:\\a"}}));
+    EXPECT_FALSE(window->RemoveJobs({{L"C:\\a", L"E:\\a"}})) << "gone already";
+
+    const auto reread = Open(alice);
+    ASSERT_EQ(reread->jobCount, 2);
+    EXPECT_EQ(reread->jobs[0].source, L"C:\\b");
+    ASSERT_TRUE(reread->jobs[0].binding.has_value()) << "the binding /run recorded is kept";
+    EXPECT_EQ(reread->jobs[0].binding->volumeSerial, 0x1A2B3C4Du);
+    EXPECT_EQ(reread->jobs[1].source, L"C:\\c");
+    EXPECT_EQ(access->unlockedReplacements, 0);
 }

@@ -25,5 +25,8 @@ inline constexpr UINT kVolumesRemovedMessage = WM_USER + 8; // 0x0408, wParam un
 // To the window titled "Dockline" after a button-started run: poll the button again.
 inline constexpr UINT kButtonRunEndedMessage = WM_USER + 9; // 0x0409
 inline constexpr wchar_t kDocklineWindowTitle[] = L"Dockline";
+// How long another program's window (Dockline, a running Copperfold) may take to take in a
+// message before it is given up on.
+inline constexpr UINT kPeerAnswerLimitMs = 2000;
 
 }  // namespace copperfold

@@ -11,13 +11,15 @@
 #include "common/win32/system_info.h"
 #include "common/win32/window.h"
 #include "copperfold/core/command_line.h"
+#include "copperfold/core/preflight.h"
 #include "copperfold/core/preview.h"
 #include "copperfold/core/settled_jobs.h"
 #include "exec_dialog.h"
 #include "main_frame.h"
 #include "mounted_volumes.h"
-#include "run_log_file.h"
 #include "resource.h"
+#include "run_log_file.h"
+#include "shared_mutex.h"
 #include "win32_file_system.h"
 
 namespace {
@@ -44,7 +46,7 @@ CCopperfoldApp::CCopperfoldApp(std::wstring path) : programPath(std::move(path))
 
 CCopperfoldApp::~CCopperfoldApp() {
     mainFrame.reset();
-    iniFile.reset();
+    settings.reset();
     writeEvent.reset();
     instanceMutex.reset();
     if (oleInitialized) ::OleUninitialize();
@@ -65,10 +67,33 @@ bool CCopperfoldApp::StartCommon(bool unattended) {
     oleInitialized = true;
 
     if (programPath.empty()) return false;
-    jobFilePath = win32::SiblingPath(programPath, copperfold::kJobFileName);
-    iniFile = std::make_unique<CIniFile>(jobFilePath);
-    language = common::ReadLanguage(*iniFile);
+    location = copperfold::LocateSettings(programPath);
+    settings = copperfold::OpenSettings(location);
+    jobSection = MakeJobSection(win32::ComputerName(), win32::UserName());
+    language = settings->Language();
     return true;
+}
+
+void CCopperfoldApp::TakeOverOldJobs(bool unattended) {
+    using TakeOver = copperfold::SettingsStore::TakeOver;
+    const auto shown = [&](std::wstring_view english) {
+        return unattended ? std::wstring(english) : Translate(english, english);
+    };
+    std::wstring text;
+    try {
+        // The permissions are looked at only when there is a section to take.
+        const bool untrusted = settings->SeparateFiles() && settings->ProgramFile().SectionExists(jobSection) &&
+                               copperfold::WritableByOrdinaryUsers(location.programFile);
+        if (settings->TakeOverJobSection(jobSection, untrusted) != TakeOver::OldFileUntrusted) return;
+        text = copperfold::FilledText(shown(copperfold::kUntrustedOldJobsText), {location.programFile});
+    } catch (const CIniFileException& error) {
+        text = copperfold::WriteFailureText(error, copperfold::kNotSavedText, shown);
+    }
+    if (unattended) {
+        ReportCommandLineError(text, true);
+    } else {
+        win32::ShowError(nullptr, text.c_str(), L"Error Message");
+    }
 }
 
 int CCopperfoldApp::Main(const std::wstring& commandLine) {
@@ -90,13 +115,19 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
 bool CCopperfoldApp::InitInstance() {
     if (!StartCommon(false)) return false;
 
-    instanceMutex.reset(::CreateMutexW(nullptr, TRUE, copperfold::kInstanceMutexName));
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    // Held by another instance when it exists, and also when the system refuses it: an
+    // instance running elevated (or as another user) made it.
+    copperfold::NamedMutex instance = copperfold::CreateSharedMutex(copperfold::kInstanceMutexName, true);
+    if (instance.state != copperfold::NamedMutex::State::Created) {
         if (const HWND running = ::FindWindowW(nullptr, copperfold::kMainWindowTitle)) {
-            ::SendMessageW(running, copperfold::kRestoreMessage, 0, 0);
+            DWORD_PTR ignored = 0;
+            ::SendMessageTimeoutW(running, copperfold::kRestoreMessage, 0, 0, SMTO_ABORTIFHUNG,
+                                  copperfold::kPeerAnswerLimitMs, &ignored);
         }
         return false;
     }
+    instanceMutex = std::move(instance.handle);
+    TakeOverOldJobs(false);
 
     writeEvent.reset(::CreateEventW(nullptr, TRUE, TRUE, copperfold::kWriteEventName));
     if (!writeEvent) {
@@ -109,6 +140,10 @@ bool CCopperfoldApp::InitInstance() {
     mainFrame = std::make_unique<CMainFrame>(*this);
     if (!mainFrame->Create()) return false;
     ::SetWindowTextW(mainFrame->Handle(), copperfold::kMainWindowTitle);
+    // Started by Dockline, this instance runs with administrator rights, and a second start from
+    // the Start menu without them: its "come back to the front" is let through (it carries no
+    // data).
+    ::ChangeWindowMessageFilterEx(mainFrame->Handle(), copperfold::kRestoreMessage, MSGFLT_ALLOW, nullptr);
     ::ShowWindow(mainFrame->Handle(), SW_SHOW);
     ::UpdateWindow(mainFrame->Handle());
     return true;
@@ -120,23 +155,31 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
 
     // A run from the command line leaves an open window of the program alone; runs of any
     // origin take turns, so two never copy at once.
-    win32::UniqueHandle runMutex(::CreateMutexW(nullptr, FALSE, copperfold::kRunMutexName));
-    if (runMutex) ::WaitForSingleObject(runMutex.get(), INFINITE);
+    win32::UniqueHandle runMutex = copperfold::WaitForRunTurn(copperfold::kRunMutexName, [] {
+        ReportCommandLineError(L"Waiting for another Copperfold's run to end (one this program may not look into: "
+                               L"elevated, or another user's)...", true);
+    });
+    if (!runMutex) return RefuseCommandLineRun(L"The run mutex could not be created or opened. No job was run.",
+                                               RunExitCode::CopyFailed);
     struct ReleaseOnExit {
         HANDLE mutex;
-        ~ReleaseOnExit() {
-            if (mutex) ::ReleaseMutex(mutex);
-        }
+        ~ReleaseOnExit() { ::ReleaseMutex(mutex); }
     } release{runMutex.get()};
 
-    CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
+    TakeOverOldJobs(true);
+    CCopperfoldDoc document(&settings->UserFile(), jobSection);
     if (const auto problem = ReadCommandLineJobs(document)) {
         // Running nothing and calling that success would hide every missed backup.
         return RefuseCommandLineRun(problem->code == RunExitCode::NoJobs ? problem->reason
                                                                           : problem->reason + L" No job was run.",
                                     problem->code);
     }
-    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document);
+    std::optional<CIniFileException> bindingFailure;
+    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document, &bindingFailure);
+    if (bindingFailure) {
+        ReportCommandLineError(copperfold::WriteFailureText(*bindingFailure, copperfold::kBindingNotRecordedText),
+                               true);
+    }
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
     if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
@@ -167,7 +210,8 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
 int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
     using copperfold::RunExitCode;
     if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
-    CCopperfoldDoc document(iniFile.get(), MakeJobSection(win32::ComputerName(), win32::UserName()));
+    TakeOverOldJobs(true);
+    CCopperfoldDoc document(&settings->UserFile(), jobSection);
     if (const auto problem = ReadCommandLineJobs(document)) {
         ReportCommandLineError(problem->reason, true);
         // No job is nothing to preview, but no error: the preview says so with its totals.
@@ -195,14 +239,14 @@ std::optional<CCopperfoldApp::JobFileProblem> CCopperfoldApp::ReadCommandLineJob
     using copperfold::RunExitCode;
     // Read again until the reading can be trusted: another program may be rewriting the file.
     const copperfold::JobReading reading = copperfold::ReadSettledJobs(
-        document, [this] { return JobFileStamp(jobFilePath); }, [] { ::Sleep(kJobFileSettlePauseMs); });
+        document, [this] { return JobFileStamp(JobFilePath()); }, [] { ::Sleep(kJobFileSettlePauseMs); });
     if (!document.jobFileReadable || reading == copperfold::JobReading::KeptChanging) {
         const std::wstring why = document.jobFileReadable ? L"kept changing while it was read" :
             L"exists but could not be read (another program may hold it open, or access is denied)";
-        return JobFileProblem{L"The job file " + jobFilePath + L" " + why + L".", RunExitCode::JobFileUnreadable};
+        return JobFileProblem{L"The job file " + JobFilePath() + L" " + why + L".", RunExitCode::JobFileUnreadable};
     }
     if (reading == copperfold::JobReading::NoJobs) {
-        return JobFileProblem{copperfold::NoJobText(document, jobFilePath, JobFileStamp(jobFilePath).exists),
+        return JobFileProblem{copperfold::NoJobText(document, JobFilePath(), JobFileStamp(JobFilePath()).exists),
                               RunExitCode::NoJobs};
     }
     return std::nullopt;
@@ -240,5 +284,5 @@ bool CCopperfoldApp::RouteKeys(MSG& message) const {
 }
 
 std::wstring CCopperfoldApp::Translate(std::wstring_view english, std::wstring_view fallback) const {
-    return common::Translate(*iniFile, language, english, fallback);
+    return common::Translate(settings->ProgramFile(), language, english, fallback);
 }

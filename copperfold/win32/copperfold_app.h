@@ -1,8 +1,9 @@
 #pragma once
-// CCopperfoldApp: start-up of Copperfold. Finds the job file beside the program, reads the
-// language, keeps the program to one instance, creates the "WriteEvent" handshake event and
-// shows the main window. With "/run" it runs the current user's jobs in the progress dialog
-// instead and exits with the run's outcome (see command_line.h).
+// CCopperfoldApp: start-up of Copperfold. Finds the settings files (the user's and the program
+// folder's, see settings_location.h), takes the user's jobs over from the program folder's file
+// once, reads the language, keeps the program to one instance, creates the "WriteEvent"
+// handshake event and shows the main window. With "/run" it runs the current user's jobs in the
+// progress dialog instead and exits with the run's outcome (see command_line.h).
 
 #include <windows.h>
 
@@ -15,6 +16,8 @@
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/command_line.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/core/settings_store.h"
+#include "settings_location.h"
 
 class CMainFrame;
 
@@ -40,16 +43,21 @@ public:
     int PreviewFromCommandLine(const std::vector<int>& jobNumbers);
 
     std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
-    CIniFile* IniFile() const { return iniFile.get(); }
+    copperfold::SettingsStore& Settings() const { return *settings; }
     const std::wstring& Language() const { return language; }
-    const std::wstring& JobFilePath() const { return jobFilePath; }
+    // The file this user's jobs are kept in.
+    const std::wstring& JobFilePath() const { return location.userFile; }
+    const std::wstring& JobSection() const { return jobSection; }
     CMainFrame* MainFrame() const { return mainFrame.get(); }
     HANDLE WriteEvent() const { return writeEvent.get(); }
 
 private:
-    // What every start needs: common controls, OLE, the job file and the language.
+    // What every start needs: common controls, OLE, the settings files and the language.
     // Without a window that waits for a click when `unattended`.
     bool StartCommon(bool unattended);
+    // The user's section of the program folder's file, into the user's file at the first start
+    // (see SettingsStore::TakeOverJobSection); what stands in the way is told, never fatal.
+    void TakeOverOldJobs(bool unattended);
     // Reads the user's jobs for the command line until the reading settles (another program may
     // be rewriting the file); what stands in the way, with its exit status, or nothing.
     struct JobFileProblem {
@@ -62,8 +70,9 @@ private:
     int RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code);
 
     std::wstring programPath;
-    std::wstring jobFilePath;
-    std::unique_ptr<CIniFile> iniFile;
+    copperfold::SettingsLocation location;
+    std::unique_ptr<copperfold::SettingsStore> settings;
+    std::wstring jobSection;
     std::wstring language;
     win32::UniqueHandle instanceMutex;
     win32::UniqueHandle writeEvent;

@@ -30,9 +30,6 @@ constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRA
                                 TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1331
 static_assert(kButtonStyle == 0x50010F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
 
-constexpr wchar_t kJobFileErrorText[] =
-    L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.";
-
 constexpr wchar_t kPreviewMenuText[] = L"&Preview of the Ticked Jobs...";
 constexpr wchar_t kOtherRunText[] =
     L"Another Copperfold run (from the command line or a schedule) is in progress. Execute the jobs again when it has ended.";
@@ -107,6 +104,9 @@ INT_PTR CCopperfoldView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kDeleteKeyMessage:
         OnDeleteKey();
         return TRUE;
+    case kDeviceAccessNoteMessage:
+        ShowDeviceAccessNote();
+        return TRUE;
     case WM_CONTEXTMENU:
         // wParam names the window clicked (only compared, never followed).
         if (reinterpret_cast<HWND>(wParam) != jobList.Handle() && reinterpret_cast<HWND>(wParam) != jobList.Tree()) {
@@ -161,8 +161,10 @@ int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view capti
     return ::MessageBoxW(form, Translate(text).c_str(), Translate(caption).c_str(), MB_OK | icon);
 }
 
-void CCopperfoldView::ShowJobFileError() const {
-    ShowMessage(kJobFileErrorText, L"Error Message", MB_ICONERROR);
+void CCopperfoldView::ShowWriteFailure(const CIniFileException& error, std::wstring_view text) const {
+    const std::wstring shown =
+        copperfold::WriteFailureText(error, text, [this](std::wstring_view english) { return Translate(english); });
+    ::MessageBoxW(form, shown.c_str(), Translate(L"Error Message").c_str(), MB_OK | MB_ICONERROR);
 }
 
 void CCopperfoldView::InitialUpdate() {
@@ -175,6 +177,7 @@ void CCopperfoldView::InitialUpdate() {
     ScanDevices();
     FillDriveTree(localTree, false);
     FillDriveTree(deviceTree, true);
+    if (unreadableDrives != 0) ::PostMessageW(form, kDeviceAccessNoteMessage, 0, 0);
     watcher.SetTarget(form);
     if (!watcher.IsRunning() && !watcher.HasThread() && !watcher.Directories().empty() &&
         !watcher.Directories().front().empty()) {
@@ -287,7 +290,6 @@ void CCopperfoldView::OnAdd() {
     CAddJobDialog dialog(services.translate, sourcePath, targetPath, &type);
     if (dialog.DoModal(form) != IDOK) return;
 
-    bool written = true;
     try {
         // A target on a removable or USB drive is bound to that drive, wherever its letter goes.
         const std::uint32_t drive = targetPath.empty() ? 0 : 1u << ((targetPath[0] - L'A') & 31);
@@ -298,47 +300,38 @@ void CCopperfoldView::OnAdd() {
             ShowMessage(kJobTableFullText, L"Error Message", MB_ICONERROR);
             return;
         }
-    } catch (const CIniFileException&) {
-        written = false;  // the table keeps the job; the list shows it like the table does
+    } catch (const CIniFileException& error) {
+        // Not in the file, so not in the table and not in the list: it would be gone after a restart.
+        ShowWriteFailure(error);
+        return;
     }
     JobRecord added;
     added.source = sourcePath;
     added.target = targetPath;
     added.type = static_cast<JobType>(type);
     AppendJobRow(added, ItemImage(localTree.Tree(), source, false), ItemImage(localTree.Tree(), source, true));
-    if (!written) ShowJobFileError();
 }
 
 void CCopperfoldView::OnRemove() {
     const HWND tree = jobList.Tree();
-    CCopperfoldDoc& document = services.document;
-    int unchecked = 0;
-    HTREEITEM row = TreeView_GetRoot(tree);
-    while (row && unchecked < static_cast<int>(TreeView_GetCount(tree))) {
-        if (!IsChecked(tree, row)) {
-            ++unchecked;
-            row = NextRow(tree, row);
-            continue;
-        }
-        const std::wstring source = jobList.GetItemText(row, 0);
-        const std::wstring target = jobList.GetItemText(row, 1);
-        for (int i = 0; i < document.jobCount; ++i) {
-            if (document.jobs[i].source == source && document.jobs[i].target == target) {
-                for (int j = i; j + 1 < document.jobCount; ++j) document.jobs[j] = std::move(document.jobs[j + 1]);
-                document.jobs[document.jobCount - 1] = JobRecord{};
-                --document.jobCount;
-                break;
-            }
-        }
-        const HTREEITEM next = NextRow(tree, row);
-        TreeView_DeleteItem(tree, row);
-        row = next;
+    std::vector<std::pair<std::wstring, std::wstring>> ticked;
+    std::vector<HTREEITEM> rows;
+    const auto count = static_cast<int>(TreeView_GetCount(tree));
+    int seen = 0;
+    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < count; row = NextRow(tree, row), ++seen) {
+        if (!IsChecked(tree, row)) continue;
+        ticked.emplace_back(jobList.GetItemText(row, 0), jobList.GetItemText(row, 1));
+        rows.push_back(row);
     }
+    if (ticked.empty()) return;
     try {
-        document.SaveAllJobs();
-    } catch (const CIniFileException&) {
-        ShowJobFileError();
+        services.document.RemoveJobs(ticked);
+    } catch (const CIniFileException& error) {
+        // Still in the file, so still listed: they would be back (and run) after a restart.
+        ShowWriteFailure(error);
+        return;
     }
+    for (const HTREEITEM row : rows) TreeView_DeleteItem(tree, row);
 }
 
 bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers) {
@@ -368,7 +361,10 @@ bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch, std::vector<int>* 
 }
 
 void CCopperfoldView::OnExecute() {
-    const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(services.document);
+    std::optional<CIniFileException> bindingFailure;
+    const std::vector<copperfold::MountedVolume> volumes =
+        copperfold::BindJobsToDrives(services.document, &bindingFailure);
+    if (bindingFailure) ShowWriteFailure(*bindingFailure, copperfold::kBindingNotRecordedText);
     auto batch = std::make_unique<copperfold::JobBatch>();
     if (!TickedJobs(*batch)) return;
     if (runInProgress != 0) return;

@@ -26,6 +26,7 @@
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/core/device_scan.h"
 #include "copperfold/core/file_system.h"
+#include "copperfold/core/settings_store.h"
 #include "exec_dialog.h"
 #include "notify_dir_check.h"
 #include "run_gate.h"
@@ -46,7 +47,19 @@ public:
         // The process's one-run-at-a-time gate, shared with the enclosure's button; without one
         // the view only keeps its own runs apart.
         copperfold::RunGate* runGate = nullptr;
+        // False when the program runs without administrator rights: the enclosure's storage
+        // interfaces then refuse the scan, and the drives that did not answer are not listed as
+        // local disks (the window says why, once).
+        bool deviceAccess = true;
     };
+
+    // What the window says, once, when the scan could not read the enclosure's details (a key
+    // of the language sections; "%s" is the drives, "E:, F:").
+    static constexpr std::wstring_view kNoDeviceAccessText =
+        L"Copperfold runs without administrator rights, so it cannot read the details of the USB drive %s and "
+        L"cannot tell whether it belongs to an enclosure: those need administrator rights. The drive is not listed "
+        L"among the local disks. Start Copperfold as an administrator to back up onto the enclosure (Dockline "
+        L"starts it so when you press the enclosure's button).";
 
     // Icons of the trees' image list.
     static constexpr int kFolderIcon = 0, kOpenFolderIcon = 1, kFixedDriveIcon = 5, kCdRomIcon = 6,
@@ -107,7 +120,8 @@ private:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     std::wstring Translate(std::wstring_view english) const;
     int ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const;
-    void ShowJobFileError() const;
+    // `text` (with the file's and the reason's "%s") translated and filled, in an error box.
+    void ShowWriteFailure(const CIniFileException& error, std::wstring_view text = copperfold::kNotSavedText) const;
 
     // Form and job list (copperfold_view.cpp).
     void CreateButtons(int width, int height);
@@ -124,6 +138,9 @@ private:
     // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
     // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.
     static constexpr UINT kDeleteKeyMessage = WM_APP + 0x40;
+    // Posted once the window shows, when the scan found drives it may not read.
+    static constexpr UINT kDeviceAccessNoteMessage = WM_APP + 0x41;
+    void ShowDeviceAccessNote();
     void OnEnterKey();
     void OnDeleteKey();
     void ShowAddStatus();
@@ -195,6 +212,8 @@ private:
     CNotifyDirCheck watcher;
     std::int32_t runInProgress = 0;
     CExecDialog* runDialog = nullptr;  // the Execute command's progress dialog while it is open
+    std::uint32_t unreadableDrives = 0;  // drives the scan could not read (see Services::deviceAccess)
+    bool deviceAccessNoted = false;
     std::function<void(const std::wstring&)> showStatus;
     std::vector<QueuedChange> queuedChanges;
     std::chrono::steady_clock::time_point layoutHeldSince;

@@ -4,17 +4,12 @@
 
 #include "app_messages.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/core/settings_store.h"
 #include "corelink_session.h"
 #include "mounted_volumes.h"
+#include "run_log_file.h"
 
 namespace copperfold {
-
-namespace {
-
-// How long Dockline may take to take in the resume message before it is given up on.
-constexpr UINT kPeerAnswerLimitMs = 2000;
-
-}  // namespace
 
 DeviceMessages::DeviceMessages(CCopperfoldDoc& doc, CorelinkSession& session, RunGate& runGate, BatchRunner runner,
                                PressRefusedReporter reporter, AfterButtonRun after)
@@ -66,7 +61,8 @@ void DeviceMessages::RunDeviceJobs(std::size_t index) {
     }
     // A copy: volume messages during the run may replace the document's table.
     const common::DeviceTableEntry device = document.deviceTable.entries[index];
-    const std::vector<MountedVolume> volumes = BindJobsToDrives(document);
+    std::optional<CIniFileException> bindingFailure;
+    const std::vector<MountedVolume> volumes = BindJobsToDrives(document, &bindingFailure);
     auto batch = std::make_unique<JobBatch>();
     BuildBoundDeviceBatch(document.jobs.data(), document.jobCount, device, volumes, *batch);
     ResolveBatchTargets(*batch, volumes);
@@ -79,6 +75,10 @@ void DeviceMessages::RunDeviceJobs(std::size_t index) {
             }
         } else if (runBatch) {
             runBatch(*batch);
+            // Nobody may be watching: the line goes with the run's record.
+            if (bindingFailure) {
+                AppendRunLogText(L"  " + WriteFailureText(*bindingFailure, kBindingNotRecordedText) + L"\r\n");
+            }
         }
     }
     corelink.AcknowledgeButton(device.listIndex, DevicePath(device));

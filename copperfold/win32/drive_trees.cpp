@@ -10,6 +10,7 @@
 #include "copperfold/core/column_text.h"
 #include "copperfold/core/directory_change.h"
 #include "copperfold/core/drive_tree_text.h"
+#include "copperfold/core/preflight.h"
 #include "copperfold_view.h"
 #include "copperfold_view_resource.h"
 
@@ -128,12 +129,29 @@ void CCopperfoldView::ScanDevices() {
     if (services.scanDevices) services.scanDevices(*list);
     copperfold::BuildDeviceTable(*list, services.document.deviceTable);
     InvalidateDeviceHandles();
+    if (!services.deviceAccess) {
+        unreadableDrives = copperfold::UnansweredDeviceLetters(*list) &
+                           ~copperfold::DeviceLetterMask(services.document.deviceTable);
+    }
+}
+
+void CCopperfoldView::ShowDeviceAccessNote() {
+    if (deviceAccessNoted || unreadableDrives == 0) return;
+    deviceAccessNoted = true;
+    std::wstring drives;
+    for (int n = 0; n < 26; ++n) {
+        if (!(unreadableDrives & (1u << n))) continue;
+        if (!drives.empty()) drives += L", ";
+        drives += copperfold::DriveRoot(n).substr(0, 2);
+    }
+    const std::wstring text = copperfold::FilledText(Translate(kNoDeviceAccessText), {drives});
+    ::MessageBoxW(form, text.c_str(), Translate(L"Prompt Message").c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void CCopperfoldView::FillDriveTree(CColumnTreeCtrl& tree, bool deviceOnly) {
     std::uint32_t drives = ::GetLogicalDrives();
     const std::uint32_t deviceDrives = copperfold::DeviceLetterMask(services.document.deviceTable);
-    drives = deviceOnly ? drives & deviceDrives : drives & ~deviceDrives;
+    drives = deviceOnly ? drives & deviceDrives : drives & ~deviceDrives & ~unreadableDrives;
     std::vector<std::wstring> roots;
     {
         const RedrawPause pause(tree.Tree());

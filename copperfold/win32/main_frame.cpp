@@ -27,8 +27,7 @@ constexpr int kFrameHeight = 700;
 
 CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
     corelink = std::make_unique<copperfold::CorelinkSession>();
-    document = std::make_unique<CCopperfoldDoc>(app.IniFile(),
-                                                MakeJobSection(win32::ComputerName(), win32::UserName()));
+    document = std::make_unique<CCopperfoldDoc>(&app.Settings().UserFile(), app.JobSection());
     deviceMessages = std::make_unique<copperfold::DeviceMessages>(
         *document, *corelink, runGate, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); },
         [this](const std::wstring& reason) { ReportRefusedPress(reason); },
@@ -67,7 +66,7 @@ int CMainFrame::OnCreate() {
                     MF_BYCOMMAND | (EjectAfterButtonRun() ? MF_CHECKED : MF_UNCHECKED));
 
     // One reading of the settings file for all the texts of the menus and the status bar.
-    const CIniFile::Batch snapshot(*app.IniFile());
+    const CIniFile::Batch snapshot(app.Settings().ProgramFile());
     const auto translate = [this](const std::wstring& text) { return app.Translate(text, text); };
     copperfold::TranslateMenu(::GetMenu(Handle()), translate);
     ::DrawMenuBar(Handle());
@@ -96,7 +95,7 @@ bool CMainFrame::CreateView() {
     }
     view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
         *document, [this](std::wstring_view english, std::wstring_view fallback) { return app.Translate(english, fallback); },
-        app.WriteEvent(), fileSystem, std::move(scanner), &runGate});
+        app.WriteEvent(), fileSystem, std::move(scanner), &runGate, win32::HasAdministratorRights()});
     if (!view->Create(Handle(), RECT{0, 0, 1, 1})) {
         view.reset();
         return false;
@@ -224,13 +223,13 @@ void CMainFrame::FinishButtonRun(const common::DeviceTableEntry& device) {
 }
 
 bool CMainFrame::EjectAfterButtonRun() const {
-    return app.IniFile()->GetInt(L"Setting", copperfold::kEjectAfterButtonRunKey, 0) != 0;
+    return app.Settings().SettingInt(copperfold::kEjectAfterButtonRunKey, 0) != 0;
 }
 
 void CMainFrame::ToggleEjectAfterButtonRun() {
     const bool on = !EjectAfterButtonRun();
     try {
-        app.IniFile()->WriteInt(L"Setting", copperfold::kEjectAfterButtonRunKey, on ? 1 : 0);
+        app.Settings().WriteSettingInt(copperfold::kEjectAfterButtonRunKey, on ? 1 : 0);
     } catch (const CIniFileException& error) {
         OnException(error);
         return;
@@ -296,10 +295,11 @@ void CMainFrame::OnCommand(UINT id) {
 }
 
 void CMainFrame::OnException(const std::exception& error) {
-    if (dynamic_cast<const CIniFileException*>(&error)) {
-        const std::wstring text = app.Translate(
-            L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.",
-            L"The settings file could not be written. Check that the folder of Copperfold.ini is writable and the disk is not full.");
+    if (const auto* notWritten = dynamic_cast<const CIniFileException*>(&error)) {
+        const std::wstring text = copperfold::WriteFailureText(*notWritten, copperfold::kNotSavedText,
+                                                               [this](std::wstring_view english) {
+                                                                   return app.Translate(english, english);
+                                                               });
         win32::ShowError(Handle(), text.c_str(), L"Error Message");
         return;
     }

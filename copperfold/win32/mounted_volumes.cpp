@@ -6,6 +6,7 @@
 
 #include "common/core/ini_file.h"
 #include "copperfold/core/device_trigger.h"
+#include "copperfold/core/settings_store.h"
 
 namespace copperfold {
 
@@ -46,7 +47,7 @@ bool AnyBound(const JobRecord* jobs, std::size_t count) {
 
 bool AnyBound(const JobBatch& batch) { return AnyBound(batch.entries.data(), batch.count); }
 
-std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc) {
+std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc, std::optional<CIniFileException>* writeFailure) {
     // Only the removable drives that unbound jobs write to are asked for their serials here.
     std::uint32_t targets = 0;
     for (int n = 0; n < doc.jobCount; ++n) {
@@ -55,11 +56,27 @@ std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc) {
             targets |= 1u << (job.target[0] - L'A');
         }
     }
-    if (targets != 0 && BindUnboundJobs(doc, ListMountedVolumes(doc.deviceTable, targets, true))) {
+    const std::vector<MountedVolume> removable =
+        targets != 0 ? ListMountedVolumes(doc.deviceTable, targets, true) : std::vector<MountedVolume>{};
+    const bool bindable = std::any_of(doc.jobs.begin(), doc.jobs.begin() + doc.jobCount, [&](const JobRecord& job) {
+        return !job.binding && BindingFor(job.target, removable);
+    });
+    if (bindable) {
         try {
-            doc.SaveAllJobs();
-        } catch (const CIniFileException&) {
-            ::OutputDebugStringW(L"Copperfold: the jobs' drives could not be recorded in the job file\n");
+            // Bound in the jobs as the file holds them now, each bound job's keys written.
+            doc.ModifyJobs([&](CCopperfoldDoc& fresh) {
+                std::vector<bool> wasBound;
+                for (std::size_t n = 0; n < fresh.jobCount; ++n) wasBound.push_back(fresh.jobs[n].binding.has_value());
+                if (!BindUnboundJobs(fresh, removable)) return false;
+                for (std::size_t n = 0; n < fresh.jobCount; ++n) {
+                    if (!wasBound[n] && fresh.jobs[n].binding) fresh.WriteJob(static_cast<int>(n + 1));
+                }
+                return true;
+            });
+        } catch (const CIniFileException& error) {
+            // The run goes on by the jobs' letters; the next run tries to record the drives again.
+            ::OutputDebugStringW((L"Copperfold: " + WriteFailureText(error, kBindingNotRecordedText) + L"\n").c_str());
+            if (writeFailure) *writeFailure = error;
         }
     }
     return AnyBound(doc.jobs.data(), doc.jobCount) ? ListMountedVolumes(doc.deviceTable) : std::vector<MountedVolume>{};

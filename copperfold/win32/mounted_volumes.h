@@ -3,9 +3,13 @@
 // the binding of the document's jobs before a run.
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/core/device_table.h"
+#include "common/core/ini_file.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/core/job_binding.h"
 
@@ -21,10 +25,17 @@ std::vector<MountedVolume> ListMountedVolumes(const common::DeviceTable& devices
 // Whether any job of the batch is bound to a drive (only then need all drives be looked at).
 bool AnyBound(const JobBatch& batch);
 
-// Binds the document's unbound jobs whose target is on a removable or USB drive now and saves
-// the job file when one was bound (a file that cannot be written leaves the jobs unbound in the
-// file, and the run goes on). Returns the drives for ResolveBatchTargets: every drive when a job
-// of the document is bound, else none (nothing to resolve).
-std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc);
+// Binds the document's unbound jobs whose target is on a removable or USB drive now and records
+// each binding in the job file, under its update lock (see CCopperfoldDoc::ModifyJobs). A file
+// that cannot be written leaves the jobs unbound and the run goes on; the failure goes to
+// `writeFailure` for the caller to report. Returns
+// the drives for ResolveBatchTargets: every drive when a job of the document is bound, else
+// none (nothing to resolve).
+std::vector<MountedVolume> BindJobsToDrives(CCopperfoldDoc& doc,
+                                            std::optional<CIniFileException>* writeFailure = nullptr);
+inline constexpr std::wstring_view kBindingNotRecordedText =
+    L"The drives of the jobs' targets could not be recorded: the file %s could not be written (%s). The jobs run by "
+    L"their drive letters this time.";
+
 
 }  // namespace copperfold

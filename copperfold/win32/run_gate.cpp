@@ -1,10 +1,11 @@
 #include "run_gate.h"
 
 #include "app_messages.h"
+#include "shared_mutex.h"
 
 namespace copperfold {
 
-RunGate::RunGate() : runMutex(::CreateMutexW(nullptr, FALSE, kRunMutexName)) {}
+RunGate::RunGate() : runMutex(CreateSharedMutex(kRunMutexName, false).handle) {}
 
 RunGate::Ticket::~Ticket() {
     if (gate) gate->Leave();
@@ -21,17 +22,19 @@ RunGate::Ticket& RunGate::Ticket::operator=(Ticket&& other) noexcept {
 
 RunGate::Entry RunGate::TryEnter() {
     if (inProgress) return {std::nullopt, Refusal::RunInThisProcess};
-    if (runMutex) {
-        // An abandoned mutex (a run that was killed) is ours now, like a free one.
-        const DWORD taken = ::WaitForSingleObject(runMutex.get(), 0);
-        if (taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) return {std::nullopt, Refusal::RunInAnotherProcess};
-    }
+    // Refused by the system when it was made: another instance holds it (the one that made it
+    // may have ended since).
+    if (!runMutex) runMutex = CreateSharedMutex(kRunMutexName, false).handle;
+    if (!runMutex) return {std::nullopt, Refusal::RunInAnotherProcess};
+    // An abandoned mutex (a run that was killed) is ours now, like a free one.
+    const DWORD taken = ::WaitForSingleObject(runMutex.get(), 0);
+    if (taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) return {std::nullopt, Refusal::RunInAnotherProcess};
     inProgress = true;
     return {Ticket(*this), Refusal::RunInThisProcess};
 }
 
 void RunGate::Leave() {
-    if (runMutex) ::ReleaseMutex(runMutex.get());
+    ::ReleaseMutex(runMutex.get());
     inProgress = false;
     if (afterRun) afterRun();
 }

@@ -3,7 +3,8 @@
 // one gate (a press during any run is turned away); across Copperfold processes every run holds
 // the named mutex "TOVI Copperfold Run", so a scheduled "/run" and a run of the window never
 // write at once. A run of the window never waits for that mutex: when another process holds
-// it, the run is refused at once and the caller says so.
+// it, or the system refuses it to this process (see shared_mutex.h), the run is refused at once
+// and the caller says so.
 //
 // UI thread only: the window's runs are modal inside their message handlers, and the mutex
 // belongs to the thread that took it.

@@ -32,7 +32,7 @@ MergeOutcome MergeShippedSettings(const common::IniDocument& shipped, CIniFile& 
         return outcome;
     }
     try {
-        CIniFile::Batch batch(installed);
+        CIniFile::Batch batch(installed, CIniFile::Purpose::ForUpdate);
         for (const std::wstring& section : shipped.SectionNames()) {
             const bool keepUserValues = common::EqualsIgnoreCase(section, kSettingSection);
             std::vector<std::wstring> presentKeys;
@@ -46,9 +46,9 @@ MergeOutcome MergeShippedSettings(const common::IniDocument& shipped, CIniFile& 
             }
         }
         batch.Commit();
-    } catch (const CIniFileException&) {
-        outcome.error = L"The settings file " + installed.Path() +
-                        L" could not be written (is its folder writable and the disk not full?); it was left as it was.";
+    } catch (const CIniFileException& error) {
+        outcome.error = L"The settings file " + installed.Path() + L" could not be written (" + error.Reason() +
+                        L"); it was left as it was.";
         return outcome;
     }
     outcome.ok = true;
@@ -65,8 +65,9 @@ MergeOutcome InstallSettingsFile(common::IniFileAccess& access, const std::wstri
     }
     const common::FileBytes present = access.Read(installedPath);
     if (present.status == common::FileBytes::Status::Missing) {
-        if (!access.ReplaceAtomically(installedPath, shippedBytes.bytes)) {
-            outcome.error = L"The settings file " + installedPath + L" could not be written.";
+        std::wstring failure;
+        if (!access.ReplaceAtomically(installedPath, shippedBytes.bytes, failure)) {
+            outcome.error = L"The settings file " + installedPath + L" could not be written: " + failure + L".";
             return outcome;
         }
         outcome.ok = true;

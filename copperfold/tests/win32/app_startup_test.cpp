@@ -11,7 +11,9 @@
 #include "common/core/ini_file.h"
 #include "common/tests/win32/child_process.h"
 #include "common/tests/win32/temp_folder.h"
+#include "copperfold/core/copperfold_doc.h"
 #include "copperfold/tests/win32/control_text.h"
+#include "copperfold/tests/win32/program_run.h"
 #include "common/version.h"
 #include "common/win32/system_info.h"
 #include "common/win32/version_info.h"
@@ -21,6 +23,11 @@
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/resource.h"
+#include "copperfold/win32/run_gate.h"
+
+#include <sddl.h>
+
+#include <atomic>
 
 namespace {
 
@@ -272,4 +279,115 @@ TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
     EXPECT_EQ(first.WaitForExit(std::chrono::seconds(15)), 0);
 }
 
+// A named mutex held with permissions that refuse every other opener, as one an elevated
+// instance (or an older version running elevated) made looks to a program started from the
+// Start menu. Its own thread owns it until Release.
+class RefusingMutex {
+public:
+    explicit RefusingMutex(const wchar_t* name)
+        : owner([this, name] {
+              PSECURITY_DESCRIPTOR denyAll = nullptr;
+              ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &denyAll,
+                                                                     nullptr);
+              SECURITY_ATTRIBUTES attributes{sizeof attributes, denyAll, FALSE};
+              const HANDLE mutex = ::CreateMutexW(&attributes, TRUE, name);
+              ::LocalFree(denyAll);
+              held = mutex != nullptr;
+              ready = true;
+              while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              if (mutex) {
+                  ::ReleaseMutex(mutex);
+                  ::CloseHandle(mutex);
+              }
+          }) {
+        while (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~RefusingMutex() { Release(); }
+    void Release() {
+        release = true;
+        if (owner.joinable()) owner.join();
+    }
+    std::atomic<bool> held{false};
+
+private:
+    std::atomic<bool> ready{false};
+    std::atomic<bool> release{false};
+    std::thread owner;
+};
+
+// What the second instance sends: a window of the test stands in for the running Copperfold.
+std::atomic<int> restoreRequests{0};
+LRESULT CALLBACK StandInProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER + 4) ++restoreRequests;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+int WindowsTitledCopperfold() {
+    int count = 0;
+    ::EnumWindows([](HWND window, LPARAM found) -> BOOL {
+        wchar_t title[64] = {};
+        ::GetWindowTextW(window, title, 64);
+        if (std::wstring(title) == L"Copperfold") ++*reinterpret_cast<int*>(found);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// Both named mutexes, held where this program may not open them: a second start behaves as a
+// second instance (asks the running one to come forward, opens no window), a run from the
+// command line waits its turn until the mutex is free, and the window's runs are refused
+// meanwhile.
+TEST(CopperfoldStartup, MutexesThisProgramMayNotOpenAreHeldByAnotherInstance) {
+    TempFolder folder;
+    const std::wstring program = folder.File(L"Copperfold.exe");
+    std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"Copperfold.exe"), program);
+    {
+        RefusingMutex instance(L"TOVI Copperfold");
+        ASSERT_TRUE(instance.held);
+        WNDCLASSW standInClass{};
+        standInClass.lpfnWndProc = StandInProcedure;
+        standInClass.hInstance = ::GetModuleHandleW(nullptr);
+        standInClass.lpszClassName = L"CopperfoldStandIn";
+        ::RegisterClassW(&standInClass);
+        const HWND standIn = ::CreateWindowExW(0, L"CopperfoldStandIn", L"Copperfold", WS_OVERLAPPED, 0, 0, 100, 100,
+                                               nullptr, nullptr, standInClass.hInstance, nullptr);
+        ASSERT_TRUE(standIn);
+        restoreRequests = 0;
+        win32_test::ChildProcess second(program, L"");
+        ASSERT_TRUE(second.Started());
+        long code = -1;
+        ASSERT_TRUE(WaitFor([&] { return (code = second.WaitForExit(std::chrono::milliseconds(0))) != -1; }))
+            << "the second start did not end";
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(restoreRequests, 1) << "the running instance was not asked to come forward";
+        EXPECT_EQ(WindowsTitledCopperfold(), 1) << "the second start opened a window of its own";
+        ::DestroyWindow(standIn);
+    }
+
+    const std::wstring source = folder.File(L"src");
+    std::filesystem::create_directories(source);
+    testing_support::WriteBytes(source + L"\\letter.txt", "dear reader");
+    {
+        CIniFile ini(folder.File(L"Copperfold.ini"));
+        CCopperfoldDoc(&ini, MakeJobSection(win32::ComputerName(), win32::UserName()))
+            .AddJob(source, folder.File(L"dst"), JobType::Backup);
+    }
+    RefusingMutex run(L"TOVI Copperfold Run");
+    ASSERT_TRUE(run.held);
+    copperfold::RunGate gate;
+    EXPECT_FALSE(gate.TryEnter().ticket.has_value()) << "a run of the window went ahead of the held mutex";
+    const std::wstring copied = folder.File(L"dst\\src\\letter.txt");
+    const testing_support::ProgramResult result =
+        testing_support::RunProgram(program, L"/run", folder.Path(), [&](HANDLE process) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            EXPECT_EQ(::WaitForSingleObject(process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the run did not wait";
+            EXPECT_FALSE(std::filesystem::exists(copied)) << "the run copied while another held the run mutex";
+            run.Release();
+        });
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_TRUE(std::filesystem::exists(copied));
+    EXPECT_TRUE(gate.TryEnter().ticket.has_value()) << "the mutex is free again";
+}
+
 }  // namespace
+

@@ -27,6 +27,8 @@
 #include "copperfold/win32/preview_dialog_resource.h"
 #include "copperfold/tests/win32/key_input.h"
 #include "copperfold/win32/win32_file_system.h"
+#include "copperfold/core/preflight.h"
+#include "copperfold/core/settings_store.h"
 
 namespace {
 
@@ -63,9 +65,9 @@ std::wstring WindowText(HWND window) {
 // Answers the first dialog or message box of this process with `caption` from another thread.
 class Answerer {
 public:
-    Answerer(std::wstring caption, std::function<void(HWND)> answer)
-        : thread([this, c = std::move(caption), a = std::move(answer)] {
-              const auto end = std::chrono::steady_clock::now() + 10s;
+    Answerer(std::wstring caption, std::function<void(HWND)> answer, std::chrono::milliseconds limit = 10s)
+        : thread([this, c = std::move(caption), a = std::move(answer), limit] {
+              const auto end = std::chrono::steady_clock::now() + limit;
               while (std::chrono::steady_clock::now() < end) {
                   if (const HWND box = ::FindWindowW(L"#32770", c.c_str()); box && ::IsWindowVisible(box)) {
                       for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -82,7 +84,7 @@ public:
     void Join() {
         if (thread.joinable()) thread.join();
     }
-    bool seen = false;
+    std::atomic<bool> seen{false};
     std::wstring shownText;
 
 private:
@@ -127,26 +129,27 @@ protected:
         ::FindClose(find);
     }
 
-    void Open() {
+    // The fake scan names M: as the enclosure's drive.
+    static void EnclosureOnM(copperfold::DeviceList& list) {
+        devio::DeviceListEntry& entry = list.entries[2];
+        entry.hubDepth = 2;
+        entry.connected = 1;
+        entry.disk.isTovi = 1;
+        entry.disk.driveLetterCount = 1;
+        entry.disk.driveLetters[0] = static_cast<char>(kDeviceLetter);
+    }
+    void Open(CCopperfoldView::DeviceScanner scanner = EnclosureOnM, bool deviceAccess = true) {
         host = ::CreateWindowExW(0, L"STATIC", L"view test", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                                  900, 650, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(host);
         RECT client{};
         ::GetClientRect(host, &client);
         view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
-            *document, EnglishWithout, writeEvent.get(), fileSystem, [](copperfold::DeviceList& list) {
-                devio::DeviceListEntry& entry = list.entries[2];
-                entry.hubDepth = 2;
-                entry.connected = 1;
-                entry.disk.isTovi = 1;
-                entry.disk.driveLetterCount = 1;
-                entry.disk.driveLetters[0] = static_cast<char>(kDeviceLetter);
-            }});
+            *document, EnglishWithout, writeEvent.get(), fileSystem, std::move(scanner), nullptr, deviceAccess});
         ASSERT_TRUE(view->Create(host, client));
         view->InitialUpdate();
         Pump();
     }
-
     static void Pump(std::chrono::milliseconds span = 50ms) {
         const auto end = std::chrono::steady_clock::now() + span;
         do {
@@ -444,6 +447,62 @@ TEST_F(CopperfoldViewTest, RemoveDropsTheTickedRowsAndRewritesTheJobFile) {
     const CCopperfoldDoc reread(ini.get(), L"TEST-USER");
     ASSERT_EQ(reread.jobCount, 1);
     EXPECT_EQ(reread.jobs[0].target, L"M:\\backup\\1");
+}
+
+// A job file that cannot be written: the box names the file and why, and the list shows what
+// the file holds, so nothing looks saved that would be gone (or back) after a restart.
+TEST_F(CopperfoldViewTest, AFailedWriteNamesTheFileAndWhyAndTheListShowsOnlyWhatIsSaved) {
+    AddJobs(1);
+    Open();
+    const std::wstring jobFile = settings.File(L"Copperfold.ini");
+    ASSERT_TRUE(::SetFileAttributesW(jobFile.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::wstring expected =
+        copperfold::FilledText(copperfold::kNotSavedText, {jobFile, std::wstring(common::kFileReadOnlyReason)});
+    {
+        Answerer refused(L"Error Message", PressOk);
+        AddBackup(RevealLocal({L"docs"}), Child(view->DeviceTree(), nullptr, kDeviceRoot));
+        refused.Join();
+        EXPECT_EQ(refused.shownText, expected);
+    }
+    EXPECT_EQ(document->jobCount, 1);
+    EXPECT_EQ(TreeView_GetCount(view->JobList().Tree()), 1u) << "the job that was not saved is not listed";
+    {
+        TreeView_SetCheckState(view->JobList().Tree(), TreeView_GetRoot(view->JobList().Tree()), TRUE);
+        Answerer refused(L"Error Message", PressOk);
+        Click(IDC_REMOVE_BUTTON);
+        refused.Join();
+        EXPECT_EQ(refused.shownText, expected);
+    }
+    EXPECT_EQ(document->jobCount, 1);
+    EXPECT_EQ(TreeView_GetCount(view->JobList().Tree()), 1u) << "the job that is still in the file stays listed";
+    ::SetFileAttributesW(jobFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Without administrator rights the enclosure's storage interface refuses the scan: its drive is
+// listed in neither tree, not passed off as a local disk, and the window says why, once.
+TEST_F(CopperfoldViewTest, WithoutDeviceAccessTheUnreadDriveIsNoLocalDiskAndTheWindowSaysWhyOnce) {
+    const auto refusedScan = [](copperfold::DeviceList& list) {
+        devio::DeviceListEntry& entry = list.entries[0];
+        entry.hubDepth = 2;
+        entry.connected = 1;
+        std::strcpy(entry.disk.devicePath, "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f5}");
+        entry.disk.driveLetterCount = 1;
+        entry.disk.driveLetters[0] = static_cast<char>(kDeviceLetter);  // present stays 0: no answer
+    };
+    Answerer note(L"Prompt Message", PressOk);
+    Open(refusedScan, false);
+    ASSERT_TRUE(PumpUntil([&] { return note.seen.load(); }));
+    note.Join();
+    EXPECT_EQ(note.shownText, copperfold::FilledText(CCopperfoldView::kNoDeviceAccessText, {L"M:"}));
+    EXPECT_FALSE(Child(view->LocalTree(), nullptr, kDeviceRoot)) << "the enclosure's drive passed off as a local disk";
+    EXPECT_FALSE(Child(view->DeviceTree(), nullptr, kDeviceRoot));
+    EXPECT_TRUE(Child(view->LocalTree(), nullptr, L"C:\\"));
+
+    Answerer again(L"Prompt Message", PressOk, 1s);
+    ::PostMessageW(::GetParent(view->LocalTree().Handle()), WM_APP + 0x41, 0, 0);
+    Pump(300ms);
+    again.Join();
+    EXPECT_FALSE(again.seen) << "said more than once";
 }
 
 // The preview of the ticked rows: the run's files in a read-only dialog, nothing written.

@@ -18,6 +18,7 @@
 #include "copperfold/win32/copperfold_view.h"
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/main_frame.h"
+#include "app_message_loop.h"
 #include "key_input.h"
 
 namespace {
@@ -103,19 +104,7 @@ protected:
     }
 
     // The program's message loop, for a while: keys go through its dialog routing.
-    void Pump(std::chrono::milliseconds span = 30ms) {
-        const auto end = std::chrono::steady_clock::now() + span;
-        do {
-            MSG message;
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (message.message == WM_QUIT) continue;
-                if (app->RouteKeys(message)) continue;
-                ::TranslateMessage(&message);
-                ::DispatchMessageW(&message);
-            }
-            std::this_thread::sleep_for(5ms);
-        } while (std::chrono::steady_clock::now() < end);
-    }
+    void Pump(std::chrono::milliseconds span = 30ms) { testing_support::PumpApp(app.get(), span); }
     template <typename Condition>
     bool PumpUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
         const auto end = std::chrono::steady_clock::now() + limit;

@@ -24,6 +24,7 @@
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/tests/win32/enclosure_rig.h"
 #include "copperfold/win32/column_tree_ctrl.h"
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/run_log_file.h"
@@ -36,9 +37,6 @@ namespace {
 using dockline_test::DocklineProcess;
 using dockline_test::WaitFor;
 using namespace std::chrono_literals;
-
-constexpr char kInterface[] =
-    "\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
 
 std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).value_or(""); }
 
@@ -55,14 +53,7 @@ protected:
 
     void SetUp() override {
         rigFile = folder.File(L"chain.rig");
-        std::ofstream(std::filesystem::path(rigFile))
-            << "[controller]\nname = xhci\nports = 4\n"
-               "path = \\\\?\\pci#ven_1b2c&dev_0d0e#3&11583659&0&a0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}\n"
-               "root_hub = USB#ROOT_HUB20#4&2a1b3c4d&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}\n"
-               "\n[enclosure]\nname = backup\nusb_vendor_id = 0x1A2B\nusb_product_id = 0x3C4D\n"
-               "sectors = 0x100000\nparent = xhci\nport = 1\nserial_number = 0001\ninterface = "
-            << kInterface << "\ndrive = E: enclosure\n";
-        std::filesystem::create_directories(folder.File(L"enclosure"));
+        testing_support::WriteEnclosureRig(rigFile);
         ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());  // inherited by both programs
         ASSERT_EQ(RunRigctl(L"plug"), 0) << "E: mapped to the enclosure's folder";
 

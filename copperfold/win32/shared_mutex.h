@@ -1,0 +1,35 @@
+#pragma once
+// The program's named mutexes ("TOVI Copperfold", the single instance; "TOVI Copperfold Run",
+// runs taking turns), shared by every process of one user, elevated or not. They are created
+// with permissions for the system, the administrators and this user, so a Copperfold started
+// from the Start menu can open the one an elevated Copperfold (started by Dockline) made. A
+// mutex the system still refuses (one made by an older version running elevated, or by another
+// user in this session) is held by another instance: the start behaves as a second instance
+// and a run waits its turn or is refused, never goes ahead unguarded.
+
+#include <windows.h>
+
+#include "common/win32/unique_handle.h"
+
+namespace copperfold {
+
+struct NamedMutex {
+    enum class State {
+        Created,  // this process made it (and owns it when asked to)
+        Existed,  // another process made it; `handle` opens it
+        Denied,   // another process made it and this one may not open it
+        Failed,   // the name is taken by another kind of object, or the system refused otherwise
+    };
+    State state = State::Failed;
+    win32::UniqueHandle handle;
+    DWORD error = ERROR_SUCCESS;
+};
+
+NamedMutex CreateSharedMutex(const wchar_t* name, bool initialOwner);
+
+// A run's turn from the command line: waits until the run mutex is this process's (an
+// abandoned one counts); while the system refuses the mutex, asks again every half second,
+// calling `waiting` once. Null when it cannot be had at all.
+win32::UniqueHandle WaitForRunTurn(const wchar_t* name, void (*waiting)());
+
+}  // namespace copperfold
