@@ -346,7 +346,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         deviceMessages->OnButtonPressed();
         return 0;
     case copperfold::kBusyQueryMessage:
-        return deviceMessages->OnBusyQuery() ? 1 : 0;
+        return deviceMessages->OnBusyQuery(wParam) ? 1 : 0;
     case copperfold::kVolumesArrivedMessage:
         deviceMessages->OnVolumesArrived(wParam);
         return 0;

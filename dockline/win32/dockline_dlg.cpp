@@ -208,6 +208,7 @@ bool CDocklineDlg::OnCommand(int id, int notifyCode) {
 
 void CDocklineDlg::OnTimer(UINT_PTR timerId) {
     if (timerId == kPollTimer) watch_.OnPollTick();
+    if (timerId == kRunEndProbeTimer) watch_.OnProbeTick();
 }
 
 void CDocklineDlg::OnDeviceChange(WPARAM event, LPARAM record) {
@@ -237,6 +238,7 @@ void CDocklineDlg::ShutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     ::KillTimer(Handle(), kPollTimer);
+    ::KillTimer(Handle(), kRunEndProbeTimer);
     dockline::CloseCommandWindows(app_.Settings().CommandWindowTitles());
     corelink_.Release();
     if (inTray_) {
@@ -322,6 +324,8 @@ bool CDocklineDlg::OpenDevice(std::uint8_t slot, const char* devicePath) {
 
 bool CDocklineDlg::ReadButton(std::uint8_t slot, std::uint8_t& state) { return corelink_.ReadButton(slot, state); }
 
+bool CDocklineDlg::AcknowledgeButton(std::uint8_t slot) { return corelink_.AcknowledgeButton(slot); }
+
 void CDocklineDlg::CloseDevice(std::uint8_t slot) { corelink_.CloseDevice(slot); }
 
 bool CDocklineDlg::IsMakerDrive(char letter) {
@@ -331,6 +335,14 @@ bool CDocklineDlg::IsMakerDrive(char letter) {
 void CDocklineDlg::StartPollTimer() { ::SetTimer(Handle(), kPollTimer, 1000, nullptr); }
 
 void CDocklineDlg::StopPollTimer() { ::KillTimer(Handle(), kPollTimer); }
+
+void CDocklineDlg::StartProbeTimer() {
+    ::SetTimer(Handle(), kRunEndProbeTimer, dockline::kRunEndProbeMilliseconds, nullptr);
+}
+
+void CDocklineDlg::StopProbeTimer() { ::KillTimer(Handle(), kRunEndProbeTimer); }
+
+bool CDocklineDlg::IsBusy(std::wstring_view title) { return dockline::WindowIsBusy(title); }
 
 void CDocklineDlg::LaunchButtonCommand() { app_.LaunchCommand(dockline::kButtonCommandKey, Handle()); }
 

@@ -27,6 +27,7 @@ public:
     static constexpr UINT kHideMessage = WM_USER + 2;     // 0x0402
     static constexpr UINT kResumeMessage = WM_USER + 9;   // 0x0409, from Copperfold
     static constexpr UINT_PTR kPollTimer = 1;
+    static constexpr UINT_PTR kRunEndProbeTimer = 2;  // the busy query while a press's run goes on
 
     explicit CDocklineDlg(CDocklineApp& app);
     ~CDocklineDlg() override;
@@ -62,10 +63,14 @@ private:
     void ScanDeviceList(dockline::DeviceList& list) override;
     bool OpenDevice(std::uint8_t slot, const char* devicePath) override;
     bool ReadButton(std::uint8_t slot, std::uint8_t& state) override;
+    bool AcknowledgeButton(std::uint8_t slot) override;
     void CloseDevice(std::uint8_t slot) override;
     bool IsMakerDrive(char letter) override;
     void StartPollTimer() override;
     void StopPollTimer() override;
+    void StartProbeTimer() override;
+    void StopProbeTimer() override;
+    bool IsBusy(std::wstring_view title) override;
     void LaunchButtonCommand() override;
     bool SendTable(std::wstring_view title, std::uintptr_t data, const common::DeviceTable& table, unsigned followUp,
                    std::uintptr_t followUpParam) override;
