@@ -54,6 +54,9 @@ private:
     void SetUpMenusAndTray();
     void SetUpNotifier();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    // The shell's notification area came back: the icon goes in again, or the bar, started
+    // before there was one to hide in, goes there now.
+    void OnTaskbarCreated();
     void OnDeviceChange(WPARAM event, LPARAM record);
     void ShowMenu(HMENU menu, POINT at, UINT flags);
     void Paint();
@@ -88,6 +91,7 @@ private:
     win32::UniqueMenu trayMenu_;
     NOTIFYICONDATAW trayIcon_{};
     bool inTray_ = false;
+    bool hideWhenTrayComes_ = false;  // asked to hide while there was no notification area
     bool minimizeToTray_ = true;
     UINT defaultTrayItem_ = 0;
     win32::UniqueIcon bigIcon_;

@@ -1,5 +1,6 @@
 // Copperfold's start-up: the job file beside the program, the language, the translated menus,
-// one instance at a time, and the version texts of the About box.
+// one instance at a time (and the tray icon back after the shell restarted), and the version
+// texts of the About box.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -10,6 +11,8 @@
 
 #include "common/core/ini_file.h"
 #include "common/tests/win32/child_process.h"
+#include "common/tests/win32/component_registration.h"
+#include "common/tests/win32/notify_icon_probe.h"
 #include "common/tests/win32/temp_folder.h"
 #include "copperfold/tests/win32/control_text.h"
 #include "common/version.h"
@@ -257,10 +260,16 @@ TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
     HWND window = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (window = ::FindWindowW(nullptr, L"Copperfold")) && ::IsWindowVisible(window); }));
 
-    // Minimise: into the notification area where there is one, else at least out of sight.
+    // Minimise: into the notification area.
     ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    if (::IsWindowVisible(window)) ::ShowWindow(window, SW_MINIMIZE);
-    ASSERT_TRUE(!::IsWindowVisible(window) || ::IsIconic(window));
+    ASSERT_FALSE(::IsWindowVisible(window));
+    ASSERT_TRUE(win32_test::NotifyIconShown(window, 1));
+    // The shell restarts: its new notification area lacks the icon until the program adds it again.
+    win32_test::DropNotifyIcon(window, 1);
+    ASSERT_FALSE(win32_test::NotifyIconShown(window, 1));
+    win32_test::SendTaskbarCreated(window);
+    EXPECT_TRUE(win32_test::NotifyIconShown(window, 1));
+    EXPECT_FALSE(::IsWindowVisible(window));
 
     win32_test::ChildProcess second(program, L"");
     ASSERT_TRUE(second.Started());
