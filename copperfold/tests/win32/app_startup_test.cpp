@@ -245,9 +245,19 @@ TEST(CopperfoldStartup, AboutBoxShowsBothVersions) {
     const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"Copperfold.exe");
     EXPECT_EQ(win32::ReadFileVersion(program), L"" SUITE_VERSION_TEXT);
     EXPECT_EQ(win32::ReadFileVersion(program + L".missing"), L"");
-    // The test prefix has no component installed in the system folder.
+
+    // The component's version is the one of the file its class is registered to (an installed
+    // suite keeps it in its own folder, not in the system's) ...
+    const std::wstring besideTheTest = win32::SiblingPath(win32::ModulePath(), L"Corelink.ax");
+    ASSERT_EQ(win32_test::CallComponentRegistration("DllRegisterServer"), S_OK);
+    EXPECT_EQ(CAboutDlg::ComponentFile(), besideTheTest);
+    EXPECT_EQ(CAboutDlg::ComponentVersionText(), L"SDK Ver:" SUITE_VERSION_TEXT);
+    // ... and without a registration, the system folder's, which the test prefix lacks.
+    ASSERT_EQ(win32_test::CallComponentRegistration("DllUnregisterServer"), S_OK);
     ASSERT_FALSE(std::filesystem::exists(win32::SystemDirectory() + L"\\Corelink.ax"));
+    EXPECT_EQ(CAboutDlg::ComponentFile(), win32::SystemDirectory() + L"\\Corelink.ax");
     EXPECT_EQ(CAboutDlg::ComponentVersionText(), L"SDK Ver:");
+    EXPECT_EQ(win32_test::CallComponentRegistration("DllRegisterServer"), S_OK);  // as the other tests left it
 }
 
 TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
