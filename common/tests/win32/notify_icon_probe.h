@@ -3,6 +3,7 @@
 // there can be changed (a change that changes nothing), and any program can remove it, as a
 // restarting shell loses it.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -30,6 +31,18 @@ inline void DropNotifyIcon(HWND window, UINT id) {
 inline void SendTaskbarCreated(HWND window) {
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+// The shell restarts: its new notification area lacks the icon until the program adds it again,
+// and the window stays hidden.
+inline ::testing::AssertionResult IconBackAfterShellRestart(HWND window, UINT id) {
+    if (!NotifyIconShown(window, id)) return ::testing::AssertionFailure() << "no icon to begin with";
+    DropNotifyIcon(window, id);
+    if (NotifyIconShown(window, id)) return ::testing::AssertionFailure() << "the icon could not be taken away";
+    SendTaskbarCreated(window);
+    if (!NotifyIconShown(window, id)) return ::testing::AssertionFailure() << "the icon did not come back";
+    if (::IsWindowVisible(window)) return ::testing::AssertionFailure() << "the window showed itself";
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace win32_test

@@ -273,13 +273,7 @@ TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
     // Minimise: into the notification area.
     ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_FALSE(::IsWindowVisible(window));
-    ASSERT_TRUE(win32_test::NotifyIconShown(window, 1));
-    // The shell restarts: its new notification area lacks the icon until the program adds it again.
-    win32_test::DropNotifyIcon(window, 1);
-    ASSERT_FALSE(win32_test::NotifyIconShown(window, 1));
-    win32_test::SendTaskbarCreated(window);
-    EXPECT_TRUE(win32_test::NotifyIconShown(window, 1));
-    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_TRUE(win32_test::IconBackAfterShellRestart(window, 1));
 
     win32_test::ChildProcess second(program, L"");
     ASSERT_TRUE(second.Started());

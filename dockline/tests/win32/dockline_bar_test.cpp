@@ -173,14 +173,7 @@ TEST_F(DocklineBar, StartsHiddenWithLowerCaseSwitchOnly) {
     // Hidden into the notification area, and it stays there.
     dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(1500));
     ASSERT_FALSE(::IsWindowVisible(bar));
-    ASSERT_TRUE(win32_test::NotifyIconShown(bar, 1));
-
-    // The shell restarts: its new notification area lacks the icon until the bar adds it again.
-    win32_test::DropNotifyIcon(bar, 1);
-    ASSERT_FALSE(win32_test::NotifyIconShown(bar, 1));
-    win32_test::SendTaskbarCreated(bar);
-    EXPECT_TRUE(win32_test::NotifyIconShown(bar, 1));
-    EXPECT_FALSE(::IsWindowVisible(bar));
+    EXPECT_TRUE(win32_test::IconBackAfterShellRestart(bar, 1));
     win32_test::SendTaskbarCreated(bar);  // a shell that kept the icon and only says it is back
     EXPECT_TRUE(win32_test::NotifyIconShown(bar, 1));
     EXPECT_FALSE(::IsWindowVisible(bar));
