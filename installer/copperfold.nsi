@@ -7,7 +7,8 @@
 ; /CLOSEWAIT=SECONDS how long a silent setup waits for a backup run to end (default 600).
 ; Exit codes: 0 installed, 1 cancelled, 2 aborted, 3 a backup run was still in progress,
 ; 4 a program of the suite did not close, 5 the settings file could not be merged,
-; 6 the component could not be registered.
+; 6 the component could not be registered, 7 a program of the suite runs in another session,
+; 8 installed, but the logon task for Dockline could not be registered.
 
 Unicode true
 Target amd64-unicode
@@ -23,6 +24,9 @@ SetCompressor /SOLID lzma
 !define PRODUCT "Copperfold"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Copperfold"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; Where an uninstalled suite left the settings file it kept: the next setup installs there.
+!define KEPT_KEY "Software\Copperfold"
+!define KEPT_VALUE "PreviousInstallLocation"
 !define START_MENU_FOLDER "$SMPROGRAMS\Copperfold"
 !define COMPONENT_KEY "CLSID\{6F3B2A91-4C7E-4D2A-9B15-3E8C71A0D4F2}"
 !define SILENT_CLOSE_WAIT 600
@@ -62,6 +66,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT License, ${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 Var CloseWait
+Var LogonTaskFailed
 
 ; Ends Copperfold and Dockline started from $INSTDIR through their own protocol, with the
 ; helper whose path is on the stack. A busy Copperfold is waited for; an interactive setup
@@ -88,6 +93,10 @@ Function ${PREFIX}ClosePrograms
       MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Copperfold is still running a backup. Setup goes on once the run has ended: choose Retry to keep waiting, or Cancel to stop without changing anything." /SD IDCANCEL IDRETRY continue_waiting
       SetErrorLevel 3
       Quit
+    ${ElseIf} $R2 == 7
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Copperfold or Dockline is running in another session (the details name the user). Setup cannot close it from here: close it in that session or sign that user out, then choose Retry, or Cancel to stop without changing anything." /SD IDCANCEL IDRETRY continue_waiting
+      SetErrorLevel 7
+      Quit
     ${Else}
       DetailPrint "Copperfold or Dockline did not close (helper exit code $R2)."
       MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Copperfold or Dockline was asked to close but is still running; a window of it may be waiting for an answer. Close it, then choose Retry, or Cancel to stop without changing anything." /SD IDCANCEL IDRETRY continue_waiting
@@ -113,6 +122,23 @@ Function .onInit
   ${GetOptions} $R0 "/CLOSEWAIT=" $R1
   ${IfNot} ${Errors}
     StrCpy $CloseWait $R1
+  ${EndIf}
+  ; /D= decides alone (NSIS takes it off the parameters: the process's own command line still
+  ; has it). Else an installed suite is found by its uninstall entry (InstallDirRegKey), and one
+  ; that was removed but kept its settings file by the folder the uninstaller noted.
+  System::Call 'kernel32::GetCommandLineW() t .R2'
+  ClearErrors
+  ${GetOptions} $R2 "/D=" $R1
+  ${If} ${Errors}
+    ClearErrors
+    ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} ${Errors}
+      ReadRegStr $R1 HKLM "${KEPT_KEY}" "${KEPT_VALUE}"
+      ${If} $R1 != ""
+      ${AndIf} ${FileExists} "$R1\Copperfold.ini"
+        StrCpy $INSTDIR $R1
+      ${EndIf}
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
@@ -165,8 +191,17 @@ Section "-Copperfold, Dockline and Corelink"
     Quit
   ${EndIf}
 
-  ; Dockline starts hidden in the notification area at every logon.
+  ; Dockline starts hidden in the notification area at every logon: through the scheduler's task
+  ; where UAC is on (the system starts no program that needs elevation from the Run key), through
+  ; the Run value where it is off (both start it there; the second start ends quietly).
   WriteRegStr HKLM "${RUN_KEY}" "Dockline" '"$INSTDIR\Dockline.exe" /a'
+  StrCpy $LogonTaskFailed 0
+  nsExec::ExecToLog '"$INSTDIR\SetupHelper.exe" register-logon-task "$INSTDIR"'
+  Pop $0
+  ${If} $0 != 0
+    StrCpy $LogonTaskFailed 1
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Dockline could not be set up to start at logon (the details say why). Everything else is installed; start Dockline from the Start menu." /SD IDOK
+  ${EndIf}
 
   CreateDirectory "${START_MENU_FOLDER}"
   CreateShortcut "${START_MENU_FOLDER}\Copperfold.lnk" "$INSTDIR\Copperfold.exe"
@@ -185,6 +220,10 @@ Section "-Copperfold, Dockline and Corelink"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+  DeleteRegKey HKLM "${KEPT_KEY}"  ; the uninstall entry names the folder now
+  ${If} $LogonTaskFailed == 1
+    SetErrorLevel 8
+  ${EndIf}
 SectionEnd
 
 Section "un.Programs, shortcuts and registration" UninstallPrograms
@@ -192,6 +231,8 @@ Section "un.Programs, shortcuts and registration" UninstallPrograms
   ${If} ${FileExists} "$INSTDIR\SetupHelper.exe"
     Push "$INSTDIR\SetupHelper.exe"
     Call un.ClosePrograms
+    nsExec::ExecToLog '"$INSTDIR\SetupHelper.exe" remove-logon-task'
+    Pop $0
   ${EndIf}
 
   UnRegDLL "$INSTDIR\Corelink.ax"
@@ -218,10 +259,13 @@ Section "un.Programs, shortcuts and registration" UninstallPrograms
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Uninstall.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; The settings file stays unless its removal is chosen below: a new setup goes back there.
+  WriteRegStr HKLM "${KEPT_KEY}" "${KEPT_VALUE}" "$INSTDIR"
   RMDir "$INSTDIR"  ; stays while it holds the job file or files of the user's own
 SectionEnd
 
 Section /o "un.Settings and earlier versions' jobs (Copperfold.ini)" UninstallJobs
   Delete "$INSTDIR\Copperfold.ini"
+  DeleteRegKey HKLM "${KEPT_KEY}"
   RMDir "$INSTDIR"
 SectionEnd

@@ -3,6 +3,6 @@
 #   wine-exec.sh STATE_DIR PROGRAM [ARGS...]
 set -euo pipefail
 state=$(cd "${1:?state directory}" && pwd); shift
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+. "$(dirname "$0")/wine-env.sh" "$state"
 if [ -f "$state/display" ]; then export DISPLAY; DISPLAY=$(cat "$state/display"); fi
 exec wine "$@"

@@ -6,7 +6,7 @@ set -euo pipefail
 state=${1:?state directory}
 letter=$(printf '%s' "${2:?drive letter}" | tr 'A-Z' 'a-z')
 folder=${3:?host folder}
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all
+. "$(dirname "$0")/wine-env.sh" "$state"
 [ -d "$WINEPREFIX/dosdevices" ] || { echo "no Wine prefix in $state" >&2; exit 1; }
 mkdir -p "$folder"
 ln -sfn "$(cd "$folder" && pwd)" "$WINEPREFIX/dosdevices/$letter:"

@@ -8,7 +8,7 @@ action=${1:?start or stop}
 state=${2:?state directory}
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+. "$(dirname "$0")/wine-env.sh" "$state"
 
 free_display() {
   local n

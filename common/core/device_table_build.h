@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "common/core/device_list.h"
@@ -27,6 +28,13 @@ void BuildDeviceTable(std::span<const devio::DeviceListEntry, devio::kDeviceList
 // The records a table's count names, never more than it holds.
 inline std::size_t UsedRecords(const DeviceTable& table) {
     return table.count < kMaxDevices ? table.count : kMaxDevices;
+}
+
+// The device path of one record, ending at its NUL or at the field's end.
+inline std::string DevicePath(const DeviceTableEntry& entry) {
+    std::size_t length = 0;
+    while (length < sizeof entry.devicePath && entry.devicePath[length] != '\0') ++length;
+    return std::string(entry.devicePath, length);
 }
 
 // The letters of one record, never more than the field holds.

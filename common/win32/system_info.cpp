@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "unique_handle.h"
+
 namespace win32 {
 
 std::wstring ModulePath() {
@@ -52,6 +57,36 @@ bool HasAdministratorRights() {
     if (!::CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
     ::FreeSid(administrators);
     return member != FALSE;
+}
+
+std::optional<std::wstring> ReadRegistryText(HKEY root, const std::wstring& path, const std::wstring& name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const UniqueKey owned(key);
+    const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return std::nullopt;
+    }
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::wstring text(buffer.data(), std::min<size_t>(size / sizeof(wchar_t), buffer.size() - 1));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    if (type != REG_EXPAND_SZ) return text;
+    const DWORD expandedLength = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    std::wstring expanded(expandedLength, L'\0');
+    if (expandedLength == 0 || ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), expandedLength) == 0) {
+        return text;
+    }
+    expanded.resize(expandedLength - 1);
+    return expanded;
 }
 
 std::wstring SystemErrorText(unsigned long error) {

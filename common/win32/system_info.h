@@ -1,6 +1,9 @@
 #pragma once
 // Facts about the running program and the machine, as the platform reports them.
 
+#include <windows.h>
+
+#include <optional>
 #include <string>
 
 namespace win32 {
@@ -16,6 +19,9 @@ std::wstring SystemDirectory();
 // administrator without user account control); false for a standard user and for an
 // administrator's program that was not elevated.
 bool HasAdministratorRights();
+// A text value of the registry (REG_EXPAND_SZ expanded), read in the 64-bit view; nothing when
+// the key or value is missing or not text. An empty `name` reads the key's default value.
+std::optional<std::wstring> ReadRegistryText(HKEY root, const std::wstring& path, const std::wstring& name);
 // The system's text for an error code, without the trailing line break.
 std::wstring SystemErrorText(unsigned long error);
 

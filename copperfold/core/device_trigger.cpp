@@ -27,12 +27,6 @@ std::optional<std::size_t> ButtonRecordIndex(const ReceivedDeviceData& received)
     return listIndex;
 }
 
-std::string DevicePath(const common::DeviceTableEntry& entry) {
-    const char* begin = entry.devicePath;
-    const char* end = std::find(begin, begin + sizeof entry.devicePath, '\0');
-    return std::string(begin, end);
-}
-
 bool DeviceRecordChanged(const common::DeviceTable& received, const common::DeviceTable& current, std::size_t index) {
     if (index >= common::kMaxDevices) return false;
     const common::DeviceTableEntry& a = received.entries[index];

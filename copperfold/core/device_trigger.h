@@ -39,7 +39,7 @@ void StoreCopyData(ReceivedDeviceData& received, std::uint64_t data, const void*
 std::optional<std::size_t> ButtonRecordIndex(const ReceivedDeviceData& received);
 
 // The device path of an entry, ending at its NUL or at the field's end.
-std::string DevicePath(const common::DeviceTableEntry& entry);
+using common::DevicePath;
 // The entry's drive letters: driveLetterCount of them, at most the field's 26.
 using common::DriveLetters;
 

@@ -17,7 +17,7 @@
 set -uo pipefail
 state=$(cd "${1:?state directory}" && pwd)
 bin=$(cd "${2:?folder of the test programs}" && pwd)
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+. "$(dirname "$0")/../../tools/wine-env.sh" "$state"
 if [ -f "$state/display" ]; then DISPLAY=$(cat "$state/display"); export DISPLAY; fi
 
 skip() { echo "SKIPPED: $*"; exit 77; }

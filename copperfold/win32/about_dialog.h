@@ -1,5 +1,6 @@
 #pragma once
-// CAboutDlg: the program's version and the version of the installed device-access component.
+// CAboutDlg: the program's version and the version of the device-access component the program
+// uses: the file its class is registered to, else the one in the system folder.
 
 #include <string>
 
@@ -11,6 +12,9 @@ public:
 
     static std::wstring ProgramVersionText();     // ": " and the program's FileVersion
     static std::wstring ComponentVersionText();   // "SDK Ver:" and Corelink.ax's FileVersion
+    // The component's file: its class's InprocServer32, when that file has a version; else
+    // Corelink.ax in the system folder.
+    static std::wstring ComponentFile();
 
 protected:
     bool OnInitDialog() override;

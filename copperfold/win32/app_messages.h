@@ -20,6 +20,9 @@ inline constexpr UINT kRestoreMessage = WM_USER + 4;        // 0x0404, from a se
 // From Dockline, each after a copy-data record carrying the device table.
 inline constexpr UINT kButtonPressedMessage = WM_USER + 5;  // 0x0405: run the pressed device's jobs
 inline constexpr UINT kBusyQueryMessage = WM_USER + 6;      // 0x0406: answers 1 while a run is in progress
+// The busy query's wParam from a sender that only wants to know (Dockline waiting for the end of
+// a press's run): a run of the Execute command goes on. With 0 the question also stops it.
+inline constexpr WPARAM kBusyQueryOnlyAsk = 1;
 inline constexpr UINT kVolumesArrivedMessage = WM_USER + 7; // 0x0407, wParam unit mask
 inline constexpr UINT kVolumesRemovedMessage = WM_USER + 8; // 0x0408, wParam unit mask
 // To the window titled "Dockline" after a button-started run: poll the button again.

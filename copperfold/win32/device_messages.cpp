@@ -100,7 +100,8 @@ void DeviceMessages::ResumeDockline() const {
     }
 }
 
-bool DeviceMessages::OnBusyQuery() {
+bool DeviceMessages::OnBusyQuery(WPARAM mode) {
+    if (mode == kBusyQueryOnlyAsk) return gate.Busy();  // every run of this process holds the gate
     const bool viewBusy = view.stopViewRun && view.stopViewRun();
     return viewBusy || gate.Busy();
 }

@@ -56,8 +56,10 @@ public:
     void OnCopyData(const COPYDATASTRUCT* record);
     // 0x0405: nothing when no usable record was received; turned away during a run (see above).
     void OnButtonPressed();
-    // 0x0406: true (busy) while a run is in progress.
-    bool OnBusyQuery();
+    // 0x0406: true (busy) while a run is in progress. A run of the view's Execute command is
+    // also asked to stop, unless the sender only asks (wParam kBusyQueryOnlyAsk: Dockline
+    // waiting for the end of a press's run).
+    bool OnBusyQuery(WPARAM mode);
     // 0x0407 / 0x0408 with the message's own unit mask (used when no copy-data record came).
     void OnVolumesArrived(WPARAM unitMask);
     void OnVolumesRemoved(WPARAM unitMask);

@@ -7,6 +7,7 @@
 #include "about_dialog.h"
 #include "app_messages.h"
 #include "common/core/ini_file.h"
+#include "common/win32/notify_icon.h"
 #include "common/win32/system_info.h"
 #include "copperfold/core/device_trigger.h"
 #include "copperfold_app.h"
@@ -80,6 +81,7 @@ int CMainFrame::OnCreate() {
 
     trayMenu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (trayMenu) copperfold::TranslateMenu(trayMenu.get(), translate);
+    win32::AllowTaskbarCreated(Handle());
 
     static constexpr std::array<const wchar_t*, 4> paneTexts = {L"Ready", L"CAP", L"NUM", L"SCRL"};
     for (size_t pane = 0; pane < paneTexts.size(); ++pane) statusTexts[pane] = translate(paneTexts[pane]);
@@ -173,6 +175,15 @@ void CMainFrame::HideToTray() {
 void CMainFrame::RestoreFromTray() {
     if (inTray != 1) return;
     if (::Shell_NotifyIconW(NIM_DELETE, &trayIconData)) {
+        inTray = 0;
+        ::ShowWindow(Handle(), SW_SHOW);
+    }
+}
+
+void CMainFrame::OnTaskbarCreated() {
+    if (inTray != 1) return;
+    // A window hidden without its icon could not be reached at all: it shows itself instead.
+    if (!win32::AddNotifyIconAgain(trayIconData)) {
         inTray = 0;
         ::ShowWindow(Handle(), SW_SHOW);
     }
@@ -307,6 +318,10 @@ void CMainFrame::OnException(const std::exception& error) {
 }
 
 LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != 0 && message == win32::TaskbarCreatedMessage()) {
+        OnTaskbarCreated();
+        return 0;
+    }
     switch (message) {
     case WM_CREATE:
         return OnCreate();
@@ -346,7 +361,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         deviceMessages->OnButtonPressed();
         return 0;
     case copperfold::kBusyQueryMessage:
-        return deviceMessages->OnBusyQuery() ? 1 : 0;
+        return deviceMessages->OnBusyQuery(wParam) ? 1 : 0;
     case copperfold::kVolumesArrivedMessage:
         deviceMessages->OnVolumesArrived(wParam);
         return 0;

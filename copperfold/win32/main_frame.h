@@ -2,7 +2,8 @@
 // CMainFrame: Copperfold's top-level window, titled "Copperfold" (Dockline and a second
 // instance find it by that title). It holds the job document, the status bar and the menus
 // (translated at creation), hides in the notification area when minimised and comes back on a
-// double-click, "&Open" or a second start of the program.
+// double-click, "&Open" or a second start of the program; the icon comes back after a restart
+// of the shell.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -51,6 +52,8 @@ private:
     int OnCreate();
     void OnCommand(UINT id);
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    // The shell's notification area came back (Explorer restarted): the icon goes in again.
+    void OnTaskbarCreated();
     void ShowTrayMenu();
     // A run of the enclosure's button, then its outcome as a notice of the tray icon.
     void RunButtonBatch(const copperfold::JobBatch& batch);

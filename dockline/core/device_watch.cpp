@@ -11,6 +11,12 @@ constexpr std::uint8_t kButtonReleasedBit = 0x02;
 
 }  // namespace
 
+bool DeviceWatch::IsLatched(const std::string& devicePath) const {
+    return std::find(latched_.begin(), latched_.end(), devicePath) != latched_.end();
+}
+
+void DeviceWatch::ForgetLatch(const std::string& devicePath) { std::erase(latched_, devicePath); }
+
 void DeviceWatch::StartPolling() {
     if (polling_) return;
     host_.StartPollTimer();
@@ -28,6 +34,13 @@ void DeviceWatch::ScanDevices() {
     auto list = std::make_unique<DeviceList>();
     host_.ScanDeviceList(*list);
     BuildDeviceTable(*list, table_);
+    // A device that went away takes its latch along: plugged in again, its button starts afresh.
+    std::erase_if(latched_, [this](const std::string& path) {
+        for (std::size_t i = 0; i < common::UsedRecords(table_); ++i) {
+            if (common::DevicePath(table_.entries[i]) == path) return false;
+        }
+        return true;
+    });
     if (HasPolledDevice(table_)) {
         StartPolling();
     } else {
@@ -90,22 +103,50 @@ void DeviceWatch::OnPollTick() {
     StopPolling();
     bool handedOver = false;
     std::uint8_t state = 0;  // cleared once per tick
-    const std::size_t count = std::min<std::size_t>(table_.count, common::kMaxDevices);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < common::UsedRecords(table_); ++i) {
         const common::DeviceTableEntry& entry = table_.entries[i];
         if (entry.modelCode != kPolledModel) continue;
         if (!host_.OpenDevice(entry.listIndex, entry.devicePath)) continue;
         const bool read = host_.ReadButton(entry.listIndex, state);
+        const bool pressed = read && (state & kButtonReleasedBit) == 0;
+        const std::string path = common::DevicePath(entry);
+        const bool latched = IsLatched(path);
+        // The press of a run that has ended, still latched: released here, and no run again.
+        if (pressed && latched && !awaitingRunEnd_ && host_.AcknowledgeButton(entry.listIndex)) ForgetLatch(path);
         host_.CloseDevice(entry.listIndex);
-        if (!read || (state & kButtonReleasedBit) != 0) continue;
+        if (read && !pressed) ForgetLatch(path);
+        if (!pressed || latched) continue;
 
         host_.LaunchButtonCommand();
-        if (host_.SendTable(kCopperfoldTitle, entry.listIndex, table_, kButtonPressedMessage, 0)) handedOver = true;
+        if (host_.SendTable(kCopperfoldTitle, entry.listIndex, table_, kButtonPressedMessage, 0)) {
+            handedOver = true;
+            latched_.push_back(path);
+        }
     }
-    if (!handedOver) StartPolling();
+    if (!handedOver) {
+        StartPolling();
+        return;
+    }
+    if (!awaitingRunEnd_) host_.StartProbeTimer();
+    awaitingRunEnd_ = true;
 }
 
-void DeviceWatch::OnResume() { StartPolling(); }
+void DeviceWatch::EndAwaitingRunEnd() {
+    if (!awaitingRunEnd_) return;
+    awaitingRunEnd_ = false;
+    host_.StopProbeTimer();
+}
+
+void DeviceWatch::OnResume() {
+    EndAwaitingRunEnd();
+    StartPolling();
+}
+
+void DeviceWatch::OnProbeTick() {
+    if (!awaitingRunEnd_ || host_.IsBusy(kCopperfoldTitle)) return;
+    host_.Trace("Dockline: the run of a press has ended without word from Copperfold; polling again\n");
+    OnResume();
+}
 
 void DeviceWatch::OnNoticeClicked() {
     const bool inTray = host_.InTray();

@@ -1,5 +1,6 @@
-// The device watch against a scripted host: what is polled, when a press is handed over,
-// how arrivals are confirmed (with the rescan budget) and forwarded, and the notice's click.
+// The device watch against a scripted host: what is polled, when a press is handed over, that
+// one press starts one run, how arrivals are confirmed (with the rescan budget) and forwarded,
+// and the notice's click.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -30,13 +31,16 @@ public:
     std::deque<std::vector<ListedDevice>> scans{{}};
     std::map<std::uint8_t, std::uint8_t> buttons;  // slot -> state byte; missing: read fails
     std::vector<std::uint8_t> unopenable;
+    bool acknowledgementFails = false;
+    bool copperfoldBusy = true;  // the answer to the busy query
     std::string makerLetters;
     bool copperfoldOpen = true;
     bool inTray = false;
     std::vector<std::wstring> commandTitles{L"Copperfold", L"Tool"};
 
-    int scanCount = 0, launches = 0, timerStarts = 0, timerStops = 0, restores = 0, hides = 0;
+    int scanCount = 0, launches = 0, timerStarts = 0, timerStops = 0, restores = 0, hides = 0, busyQueries = 0;
     bool timerRunning = false;
+    bool probeRunning = false;
     std::vector<std::string> calls;  // open/read/close in order
     std::vector<SentTable> sent;
     std::vector<std::wstring> notices;
@@ -59,6 +63,12 @@ public:
         state = it->second;
         return true;
     }
+    bool AcknowledgeButton(std::uint8_t slot) override {
+        calls.push_back("acknowledge " + std::to_string(slot));
+        if (acknowledgementFails) return false;
+        buttons[slot] = 0xFF;  // the device releases the press
+        return true;
+    }
     void CloseDevice(std::uint8_t slot) override { calls.push_back("close " + std::to_string(slot)); }
     bool IsMakerDrive(char letter) override { return makerLetters.find(letter) != std::string::npos; }
     void StartPollTimer() override {
@@ -70,6 +80,19 @@ public:
         EXPECT_TRUE(timerRunning);
         timerRunning = false;
         ++timerStops;
+    }
+    void StartProbeTimer() override {
+        EXPECT_FALSE(probeRunning);
+        probeRunning = true;
+    }
+    void StopProbeTimer() override {
+        EXPECT_TRUE(probeRunning);
+        probeRunning = false;
+    }
+    bool IsBusy(std::wstring_view title) override {
+        EXPECT_EQ(title, L"Copperfold");
+        ++busyQueries;
+        return copperfoldOpen && copperfoldBusy;
     }
     void LaunchButtonCommand() override { ++launches; }
     bool SendTable(std::wstring_view title, std::uintptr_t data, const common::DeviceTable& table, unsigned followUp,
@@ -117,6 +140,7 @@ TEST_F(DeviceWatchTest, OnlyTheFirstModelIsPolledAndAPressIsHandedToCopperfold) 
     EXPECT_EQ(host.sent[0].followUp, 0x0405u);
     EXPECT_FALSE(host.timerRunning) << "stopped until Copperfold reports the run's end";
     EXPECT_FALSE(watch.Polling());
+    EXPECT_TRUE(host.probeRunning) << "or until it answers the busy query with idle";
 
     watch.OnResume();
     EXPECT_TRUE(host.timerRunning);
@@ -153,13 +177,78 @@ TEST_F(DeviceWatchTest, TwoPressesInOneTickAndNoCopperfoldWindow) {
 
     // Without Copperfold the command is launched at every tick and polling goes on.
     host.copperfoldOpen = false;
-    host.buttons = {{2, 0xFD}};
     watch.OnResume();
+    watch.OnPollTick();  // the two presses handed over are released first
+    EXPECT_EQ(host.launches, 2);
+    host.buttons = {{2, 0xFD}};
     watch.OnPollTick();
     watch.OnPollTick();
     EXPECT_EQ(host.launches, 4);
     EXPECT_EQ(host.sent.size(), 2u);
     EXPECT_TRUE(host.timerRunning);
+}
+
+TEST_F(DeviceWatchTest, OnePressStartsOneRunWhateverBecomesOfItsAcknowledgement) {
+    host.scans = {{kModelOne}};
+    host.buttons = {{2, 0xFD}};
+    watch.ScanDevices();
+    watch.OnPollTick();
+    ASSERT_EQ(host.launches, 1);
+    EXPECT_TRUE(watch.AwaitingRunEnd());
+    EXPECT_TRUE(host.probeRunning);
+
+    // While the run goes on the window answers busy, and a rescan that resumes polling neither
+    // runs the latched press again nor acknowledges it.
+    watch.OnProbeTick();
+    EXPECT_TRUE(watch.AwaitingRunEnd());
+    EXPECT_FALSE(host.timerRunning);
+    watch.ScanDevices();
+    ASSERT_TRUE(host.timerRunning);
+    host.calls.clear();
+    watch.OnPollTick();
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"open 2 \\\\?\\usbstor#one", "read 2", "close 2"}));
+    EXPECT_EQ(host.launches, 1);
+
+    // The run ends without Copperfold's acknowledgement (it could not open the device): the bar
+    // releases the press itself at its next tick.
+    watch.OnResume();
+    EXPECT_FALSE(host.probeRunning);
+    host.calls.clear();
+    watch.OnPollTick();
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"open 2 \\\\?\\usbstor#one", "read 2", "acknowledge 2", "close 2"}));
+    watch.OnPollTick();
+    EXPECT_EQ(host.launches, 1);
+
+    // The next press is a run of its own. Its end is never reported and the acknowledgement
+    // fails too: the busy query finds the window idle, polling goes on, and the press, still
+    // latched, starts nothing until the button reads released.
+    host.buttons[2] = 0xFD;
+    watch.OnPollTick();
+    ASSERT_EQ(host.launches, 2);
+    host.acknowledgementFails = true;
+    host.copperfoldBusy = false;
+    watch.OnProbeTick();
+    EXPECT_FALSE(watch.AwaitingRunEnd());
+    EXPECT_FALSE(host.probeRunning);
+    EXPECT_TRUE(host.timerRunning);
+    EXPECT_NE(host.trace.find("without word from Copperfold"), std::string::npos);
+    for (int tick = 0; tick < 5; ++tick) watch.OnPollTick();
+    EXPECT_EQ(host.launches, 2);
+    host.buttons[2] = 0xFF;
+    watch.OnPollTick();
+    host.buttons[2] = 0xFD;
+    watch.OnPollTick();
+    EXPECT_EQ(host.launches, 3);
+
+    // Unplugged during its run, a device forgets its press: plugged in again, its button is new.
+    host.scans = {{}, {kModelOne}};
+    watch.ScanDevices();
+    watch.ScanDevices();
+    watch.OnResume();
+    watch.OnPollTick();
+    EXPECT_EQ(host.launches, 4);
+    EXPECT_EQ(host.busyQueries, 2);
 }
 
 TEST_F(DeviceWatchTest, TicksWhilePollingRestsAreIgnored) {

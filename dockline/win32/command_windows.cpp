@@ -33,6 +33,15 @@ bool SendTableToWindow(HWND from, std::wstring_view title, ULONG_PTR data, const
     return true;
 }
 
+bool WindowIsBusy(std::wstring_view title, std::chrono::milliseconds answerLimit) {
+    const HWND window = FindCommandWindow(std::wstring(title));
+    if (!window) return false;
+    DWORD_PTR busy = 0;
+    return ::SendMessageTimeoutW(window, kBusyQueryMessage, kBusyQueryOnlyAsk, 0, SMTO_ABORTIFHUNG,
+                                 static_cast<UINT>(answerLimit.count()), &busy) != 0 &&
+           busy != 0;
+}
+
 void CloseCommandWindows(const std::vector<std::wstring>& titles, std::chrono::milliseconds hungLimit) {
     for (const std::wstring& title : titles) {
         const HWND window = FindCommandWindow(title);

@@ -45,6 +45,12 @@ bool CorelinkClient::ReadButton(std::uint8_t slot, std::uint8_t& state) {
     return read;
 }
 
+bool CorelinkClient::AcknowledgeButton(std::uint8_t slot) {
+    if (!component_ || slot >= handles_.size()) return false;
+    BYTE written = 0;
+    return component_->ReadButton_USD(handles_.data(), slot, 0, 2, &written) != 0;
+}
+
 void CorelinkClient::CloseDevice(std::uint8_t slot) {
     if (component_ && slot < handles_.size()) component_->CloseDiskPath(handles_.data(), slot);
 }

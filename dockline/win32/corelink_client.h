@@ -27,6 +27,8 @@ public:
     void ScanDeviceList(DeviceList& list);
     bool OpenDevice(std::uint8_t slot, const char* devicePath);
     bool ReadButton(std::uint8_t slot, std::uint8_t& state);
+    // Writes 2, which releases a latched press.
+    bool AcknowledgeButton(std::uint8_t slot);
     void CloseDevice(std::uint8_t slot);
     // Releases the component (the bar does so when its window is destroyed).
     void Release();

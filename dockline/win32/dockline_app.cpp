@@ -29,7 +29,13 @@ bool CDocklineApp::InitInstance() {
 
     instanceMutex_.reset(::CreateMutexW(nullptr, TRUE, kDocklineMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        reportError_(nullptr, Translate(L"The application is already running."), Translate(L"Error Message"));
+        // A start at logon (the task and, where UAC is off, the Run value both start the bar)
+        // finds the bar running without a message box that would wait for a click.
+        if (StartHidden()) {
+            ::OutputDebugStringW(L"Dockline: already running; this start at logon ends\n");
+        } else {
+            reportError_(nullptr, Translate(L"The application is already running."), Translate(L"Error Message"));
+        }
         return false;
     }
     return true;

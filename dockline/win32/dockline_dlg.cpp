@@ -4,6 +4,7 @@
 
 #include "command_windows.h"
 #include "common/core/device_stack_selection.h"
+#include "common/win32/notify_icon.h"
 #include "dockline/core/maker_drive_check.h"
 #include "dockline/core/volume_change.h"
 #include "dockline_app.h"
@@ -47,6 +48,7 @@ bool CDocklineDlg::OnInitDialog() {
     // Copperfold may run without the bar's administrator rights; its "resume polling" is the
     // one message from such a program that the bar lets through.
     ::ChangeWindowMessageFilterEx(bar, kResumeMessage, MSGFLT_ALLOW, nullptr);
+    win32::AllowTaskbarCreated(bar);
 
     SetUpMenusAndTray();
     SetUpNotifier();
@@ -127,13 +129,30 @@ void CDocklineDlg::SetUpNotifier() {
 
 void CDocklineDlg::HideToTray() {
     if (inTray_) return;
+    hideWhenTrayComes_ = false;
     if (::Shell_NotifyIconW(NIM_ADD, &trayIcon_)) {
         inTray_ = true;
         ::ShowWindow(Handle(), SW_HIDE);
+    } else {
+        hideWhenTrayComes_ = true;  // at logon the bar may start before the shell
+    }
+}
+
+void CDocklineDlg::OnTaskbarCreated() {
+    if (hideWhenTrayComes_) {
+        HideToTray();
+        return;
+    }
+    if (!inTray_) return;
+    // Hidden without its icon, the bar could not be reached at all: it shows itself instead.
+    if (!win32::AddNotifyIconAgain(trayIcon_)) {
+        inTray_ = false;
+        ::ShowWindow(Handle(), SW_SHOW);
     }
 }
 
 void CDocklineDlg::RestoreFromTray() {
+    hideWhenTrayComes_ = false;
     if (!inTray_) return;
     if (::Shell_NotifyIconW(NIM_DELETE, &trayIcon_)) {
         inTray_ = false;
@@ -208,6 +227,7 @@ bool CDocklineDlg::OnCommand(int id, int notifyCode) {
 
 void CDocklineDlg::OnTimer(UINT_PTR timerId) {
     if (timerId == kPollTimer) watch_.OnPollTick();
+    if (timerId == kRunEndProbeTimer) watch_.OnProbeTick();
 }
 
 void CDocklineDlg::OnDeviceChange(WPARAM event, LPARAM record) {
@@ -237,6 +257,7 @@ void CDocklineDlg::ShutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     ::KillTimer(Handle(), kPollTimer);
+    ::KillTimer(Handle(), kRunEndProbeTimer);
     dockline::CloseCommandWindows(app_.Settings().CommandWindowTitles());
     corelink_.Release();
     if (inTray_) {
@@ -246,6 +267,11 @@ void CDocklineDlg::ShutDown() {
 }
 
 bool CDocklineDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    if (message != 0 && message == win32::TaskbarCreatedMessage()) {
+        OnTaskbarCreated();
+        result = 0;
+        return true;
+    }
     switch (message) {
     case WM_DEVICECHANGE:
         OnDeviceChange(wParam, lParam);
@@ -322,6 +348,8 @@ bool CDocklineDlg::OpenDevice(std::uint8_t slot, const char* devicePath) {
 
 bool CDocklineDlg::ReadButton(std::uint8_t slot, std::uint8_t& state) { return corelink_.ReadButton(slot, state); }
 
+bool CDocklineDlg::AcknowledgeButton(std::uint8_t slot) { return corelink_.AcknowledgeButton(slot); }
+
 void CDocklineDlg::CloseDevice(std::uint8_t slot) { corelink_.CloseDevice(slot); }
 
 bool CDocklineDlg::IsMakerDrive(char letter) {
@@ -331,6 +359,14 @@ bool CDocklineDlg::IsMakerDrive(char letter) {
 void CDocklineDlg::StartPollTimer() { ::SetTimer(Handle(), kPollTimer, 1000, nullptr); }
 
 void CDocklineDlg::StopPollTimer() { ::KillTimer(Handle(), kPollTimer); }
+
+void CDocklineDlg::StartProbeTimer() {
+    ::SetTimer(Handle(), kRunEndProbeTimer, dockline::kRunEndProbeMilliseconds, nullptr);
+}
+
+void CDocklineDlg::StopProbeTimer() { ::KillTimer(Handle(), kRunEndProbeTimer); }
+
+bool CDocklineDlg::IsBusy(std::wstring_view title) { return dockline::WindowIsBusy(title); }
 
 void CDocklineDlg::LaunchButtonCommand() { app_.LaunchCommand(dockline::kButtonCommandKey, Handle()); }
 

@@ -27,6 +27,7 @@ public:
     static constexpr UINT kHideMessage = WM_USER + 2;     // 0x0402
     static constexpr UINT kResumeMessage = WM_USER + 9;   // 0x0409, from Copperfold
     static constexpr UINT_PTR kPollTimer = 1;
+    static constexpr UINT_PTR kRunEndProbeTimer = 2;  // the busy query while a press's run goes on
 
     explicit CDocklineDlg(CDocklineApp& app);
     ~CDocklineDlg() override;
@@ -53,6 +54,9 @@ private:
     void SetUpMenusAndTray();
     void SetUpNotifier();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    // The shell's notification area came back: the icon goes in again, or the bar, started
+    // before there was one to hide in, goes there now.
+    void OnTaskbarCreated();
     void OnDeviceChange(WPARAM event, LPARAM record);
     void ShowMenu(HMENU menu, POINT at, UINT flags);
     void Paint();
@@ -62,10 +66,14 @@ private:
     void ScanDeviceList(dockline::DeviceList& list) override;
     bool OpenDevice(std::uint8_t slot, const char* devicePath) override;
     bool ReadButton(std::uint8_t slot, std::uint8_t& state) override;
+    bool AcknowledgeButton(std::uint8_t slot) override;
     void CloseDevice(std::uint8_t slot) override;
     bool IsMakerDrive(char letter) override;
     void StartPollTimer() override;
     void StopPollTimer() override;
+    void StartProbeTimer() override;
+    void StopProbeTimer() override;
+    bool IsBusy(std::wstring_view title) override;
     void LaunchButtonCommand() override;
     bool SendTable(std::wstring_view title, std::uintptr_t data, const common::DeviceTable& table, unsigned followUp,
                    std::uintptr_t followUpParam) override;
@@ -83,6 +91,7 @@ private:
     win32::UniqueMenu trayMenu_;
     NOTIFYICONDATAW trayIcon_{};
     bool inTray_ = false;
+    bool hideWhenTrayComes_ = false;  // asked to hide while there was no notification area
     bool minimizeToTray_ = true;
     UINT defaultTrayItem_ = 0;
     win32::UniqueIcon bigIcon_;

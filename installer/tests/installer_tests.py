@@ -13,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 INSTALL_DIR = r"C:\Program Files\Copperfold"
@@ -20,6 +21,8 @@ UNICODE_DIR = "C:\\Program Files\\Kopie \u00dcmlaut \u65e5\u672c\\Copperfold"
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Copperfold"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 CLASS_KEY = r"Software\Classes\CLSID\{6F3B2A91-4C7E-4D2A-9B15-3E8C71A0D4F2}"
+TASK_FOLDER, TASK_NAME = "\\Copperfold", "Dockline"
+TASK_NAMESPACE = {"t": "http://schemas.microsoft.com/windows/2004/02/mit/task"}
 START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Copperfold"
 PROGRAM_FILES = ["Copperfold.exe", "Dockline.exe", "Corelink.ax", "Volkern.dll", "SetupHelper.exe",
                  "Dockline.ini", "bar.png", "copperfold.png", "explorer.png", "LICENSE.txt", "Uninstall.exe"]
@@ -38,8 +41,14 @@ def check(condition, what):
 class Wine:
     def __init__(self, state: Path, bin_dir: Path):
         self.prefix = state / "prefix"
+        # As tools/wine-env.sh has it: no menu builder, which would turn setup's Start-menu
+        # shortcuts into desktop entries. Should it run all the same, it writes them here, where
+        # the first scenario looks, and not into the machine's home folder.
+        self.desktop_entries = state / "xdg"
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d")
+                        WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d",
+                        XDG_DATA_HOME=str(self.desktop_entries / "data"),
+                        XDG_CONFIG_HOME=str(self.desktop_entries / "config"))
         display = state / "display"
         if display.exists():
             self.env["DISPLAY"] = display.read_text().strip()
@@ -97,6 +106,26 @@ def write_ini(path: Path, text: str):
     path.write_bytes(b"\xff\xfe" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-16-le"))
 
 
+def task_facts(xml_text: str) -> dict:
+    """What a task's XML says about how Dockline starts; None for what it leaves out."""
+    root = ElementTree.fromstring(re.sub(r"^\s*<\?xml[^>]*\?>", "", xml_text.strip()))
+
+    def text(path):
+        element = root.find(path, TASK_NAMESPACE)
+        return element.text.strip() if element is not None and element.text else None
+
+    logon = root.find("t:Triggers/t:LogonTrigger", TASK_NAMESPACE)
+    return {"trigger": None if logon is None else "logon, enabled " + (text("t:Triggers/t:LogonTrigger/t:Enabled") or "true"),
+            "command": text("t:Actions/t:Exec/t:Command"), "arguments": text("t:Actions/t:Exec/t:Arguments"),
+            "group": text("t:Principals/t:Principal/t:GroupId"),
+            "run level": text("t:Principals/t:Principal/t:RunLevel"),
+            "time limit": text("t:Settings/t:ExecutionTimeLimit"),
+            "on batteries": (text("t:Settings/t:DisallowStartIfOnBatteries"),
+                             text("t:Settings/t:StopIfGoingOnBatteries")),
+            "instances": text("t:Settings/t:MultipleInstancesPolicy"),
+            "description": text("t:RegistrationInfo/t:Description")}
+
+
 def suite_version(source: Path) -> str:
     header = (source / "common" / "version.h").read_text()
     parts = [re.search(rf"#define SUITE_VERSION_{p} (\d+)", header).group(1)
@@ -145,8 +174,37 @@ class Scenarios:
             check(f'level="{level}"' in manifest, f"{program} should ask for {level}")
         for shortcut in ("Copperfold.lnk", "Dockline.lnk"):
             check(self.wine.unix(START_MENU + "\\" + shortcut).is_file(), f"no Start-menu shortcut {shortcut}")
+        self.check_logon_task(folder)
 
-    def start_dockline_as_at_logon(self, folder):
+    def check_logon_task(self, folder):
+        """The scheduler's task that starts Dockline at logon, as the scheduler gives it back."""
+        registered = self.wine.tool("task", TASK_FOLDER, TASK_NAME)
+        check(registered.returncode == 0, f"no task {TASK_FOLDER}\\{TASK_NAME}: {registered.stderr}")
+        kept = task_facts(registered.stdout)
+        expected = {"trigger": "logon, enabled true", "command": folder + r"\Dockline.exe", "arguments": "/a",
+                    "group": "S-1-5-32-545", "run level": "HighestAvailable", "time limit": "PT0S",
+                    "on batteries": ("false", "false"), "instances": "IgnoreNew"}
+        # Wine's scheduler keeps a task's settings and description but drops its triggers, actions
+        # and principal. What it drops is checked in the definition setup registers for the folder.
+        sent = task_facts(self.wine.tool("logon-task-xml", folder).stdout)
+        dropped = [name for name in expected if kept[name] is None]
+        if dropped:
+            print(f"the task scheduler keeps no {', '.join(dropped)}: checked in the definition setup registers")
+        for name, value in expected.items():
+            found = kept[name] if kept[name] is not None else sent[name]
+            check(found == value, f"the logon task's {name} is {found!r}, expected {value!r}")
+        check((kept["description"] or "").startswith("Starts Dockline"), f"the task is described as {kept['description']!r}")
+
+    def check_about_box(self, folder):
+        shown = self.wine.tool("about", folder, timeout=120)
+        check(shown.returncode == 0, f"the About box could not be read: {shown.stderr}")
+        expected = "SDK Ver:" + suite_version(self.source)
+        check(shown.stdout.strip() == expected, f"the About box says {shown.stdout.strip()!r}, expected {expected!r}")
+
+    def start_dockline_from_run_value(self, folder):
+        """Starts the Run value's command line, as a machine without UAC does at logon (Wine
+        ignores manifests, so this also starts a program that asks for elevation; on a machine
+        with UAC the logon task starts the bar, which no test here can show)."""
         autostart = self.wine.value(RUN_KEY, "Dockline")
         check(self.wine.tool("start", autostart).returncode == 0, f"could not start {autostart}")
         found = self.wine.tool("window", "Dockline", "30")
@@ -178,6 +236,9 @@ class Scenarios:
         check(not self.wine.key_exists(UNINSTALL_KEY), "the uninstall entry is still there")
         check(not self.wine.key_exists(CLASS_KEY), "the component is still registered")
         check(self.wine.tool("com").returncode != 0, "the component can still be created")
+        check(self.wine.tool("task", TASK_FOLDER, TASK_NAME).returncode != 0, "the logon task is still registered")
+        check(not self.wine.unix(r"C:\windows\system32\tasks\Copperfold").exists(),
+              "the scheduler's folder of the suite is still there")
         check(not self.wine.unix(START_MENU).exists(), "the Start-menu folder is still there")
         check(self.wine.tool("no-window", "Dockline", "20").returncode == 0, "Dockline still runs")
 
@@ -190,8 +251,16 @@ class Scenarios:
         shipped = (self.bin / "Copperfold.ini").read_bytes()
         check(self.wine.unix(INSTALL_DIR + r"\Copperfold.ini").read_bytes() == shipped,
               "a first install should place the shipped settings file as it is")
+        self.check_about_box(INSTALL_DIR)
         # Left running for the next scenario, whose setup must close it.
-        self.start_dockline_as_at_logon(INSTALL_DIR)
+        self.start_dockline_from_run_value(INSTALL_DIR)
+        # Where UAC is off, the logon task and the Run value both start the bar: the second start
+        # ends by itself, without a message box that would wait for a click.
+        second = self.wine.run_command_line(self.wine.value(RUN_KEY, "Dockline"), 30)
+        check(second == 0, f"a second start of the bar at logon ended with {second}, not by itself")
+        # The menu builder, had it run for setup's shortcuts, has written its entries by now.
+        entries = [str(p) for p in self.wine.desktop_entries.rglob("*") if p.is_file()]
+        check(not entries, f"Wine's menu builder ran and wrote desktop entries: {entries[:3]}")
 
     def upgrade_keeps_jobs(self):
         installed = self.wine.unix(INSTALL_DIR + r"\Copperfold.ini")
@@ -244,7 +313,7 @@ class Scenarios:
         write_ini(installed, text)
 
         if self.wine.tool("window", "Dockline", "0").returncode != 0:
-            self.start_dockline_as_at_logon(INSTALL_DIR)
+            self.start_dockline_from_run_value(INSTALL_DIR)
         run_log = self.wine.prefix.parent / "run-output.txt"
         run = self.wine.popen(INSTALL_DIR + r"\Copperfold.exe", "/run", log=run_log)
         deadline = time.monotonic() + 60
@@ -274,16 +343,36 @@ class Scenarios:
         installed = self.wine.unix(INSTALL_DIR + r"\Copperfold.ini")
         check(installed.is_file(), "nothing is installed")
         jobs_before = installed.read_bytes()
-        self.start_dockline_as_at_logon(INSTALL_DIR)
+        self.start_dockline_from_run_value(INSTALL_DIR)
         self.uninstall(INSTALL_DIR)
         self.check_uninstalled(INSTALL_DIR)
         check(installed.read_bytes() == jobs_before, "the job file was not kept as it was")
 
     def unicode_folder(self):
+        """A folder of its own (spaces, letters of any language) stays the suite's folder: setup
+        run again without /D= installs there, and so does one after the suite was removed, when
+        the settings file it kept is still there."""
         check(self.install(f"/D={UNICODE_DIR}") == 0, "the silent install into a folder with spaces and "
                                                      "non-ASCII characters failed")
         self.check_installed(UNICODE_DIR)
-        self.start_dockline_as_at_logon(UNICODE_DIR)
+        self.check_about_box(UNICODE_DIR)
+        self.start_dockline_from_run_value(UNICODE_DIR)
+        settings = self.wine.unix(UNICODE_DIR + r"\Copperfold.ini")
+        write_ini(settings, read_ini(settings) + "[VM-carol]\nTASK=0x0001\nSRC0001=C:\\Notes\nDST0001=E:\\Notes\n"
+                                                  "Type0001=Backup\n")
+
+        check(self.install() == 0, "setup run again failed")
+        default_program = self.wine.unix(INSTALL_DIR + r"\Copperfold.exe")  # the folder keeps an earlier job file
+        check(not default_program.exists(), "setup run again went to the default folder")
+        self.check_installed(UNICODE_DIR)
+
+        self.uninstall(UNICODE_DIR)
+        self.check_uninstalled(UNICODE_DIR)
+        check(self.install() == 0, "setup after the removal failed")
+        check(not default_program.exists(), "setup after the removal went to the default folder")
+        self.check_installed(UNICODE_DIR)
+        check("[VM-carol]" in read_ini(settings), "the kept settings file was not taken up again")
+
         self.uninstall(UNICODE_DIR)
         self.check_uninstalled(UNICODE_DIR)
         left = sorted(p.name for p in self.wine.unix(UNICODE_DIR).iterdir())

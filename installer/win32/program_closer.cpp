@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct RunningProgram {
     DWORD id = 0;
     win32::UniqueHandle process;  // to wait for its end
     HWND window = nullptr;        // the window to close, once the program is idle
+    std::optional<DWORD> session;  // none when the system does not tell
 };
 
 std::wstring ImagePath(HANDLE process) {
@@ -58,10 +60,13 @@ std::vector<RunningProgram> FindRunningPrograms(const std::wstring& folder) {
             ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
         if (!process) continue;
         const std::wstring image = ImagePath(process.get());
+        DWORD sessionId = 0;
+        std::optional<DWORD> session;
+        if (::ProcessIdToSessionId(entry.th32ProcessID, &sessionId)) session = sessionId;
         if (common::EqualsIgnoreCase(image, copperfold)) {
-            found.push_back({Program::Copperfold, entry.th32ProcessID, std::move(process)});
+            found.push_back({Program::Copperfold, entry.th32ProcessID, std::move(process), nullptr, session});
         } else if (common::EqualsIgnoreCase(image, dockline)) {
-            found.push_back({Program::Dockline, entry.th32ProcessID, std::move(process)});
+            found.push_back({Program::Dockline, entry.th32ProcessID, std::move(process), nullptr, session});
         }
     }
     return found;
@@ -93,6 +98,35 @@ HWND FindProcessWindow(DWORD processId, std::wstring_view title) {
     return search.found;
 }
 
+// "DOMAIN\user" of the process, or nothing when the system does not say.
+std::wstring ProcessUser(HANDLE process) {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
+    const win32::UniqueHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameLength = 256;
+    DWORD domainLength = 256;
+    SID_NAME_USE use{};
+    if (!::LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return {};
+    return domainLength > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+}
+
+// "Dockline (process 1234) runs in the session of user VM\bob (session 2): setup cannot ...".
+std::wstring InAnotherSessionText(const RunningProgram& program) {
+    const std::wstring name = program.program == Program::Copperfold ? L"Copperfold" : L"Dockline";
+    const std::wstring user = ProcessUser(program.process.get());
+    const std::wstring session = L"session " + std::to_wstring(program.session.value_or(0));
+    return name + L" (process " + std::to_wstring(program.id) + L") runs in " +
+           (user.empty() ? session : L"the session of user " + user + L" (" + session + L")") +
+           L": setup cannot close it from here. Close it there, or sign that user out, and try again.";
+}
+
 bool HasEnded(const RunningProgram& program) {
     return ::WaitForSingleObject(program.process.get(), 0) == WAIT_OBJECT_0;
 }
@@ -122,9 +156,25 @@ bool WaitUntilIdle(HWND window, Clock::time_point deadline, const CloseRequest& 
 
 }  // namespace
 
+unsigned long CurrentSession() {
+    DWORD session = 0;
+    ::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
+    return session;
+}
+
 CloseResult CloseSuitePrograms(const CloseRequest& request) {
     const Clock::time_point busyDeadline = Clock::now() + request.limit;
     std::vector<RunningProgram> running = FindRunningPrograms(request.folder);
+
+    // What runs in another session has no window here to ask or close (a Copperfold there would
+    // look like a run from the command line and be waited for in vain): it is only named.
+    bool elsewhere = false;
+    for (const RunningProgram& program : running) {
+        if (!program.session || *program.session == request.session || HasEnded(program)) continue;
+        request.say(InAnotherSessionText(program));
+        elsewhere = true;
+    }
+    if (elsewhere) return CloseResult::InAnotherSession;
 
     // First every run has to end, before anything is closed: a setup that gives up leaves the
     // user's programs as they were. A window is asked with the busy query; a Copperfold without

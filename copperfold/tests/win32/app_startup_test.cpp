@@ -1,5 +1,6 @@
 // Copperfold's start-up: the job file beside the program, the language, the translated menus,
-// one instance at a time, and the version texts of the About box.
+// one instance at a time (and the tray icon back after the shell restarted), and the version
+// texts of the About box.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -10,6 +11,8 @@
 
 #include "common/core/ini_file.h"
 #include "common/tests/win32/child_process.h"
+#include "common/tests/win32/component_registration.h"
+#include "common/tests/win32/notify_icon_probe.h"
 #include "common/tests/win32/temp_folder.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/tests/win32/control_text.h"
@@ -249,9 +252,19 @@ TEST(CopperfoldStartup, AboutBoxShowsBothVersions) {
     const std::wstring program = win32::SiblingPath(win32::ModulePath(), L"Copperfold.exe");
     EXPECT_EQ(win32::ReadFileVersion(program), L"" SUITE_VERSION_TEXT);
     EXPECT_EQ(win32::ReadFileVersion(program + L".missing"), L"");
-    // The test prefix has no component installed in the system folder.
+
+    // The component's version is the one of the file its class is registered to (an installed
+    // suite keeps it in its own folder, not in the system's) ...
+    const std::wstring besideTheTest = win32::SiblingPath(win32::ModulePath(), L"Corelink.ax");
+    ASSERT_EQ(win32_test::CallComponentRegistration("DllRegisterServer"), S_OK);
+    EXPECT_EQ(CAboutDlg::ComponentFile(), besideTheTest);
+    EXPECT_EQ(CAboutDlg::ComponentVersionText(), L"SDK Ver:" SUITE_VERSION_TEXT);
+    // ... and without a registration, the system folder's, which the test prefix lacks.
+    ASSERT_EQ(win32_test::CallComponentRegistration("DllUnregisterServer"), S_OK);
     ASSERT_FALSE(std::filesystem::exists(win32::SystemDirectory() + L"\\Corelink.ax"));
+    EXPECT_EQ(CAboutDlg::ComponentFile(), win32::SystemDirectory() + L"\\Corelink.ax");
     EXPECT_EQ(CAboutDlg::ComponentVersionText(), L"SDK Ver:");
+    EXPECT_EQ(win32_test::CallComponentRegistration("DllRegisterServer"), S_OK);  // as the other tests left it
 }
 
 TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
@@ -264,10 +277,10 @@ TEST(CopperfoldStartup, SecondStartRestoresTheFirstAndExits) {
     HWND window = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (window = ::FindWindowW(nullptr, L"Copperfold")) && ::IsWindowVisible(window); }));
 
-    // Minimise: into the notification area where there is one, else at least out of sight.
+    // Minimise: into the notification area.
     ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    if (::IsWindowVisible(window)) ::ShowWindow(window, SW_MINIMIZE);
-    ASSERT_TRUE(!::IsWindowVisible(window) || ::IsIconic(window));
+    ASSERT_FALSE(::IsWindowVisible(window));
+    EXPECT_TRUE(win32_test::IconBackAfterShellRestart(window, 1));
 
     win32_test::ChildProcess second(program, L"");
     ASSERT_TRUE(second.Started());

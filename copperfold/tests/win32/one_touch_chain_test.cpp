@@ -1,8 +1,9 @@
 // The one-touch backup end to end under Wine: the simulated enclosure, the registered
 // component, Dockline.exe and Copperfold.exe. A press on the rig makes Dockline start Copperfold
 // and hand it the device table; Copperfold runs the jobs on the enclosure's drive, acknowledges
-// the press once and Dockline polls again. Closing Dockline during a button run waits for the
-// run and then closes Copperfold.
+// the press once and Dockline polls again; a Copperfold that cannot acknowledge still gets one
+// run from one press. Closing Dockline during a button run waits for the run and then closes
+// Copperfold.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,6 +19,7 @@
 
 #include "common/core/ini_file.h"
 #include "common/core/text_codec.h"
+#include "common/tests/win32/child_process.h"
 #include "common/tests/win32/component_registration.h"
 #include "common/tests/win32/rigctl_run.h"
 #include "common/tests/win32/temp_folder.h"
@@ -168,6 +170,45 @@ TEST_F(OneTouchChain, APressRunsTheEnclosuresJobsAcknowledgesOnceAndPollingResum
     ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(dockline.WaitForExit(15s), 0);
     EXPECT_EQ(::WaitForSingleObject(process.get(), 15000), WAIT_OBJECT_0) << "Dockline closed Copperfold";
+}
+
+// A Copperfold that cannot open the enclosure (as one without device access: here it runs
+// without the simulated machine) runs the press's jobs but cannot acknowledge the press. The bar
+// acknowledges it once the run has ended, and one press stays one run.
+TEST_F(OneTouchChain, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
+    AddJob(MakeSource(L"Documents", 3), L"E:\\Backup", JobType::Backup);
+    ::DeleteFileW(copperfold::RunLogPath().c_str());
+    const auto buttonRuns = [] {
+        const std::string log = testing_support::ReadBytes(copperfold::RunLogPath());
+        int runs = 0;
+        for (size_t at = log.find("started by the enclosure's button"); at != std::string::npos;
+             at = log.find("started by the enclosure's button", at + 1)) {
+            ++runs;
+        }
+        return runs;
+    };
+
+    ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr);
+    win32_test::ChildProcess unreachable(folder.File(L"Copperfold.exe"), L"", folder.Path());
+    ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());
+    ASSERT_TRUE(WaitFor([] { return CopperfoldWindow() != nullptr; }, 30s));
+    DocklineProcess dockline(folder.Path(), L"");
+    ASSERT_NE(dockline.WaitForWindow(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonLog().reads >= 1; }, 15s));
+    ASSERT_EQ(Rigctl({"press"}), 0);
+
+    ASSERT_TRUE(WaitFor([&] { return buttonRuns() >= 1; }, 60s)) << "the press ran the enclosure's jobs";
+    EXPECT_TRUE(WaitFor([&] { return ButtonLog().acknowledgements >= 1; }, 15s)) << "the bar acknowledged the press";
+    WaitFor([] { return false; }, 10s);
+    const ButtonCommands seen = ButtonLog();
+    EXPECT_EQ(buttonRuns(), 1) << testing_support::ReadBytes(copperfold::RunLogPath());
+    EXPECT_EQ(seen.acknowledgements, 1);
+    EXPECT_GE(seen.readsAfterAcknowledgement, 5) << "and polls again";
+    EXPECT_TRUE(Exists(L"enclosure\\Backup\\Documents\\doc2.txt"));
+
+    ::PostMessageW(dockline.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dockline.WaitForExit(15s), 0);
+    EXPECT_EQ(unreachable.WaitForExit(15s), 0) << "Dockline closed Copperfold";
 }
 
 TEST_F(OneTouchChain, ClosingDocklineDuringAButtonRunWaitsForTheRunThenClosesCopperfold) {

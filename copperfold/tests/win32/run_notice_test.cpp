@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/tests/win32/notify_icon_probe.h"
 #include "copperfold/win32/run_notice.h"
 
 namespace {
@@ -26,17 +27,8 @@ RunLogEntry Ended(RunResult result) {
     return run;
 }
 
-// Whether the notice's icon (id 2 of `window`) is in the notification area: only an icon that
-// is there can be changed.
-bool IconShown(HWND window) {
-    NOTIFYICONDATAW probe{};
-    probe.cbSize = sizeof probe;
-    probe.hWnd = window;
-    probe.uID = copperfold::kRunNoticeIconId;
-    probe.uFlags = NIF_TIP;
-    wcscpy_s(probe.szTip, L"probe");
-    return ::Shell_NotifyIconW(NIM_MODIFY, &probe) != 0;
-}
+// Whether the notice's icon (id 2 of `window`) is in the notification area.
+bool IconShown(HWND window) { return win32_test::NotifyIconShown(window, copperfold::kRunNoticeIconId); }
 
 TEST(RunNotice, SaysHowTheRunEndedWithItsCountsAndTheReasonOfAFailure) {
     EXPECT_EQ(RunNotice::Title(Ended(RunResult::Done), German), L"Die Sicherung ist fertig");

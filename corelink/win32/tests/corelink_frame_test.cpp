@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/win32/com_ptr.h"
 #include "common/win32/unique_handle.h"
 #include "corelink/win32/com_boundary.h"
 #include "corelink_api_c_client.h"
@@ -89,33 +90,12 @@ public:
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new ComponentEnvironment);
 
-// Owns one interface reference.
 template <typename Interface>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(Interface* pointer) : pointer_(pointer) {}
-    ~Ref() { Reset(); }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-
-    Interface* Get() const { return pointer_; }
-    Interface* operator->() const { return pointer_; }
-    void** Out() {
-        Reset();
-        return reinterpret_cast<void**>(&pointer_);
-    }
-    void Reset() {
-        if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
-    }
-
-private:
-    Interface* pointer_ = nullptr;
-};
+using Ref = win32::ComPtr<Interface>;
 
 template <typename Interface>
 HRESULT Create(REFIID iid, Ref<Interface>& object) {
-    return ::CoCreateInstance(CLSID_Corelink, nullptr, CLSCTX_INPROC_SERVER, iid, object.Out());
+    return ::CoCreateInstance(CLSID_Corelink, nullptr, CLSCTX_INPROC_SERVER, iid, object.put_void());
 }
 
 HRESULT ClassObject(REFCLSID clsid, REFIID iid, void** object) {
@@ -208,7 +188,7 @@ TEST(CorelinkClassObject, RefusesOtherClassesAndInterfaces) {
 
 TEST(CorelinkClassObject, CreateInstanceRefusesAggregationAndOtherInterfacesLeavingNothingAlive) {
     Ref<IClassFactory> factory;
-    ASSERT_EQ(ClassObject(CLSID_Corelink, IID_IClassFactory, factory.Out()), S_OK);
+    ASSERT_EQ(ClassObject(CLSID_Corelink, IID_IClassFactory, factory.put_void()), S_OK);
 
     void* object = Garbage();
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &object), E_OUTOFMEMORY);
@@ -220,9 +200,9 @@ TEST(CorelinkClassObject, CreateInstanceRefusesAggregationAndOtherInterfacesLeav
     Ref<ICorelinkCtrl> outer;
     ASSERT_EQ(Create(IID_ICorelinkCtrl, outer), S_OK);
     object = Garbage();
-    EXPECT_EQ(factory->CreateInstance(outer.Get(), IID_ICorelinkCtrl, &object), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_ICorelinkCtrl, &object), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(object, nullptr);
-    outer.Reset();
+    outer.reset();
 
     EXPECT_EQ(CanUnloadNow(), S_OK) << "a refused creation left an object alive";
 }
@@ -243,7 +223,7 @@ TEST(CorelinkClassObject, LibraryStaysWhileAnObjectOrAServerLockLives) {
     EXPECT_EQ(CanUnloadNow(), S_OK);
 
     Ref<IClassFactory> factory;
-    ASSERT_EQ(ClassObject(CLSID_Corelink, IID_IClassFactory, factory.Out()), S_OK);
+    ASSERT_EQ(ClassObject(CLSID_Corelink, IID_IClassFactory, factory.put_void()), S_OK);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     EXPECT_EQ(CanUnloadNow(), S_FALSE);
@@ -284,7 +264,7 @@ TEST(CorelinkObject, CountsReferencesOfEitherInterface) {
 TEST(CorelinkObject, CountsFromManyThreadsLoseNothing) {
     Ref<ICorelinkCtrl> ctrl;
     ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK);
-    ICorelinkCtrl* object = ctrl.Get();
+    ICorelinkCtrl* object = ctrl.get();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([object] {
@@ -315,8 +295,8 @@ TEST(CorelinkLinkTest, AnswersOnlyTheProbeByte) {
 TEST(CorelinkOptions, SettersAnswerAsDocumented) {
     Ref<ICorelinkCtrl> ctrl;
     ASSERT_EQ(Create(IID_ICorelinkCtrl, ctrl), S_OK);
-    EXPECT_EQ(ctrl->DisableProductFilter(), ctrl.Get());
-    EXPECT_EQ(ctrl->ForceInUSB30(), ctrl.Get());
+    EXPECT_EQ(ctrl->DisableProductFilter(), ctrl.get());
+    EXPECT_EQ(ctrl->ForceInUSB30(), ctrl.get());
     EXPECT_EQ(ctrl->ActiveFilterDriver(7), 1);
     // The folder is copied: replacing it, passing a name the code page cannot hold, and clearing
     // it all succeed, and the object still releases cleanly.
@@ -436,16 +416,16 @@ TEST(CorelinkTraces, CFormReachesTheSlotsOfTheLibrarysObjects) {
 
     TraceCapture capture;
     BYTE probe = 0x55;
-    EXPECT_EQ(CClientLinkTest(ctrl.Get(), &probe), 1);
+    EXPECT_EQ(CClientLinkTest(ctrl.get(), &probe), 1);
     EXPECT_EQ(probe, 0xAA);
     std::vector<BYTE> list(kDeviceListBytes, kFill);
-    EXPECT_EQ(CClientScanUSBPort(ctrl.Get(), list.data()), 0);
-    EXPECT_EQ(CClientForceInUSB30(ctrl.Get()), ctrl.Get());
+    EXPECT_EQ(CClientScanUSBPort(ctrl.get(), list.data()), 0);
+    EXPECT_EQ(CClientForceInUSB30(ctrl.get()), ctrl.get());
     BYTE data[4] = {kFill, kFill, kFill, kFill};
-    EXPECT_EQ(CClientReadCode(ctrl2.Get(), data), 0);
-    EXPECT_EQ(CClientReadTestCmd(ctrl2.Get(), 1, data), 0);
-    EXPECT_EQ(CClientReadTestCmd(ctrl2.Get(), 0, data), 0);
-    EXPECT_EQ(CClientReadTestCmd(ctrl2.Get(), 2, data), 0);
+    EXPECT_EQ(CClientReadCode(ctrl2.get(), data), 0);
+    EXPECT_EQ(CClientReadTestCmd(ctrl2.get(), 1, data), 0);
+    EXPECT_EQ(CClientReadTestCmd(ctrl2.get(), 0, data), 0);
+    EXPECT_EQ(CClientReadTestCmd(ctrl2.get(), 2, data), 0);
     // The port walk begins with the storage scan; this machine has no USB hubs to walk.
     EXPECT_EQ(capture.Lines(),
               (std::vector<std::string>{"LinkTest()", "ScanUSBPort()", "ScanDiskPathBySymbolicName()", "ForceInUSB30()",
@@ -453,7 +433,7 @@ TEST(CorelinkTraces, CFormReachesTheSlotsOfTheLibrarysObjects) {
                                         " TestCommandWrite()", "WriteTestCmd()", " TestCommandWrite()"}));
 
     ctrl2->AddRef();
-    EXPECT_EQ(CClientRelease2(ctrl2.Get()), 1u);
+    EXPECT_EQ(CClientRelease2(ctrl2.get()), 1u);
 }
 
 // ---------------------------------------------------------------- registry clean-up

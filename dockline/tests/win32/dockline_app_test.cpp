@@ -56,6 +56,11 @@ TEST_F(DocklineAppTest, SecondStartIsRefusedInTheLanguageOfTheSettings) {
     EXPECT_EQ(first->Language(), L"DEU");
     EXPECT_EQ(reported.count, 0);
 
+    // A start at logon (hidden) ends as well, but quietly: nobody is there to click.
+    auto atLogon = Start(L"/a");
+    EXPECT_FALSE(atLogon->InitInstance());
+    EXPECT_EQ(reported.count, 0);
+
     auto second = Start();
     EXPECT_FALSE(second->InitInstance());
     EXPECT_EQ(reported.text, L"Läuft schon.");
@@ -63,6 +68,7 @@ TEST_F(DocklineAppTest, SecondStartIsRefusedInTheLanguageOfTheSettings) {
 
     first.reset();  // the mutex goes with the last handle on it
     second.reset();
+    atLogon.reset();
     auto third = Start();
     EXPECT_TRUE(third->InitInstance());
 }

@@ -1,5 +1,6 @@
 // The bar as the program shows it: its place and size from the slot pictures, the buttons'
-// places, tooltips, hiding at start with "/a", a refused second start, and closing; pictures
+// places, tooltips, hiding at start with "/a" (and its icon back after the shell restarted), a
+// refused second start, and closing; pictures
 // too large to show, a command without a window title, and messages other programs make up.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tests/win32/notify_icon_probe.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/unique_handle.h"
 #include "debug_output.h"
@@ -171,6 +173,10 @@ TEST_F(DocklineBar, StartsHiddenWithLowerCaseSwitchOnly) {
     // Hidden into the notification area, and it stays there.
     dockline_test::WaitFor([] { return false; }, std::chrono::milliseconds(1500));
     ASSERT_FALSE(::IsWindowVisible(bar));
+    EXPECT_TRUE(win32_test::IconBackAfterShellRestart(bar, 1));
+    win32_test::SendTaskbarCreated(bar);  // a shell that kept the icon and only says it is back
+    EXPECT_TRUE(win32_test::NotifyIconShown(bar, 1));
+    EXPECT_FALSE(::IsWindowVisible(bar));
 
     // The tray icon: a single left click does nothing, a double click brings the bar back.
     ::PostMessageW(bar, WM_USER + 1, 1, WM_LBUTTONDOWN);

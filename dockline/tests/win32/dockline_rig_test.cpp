@@ -1,9 +1,10 @@
 // Dockline.exe on the simulated enclosure, through the registered component: a rig with an
 // enclosure of the polled model, one of another model and another maker's stick. Checked: the
 // device table that reaches Copperfold byte by byte, that only the polled model's button is
-// read (the rig's command log), the hand-over of a press and the pause until 0x0409, volume
-// arrivals and removals with their notices and forwarding, a hostile short broadcast, and
-// programs that stop answering the hand-over.
+// read (the rig's command log), the hand-over of a press and the pause until 0x0409 or an idle
+// answer to the busy query, one run for one press, volume arrivals and removals with their
+// notices and forwarding, a hostile short broadcast, and programs that stop answering the
+// hand-over.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <dbt.h>
@@ -86,22 +87,39 @@ protected:
     }
     void TearDown() override { ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr); }
 
-    int Rigctl(const std::vector<std::string>& arguments) {
+    int Rigctl(const std::vector<std::string>& arguments, std::string* printed = nullptr) {
         std::vector<std::string> all{Utf8(rigFile)};
         all.insert(all.end(), arguments.begin(), arguments.end());
         std::ostringstream out, err;
-        return rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
+        const int status = rig::RunRigControl(rig::PlatformFileSystem(), all, out, err);
+        if (printed) *printed = out.str();
+        return status;
+    }
+    std::vector<rig::LogRecord> ButtonCommands() {
+        std::ifstream in(std::filesystem::path(folder.File(L"test.log")), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::vector<rig::LogRecord> commands;
+        for (rig::LogRecord& record : rig::ParseCommandLog(bytes).records) {
+            const std::uint8_t* cdb = record.header.cdb;
+            if (cdb[0] == 0xEE && cdb[1] == 0x80 && (cdb[6] == 0x87 || cdb[6] == 0x88)) commands.push_back(std::move(record));
+        }
+        return commands;
     }
     // Button reads in the command log, by enclosure.
     std::vector<int> ButtonReads() {
-        std::ifstream in(std::filesystem::path(folder.File(L"test.log")), std::ios::binary);
-        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         std::vector<int> reads;
-        for (const rig::LogRecord& record : rig::ParseCommandLog(bytes).records) {
-            const std::uint8_t* cdb = record.header.cdb;
-            if (cdb[0] == 0xEE && cdb[1] == 0x80 && cdb[6] == 0x87) reads.push_back(record.enclosure);
+        for (const rig::LogRecord& record : ButtonCommands()) {
+            if (record.header.cdb[6] == 0x87) reads.push_back(record.enclosure);
         }
         return reads;
+    }
+    // Writes of the acknowledgement (2) that releases a press.
+    int Acknowledgements() {
+        int count = 0;
+        for (const rig::LogRecord& record : ButtonCommands()) {
+            if (record.header.cdb[6] == 0x88 && !record.dataOut.empty() && record.dataOut[0] == 0x02) ++count;
+        }
+        return count;
     }
     int Launches() {
         std::ifstream in(std::filesystem::path(folder.File(L"launches.txt")));
@@ -141,7 +159,7 @@ protected:
 };
 
 TEST_F(DocklineOnRig, PressIsHandedToCopperfoldWithTheDeviceTable) {
-    ProgramWindow copperfold(L"Copperfold");
+    ProgramWindow copperfold(L"Copperfold", 1000);  // its run goes on until it says otherwise
     DocklineProcess dockline(folder.Path(), L"");
     const HWND bar = dockline.WaitForWindow();
     ASSERT_NE(bar, nullptr);
@@ -181,14 +199,42 @@ TEST_F(DocklineOnRig, PressIsHandedToCopperfoldWithTheDeviceTable) {
     EXPECT_EQ(copperfold.Messages().front(), (std::pair<UINT, WPARAM>{0x0405, 0}));
     EXPECT_TRUE(WaitFor([&] { return Launches() == 1; })) << "CMD2 started";
 
-    // Polling rests until Copperfold reports the end of its run.
+    // Polling rests until Copperfold reports the end of its run; meanwhile the bar asks it every
+    // few seconds whether the run goes on, only asking (a run of its window is not stopped).
     const size_t handedOver = ButtonReads().size();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_TRUE(WaitFor([&] { return copperfold.BusyQueries() >= 1; }, std::chrono::seconds(8)));
+    EXPECT_EQ(copperfold.LastBusyQueryParam(), 1u);
     EXPECT_EQ(ButtonReads().size(), handedOver);
     ASSERT_EQ(Rigctl({"release"}), 0);
     ::PostMessageW(bar, WM_USER + 9, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return ButtonReads().size() > handedOver; }, std::chrono::seconds(5)));
     EXPECT_EQ(copperfold.Copies().size(), 1u);
+    EXPECT_EQ(Acknowledgements(), 0) << "released already: nothing for the bar to acknowledge";
+}
+
+// The window that took the press neither acknowledges it nor reports the end of its run (it
+// could not open the enclosure, and its message was filtered): one press is still one run.
+TEST_F(DocklineOnRig, APressWhoseRunEndIsNeverReportedRunsOnceAndIsAcknowledgedByTheBar) {
+    ProgramWindow copperfold(L"Copperfold", 2);  // busy at the first two questions, then idle
+    DocklineProcess dockline(folder.Path(), L"");
+    ASSERT_NE(dockline.WaitForWindow(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ButtonReads().size() >= 1; }, std::chrono::seconds(15)));
+    ASSERT_EQ(Rigctl({"press"}), 0);
+    ASSERT_TRUE(WaitFor([&] { return copperfold.Copies().size() == 1; }));
+    const size_t handedOver = ButtonReads().size();
+
+    ASSERT_TRUE(WaitFor([&] { return copperfold.BusyQueries() >= 2; }, std::chrono::seconds(10)));
+    EXPECT_LE(ButtonReads().size(), handedOver + 1) << "polling rests while the run goes on";
+    ASSERT_TRUE(WaitFor([&] { return Acknowledgements() == 1; }, std::chrono::seconds(10)))
+        << "after the idle answer the bar releases the press itself";
+    std::string state;
+    Rigctl({"state"}, &state);
+    EXPECT_NE(state.find("button          released"), std::string::npos) << state;
+    WaitFor([] { return false; }, std::chrono::seconds(4));
+    EXPECT_GT(ButtonReads().size(), handedOver + 2) << "polling goes on";
+    EXPECT_EQ(copperfold.Copies().size(), 1u) << "no second run";
+    EXPECT_EQ(Launches(), 1);
+    EXPECT_EQ(Acknowledgements(), 1);
 }
 
 TEST_F(DocklineOnRig, VolumeArrivalsAndRemovalsAreNoticedAndForwarded) {

@@ -55,6 +55,7 @@ public:
         return messages;
     }
     int BusyQueries() const { return busyQueries_; }
+    WPARAM LastBusyQueryParam() const { return lastBusyQueryParam_; }
     bool CloseReceived() const { return closed_; }
     // True once the thread hangs (the window then answers nothing until it is destroyed).
     bool Hung() const { return hung_; }
@@ -91,6 +92,7 @@ private:
         }
         if (message == WM_USER + 6) {
             ++busyQueries_;
+            lastBusyQueryParam_ = wParam;
             if (hang_ == Hang::AfterFirstQuery) HangUntilReleased();
             result = busyAnswers_-- > 0 ? 1 : 0;
             return true;
@@ -137,6 +139,7 @@ private:
     std::atomic<bool> closed_{false};
     std::atomic<bool> hung_{false};
     std::atomic<int> busyQueries_{0};
+    std::atomic<WPARAM> lastBusyQueryParam_{0};
     std::vector<ReceivedCopy> copies_;
     std::vector<std::pair<UINT, WPARAM>> messages_;
 };

@@ -3,7 +3,8 @@
 //                                           test and prints the path the component was loaded from
 //   install_check reg KEY VALUE             prints a value under HKEY_LOCAL_MACHINE\KEY (text or number)
 //   install_check key KEY                   succeeds when HKEY_LOCAL_MACHINE\KEY exists
-//   install_check start COMMAND_LINE        starts a program as the system's autostart does
+//   install_check start COMMAND_LINE        starts a command line (the Run value's, as a machine
+//                                           without UAC starts it at logon) and leaves it running
 //   install_check run SECONDS COMMAND_LINE  runs a command line exactly as given, waits at most
 //                                           SECONDS and exits with its exit code (125 when it
 //                                           could not be started or did not end in time)
@@ -13,6 +14,11 @@
 //   install_check job-section               prints the job section of the current user
 //   install_check version FILE              prints the file version of a program or library
 //   install_check manifest FILE             prints the application manifest of a program
+//   install_check task FOLDER NAME          prints the XML the task scheduler keeps of a task
+//   install_check logon-task-xml FOLDER     prints the XML of Dockline's logon task that setup
+//                                           registers for an installation folder
+//   install_check about FOLDER              starts FOLDER\Copperfold.exe, opens its About box and
+//                                           prints the component's version line, then closes it
 // Output is UTF-8. Exit status: 0 found or done, 1 not found or failed, 2 wrong usage.
 #include <initguid.h>
 
@@ -27,9 +33,13 @@
 #include <string_view>
 
 #include "common/core/text_codec.h"
+#include "common/win32/com_ptr.h"
 #include "common/win32/system_info.h"
+#include "common/win32/task_scheduler.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/version_info.h"
+#include "copperfold/win32/resource.h"
+#include "installer/core/logon_task.h"
 
 namespace {
 
@@ -168,6 +178,97 @@ int PrintManifest(const wchar_t* path) {
     return status;
 }
 
+int PrintTaskXml(const wchar_t* folder, const wchar_t* name) {
+    const win32::ComApartment com;
+    const win32::TaskScheduler scheduler;
+    HRESULT error = S_OK;
+    const auto xml = scheduler.RegisteredXml(folder, name, &error);
+    if (!xml) {
+        std::fprintf(stderr, "no such task: %ls\n", win32::ErrorCodeText(error).c_str());
+        return 1;
+    }
+    PrintLine(*xml);
+    return 0;
+}
+
+int PrintLogonTaskXml(const wchar_t* folder) {
+    const auto xml = common::TaskXml(installer::DocklineLogonTask(folder));
+    if (!xml) return 1;
+    PrintLine(*xml);
+    return 0;
+}
+
+struct ProcessWindowSearch {
+    DWORD processId;
+    const wchar_t* windowClass;
+    int controlId;
+    HWND found = nullptr;
+};
+
+// A top-level window of the process and class, holding the control when one is named.
+HWND FindWindowOfProcess(DWORD processId, const wchar_t* windowClass, int controlId) {
+    ProcessWindowSearch search{processId, windowClass, controlId};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& wanted = *reinterpret_cast<ProcessWindowSearch*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (owner != wanted.processId || std::wcscmp(name, wanted.windowClass) != 0 ||
+                (wanted.controlId != 0 && !::GetDlgItem(window, wanted.controlId))) {
+                return TRUE;
+            }
+            wanted.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindowOfProcess(DWORD processId, const wchar_t* windowClass, int controlId = 0) {
+    for (int tries = 0; tries < 300; ++tries) {
+        if (const HWND window = FindWindowOfProcess(processId, windowClass, controlId)) return window;
+        ::Sleep(100);
+    }
+    return nullptr;
+}
+
+int PrintAboutComponentVersion(const wchar_t* folder) {
+    std::wstring commandLine = L"\"" + std::wstring(folder) + L"\\Copperfold.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started)) {
+        std::fprintf(stderr, "could not start Copperfold: error %lu\n", ::GetLastError());
+        return 1;
+    }
+    ::CloseHandle(started.hThread);
+    const win32::UniqueHandle process(started.hProcess);
+    int status = 1;
+    if (const HWND frame = WaitForWindowOfProcess(started.dwProcessId, L"CopperfoldFrame")) {
+        ::PostMessageW(frame, WM_COMMAND, ID_APP_ABOUT, 0);
+        if (const HWND about = WaitForWindowOfProcess(started.dwProcessId, L"#32770", IDC_SDK_VERSION_TEXT)) {
+            wchar_t text[256] = {};
+            ::GetDlgItemTextW(about, IDC_SDK_VERSION_TEXT, text, 256);
+            PrintLine(text);
+            status = 0;
+            ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+        } else {
+            std::fprintf(stderr, "the About box did not open\n");
+        }
+        ::PostMessageW(frame, WM_CLOSE, 0, 0);
+    } else {
+        std::fprintf(stderr, "Copperfold's window did not appear\n");
+    }
+    if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
+        std::fprintf(stderr, "Copperfold did not close\n");
+        ::TerminateProcess(process.get(), 1);
+        status = 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -186,11 +287,15 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"manifest" && argc == 3) return PrintManifest(argv[2]);
+    if (command == L"task" && argc == 4) return PrintTaskXml(argv[2], argv[3]);
+    if (command == L"logon-task-xml" && argc == 3) return PrintLogonTaskXml(argv[2]);
+    if (command == L"about" && argc == 3) return PrintAboutComponentVersion(argv[2]);
     if (command == L"job-section" && argc == 2) {
         PrintLine(win32::ComputerName() + L"-" + win32::UserName());
         return 0;
     }
     std::fprintf(stderr, "usage: install_check com | reg KEY VALUE | key KEY | start COMMAND_LINE | run SECONDS COMMAND_LINE | "
-                         "window TITLE SECONDS | no-window TITLE SECONDS | job-section | version FILE | manifest FILE\n");
+                         "window TITLE SECONDS | no-window TITLE SECONDS | job-section | version FILE | manifest FILE | "
+                         "task FOLDER NAME | logon-task-xml FOLDER | about FOLDER\n");
     return 2;
 }
