@@ -91,6 +91,10 @@ bool CopyEngine::Takes(const Listed& own, const FileEntry& entry, const Listed* 
 
 bool CopyEngine::ReadFolder(const std::wstring& folder, std::vector<FileEntry>& entries, bool mayHaveGone) {
     if (ListFolder(folder, entries)) return true;
+    if (Cancelled()) {  // the cancel may have kept the folder from being made: no failure, a stop
+        stopped_ = true;
+        return false;
+    }
     if (DriveLost(folder)) return false;
     std::uint32_t error = fs_.AccessError(folder);
     if (error == kErrorFileNotFound || error == kErrorPathNotFound) {

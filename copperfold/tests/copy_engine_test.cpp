@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 
+#include "copperfold/core/forwarding_file_system.h"
 #include "memory_file_system.h"
 
 namespace copperfold {
@@ -377,6 +378,39 @@ public:
     RunCounters& counters;
 };
 
+// Cancels the run when the engine first asks whether `path` is there.
+class CancelOnLookingFor final : public ForwardingFileSystem {
+public:
+    CancelOnLookingFor(FileSystem& inner, RunCounters& run, std::wstring path)
+        : ForwardingFileSystem(inner), counters(run), trigger(std::move(path)) {}
+    bool Exists(const std::wstring& path) override {
+        if (path == trigger) counters.cancelFlag = 1;
+        return ForwardingFileSystem::Exists(path);
+    }
+    RunCounters& counters;
+    std::wstring trigger;
+};
+
+class RecordingProblems final : public RunObserver {
+public:
+    void SetPathLines(const std::wstring&, const std::wstring&) override {}
+    void SetProgress(int) override {}
+    void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
+    void ShowJobRefused(const JobRecord&, const JobRefusal&) override {}
+    void ShowRunProblem(const RunProblem& problem) override { shown.push_back(FilledText(problem.text, problem.arguments)); }
+    void EstimatePhase(bool) override {}
+    void CopyPhase(bool) override {}
+    void JobStarted(const JobRecord&) override {}
+    void TotalKnown(std::uint64_t) override {}
+    std::vector<std::wstring> shown;
+};
+
+JobBatch BatchOnto(const std::wstring& target) {
+    JobBatch batch;
+    batch.entries[batch.count++] = {L"C:\\S", target, JobType::Backup, {}};
+    return batch;
+}
+
 TEST_F(CopyEngineTest, ACancelAfterTheLastJobIsDoneChangesNothing) {
     fs.AddFile(L"C:\\S\\a", "a");
     CancelAfterTheJobs lateCancel(counters);
@@ -399,6 +433,16 @@ TEST_F(CopyEngineTest, ACancelAfterTheLastJobIsDoneChangesNothing) {
     counters.cancelFlag = 1;
     Run({{L"C:\\S", L"E:\\T", JobType::Backup, {}}});
     EXPECT_EQ(RunOutcomeCode(counters), 2) << "cancelled before the job was done";
+
+    // A cancel that comes just before the job's target folder is made: the folder is missing
+    // because of the cancel, which is no failure.
+    counters.cancelFlag = 0;
+    CancelOnLookingFor cancelling(fs, counters, L"E:\\New\\S");
+    RecordingProblems problems;
+    CopyEngine stopped(cancelling, problems, counters);
+    stopped.RunJobs(BatchOnto(L"E:\\New"), std::chrono::milliseconds(0));
+    EXPECT_EQ(RunOutcomeCode(counters), 2);
+    EXPECT_TRUE(problems.shown.empty()) << problems.shown.front();
 }
 
 TEST_F(CopyEngineTest, ARunNobodyWatchesGoesOnAfterAFailedCopy) {

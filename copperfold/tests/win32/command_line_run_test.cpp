@@ -304,7 +304,7 @@ TEST_F(CommandLineRun, CancelledRunExitsWithTwo) {
         }
         ADD_FAILURE() << "the run's dialog never showed";
     });
-    EXPECT_EQ(cancelled.exitCode, 2);
+    EXPECT_EQ(cancelled.exitCode, 2) << cancelled.errors;
     size_t copied = 0;  // the cancel may even come before the target's folder is made
     std::error_code missing;
     for (std::filesystem::directory_iterator it(folder.File(L"target\\many"), missing), end; it != end; ++it) ++copied;
