@@ -12,6 +12,8 @@
 #include "../../common/core/case_fold.h"
 #include "file_times.h"
 #include "job_paths.h"
+#include "job_sides.h"
+#include "pair_decision.h"
 
 namespace copperfold {
 namespace {
@@ -31,27 +33,6 @@ std::wstring ParentFolder(const std::wstring& path) {
     return path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash);
 }
 
-// What a Sync does with a file of the from side, given the to side's file of that name (or none):
-// the newer one is copied over the older; last-write times that compare the same (file_times.h)
-// count as the same file. A pair whose newer file is dated later than tomorrow is left as it is:
-// that time is no time of an edit (a drive that kept a year wrongly, a clock that was wrong).
-enum class SyncStep { CopyForward, CopyBack, Compare, LeaveAlone };
-
-SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to, bool localTimeSide, std::uint64_t now) {
-    if (!to) return SyncStep::CopyForward;
-    const TimeOrder order = CompareLastWrite(from, *to, localTimeSide);
-    if (order == TimeOrder::Same) return SyncStep::Compare;
-    const FileEntry& newer = order == TimeOrder::Newer ? from : *to;
-    if (newer.lastWriteTime > now + kFutureTolerance) return SyncStep::LeaveAlone;
-    return order == TimeOrder::Newer ? SyncStep::CopyForward : SyncStep::CopyBack;
-}
-
-std::wstring WithTrailingBackslash(std::wstring_view folder) {
-    std::wstring result(folder);
-    if (result.empty() || result.back() != L'\\') result.push_back(L'\\');
-    return result;
-}
-
 // A cut of `count` characters from the start or the end that does not split a surrogate pair.
 size_t HeadLength(std::wstring_view text, size_t count) {
     if (count < text.size() && count > 0 && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF) ++count;
@@ -69,25 +50,8 @@ std::wstring Shortened(std::wstring_view path, size_t longest, size_t head, size
            std::wstring(path.substr(TailStart(path, tail)));
 }
 
-// The folder a job copies from and the one it copies into (Sync copies both ways).
-struct JobSides {
-    std::wstring from;
-    std::wstring to;
-};
-
 bool IsKnownType(JobType type) {
     return type == JobType::Backup || type == JobType::Sync || type == JobType::Restore;
-}
-
-JobSides SidesOf(const JobRecord& job) {
-    switch (job.type) {
-    case JobType::Backup:
-        return {job.source, AdjustedBackupTarget(job.source, job.target)};
-    case JobType::Restore:
-        return {job.target, job.source};
-    default:
-        return {job.source, job.target};
-    }
 }
 
 bool SidesOverlap(const JobSides& sides) {
@@ -347,6 +311,10 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
             if (!SyncFile(fromPath, toPath, entry, existing)) break;
             continue;
         }
+        if (DecidePair(Rules(type), entry, existing) == PairAction::Compare) {
+            ShowCompared(fromPath, toPath, entry.size);
+            continue;
+        }
         if (existing) fs_.SetAttributes(toPath, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
         const std::uint64_t size = std::max(entry.size, existing ? existing->size : 0);
         if (!StartCopy(fromPath, toPath, size, CopyLine(fromPath), ToLine(toPath))) break;
@@ -361,7 +329,7 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
 
 bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
                           const FileEntry* listedTo) {
-    if (SyncStepFor(listedFrom, listedTo, localTimeSide_, now_) == SyncStep::Compare) {
+    if (DecidePair(Rules(JobType::Sync), listedFrom, listedTo) == PairAction::Compare) {
         ShowCompared(fromPath, toPath, listedFrom.size);
         return true;
     }
@@ -378,17 +346,17 @@ bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPa
     if (from.IsFolder()) return true;
     const bool toExists = fs_.LookUp(toPath, to);
     if (!toExists && listedTo && Unreadable(toPath)) return !JobStopped();
-    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr, localTimeSide_, now_);
-    if (step == SyncStep::Compare) {
+    const PairAction step = DecidePair(Rules(JobType::Sync), from, toExists ? &to : nullptr);
+    if (step == PairAction::Compare) {
         ShowCompared(fromPath, toPath, from.size);
         return true;
     }
-    if (step == SyncStep::LeaveAlone) {
+    if (step == PairAction::LeaveAlone) {
         const bool fromLater = from.lastWriteTime > to.lastWriteTime;
         Report(fromPath, {kFutureTimeText, {fromLater ? fromPath : toPath, fromLater ? toPath : fromPath}, 0, false});
         return true;
     }
-    const bool back = step == SyncStep::CopyBack;
+    const bool back = step == PairAction::CopyBack;
     const std::wstring& copySource = back ? toPath : fromPath;
     const std::wstring& copyDest = back ? fromPath : toPath;
     // What is about to be overwritten takes the from side's attributes, less read-only and hidden.
@@ -443,146 +411,6 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
     return kDone;
 }
 
-std::uint32_t CopyEngine::CountTree(const std::wstring& folder) { return CountInto(folder, nullptr); }
-
-std::uint32_t CopyEngine::CountInto(const std::wstring& folder, VolumeNeeds* into) {
-    const std::wstring base = WithTrailingBackslash(folder);
-    std::vector<FileEntry> entries;
-    if (!ListFolder(base, entries)) return 0;
-    return CountListed(base, std::move(entries), into);
-}
-
-std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<FileEntry>&& entries, VolumeNeeds* into) {
-    std::uint32_t files = 0;
-    const FolderIndex index = IndexOf(entries);
-    const Listed listed{base, index};
-    for (const FileEntry& entry : entries) {
-        if (!Takes(listed, entry, nullptr, false)) continue;
-        if (entry.IsFolder()) {
-            if (into) into->AddFolder();
-            files += CountInto(base + entry.name, into);
-        } else {
-            ++files;
-            ++plannedCopies_;
-            counters_.bytesTotal += entry.size;
-            if (into) into->AddCopy(base + entry.name, entry.size, false, 0);
-        }
-    }
-    KeepListing(base, std::move(entries));
-    return files;
-}
-
-std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
-    return EstimateSyncInto(sourceFolder, targetFolder, nullptr, nullptr);
-}
-
-std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, const std::wstring& targetFolder,
-                                           VolumeNeeds* toSide, VolumeNeeds* fromSide) {
-    const std::wstring source = WithTrailingBackslash(sourceFolder);
-    const std::wstring target = WithTrailingBackslash(targetFolder);
-    std::vector<FileEntry> sourceEntries;
-    std::vector<FileEntry> targetEntries;
-    if (!ListFolder(source, sourceEntries)) return CountInto(target, fromSide);
-    if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries), toSide);
-    const FolderIndex sourceIndex = IndexOf(sourceEntries);
-    const FolderIndex targetIndex = IndexOf(targetEntries);
-    const Listed sourceSide{source, sourceIndex};
-    const Listed targetSide{target, targetIndex};
-
-    // The walks' rules: what they cannot copy, and pairs with a hidden namesake, move nothing.
-    std::uint32_t files = 0;
-    for (const FileEntry& entry : sourceEntries) {
-        if (!Takes(sourceSide, entry, &targetSide, false)) continue;
-        const FileEntry* other = targetIndex.Find(entry.name);
-        if (other && Skipped(*other)) continue;
-        if (entry.IsFolder()) {
-            if (toSide && !other) toSide->AddFolder();
-            files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
-            continue;
-        }
-        ++files;
-        if (other && other->IsFolder()) other = nullptr;  // the copy will fail; nothing is replaced
-        switch (SyncStepFor(entry, other, localTimeSide_, now_)) {
-        case SyncStep::CopyForward:
-            ++plannedCopies_;
-            counters_.bytesTotal += entry.size;
-            if (toSide) toSide->AddCopy(source + entry.name, entry.size, other != nullptr, other ? other->size : 0);
-            break;
-        case SyncStep::CopyBack:
-            ++plannedCopies_;
-            counters_.bytesTotal += other->size;
-            if (fromSide) fromSide->AddCopy(target + entry.name, other->size, true, entry.size);
-            break;
-        case SyncStep::Compare:
-            counters_.bytesTotal += entry.size;
-            break;
-        case SyncStep::LeaveAlone:
-            break;
-        }
-    }
-    for (const FileEntry& entry : targetEntries) {
-        if (!Takes(targetSide, entry, &sourceSide, false) || sourceIndex.Find(entry.name)) continue;
-        if (entry.IsFolder()) {
-            if (fromSide) fromSide->AddFolder();
-            files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
-        } else {
-            ++files;
-            ++plannedCopies_;
-            counters_.bytesTotal += entry.size;
-            if (fromSide) fromSide->AddCopy(target + entry.name, entry.size, false, 0);
-        }
-    }
-    KeepListing(source, std::move(sourceEntries));
-    KeepListing(target, std::move(targetEntries));
-    return files;
-}
-
-void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring& toFolder, bool toListable,
-                              VolumeNeeds* toSide) {
-    const std::wstring from = WithTrailingBackslash(fromFolder);
-    const std::wstring to = WithTrailingBackslash(toFolder);
-    std::vector<FileEntry> entries;
-    if (!ListFolder(from, entries)) return;
-    // What the copies replace; only looked at when there is a volume to account for.
-    std::vector<FileEntry> destinationEntries;
-    const bool destinationListed = toSide && toListable && fs_.List(to, destinationEntries);
-    const FolderIndex source = IndexOf(entries);
-    const FolderIndex destination = IndexOf(destinationEntries);
-    const Listed fromListing{from, source};
-    const Listed toListing{to, destination};
-    for (const FileEntry& entry : entries) {
-        if (!Takes(fromListing, entry, &toListing, false)) continue;
-        const FileEntry* existing = destinationListed ? destination.Find(entry.name) : nullptr;
-        if (entry.IsFolder()) {
-            const bool folderThere = existing && existing->IsFolder();
-            if (toSide && !folderThere) toSide->AddFolder();
-            EstimateCopy(from + entry.name, to + entry.name, folderThere, toSide);
-            continue;
-        }
-        ++plannedCopies_;
-        counters_.bytesTotal += entry.size;
-        if (existing && existing->IsFolder()) existing = nullptr;
-        if (toSide) toSide->AddCopy(from + entry.name, entry.size, existing != nullptr, existing ? existing->size : 0);
-    }
-    KeepListing(from, std::move(entries));
-}
-
-void CopyEngine::EstimateJob(const JobRecord& prepared, VolumeNeeds* toSide, VolumeNeeds* fromSide) {
-    switch (prepared.type) {
-    case JobType::Backup:
-        EstimateCopy(prepared.source, AdjustedBackupTarget(prepared.source, prepared.target), true, toSide);
-        break;
-    case JobType::Restore:
-        EstimateCopy(prepared.target, prepared.source, true, toSide);
-        break;
-    case JobType::Sync:
-        EstimateSyncInto(prepared.source, prepared.target, toSide, fromSide);
-        break;
-    default:
-        break;
-    }
-}
-
 void CopyEngine::RunJob(const JobRecord& prepared) {
     const std::wstring& source = prepared.source;
     const std::wstring& target = prepared.target;
@@ -606,42 +434,6 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
         break;
     }
     if (JobStopped()) ReportLostDrive();
-}
-
-JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide) {
-    // The volumes' facts, once for each side of the job: the estimate needs them already.
-    const JobSides sides = SidesOf(prepared);
-    std::vector<SpacePlan::Side> written(1);
-    written[0].facts = VolumeOf(sides.to);
-    const VolumeFacts& fromFacts = VolumeOf(sides.from);
-    if (prepared.type == JobType::Sync) written.push_back({fromFacts, {}});
-    localTimeSide = KeepsLocalTimes(written[0].facts.fileSystem) || KeepsLocalTimes(fromFacts.fileSystem);
-    for (SpacePlan::Side& side : written) {
-        side.needs = VolumeNeeds(side.facts);
-        if (!side.facts.root.empty() && KeepsLocalTimes(side.facts.fileSystem)) fs_.LimitTimesToFatRange(side.facts.root);
-    }
-    // Needs are only gathered for volumes the system told us about.
-    auto needsOf = [&](size_t index) -> VolumeNeeds* {
-        return index < written.size() && !written[index].facts.root.empty() ? &written[index].needs : nullptr;
-    };
-
-    const std::uint64_t totalBefore = counters_.bytesTotal.load();
-    localTimeSide_ = localTimeSide;
-    keepListings_ = prepared.type == JobType::Sync;
-    EstimateJob(prepared, needsOf(0), needsOf(1));
-    keepListings_ = false;
-    localTimeSide_ = false;
-    JobRefusal refusal = plan.Admit(written);
-    if (refusal.Refused()) counters_.bytesTotal = totalBefore;  // it will move nothing
-    return refusal;
-}
-
-const VolumeFacts& CopyEngine::VolumeOf(const std::wstring& path) {
-    std::wstring key = common::UpperCased(std::wstring_view(path).substr(0, RootLength(path)));
-    if (key.empty()) key = common::UpperCased(path);  // not a full path: asked on its own
-    const auto known = volumes_.find(key);
-    if (known != volumes_.end()) return known->second;
-    return volumes_.emplace(std::move(key), fs_.Volume(path)).first->second;
 }
 
 int RunOutcomeCode(const RunCounters& counters) {

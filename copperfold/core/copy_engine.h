@@ -19,6 +19,7 @@
 #include "file_system.h"
 #include "folder_index.h"
 #include "kept_listings.h"
+#include "pair_decision.h"
 #include "preflight.h"
 #include "run_problems.h"
 
@@ -168,6 +169,15 @@ private:
                   const FileEntry* listedTo);
     // A file of both sides with the same last-write time: counted, shown, not copied.
     void ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size);
+    // The rules a pair of files of a walk of `type` is decided by, for the job going on.
+    PairRules Rules(JobType type) const { return {type, skipSame_, localTimeSide_, now_}; }
+    // What one pair of files adds to the estimate, by the action the walk will take (`to` null
+    // when the other side has no file of the name): to the run's total and to the volumes of
+    // the sides it writes to.
+    void PlanPair(PairAction action, const std::wstring& fromPath, const FileEntry& from, const std::wstring& toPath,
+                  const FileEntry* to, VolumeNeeds* toSide, VolumeNeeds* fromSide);
+    // One copy the estimate plans, named for the pre-flight by `named`, over `replaced` if any.
+    void PlanCopy(const std::wstring& named, std::uint64_t size, const FileEntry* replaced, VolumeNeeds* into);
     // The estimate of one prepared job, and the check of what it will write against the space
     // left on its volumes by the jobs before it (`plan`); how the job is refused, if it is.
     JobRefusal EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide);
@@ -209,6 +219,7 @@ private:
     std::unique_ptr<KeptListings> kept_;  // during RunJobs, when it has a Sync job
     bool keepListings_ = false;           // the walk going on is a Sync job's
     bool localTimeSide_ = false;          // see SetLocalTimeSide
+    bool skipSame_ = false;               // the job going on copies only new and changed files
     std::uint64_t now_ = 0;               // the run's start, as a file time
     std::unordered_map<std::wstring, VolumeFacts> volumes_;  // during RunJobs, by upper-cased root
     std::unordered_set<std::wstring> reported_;              // what the run told of, upper-cased
