@@ -14,6 +14,7 @@
 #include "job_paths.h"
 #include "job_sides.h"
 #include "pair_decision.h"
+#include "versions.h"
 
 namespace copperfold {
 namespace {
@@ -108,6 +109,8 @@ std::wstring_view JobRefusalReason(const JobRecord& job) {
     JobRecord full = job;
     full.source = PlatformFullPath(job.source);
     full.target = PlatformFullPath(job.target);
+    // A restore copies from a version inside the folder it copies into; never into the version.
+    if (job.versionRestore) return VersionRestoreRefusal(full);
     if (SidesOverlap(SidesOf(full))) return kSelfContainingText;
     return {};
 }
@@ -123,6 +126,7 @@ std::wstring_view CopyEngine::PrepareJob(const JobRecord& job, JobRecord& prepar
     prepared.source = fs_.FullPath(job.source);
     prepared.target = fs_.FullPath(job.target);
     if (!IsFullJobPath(prepared.source) || !IsFullJobPath(prepared.target)) return kNotFullPathText;
+    if (prepared.versionRestore) return VersionRestoreRefusal(prepared);
     const JobSides sides = SidesOf(prepared);
     if (SidesOverlap(sides) || SidesOverlap({ResolvedPath(sides.from), ResolvedPath(sides.to)})) {
         return kSelfContainingText;
@@ -187,13 +191,14 @@ bool CopyEngine::OnCopyProgress(std::uint64_t /*totalFileSize*/, std::uint64_t t
     return true;
 }
 
-bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
-                             const std::wstring& secondLine) {
+bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                             const std::wstring& firstLine, const std::wstring& secondLine) {
     observer_.SetPathLines(firstLine, secondLine);
     const CopyProgress progress = [this](std::uint64_t size, std::uint64_t transferred, CopyProgressReason reason) {
         return OnCopyProgress(size, transferred, reason);
     };
-    const std::uint32_t error = fs_.CopyWithProgress(from, to, progress, counters_.cancelFlag);
+    const std::uint32_t error = keepAs.empty() ? fs_.CopyWithProgress(from, to, progress, counters_.cancelFlag)
+                                               : fs_.CopyKeepingReplaced(from, to, keepAs, progress, counters_.cancelFlag);
     if (error == 0) return true;
     ++job_.unsuccessful;
     if (error != kErrorRequestAborted) return CopyFailed(error, from, to);
@@ -202,14 +207,14 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     return false;
 }
 
-bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size,
-                           const std::wstring& firstLine, const std::wstring& secondLine) {
+bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                           std::uint64_t size, const std::wstring& firstLine, const std::wstring& secondLine) {
     if (kept_) kept_->Changed(ParentFolder(to));
     ++job_.started;
-    if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
+    if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, keepAs, firstLine, secondLine);
     observer_.SetPathLines(firstLine, secondLine);
     std::vector<CopyPool::Outcome> unsuccessful;
-    pool_->Start(from, to, size, unsuccessful, [this] { ShowProgress(); });
+    pool_->StartKeeping(from, to, keepAs, size, unsuccessful, [this] { ShowProgress(); });
     ShowProgress();
     return HandleUnsuccessful(unsuccessful);
 }
@@ -236,12 +241,17 @@ bool CopyEngine::HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsucc
 }
 
 bool CopyEngine::ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries) {
-    if (keepListings_ && kept_ && kept_->Take(folder, entries)) return true;
-    return fs_.List(folder, entries);
+    if (current_.keepListings && kept_ && kept_->Take(folder, entries)) return true;
+    if (!fs_.List(folder, entries)) return false;
+    if (!current_.tops.empty() &&
+        std::find(current_.tops.begin(), current_.tops.end(), ComparablePath(folder)) != current_.tops.end()) {
+        std::erase_if(entries, IsVersionStore);
+    }
+    return true;
 }
 
 void CopyEngine::KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries) {
-    if (keepListings_ && kept_) kept_->Keep(folder, std::move(entries));
+    if (current_.keepListings && kept_) kept_->Keep(folder, std::move(entries));
 }
 
 bool CopyEngine::CreateFolder(const std::wstring& path) {
@@ -272,6 +282,7 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
 }
 
 void CopyEngine::ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size) {
+    observer_.FileCompared(fromPath, toPath);
     observer_.SetPathLines(L"Compare: " + fromPath, L"With: " + toPath);
     counters_.bytesDone += size;
     ShowProgress();
@@ -291,9 +302,11 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
     const FolderIndex destination = IndexOf(destinationEntries);
     const Listed fromSide{from, source};
     const Listed toSide{to, destination};
+    const std::wstring onlyName = std::exchange(current_.onlyName, {});  // the walk's top alone
 
     for (const FileEntry& entry : entries) {
         if (StopWalk()) break;
+        if (!onlyName.empty() && !common::EqualsIgnoreCase(entry.name, onlyName)) continue;
         if (!Takes(fromSide, entry, &toSide, true)) continue;
         const std::wstring fromPath = JoinPath(from, entry.name);
         const std::wstring toPath = JoinPath(to, entry.name);
@@ -316,8 +329,10 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
             continue;
         }
         if (existing) fs_.SetAttributes(toPath, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+        std::wstring keepAs;
+        if (existing && !existing->IsFolder() && !PlaceToKeep(toPath, keepAs)) continue;
         const std::uint64_t size = std::max(entry.size, existing ? existing->size : 0);
-        if (!StartCopy(fromPath, toPath, size, CopyLine(fromPath), ToLine(toPath))) break;
+        if (!StartCopy(fromPath, toPath, keepAs, size, CopyLine(fromPath), ToLine(toPath))) break;
     }
     // The second pass of a Sync walks these folders again.
     if (type == JobType::Sync) {
@@ -361,8 +376,10 @@ bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPa
     const std::wstring& copyDest = back ? fromPath : toPath;
     // What is about to be overwritten takes the from side's attributes, less read-only and hidden.
     if (toExists) fs_.SetAttributes(copyDest, from.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+    std::wstring keepAs;
+    if ((back || (toExists && !to.IsFolder())) && !PlaceToKeep(copyDest, keepAs)) return true;
     const std::uint64_t size = std::max(from.size, toExists ? to.size : 0);
-    return StartCopy(copySource, copyDest, size, CopyLine(copySource), ToLine(copyDest));
+    return StartCopy(copySource, copyDest, keepAs, size, CopyLine(copySource), ToLine(copyDest));
 }
 
 int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
@@ -406,7 +423,7 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
             continue;
         }
         if (now.IsFolder()) continue;
-        if (!StartCopy(targetPath, sourcePath, now.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
+        if (!StartCopy(targetPath, sourcePath, {}, now.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
     }
     return kDone;
 }
@@ -416,13 +433,12 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
     const std::wstring& target = prepared.target;
     switch (prepared.type) {
     case JobType::Backup:
-        CopyTree(source, AdjustedBackupTarget(source, target), JobType::Backup);
+    case JobType::Restore: {
+        const JobSides sides = SidesOf(prepared);
+        CopyTree(sides.from, sides.to, prepared.type);
         FinishCopies();
         break;
-    case JobType::Restore:
-        CopyTree(target, source, JobType::Restore);
-        FinishCopies();
-        break;
+    }
     case JobType::Sync:
         // The second pass lists and cleans the folders the first one wrote to: every copy of
         // the first pass has replaced its destination by then.
@@ -452,6 +468,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     volumes_.clear();  // free space changes between runs
     reported_.clear();
     now_ = FileTimeNow();
+    offsetMinutes_ = LocalOffsetMinutes(now_);
 
     // Each job is checked and put in the system's form once; a job that will not run moves nothing.
     struct PreparedJob {
@@ -461,16 +478,22 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         std::uint64_t plannedCopies = 0;
     };
     std::vector<PreparedJob> jobs(batch.count);
-    // A Sync job's walks use the listings its estimate read (see KeptListings).
-    const bool anySync = std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count,
-                                     [](const JobRecord& job) { return job.type == JobType::Sync; });
-    if (anySync) kept_ = std::make_unique<KeptListings>();
+    // A Sync job's walks, and those of a job that copies only new and changed files, use the
+    // listings its estimate read (see KeptListings).
+    const bool anyKept = std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count, [](const JobRecord& job) {
+        return job.type == JobType::Sync || job.SkipsSame();
+    });
+    if (anyKept) kept_ = std::make_unique<KeptListings>();
     observer_.EstimatePhase(true);
     SpacePlan plan;
     for (size_t i = 0; i < batch.count; ++i) {
         PreparedJob& prepared = jobs[i];
         prepared.refusal.text = PrepareJob(batch.entries[i], prepared.job);
         if (prepared.refusal.Refused()) continue;
+        observer_.EstimateStarted(i);
+        prepared.refusal = MissingVersion(prepared.job);
+        if (prepared.refusal.Refused()) continue;
+        RemoveExpiredVersions(prepared.job);
         const std::uint64_t plannedBefore = plannedCopies_;
         prepared.refusal = EstimateAndAdmit(prepared.job, plan, prepared.localTimeSide);
         prepared.plannedCopies = plannedCopies_ - plannedBefore;
@@ -496,13 +519,11 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
             observer_.ShowJobRefused(batch.entries[i], jobs[i].refusal);
             continue;
         }
-        keepListings_ = jobs[i].job.type == JobType::Sync;
-        localTimeSide_ = jobs[i].localTimeSide;
+        current_ = SettingFor(jobs[i].job, jobs[i].localTimeSide);
         job_ = JobProgress{jobs[i].plannedCopies, 0, 0, {}};
         RunJob(jobs[i].job);
         job_ = JobProgress{};
-        keepListings_ = false;
-        localTimeSide_ = false;
+        current_ = CurrentJob{};
         if (stopped_) {
             allDone = false;
             break;

@@ -1,6 +1,7 @@
 // The estimate of a run: what each job will move (the bytes the progress bar counts toward) and
 // what it will add to each volume it writes to (for the pre-flight check), found by the walks'
 // own rules (pair_decision.h) on one listing per folder and side.
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -12,9 +13,12 @@
 
 namespace copperfold {
 
-void CopyEngine::PlanCopy(const std::wstring& named, std::uint64_t size, const FileEntry* replaced, VolumeNeeds* into) {
+void CopyEngine::PlanCopy(const std::wstring& named, const std::wstring& destination, std::uint64_t size,
+                          const FileEntry* replaced, VolumeNeeds* into) {
     ++plannedCopies_;
     counters_.bytesTotal += size;
+    // A file kept as a version stays on the volume: its new copy takes its whole size there.
+    if (replaced && KeepsReplaced(destination)) replaced = nullptr;
     if (into) into->AddCopy(named, size, replaced != nullptr, replaced ? replaced->size : 0);
 }
 
@@ -22,10 +26,10 @@ void CopyEngine::PlanPair(PairAction action, const std::wstring& fromPath, const
                           const std::wstring& toPath, const FileEntry* to, VolumeNeeds* toSide, VolumeNeeds* fromSide) {
     switch (action) {
     case PairAction::CopyForward:
-        PlanCopy(fromPath, from.size, to, toSide);
+        PlanCopy(fromPath, toPath, from.size, to, toSide);
         break;
     case PairAction::CopyBack:
-        PlanCopy(toPath, to->size, &from, fromSide);
+        PlanCopy(toPath, fromPath, to->size, &from, fromSide);
         break;
     case PairAction::Compare:
         counters_.bytesTotal += from.size;  // compared files move the bar as copied ones do
@@ -55,7 +59,7 @@ std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<File
             files += CountInto(base + entry.name, into);
         } else {
             ++files;
-            PlanCopy(base + entry.name, entry.size, nullptr, into);
+            PlanCopy(base + entry.name, {}, entry.size, nullptr, into);
         }
     }
     KeepListing(base, std::move(entries));
@@ -102,7 +106,7 @@ std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, con
             files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
         } else {
             ++files;
-            PlanCopy(target + entry.name, entry.size, nullptr, fromSide);
+            PlanCopy(target + entry.name, {}, entry.size, nullptr, fromSide);
         }
     }
     KeepListing(source, std::move(sourceEntries));
@@ -116,14 +120,17 @@ void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring
     const std::wstring to = WithTrailingBackslash(toFolder);
     std::vector<FileEntry> entries;
     if (!ListFolder(from, entries)) return;
-    // What the copies replace; only looked at when there is a volume to account for.
+    // What the copies replace: looked at when there is a volume to account for, or files to
+    // compare with.
     std::vector<FileEntry> destinationEntries;
-    const bool destinationListed = toSide && toListable && fs_.List(to, destinationEntries);
+    const bool destinationListed = (toSide || current_.skipSame) && toListable && ListFolder(to, destinationEntries);
     const FolderIndex source = IndexOf(entries);
     const FolderIndex destination = IndexOf(destinationEntries);
     const Listed fromListing{from, source};
     const Listed toListing{to, destination};
+    const std::wstring onlyName = std::exchange(current_.onlyName, {});  // the walk's top alone
     for (const FileEntry& entry : entries) {
+        if (!onlyName.empty() && !common::EqualsIgnoreCase(entry.name, onlyName)) continue;
         if (!Takes(fromListing, entry, &toListing, false)) continue;
         const FileEntry* existing = destinationListed ? destination.Find(entry.name) : nullptr;
         if (entry.IsFolder()) {
@@ -137,16 +144,17 @@ void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring
                  nullptr);
     }
     KeepListing(from, std::move(entries));
+    if (destinationListed) KeepListing(to, std::move(destinationEntries));
 }
 
 void CopyEngine::EstimateJob(const JobRecord& prepared, VolumeNeeds* toSide, VolumeNeeds* fromSide) {
     switch (prepared.type) {
     case JobType::Backup:
-        EstimateCopy(prepared.source, AdjustedBackupTarget(prepared.source, prepared.target), true, toSide);
+    case JobType::Restore: {
+        const JobSides sides = SidesOf(prepared);
+        EstimateCopy(sides.from, sides.to, true, toSide);
         break;
-    case JobType::Restore:
-        EstimateCopy(prepared.target, prepared.source, true, toSide);
-        break;
+    }
     case JobType::Sync:
         EstimateSyncInto(prepared.source, prepared.target, toSide, fromSide);
         break;
@@ -173,11 +181,9 @@ JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& pl
     };
 
     const std::uint64_t totalBefore = counters_.bytesTotal.load();
-    localTimeSide_ = localTimeSide;
-    keepListings_ = prepared.type == JobType::Sync;
+    current_ = SettingFor(prepared, localTimeSide);
     EstimateJob(prepared, needsOf(0), needsOf(1));
-    keepListings_ = false;
-    localTimeSide_ = false;
+    current_ = CurrentJob{};
     JobRefusal refusal = plan.Admit(written);
     if (refusal.Refused()) counters_.bytesTotal = totalBefore;  // it will move nothing
     return refusal;
