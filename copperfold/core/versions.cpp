@@ -162,8 +162,8 @@ JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_v
                               JobRecord& restore) {
     const std::vector<SideFolder> sides = SidesWrittenTo(job);
     const auto written = std::find_if(sides.begin(), sides.end(), [&](const SideFolder& s) { return s.side == side; });
-    if (written == sides.end()) return {kNoSuchSideText, {std::wstring(SideName(side))}};
-    if (!VersionFolderTime(version)) return {kNotAVersionText, {std::wstring(version), std::wstring(SideName(side))}};
+    if (written == sides.end()) return {kNoSuchSideText, {}};
+    if (!VersionFolderTime(version)) return {kNotAVersionText, {std::wstring(version)}};
     if (!file.empty() && !IsRelativeInside(file)) return {kBadVersionFileText, {std::wstring(file)}};
     restore = JobRecord(written->folder, JoinPath(VersionStorePath(written->folder), version), JobType::Restore);
     restore.versionRestore = VersionRestore{std::wstring(file)};
@@ -175,17 +175,16 @@ JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_v
 }
 
 std::wstring_view VersionRestoreRefusal(const JobRecord& restore) {
-    static constexpr std::wstring_view kMalformed = L"This restore names no kept version of a job.";
-    if (!restore.versionRestore || restore.type != JobType::Restore) return kMalformed;
+    if (!restore.versionRestore || restore.type != JobType::Restore) return kNotARestoreText;
     const std::wstring_view target = restore.target;
     const std::size_t slash = target.rfind(L'\\');
     const std::wstring_view version = slash == std::wstring_view::npos ? target : target.substr(slash + 1);
     if (!VersionFolderTime(version) ||
         ComparablePath(target) != ComparablePath(JoinPath(VersionStorePath(restore.source), version))) {
-        return kMalformed;
+        return kNotARestoreText;
     }
     const std::wstring& file = restore.versionRestore->file;
-    if (!file.empty() && !IsRelativeInside(file)) return kMalformed;
+    if (!file.empty() && !IsRelativeInside(file)) return kNotARestoreText;
     return {};
 }
 

@@ -93,12 +93,12 @@ JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_v
 // of its source folder, its file within the version); an English text why not, else empty.
 std::wstring_view VersionRestoreRefusal(const JobRecord& restore);
 
-inline constexpr std::wstring_view kNotAVersionText =
-    L"%s is no folder of a run in the kept versions of this job's %s side.";
-inline constexpr std::wstring_view kNoSuchSideText = L"This job does not write to its %s side, so it keeps no versions there.";
+inline constexpr std::wstring_view kNotAVersionText = L"%s is no folder of a run in the kept versions of this job.";
+inline constexpr std::wstring_view kNoSuchSideText = L"This job does not write to that side, so it keeps no versions there.";
 inline constexpr std::wstring_view kBadVersionFileText =
-    L"%s is no path of a file inside a version (a path relative to the version's folder, without \"..\").";
+    L"%s is no path of a file inside a version: give it relative to the version's folder, without .. in it.";
 inline constexpr std::wstring_view kVersionGoneText = L"The kept version %s is not there. Nothing was restored.";
+inline constexpr std::wstring_view kNotARestoreText = L"This restore names no kept version of a job.";
 
 // The listing of /versions, a line each:
 //   Job 1: Sync C:\Laptop -> E:\Laptop (replaced files kept for 30 days)
