@@ -243,11 +243,33 @@ bool CopyEngine::HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsucc
 bool CopyEngine::ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries) {
     if (current_.keepListings && kept_ && kept_->Take(folder, entries)) return true;
     if (!fs_.List(folder, entries)) return false;
+    LeaveOutVersionStore(folder, entries);
+    return true;
+}
+
+void CopyEngine::LeaveOutVersionStore(const std::wstring& folder, std::vector<FileEntry>& entries) const {
     if (!current_.tops.empty() &&
         std::find(current_.tops.begin(), current_.tops.end(), ComparablePath(folder)) != current_.tops.end()) {
         std::erase_if(entries, IsVersionStore);
     }
-    return true;
+}
+
+bool CopyEngine::ListBoth(const std::wstring& first, std::vector<FileEntry>& firstEntries, const std::wstring& second,
+                          bool wanted, std::vector<FileEntry>& secondEntries, bool& secondListed) {
+    secondListed = false;
+    const bool kept = wanted && current_.keepListings && kept_ && kept_->Take(second, secondEntries);
+    const bool aside = wanted && !kept && lister_;
+    if (aside) lister_->Start(second);
+    const bool firstListed = ListFolder(first, firstEntries);
+    if (kept) {
+        secondListed = true;
+    } else if (aside) {
+        secondListed = lister_->Finish(secondEntries);
+        if (secondListed) LeaveOutVersionStore(second, secondEntries);
+    } else if (wanted) {
+        secondListed = ListFolder(second, secondEntries);
+    }
+    return firstListed;
 }
 
 void CopyEngine::KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries) {
@@ -484,6 +506,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         return job.type == JobType::Sync || job.SkipsSame();
     });
     if (anyKept) kept_ = std::make_unique<KeptListings>();
+    if (fs_.CopyConcurrency() > 1) lister_ = std::make_unique<SideLister>(fs_);
     observer_.EstimatePhase(true);
     SpacePlan plan;
     for (size_t i = 0; i < batch.count; ++i) {
@@ -498,6 +521,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         prepared.refusal = EstimateAndAdmit(prepared.job, plan, prepared.localTimeSide);
         prepared.plannedCopies = plannedCopies_ - plannedBefore;
     }
+    lister_.reset();
     observer_.EstimatePhase(false);
     observer_.TotalKnown(counters_.bytesTotal.load());
 

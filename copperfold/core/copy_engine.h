@@ -22,6 +22,7 @@
 #include "pair_decision.h"
 #include "preflight.h"
 #include "run_problems.h"
+#include "side_lister.h"
 #include "version_keeper.h"
 
 namespace copperfold {
@@ -166,6 +167,11 @@ private:
     // A listing the run keeps for this walk (a Sync job's, see KeptListings), or a new one.
     // The version store at the top of a job's folder is left out: it is no file of the job.
     bool ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries);
+    void LeaveOutVersionStore(const std::wstring& folder, std::vector<FileEntry>& entries) const;
+    // ListFolder of `first`, and at the same time (on the run's lister, when it has one) of
+    // `second` when `wanted`; `secondListed` says whether that one could be listed.
+    bool ListBoth(const std::wstring& first, std::vector<FileEntry>& firstEntries, const std::wstring& second,
+                  bool wanted, std::vector<FileEntry>& secondEntries, bool& secondListed);
     void KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries);
     // Creates one folder, for the run's kept listings a change of the folder it lies in.
     bool CreateFolder(const std::wstring& path);
@@ -237,6 +243,7 @@ private:
     std::uint64_t largestPooledFile_ = kPooledFileSize;
     std::unique_ptr<CopyPool> pool_;  // during RunJobs, when the file system allows it
     std::unique_ptr<KeptListings> kept_;  // during RunJobs, when a job keeps its listings
+    std::unique_ptr<SideLister> lister_;  // during RunJobs, when the file system lists on several threads
     // The job whose estimate or walk goes on.
     struct CurrentJob {
         bool localTimeSide = false;  // see SetLocalTimeSide

@@ -76,8 +76,11 @@ std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, con
     const std::wstring target = WithTrailingBackslash(targetFolder);
     std::vector<FileEntry> sourceEntries;
     std::vector<FileEntry> targetEntries;
-    if (!ListFolder(source, sourceEntries)) return CountInto(target, fromSide);
-    if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries), toSide);
+    bool targetListed = false;
+    if (!ListBoth(source, sourceEntries, target, true, targetEntries, targetListed)) {
+        return targetListed ? CountListed(target, std::move(targetEntries), fromSide) : 0;
+    }
+    if (!targetListed) return CountListed(source, std::move(sourceEntries), toSide);
     const FolderIndex sourceIndex = IndexOf(sourceEntries);
     const FolderIndex targetIndex = IndexOf(targetEntries);
     const Listed sourceSide{source, sourceIndex};
@@ -118,12 +121,14 @@ void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring
                               VolumeNeeds* toSide) {
     const std::wstring from = WithTrailingBackslash(fromFolder);
     const std::wstring to = WithTrailingBackslash(toFolder);
-    std::vector<FileEntry> entries;
-    if (!ListFolder(from, entries)) return;
     // What the copies replace: looked at when there is a volume to account for, or files to
     // compare with.
+    std::vector<FileEntry> entries;
     std::vector<FileEntry> destinationEntries;
-    const bool destinationListed = (toSide || current_.skipSame) && toListable && ListFolder(to, destinationEntries);
+    bool destinationListed = false;
+    if (!ListBoth(from, entries, to, (toSide || current_.skipSame) && toListable, destinationEntries, destinationListed)) {
+        return;
+    }
     const FolderIndex source = IndexOf(entries);
     const FolderIndex destination = IndexOf(destinationEntries);
     const Listed fromListing{from, source};

@@ -318,6 +318,24 @@ TEST_F(VersionsTest, OnlyTheJobsVersionFoldersOlderThanItsDaysAreRemoved) {
     EXPECT_EQ(RunOutcomeCode(counters), 1);
 }
 
+// The files a job keeps stay on the drive: the pre-flight counts each new copy in full, so a job
+// that would fit without keeping may not fit with it.
+TEST_F(VersionsTest, ThePreFlightCountsTheNewCopiesOfKeptFilesInFull) {
+    for (int i = 0; i < 10; ++i) {
+        fs.AddFile(L"C:\\S\\f" + std::to_wstring(i), "new-------", 200);
+        fs.AddFile(L"E:\\B\\S\\f" + std::to_wstring(i), "old-------", 100);
+    }
+    fs.volumes[L"E:\\"] = VolumeFacts{L"E:\\", L"NTFS", true, 50, 1};
+    Run({Job(L"C:\\S", L"E:\\B", JobType::Backup, 0, 30)});
+    ASSERT_EQ(observer.refusals.size(), 1u) << "100 bytes kept and copied in full do not fit in 50";
+    EXPECT_NE(observer.refusals[0].find(L"it needs 100 bytes and 50 bytes are free"), std::wstring::npos)
+        << testing::PrintToString(observer.refusals);
+    EXPECT_TRUE(fs.copies.empty());
+    Run({Job(L"C:\\S", L"E:\\B", JobType::Backup, 0, 0)});
+    EXPECT_TRUE(observer.refusals.empty()) << "replaced, they free what they take, but for one temporary copy";
+    EXPECT_EQ(observer.copies, 10);
+}
+
 TEST(VersionFolderNames, SayWhenTheRunStartedAndReadBack) {
     constexpr std::uint64_t start = 133'544'754'733'700'000ull;  // 2024-03-09 16:31:13.37 UTC
     EXPECT_EQ(VersionFolderName(start, 60), L"2024-03-09 17.31.13 +0100");
