@@ -83,6 +83,19 @@ for _ in $(seq "$rounds"); do starts+=" $(timed run_wine cmd /c exit)"; done
 echo "starting and ending a Wine program that does nothing (cmd /c exit): $(echo "$starts" | median) s $(all $starts)"
 files=$(find "$small" -type f | wc -l)
 
+# Runs two measurements of a round, appending each one's seconds to the variable named before it,
+# the first one first in odd rounds and second in even ones (paths here have no blanks).
+both() {
+  local first=$1 first_command=$2 second=$3 second_command=$4
+  if [ $((round % 2)) = 1 ]; then
+    printf -v "$first" '%s %s' "${!first}" "$($first_command)"
+    printf -v "$second" '%s %s' "${!second}" "$($second_command)"
+  else
+    printf -v "$second" '%s %s' "${!second}" "$($second_command)"
+    printf -v "$first" '%s %s' "${!first}" "$($first_command)"
+  fi
+}
+
 # One place (a folder on Z:, or the root of the exFAT drive) for the quick-copy figures.
 quick_at() {
   local name=$1 host=$2 windows=$3
@@ -92,23 +105,12 @@ quick_at() {
   engine --skip-same backup "$(windows_path "$small")" "$windows\\engine" >/dev/null
   local quick="" noop="" quick_changed="" rsync_changed=""
   for round in $(seq "$rounds"); do
-    if [ $((round % 2)) = 1 ]; then
-      noop+=" $(timed rsync -a "$small/" "$host/rsync/")"
-      quick+=" $(engine --skip-same backup "$(windows_path "$small")" "$windows\\engine")"
-    else
-      quick+=" $(engine --skip-same backup "$(windows_path "$small")" "$windows\\engine")"
-      noop+=" $(timed rsync -a "$small/" "$host/rsync/")"
-    fi
+    both noop "timed rsync -a $small/ $host/rsync/" quick "engine --skip-same backup $(windows_path "$small") $windows\\engine"
   done
   for round in $(seq "$rounds"); do
     change_one_percent "$round"
-    if [ $((round % 2)) = 1 ]; then
-      rsync_changed+=" $(timed rsync -a "$small/" "$host/rsync/")"
-      quick_changed+=" $(engine --skip-same backup "$(windows_path "$small")" "$windows\\engine")"
-    else
-      quick_changed+=" $(engine --skip-same backup "$(windows_path "$small")" "$windows\\engine")"
-      rsync_changed+=" $(timed rsync -a "$small/" "$host/rsync/")"
-    fi
+    both rsync_changed "timed rsync -a $small/ $host/rsync/" \
+         quick_changed "engine --skip-same backup $(windows_path "$small") $windows\\engine"
   done
   local t_noop t_quick t_rc t_qc r1 r2
   t_noop=$(echo "$noop" | median); t_quick=$(echo "$quick" | median)
@@ -154,13 +156,8 @@ engine backup "$(windows_path "$replace")" "$plain_target" >/dev/null
 engine backup "$(windows_path "$replace")" "$kept_target" >/dev/null
 plain="" kept=""
 for round in $(seq "$rounds"); do
-  if [ $((round % 2)) = 1 ]; then
-    plain+=" $(engine backup "$(windows_path "$replace")" "$plain_target")"
-    kept+=" $(engine --keep-days 30 backup "$(windows_path "$replace")" "$kept_target")"
-  else
-    kept+=" $(engine --keep-days 30 backup "$(windows_path "$replace")" "$kept_target")"
-    plain+=" $(engine backup "$(windows_path "$replace")" "$plain_target")"
-  fi
+  both plain "engine backup $(windows_path "$replace") $plain_target" \
+       kept "engine --keep-days 30 backup $(windows_path "$replace") $kept_target"
 done
 versions=$(find "$out/kept/replace3000/.copperfold-versions" -type f | wc -l)
 t_plain=$(echo "$plain" | median); t_kept=$(echo "$kept" | median)

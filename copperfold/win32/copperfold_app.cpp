@@ -184,32 +184,39 @@ bool CCopperfoldApp::ToVersionRestore(const copperfold::CommandLine& restore, co
     return true;
 }
 
-int CCopperfoldApp::VersionsFromCommandLine(int jobNumber) {
+std::optional<int> CCopperfoldApp::ReadCommandLineBatch(const std::vector<int>& jobNumbers,
+                                                        copperfold::JobBatch& batch) {
     using copperfold::RunExitCode;
     if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
     TakeOverOldJobs(true);
     CCopperfoldDoc document(&settings->UserFile(), jobSection);
     if (const auto problem = ReadCommandLineJobs(document)) {
         ReportCommandLineError(problem->reason, true);
+        // No job is nothing to show, but no error: the output says so.
         if (problem->code != RunExitCode::NoJobs) return static_cast<int>(problem->code);
     }
-    auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
-    if (!copperfold::SelectJobs(document, {jobNumber}, *batch, error)) {
+    if (!copperfold::SelectJobs(document, jobNumbers, batch, error)) {
         ReportCommandLineError(error, true);
         return static_cast<int>(RunExitCode::BadArguments);
     }
-    // The versions are on the job's drive where it is now.
-    if (copperfold::AnyBound(*batch)) {
-        copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
+    // Where each job's drive is now; nothing is recorded, as nothing is written.
+    if (copperfold::AnyBound(batch)) {
+        copperfold::ResolveBatchTargets(batch, copperfold::ListMountedVolumes(document.deviceTable));
     }
+    return std::nullopt;
+}
+
+int CCopperfoldApp::VersionsFromCommandLine(int jobNumber) {
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    if (const auto stop = ReadCommandLineBatch({jobNumber}, *batch)) return *stop;
     copperfold::Win32FileSystem files;
     JobRecord job = batch->entries[0];
     job.source = files.FullPath(job.source);
     job.target = files.FullPath(job.target);
     WriteStandardOutput(WithCrLf(copperfold::FormatVersions(batch->entries[0], jobNumber,
                                                             copperfold::ListVersions(files, job))));
-    return static_cast<int>(RunExitCode::AllDone);
+    return static_cast<int>(copperfold::RunExitCode::AllDone);
 }
 
 int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore) {
@@ -274,24 +281,8 @@ int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, c
 int CCopperfoldApp::PreviewJobsFromCommandLine(const std::vector<int>& jobNumbers,
                                                const copperfold::CommandLine* restore) {
     using copperfold::RunExitCode;
-    if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
-    TakeOverOldJobs(true);
-    CCopperfoldDoc document(&settings->UserFile(), jobSection);
-    if (const auto problem = ReadCommandLineJobs(document)) {
-        ReportCommandLineError(problem->reason, true);
-        // No job is nothing to preview, but no error: the preview says so with its totals.
-        if (problem->code != RunExitCode::NoJobs) return static_cast<int>(problem->code);
-    }
     auto batch = std::make_unique<copperfold::JobBatch>();
-    std::wstring error;
-    if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
-        ReportCommandLineError(error, true);
-        return static_cast<int>(RunExitCode::BadArguments);
-    }
-    // Where each job's drive is now; nothing is recorded, as nothing is written.
-    if (copperfold::AnyBound(*batch)) {
-        copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
-    }
+    if (const auto stop = ReadCommandLineBatch(jobNumbers, *batch)) return *stop;
     if (restore && !ToVersionRestore(*restore, *batch)) return static_cast<int>(RunExitCode::BadArguments);
     copperfold::Win32FileSystem files;
     WriteStandardOutput(WithCrLf(copperfold::FormatPreview(copperfold::PreviewBatch(files, *batch, jobNumbers))));

@@ -74,6 +74,9 @@ private:
     // `restore` ("/restore-version"), of the restore of a version of the one job named instead.
     int RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore);
     int PreviewJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore);
+    // For a command that only reads (a preview, a listing): the program's start, the user's jobs,
+    // the named ones in `batch` as their drives are now; an exit status when it cannot go on.
+    std::optional<int> ReadCommandLineBatch(const std::vector<int>& jobNumbers, copperfold::JobBatch& batch);
     // Replaces the batch's one job by the restore `restore` asks for; false (told on standard
     // error) when no such restore can be made.
     bool ToVersionRestore(const copperfold::CommandLine& restore, copperfold::JobBatch& batch) const;
