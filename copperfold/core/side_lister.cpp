@@ -28,7 +28,12 @@ void SideLister::Work() {
     for (;;) {
         start_.Wait();
         if (quit_.load()) return;
-        listed_ = fs_.List(folder_, entries_);
+        try {
+            listed_ = fs_.List(folder_, entries_);
+        } catch (...) {  // out of memory: the folder counts as one that could not be listed
+            entries_.clear();
+            listed_ = false;
+        }
         done_.Set();
     }
 }

@@ -167,10 +167,9 @@ JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_v
     if (!file.empty() && !IsRelativeInside(file)) return {kBadVersionFileText, {std::wstring(file)}};
     restore = JobRecord(written->folder, JoinPath(VersionStorePath(written->folder), version), JobType::Restore);
     restore.versionRestore = VersionRestore{std::wstring(file)};
-    // Where the job's drive went, and why it must not run, hold for its restores too.
-    restore.binding = job.binding;
+    // Made from the job as it runs now (its drive looked up where it is): why that must not run
+    // holds for the restore too. It has no binding of its own to be looked up by again.
     restore.runRefusal = job.runRefusal;
-    restore.movedFrom = job.movedFrom;
     return {};
 }
 

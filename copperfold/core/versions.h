@@ -86,7 +86,8 @@ std::vector<std::wstring> ExpiredVersionFolders(const std::vector<FileEntry>& st
 // The job record of a restore of `version` (a run's folder on `side`) or, when `file` is not
 // empty, of one file or folder of it (a path relative to the version, as "Trip\beach.jpg"); or
 // the reason it cannot be made (an English text): a side the job does not write to, a name that
-// is no run's folder, a path that leaves the version.
+// is no run's folder, a path that leaves the version. `job` is taken with its target where its
+// drive is now (ResolveBatchTargets); the record has no binding to be looked up by again.
 JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_view version, std::wstring_view file,
                               JobRecord& restore);
 // Whether a restore record is one MakeVersionRestore made (its version folder lies in the store
