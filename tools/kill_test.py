@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Kills Copperfold.exe /run at random moments and checks that a kill never leaves a wrong file.
 
-usage: kill_test.py WINE_EXEC STATE_DIR PROGRAM_DIR WORK_DIR KILLS [SEED]
+usage: kill_test.py [--versions] WINE_EXEC STATE_DIR PROGRAM_DIR WORK_DIR KILLS [SEED]
 
 WINE_EXEC STATE_DIR PROGRAM ARGS... runs a Windows program in a running Wine session
 (tools/wine-exec.sh). PROGRAM_DIR holds Copperfold.exe and a Copperfold.ini whose job section
@@ -17,6 +17,12 @@ mixed), the sources are untouched, no copied file is hidden. Every other round, 
 last, the batch then runs again to its end and the script checks that no temporary file is
 left anywhere and that each target equals its source. Prints the figures; exits 1 on any loss
 or leftover.
+
+With --versions both jobs keep the files they replace for 30 days (and the Backup copies only
+new and changed files): a replaced file goes into the version store at the top of its job's
+folder, and the checks become that every old version is in its place or in the store (a target
+file that holds its new content has its old one in the store), that the stores are no files of
+the jobs' (the two sides of the Sync are equal besides them), and that nothing else changes.
 """
 
 from __future__ import annotations
@@ -37,6 +43,7 @@ SMALL_PER_FOLDER = 20
 PARTIAL_SUFFIX = ".~cfpart"
 HIDDEN = 0x2
 OLD_TIME = 1_500_000_000  # the old versions' last-write time, older than every new one
+STORE = ".copperfold-versions"  # the version store at the top of a job's folder
 
 
 def digest(path: Path) -> str:
@@ -48,8 +55,17 @@ def digest(path: Path) -> str:
 
 
 def snapshot(root: Path) -> dict[str, str]:
-    """Relative path -> content digest of every file below root."""
-    return {str(p.relative_to(root)): digest(p) for p in sorted(root.rglob("*")) if p.is_file()}
+    """Relative path -> content digest of every file below root, its version store left out."""
+    return {str(p.relative_to(root)): digest(p) for p in sorted(root.rglob("*"))
+            if p.is_file() and p.relative_to(root).parts[0] != STORE}
+
+
+def kept_versions(root: Path, rel: str) -> set[str]:
+    """The digests of the versions of root/rel kept in root's version store (any run's folder)."""
+    store = root / STORE
+    if not store.is_dir():
+        return set()
+    return {digest(run / rel) for run in store.iterdir() if (run / rel).is_file()}
 
 
 def dos_attributes(path: Path) -> int:
@@ -101,7 +117,9 @@ def windows_path(path: Path) -> str:
 
 
 class Batch:
-    def __init__(self, wine_exec: str, state: str, program: Path, work: Path, rng: random.Random):
+    def __init__(self, wine_exec: str, state: str, program: Path, work: Path, rng: random.Random,
+                 versions: bool = False):
+        self.versions = versions
         self.wine = [wine_exec, state, str(program / "Copperfold.exe"), "/run"]
         self.work = work
         self.rng = rng
@@ -155,14 +173,19 @@ class Batch:
         for root, prefix, old, new in expected:
             for rel, old_or_missing, new_digest in self.candidates(prefix, old, new):
                 path = root / rel
+                # With versions, a replaced file may be (and once replaced, must be) in the store.
+                job_root, rel_in_job = (root / prefix, str(Path(rel).relative_to(prefix))) if prefix else (root, rel)
+                kept = self.versions and old_or_missing in kept_versions(job_root, rel_in_job)
                 if not path.exists():
-                    if old_or_missing is not None:
+                    if old_or_missing is not None and not kept:
                         problems.append(f"lost: {path}")
                     continue
                 checked += 1
                 got = digest(path)
                 if got == new_digest and got != old_or_missing:
                     moved += 1
+                    if self.versions and old_or_missing is not None and not kept:
+                        problems.append(f"replaced but not kept: {path}")
                 elif got == old_or_missing:
                     unmoved += 1
                 else:
@@ -212,29 +235,43 @@ class Batch:
         union.update(self.source_b)
         if now_tb != union:
             problems.append("the Sync's target is not the union of both sides")
+        if self.versions:
+            for root, prefix, old in ((self.ta / "A", "A", self.old_ta), (self.tb, "", self.old_tb)):
+                for rel, old_digest in old.items():
+                    rel_in_job = str(Path(rel).relative_to(prefix)) if prefix else rel
+                    replaced = prefix or rel in self.source_b
+                    if replaced and old_digest not in kept_versions(root, rel_in_job):
+                        problems.append(f"an old version is not kept: {root / rel_in_job}")
+            if (self.trees["B"] / STORE).exists():
+                problems.append("the Sync's source kept versions, though none of its files was replaced")
         return problems
 
 
 def main() -> int:
-    if len(sys.argv) not in (6, 7):
+    arguments = sys.argv[1:]
+    versions = bool(arguments) and arguments[0] == "--versions"
+    if versions:
+        arguments = arguments[1:]
+    if len(arguments) not in (5, 6):
         print(__doc__, file=sys.stderr)
         return 2
-    wine_exec, state, program, work, kills = sys.argv[1:6]
-    seed = int(sys.argv[6]) if len(sys.argv) == 7 else int(time.time())
+    wine_exec, state, program, work, kills = arguments[:5]
+    seed = int(arguments[5]) if len(arguments) == 6 else int(time.time())
     kills = int(kills)
     rng = random.Random(seed)
     program, work = Path(program).resolve(), Path(work).resolve()
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
 
-    batch = Batch(wine_exec, state, program, work, rng)
+    batch = Batch(wine_exec, state, program, work, rng, versions)
     section = subprocess.run([wine_exec, state, "cmd", "/c", "echo %COMPUTERNAME%-%USERNAME%"],
                              capture_output=True, text=True, check=True).stdout.strip()
     ini = program / "Copperfold.ini"
     shipped = Path(__file__).resolve().parent.parent / "data" / "Copperfold.ini"
+    options = ("|SkipSame=0x0001|KeepDays=0x001E", "|KeepDays=0x001E") if versions else ("", "")
     subprocess.run([sys.executable, str(Path(__file__).with_name("make_demo_ini.py")), str(shipped), str(ini),
-                    section, f"Backup|{windows_path(batch.trees['A'])}|{windows_path(batch.ta)}",
-                    f"Sync|{windows_path(batch.trees['B'])}|{windows_path(batch.tb)}"], check=True)
+                    section, f"Backup|{windows_path(batch.trees['A'])}|{windows_path(batch.ta)}{options[0]}",
+                    f"Sync|{windows_path(batch.trees['B'])}|{windows_path(batch.tb)}{options[1]}"], check=True)
 
     # How long a whole run takes: the kills fall within that time.
     batch.reset_targets()
@@ -242,9 +279,10 @@ def main() -> int:
     code, errors = batch.run_to_end()
     full = time.monotonic() - started
     if code != 0 or batch.check_final():
-        print(f"the uninterrupted run failed (exit {code}): {errors.strip()} {batch.check_final()}")
+        print(f"the uninterrupted run failed (exit {code}): {errors.strip()} {batch.check_final()[:10]}")
         return 1
-    print(f"kill test: seed {seed}, {len(batch.source_a) + len(batch.source_b)} source files, "
+    print(f"kill test{' with versions' if versions else ''}: seed {seed}, "
+          f"{len(batch.source_a) + len(batch.source_b)} source files, "
           f"a whole run takes {full:.1f} s", flush=True)
 
     checked_total = losses = leftovers = mid_copy = completed_runs = 0

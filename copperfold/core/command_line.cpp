@@ -5,7 +5,9 @@
 namespace copperfold {
 namespace {
 
-constexpr std::wstring_view kUsage = L"Usage: Copperfold.exe [/run [JOB,JOB,...] | /preview [JOB,JOB,...]]";
+constexpr std::wstring_view kUsage =
+    L"Usage: Copperfold.exe [/run [JOB,JOB,...] | /preview [JOB,JOB,...] | /versions JOB |\n"
+    L"                       /restore-version JOB source|target \"VERSION\" [\"FILE\"] [/preview]]";
 
 std::wstring_view Trim(std::wstring_view text) {
     while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
@@ -33,6 +35,61 @@ bool ParseJobNumber(std::wstring_view text, int& number) {
     return number >= 1 && number <= kMaxJobs;
 }
 
+// The arguments after the command: separated by blanks, grouped by double quotes (which are not
+// part of them). False when a quote is not closed.
+bool SplitArguments(std::wstring_view text, std::vector<std::wstring>& arguments) {
+    std::wstring current;
+    bool quoted = false, any = false;
+    for (const wchar_t c : text) {
+        if (c == L'"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && (c == L' ' || c == L'\t')) {
+            if (any) arguments.push_back(std::move(current));
+            current.clear();
+            any = false;
+        } else {
+            current.push_back(c);
+            any = true;
+        }
+    }
+    if (any) arguments.push_back(std::move(current));
+    return !quoted;
+}
+
+// "/versions JOB" and "/restore-version JOB SIDE VERSION [FILE] [/preview]".
+CommandLine ParseVersionCommand(bool restore, std::wstring_view rest) {
+    std::vector<std::wstring> arguments;
+    if (!SplitArguments(rest, arguments)) return Invalid(L"A double quote is not closed.", true);
+    CommandLine result;
+    result.kind = restore ? CommandLine::Kind::RestoreVersion : CommandLine::Kind::Versions;
+    result.unattended = true;
+    if (restore && !arguments.empty() && common::EqualsIgnoreCase(arguments.back(), L"/preview")) {
+        result.preview = true;
+        arguments.pop_back();
+    }
+    const std::size_t least = restore ? 3 : 1;
+    const std::size_t most = restore ? 4 : 1;
+    if (arguments.size() < least || arguments.size() > most) {
+        return Invalid(restore ? L"/restore-version takes a job number, source or target, a version and maybe a file."
+                               : L"/versions takes one job number.",
+                       true);
+    }
+    int number = 0;
+    if (!ParseJobNumber(arguments[0], number)) {
+        return Invalid(L"Not a job number: \"" + arguments[0] + L"\" (jobs are numbered from 1 to 255).", true);
+    }
+    result.jobNumbers = {number};
+    if (!restore) return result;
+    if (!common::EqualsIgnoreCase(arguments[1], L"source") && !common::EqualsIgnoreCase(arguments[1], L"target")) {
+        return Invalid(L"The side is \"source\" or \"target\", not \"" + arguments[1] + L"\".", true);
+    }
+    result.targetSide = common::EqualsIgnoreCase(arguments[1], L"target");
+    result.version = arguments[2];
+    if (arguments.size() == 4) result.file = arguments[3];
+    return result;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(std::wstring_view arguments) {
@@ -40,6 +97,9 @@ CommandLine ParseCommandLine(std::wstring_view arguments) {
     if (arguments.empty()) return {};
     const size_t end = arguments.find_first_of(L" \t");
     const std::wstring_view command = arguments.substr(0, end);
+    const std::wstring_view rest = end == std::wstring_view::npos ? std::wstring_view() : arguments.substr(end);
+    if (common::EqualsIgnoreCase(command, L"/versions")) return ParseVersionCommand(false, rest);
+    if (common::EqualsIgnoreCase(command, L"/restore-version")) return ParseVersionCommand(true, rest);
     const bool preview = common::EqualsIgnoreCase(command, L"/preview");
     if (!preview && !common::EqualsIgnoreCase(command, L"/run")) {
         return Invalid(L"Unknown command-line argument: " + std::wstring(command));

@@ -2,7 +2,11 @@
 // Copperfold's command line. Without arguments the program starts as usual; "/run" runs every
 // job of the current user in file order in the progress dialog and exits; "/run 2,5" runs the
 // named jobs (numbered from 1 as in the job file). "/preview" with the same job list prints
-// what such a run would do, writing nothing.
+// what such a run would do, writing nothing. "/versions 2" lists the versions job 2 keeps of the
+// files it replaced; "/restore-version 2 target "2026-05-01 14.30.05 +0200" [FILE]" puts one of
+// them (or one file or folder of it) back, keeping what it replaces as a version in turn, and
+// with "/preview" after it prints what that would do instead. Arguments with blanks go in
+// double quotes.
 
 #include <string>
 #include <string_view>
@@ -13,9 +17,15 @@
 namespace copperfold {
 
 struct CommandLine {
-    enum class Kind { Interactive, Run, Preview, Invalid };
+    enum class Kind { Interactive, Run, Preview, Versions, RestoreVersion, Invalid };
     Kind kind = Kind::Interactive;
-    std::vector<int> jobNumbers;  // empty with Run: every job
+    std::vector<int> jobNumbers;  // empty with Run: every job; one job for Versions, RestoreVersion
+    // RestoreVersion: the side, the version folder's name, the file in it (empty: all of it), and
+    // whether only its preview is asked for.
+    bool targetSide = true;
+    std::wstring version;
+    std::wstring file;
+    bool preview = false;
     std::wstring error;           // English text for Invalid
     // A run nobody may be watching ("/run", also with bad job numbers): whatever it has to say
     // goes to standard error, never into a window that waits for a click.

@@ -21,6 +21,30 @@ JobType TypeFromName(std::wstring_view name) {
     return JobType::Unknown;
 }
 
+// A stored number: "0x" and hexadecimal digits as integers are written, or decimal digits (as a
+// hand edit writes them); read up to the first other character, 0 when there is none. Values too
+// large for 32 bits stay at the largest: wrapped round, a number of days could become a small one.
+std::uint32_t ParseStoredNumber(std::wstring_view text) {
+    const bool hex = text.size() >= 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+    if (hex) text.remove_prefix(2);
+    const std::uint64_t base = hex ? 16 : 10;
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        std::uint64_t digit = 0;
+        if (c >= L'0' && c <= L'9') {
+            digit = static_cast<std::uint64_t>(c - L'0');
+        } else if (hex && c >= L'a' && c <= L'f') {
+            digit = static_cast<std::uint64_t>(c - L'a' + 10);
+        } else if (hex && c >= L'A' && c <= L'F') {
+            digit = static_cast<std::uint64_t>(c - L'A' + 10);
+        } else {
+            break;
+        }
+        value = std::min<std::uint64_t>(value * base + digit, 0xFFFF'FFFFull);
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
 }  // namespace
 
 std::wstring_view JobRecord::TypeName() const {
@@ -56,6 +80,8 @@ void CCopperfoldDoc::ReadJobs() {
         if (const auto serial = copperfold::ParseVolumeSerial(iniFile->GetString(jobSection, NumberedKey(L"DstVol", n), L""))) {
             job.binding = TargetBinding{*serial, iniFile->GetString(jobSection, NumberedKey(L"DstDev", n), L"")};
         }
+        job.options.skipSame = ParseStoredNumber(iniFile->GetString(jobSection, NumberedKey(L"SkipSame", n), L""));
+        job.options.keepDays = ParseStoredNumber(iniFile->GetString(jobSection, NumberedKey(L"KeepDays", n), L""));
     }
 }
 
@@ -71,6 +97,12 @@ void CCopperfoldDoc::WriteJob(int n) {
             ini.WriteString(jobSection, NumberedKey(L"DstDev", n), job.binding->enclosure);
         }
     }
+    // Only when set, so that a job without them keeps the lines it had.
+    const auto writeNumber = [&](std::wstring_view key, std::uint32_t value) {
+        if (value != 0) ini.WriteString(jobSection, NumberedKey(key, n), FormatProfileInt(static_cast<int>(value)));
+    };
+    writeNumber(L"SkipSame", job.options.skipSame);
+    writeNumber(L"KeepDays", job.options.keepDays);
 }
 
 void CCopperfoldDoc::ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change) {
@@ -87,6 +119,12 @@ void CCopperfoldDoc::ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& chan
 
 CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(std::wstring_view source, std::wstring_view target,
                                                  JobType type, std::optional<TargetBinding> binding) {
+    JobRecord job(std::wstring(source), std::wstring(target), type);
+    job.binding = std::move(binding);
+    return AddJob(job);
+}
+
+CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(const JobRecord& added) {
     AddResult result = AddResult::Added;
     ModifyJobs([&](CCopperfoldDoc& doc) {
         if (doc.jobCount >= kMaxJobs) {
@@ -94,8 +132,9 @@ CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(std::wstring_view source, std::
             return false;
         }
         JobRecord& job = doc.jobs[doc.jobCount];
-        job = JobRecord(std::wstring(source), std::wstring(target), type);
-        job.binding = std::move(binding);
+        job = JobRecord(added.source, added.target, added.type, added.unknownTypeName);
+        job.binding = added.binding;
+        job.options = added.options;
         ++doc.jobCount;
         doc.iniFile->WriteInt(doc.jobSection, L"TASK", doc.jobCount);
         doc.WriteJob(doc.jobCount);
@@ -124,6 +163,21 @@ bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::w
         return removed;
     });
     return removed;
+}
+
+bool CCopperfoldDoc::SetJobOptions(std::wstring_view source, std::wstring_view target, const JobOptions& options) {
+    bool found = false;
+    ModifyJobs([&](CCopperfoldDoc& doc) {
+        for (int n = 0; n < doc.jobCount; ++n) {
+            JobRecord& job = doc.jobs[static_cast<size_t>(n)];
+            if (job.source != source || job.target != target) continue;
+            found = true;
+            job.options = options;
+        }
+        if (found) doc.SaveAllJobs();  // an option switched off loses its key
+        return found;
+    });
+    return found;
 }
 
 void CCopperfoldDoc::SaveAllJobs() {

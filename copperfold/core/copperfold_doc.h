@@ -18,6 +18,10 @@
 //   DstVol0001=0x1A2B3C4D    the target's volume serial number, for a target on a removable or
 //                            USB drive (absent for fixed and network targets, and in older files)
 //   DstDev0001=0001          the USB serial of the enclosure that drive belongs to, when it does
+//   SkipSame0001=0x0001      copy only new and changed files (Backup, Restore); absent: off
+//   KeepDays0001=0x001E      keep the files a run replaces for 30 days; absent or 0: off
+// The last two are written only when set, as integers are ("0x%04X"); they are read as that or
+// as plain decimal digits (a hand-edited "30").
 
 #include <array>
 #include <cstdint>
@@ -49,6 +53,23 @@ struct TargetBinding {
     bool operator==(const TargetBinding&) const = default;
 };
 
+// What a job does beyond its type. A job file without these keys means neither (as older
+// versions, which ignore them, run the job).
+struct JobOptions {
+    // Copy only new and changed files (Backup and Restore): 1 = on. The value is kept as read, so
+    // a value of a newer version is written back as it was; any value but 1 counts as off.
+    std::uint32_t skipSame = 0;
+    // Keep the files a run replaces as versions for this many days (every type); 0 = not kept.
+    std::uint32_t keepDays = 0;
+    bool operator==(const JobOptions&) const = default;
+};
+
+// Set for one run, never stored: the job puts files it kept as versions back (see versions.h).
+// The record's source is the job's folder on that side, its target the version's folder there.
+struct VersionRestore {
+    std::wstring file;  // one file or folder of the version, relative to it; empty: all of it
+};
+
 struct JobRecord {
     JobRecord() = default;
     JobRecord(std::wstring sourceFolder, std::wstring targetFolder, JobType jobType, std::wstring typeName = {})
@@ -63,12 +84,18 @@ struct JobRecord {
     std::wstring unknownTypeName;
     // The drive the target was on when the job was bound to it (see job_binding.h).
     std::optional<TargetBinding> binding;
+    JobOptions options;
+    std::optional<VersionRestore> versionRestore;
     // Set for one run: why this job must not run (an English text), or where its target moved
     // from. Never stored.
     std::wstring_view runRefusal;
     std::wstring movedFrom;
 
     std::wstring_view TypeName() const;
+    // Copies only new and changed files: a Backup or Restore whose option is on.
+    bool SkipsSame() const { return options.skipSame == 1 && (type == JobType::Backup || type == JobType::Restore); }
+    // Keeps the files it replaces: a job whose option is on, and every restore of a version.
+    bool KeepsVersions() const { return options.keepDays > 0 || versionRestore.has_value(); }
 };
 
 inline constexpr int kMaxJobs = 255;  // the count is stored in 8 bits
@@ -86,6 +113,11 @@ public:
     // When they already are kMaxJobs nothing changes and TableFull is returned.
     AddResult AddJob(std::wstring_view source, std::wstring_view target, JobType type,
                      std::optional<TargetBinding> binding = std::nullopt);
+    // The same with everything a job record holds that is stored (its options too).
+    AddResult AddJob(const JobRecord& job);
+    // Sets the options of every job with this source and target, in the jobs the file holds, and
+    // rewrites the section; false when there is no such job.
+    bool SetJobOptions(std::wstring_view source, std::wstring_view target, const JobOptions& options);
     // Removes every job with one of these source and target pairs from the jobs the file holds
     // and rewrites the section; false when none was there.
     bool RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget);

@@ -12,6 +12,9 @@
 #include "../../common/core/case_fold.h"
 #include "file_times.h"
 #include "job_paths.h"
+#include "job_sides.h"
+#include "pair_decision.h"
+#include "versions.h"
 
 namespace copperfold {
 namespace {
@@ -31,27 +34,6 @@ std::wstring ParentFolder(const std::wstring& path) {
     return path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash);
 }
 
-// What a Sync does with a file of the from side, given the to side's file of that name (or none):
-// the newer one is copied over the older; last-write times that compare the same (file_times.h)
-// count as the same file. A pair whose newer file is dated later than tomorrow is left as it is:
-// that time is no time of an edit (a drive that kept a year wrongly, a clock that was wrong).
-enum class SyncStep { CopyForward, CopyBack, Compare, LeaveAlone };
-
-SyncStep SyncStepFor(const FileEntry& from, const FileEntry* to, bool localTimeSide, std::uint64_t now) {
-    if (!to) return SyncStep::CopyForward;
-    const TimeOrder order = CompareLastWrite(from, *to, localTimeSide);
-    if (order == TimeOrder::Same) return SyncStep::Compare;
-    const FileEntry& newer = order == TimeOrder::Newer ? from : *to;
-    if (newer.lastWriteTime > now + kFutureTolerance) return SyncStep::LeaveAlone;
-    return order == TimeOrder::Newer ? SyncStep::CopyForward : SyncStep::CopyBack;
-}
-
-std::wstring WithTrailingBackslash(std::wstring_view folder) {
-    std::wstring result(folder);
-    if (result.empty() || result.back() != L'\\') result.push_back(L'\\');
-    return result;
-}
-
 // A cut of `count` characters from the start or the end that does not split a surrogate pair.
 size_t HeadLength(std::wstring_view text, size_t count) {
     if (count < text.size() && count > 0 && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF) ++count;
@@ -69,25 +51,8 @@ std::wstring Shortened(std::wstring_view path, size_t longest, size_t head, size
            std::wstring(path.substr(TailStart(path, tail)));
 }
 
-// The folder a job copies from and the one it copies into (Sync copies both ways).
-struct JobSides {
-    std::wstring from;
-    std::wstring to;
-};
-
 bool IsKnownType(JobType type) {
     return type == JobType::Backup || type == JobType::Sync || type == JobType::Restore;
-}
-
-JobSides SidesOf(const JobRecord& job) {
-    switch (job.type) {
-    case JobType::Backup:
-        return {job.source, AdjustedBackupTarget(job.source, job.target)};
-    case JobType::Restore:
-        return {job.target, job.source};
-    default:
-        return {job.source, job.target};
-    }
 }
 
 bool SidesOverlap(const JobSides& sides) {
@@ -144,6 +109,8 @@ std::wstring_view JobRefusalReason(const JobRecord& job) {
     JobRecord full = job;
     full.source = PlatformFullPath(job.source);
     full.target = PlatformFullPath(job.target);
+    // A restore copies from a version inside the folder it copies into; never into the version.
+    if (job.versionRestore) return VersionRestoreRefusal(full);
     if (SidesOverlap(SidesOf(full))) return kSelfContainingText;
     return {};
 }
@@ -159,6 +126,7 @@ std::wstring_view CopyEngine::PrepareJob(const JobRecord& job, JobRecord& prepar
     prepared.source = fs_.FullPath(job.source);
     prepared.target = fs_.FullPath(job.target);
     if (!IsFullJobPath(prepared.source) || !IsFullJobPath(prepared.target)) return kNotFullPathText;
+    if (prepared.versionRestore) return VersionRestoreRefusal(prepared);
     const JobSides sides = SidesOf(prepared);
     if (SidesOverlap(sides) || SidesOverlap({ResolvedPath(sides.from), ResolvedPath(sides.to)})) {
         return kSelfContainingText;
@@ -223,13 +191,14 @@ bool CopyEngine::OnCopyProgress(std::uint64_t /*totalFileSize*/, std::uint64_t t
     return true;
 }
 
-bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
-                             const std::wstring& secondLine) {
+bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                             const std::wstring& firstLine, const std::wstring& secondLine) {
     observer_.SetPathLines(firstLine, secondLine);
     const CopyProgress progress = [this](std::uint64_t size, std::uint64_t transferred, CopyProgressReason reason) {
         return OnCopyProgress(size, transferred, reason);
     };
-    const std::uint32_t error = fs_.CopyWithProgress(from, to, progress, counters_.cancelFlag);
+    const std::uint32_t error = keepAs.empty() ? fs_.CopyWithProgress(from, to, progress, counters_.cancelFlag)
+                                               : fs_.CopyKeepingReplaced(from, to, keepAs, progress, counters_.cancelFlag);
     if (error == 0) return true;
     ++job_.unsuccessful;
     if (error != kErrorRequestAborted) return CopyFailed(error, from, to);
@@ -238,14 +207,14 @@ bool CopyEngine::CopyOneFile(const std::wstring& from, const std::wstring& to, c
     return false;
 }
 
-bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size,
-                           const std::wstring& firstLine, const std::wstring& secondLine) {
+bool CopyEngine::StartCopy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                           std::uint64_t size, const std::wstring& firstLine, const std::wstring& secondLine) {
     if (kept_) kept_->Changed(ParentFolder(to));
     ++job_.started;
-    if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, firstLine, secondLine);
+    if (!pool_ || size > largestPooledFile_) return CopyOneFile(from, to, keepAs, firstLine, secondLine);
     observer_.SetPathLines(firstLine, secondLine);
     std::vector<CopyPool::Outcome> unsuccessful;
-    pool_->Start(from, to, size, unsuccessful, [this] { ShowProgress(); });
+    pool_->StartKeeping(from, to, keepAs, size, unsuccessful, [this] { ShowProgress(); });
     ShowProgress();
     return HandleUnsuccessful(unsuccessful);
 }
@@ -272,12 +241,39 @@ bool CopyEngine::HandleUnsuccessful(const std::vector<CopyPool::Outcome>& unsucc
 }
 
 bool CopyEngine::ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries) {
-    if (keepListings_ && kept_ && kept_->Take(folder, entries)) return true;
-    return fs_.List(folder, entries);
+    if (current_.keepListings && kept_ && kept_->Take(folder, entries)) return true;
+    if (!fs_.List(folder, entries)) return false;
+    LeaveOutVersionStore(folder, entries);
+    return true;
+}
+
+void CopyEngine::LeaveOutVersionStore(const std::wstring& folder, std::vector<FileEntry>& entries) const {
+    if (!current_.tops.empty() &&
+        std::find(current_.tops.begin(), current_.tops.end(), ComparablePath(folder)) != current_.tops.end()) {
+        std::erase_if(entries, IsVersionStore);
+    }
+}
+
+bool CopyEngine::ListBoth(const std::wstring& first, std::vector<FileEntry>& firstEntries, const std::wstring& second,
+                          bool wanted, std::vector<FileEntry>& secondEntries, bool& secondListed) {
+    secondListed = false;
+    const bool kept = wanted && current_.keepListings && kept_ && kept_->Take(second, secondEntries);
+    const bool aside = wanted && !kept && lister_;
+    if (aside) lister_->Start(second);
+    const bool firstListed = ListFolder(first, firstEntries);
+    if (kept) {
+        secondListed = true;
+    } else if (aside) {
+        secondListed = lister_->Finish(secondEntries);
+        if (secondListed) LeaveOutVersionStore(second, secondEntries);
+    } else if (wanted) {
+        secondListed = ListFolder(second, secondEntries);
+    }
+    return firstListed;
 }
 
 void CopyEngine::KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries) {
-    if (keepListings_ && kept_) kept_->Keep(folder, std::move(entries));
+    if (current_.keepListings && kept_) kept_->Keep(folder, std::move(entries));
 }
 
 bool CopyEngine::CreateFolder(const std::wstring& path) {
@@ -308,6 +304,7 @@ int CopyEngine::CopyTree(const std::wstring& from, const std::wstring& to, JobTy
 }
 
 void CopyEngine::ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size) {
+    observer_.FileCompared(fromPath, toPath);
     observer_.SetPathLines(L"Compare: " + fromPath, L"With: " + toPath);
     counters_.bytesDone += size;
     ShowProgress();
@@ -327,9 +324,11 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
     const FolderIndex destination = IndexOf(destinationEntries);
     const Listed fromSide{from, source};
     const Listed toSide{to, destination};
+    const std::wstring onlyName = std::exchange(current_.onlyName, {});  // the walk's top alone
 
     for (const FileEntry& entry : entries) {
         if (StopWalk()) break;
+        if (!onlyName.empty() && !common::EqualsIgnoreCase(entry.name, onlyName)) continue;
         if (!Takes(fromSide, entry, &toSide, true)) continue;
         const std::wstring fromPath = JoinPath(from, entry.name);
         const std::wstring toPath = JoinPath(to, entry.name);
@@ -347,9 +346,15 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
             if (!SyncFile(fromPath, toPath, entry, existing)) break;
             continue;
         }
+        if (DecidePair(Rules(type), entry, existing) == PairAction::Compare) {
+            ShowCompared(fromPath, toPath, entry.size);
+            continue;
+        }
         if (existing) fs_.SetAttributes(toPath, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+        std::wstring keepAs;
+        if (existing && !existing->IsFolder() && !PlaceToKeep(toPath, keepAs)) continue;
         const std::uint64_t size = std::max(entry.size, existing ? existing->size : 0);
-        if (!StartCopy(fromPath, toPath, size, CopyLine(fromPath), ToLine(toPath))) break;
+        if (!StartCopy(fromPath, toPath, keepAs, size, CopyLine(fromPath), ToLine(toPath))) break;
     }
     // The second pass of a Sync walks these folders again.
     if (type == JobType::Sync) {
@@ -361,7 +366,7 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
 
 bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPath, const FileEntry& listedFrom,
                           const FileEntry* listedTo) {
-    if (SyncStepFor(listedFrom, listedTo, localTimeSide_, now_) == SyncStep::Compare) {
+    if (DecidePair(Rules(JobType::Sync), listedFrom, listedTo) == PairAction::Compare) {
         ShowCompared(fromPath, toPath, listedFrom.size);
         return true;
     }
@@ -378,23 +383,25 @@ bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPa
     if (from.IsFolder()) return true;
     const bool toExists = fs_.LookUp(toPath, to);
     if (!toExists && listedTo && Unreadable(toPath)) return !JobStopped();
-    const SyncStep step = SyncStepFor(from, toExists ? &to : nullptr, localTimeSide_, now_);
-    if (step == SyncStep::Compare) {
+    const PairAction step = DecidePair(Rules(JobType::Sync), from, toExists ? &to : nullptr);
+    if (step == PairAction::Compare) {
         ShowCompared(fromPath, toPath, from.size);
         return true;
     }
-    if (step == SyncStep::LeaveAlone) {
+    if (step == PairAction::LeaveAlone) {
         const bool fromLater = from.lastWriteTime > to.lastWriteTime;
         Report(fromPath, {kFutureTimeText, {fromLater ? fromPath : toPath, fromLater ? toPath : fromPath}, 0, false});
         return true;
     }
-    const bool back = step == SyncStep::CopyBack;
+    const bool back = step == PairAction::CopyBack;
     const std::wstring& copySource = back ? toPath : fromPath;
     const std::wstring& copyDest = back ? fromPath : toPath;
     // What is about to be overwritten takes the from side's attributes, less read-only and hidden.
     if (toExists) fs_.SetAttributes(copyDest, from.attributes & ~(kAttributeReadOnly | kAttributeHidden));
+    std::wstring keepAs;
+    if ((back || (toExists && !to.IsFolder())) && !PlaceToKeep(copyDest, keepAs)) return true;
     const std::uint64_t size = std::max(from.size, toExists ? to.size : 0);
-    return StartCopy(copySource, copyDest, size, CopyLine(copySource), ToLine(copyDest));
+    return StartCopy(copySource, copyDest, keepAs, size, CopyLine(copySource), ToLine(copyDest));
 }
 
 int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
@@ -438,149 +445,9 @@ int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wst
             continue;
         }
         if (now.IsFolder()) continue;
-        if (!StartCopy(targetPath, sourcePath, now.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
+        if (!StartCopy(targetPath, sourcePath, {}, now.size, L"Copy: " + targetPath, L"To: " + sourcePath)) break;
     }
     return kDone;
-}
-
-std::uint32_t CopyEngine::CountTree(const std::wstring& folder) { return CountInto(folder, nullptr); }
-
-std::uint32_t CopyEngine::CountInto(const std::wstring& folder, VolumeNeeds* into) {
-    const std::wstring base = WithTrailingBackslash(folder);
-    std::vector<FileEntry> entries;
-    if (!ListFolder(base, entries)) return 0;
-    return CountListed(base, std::move(entries), into);
-}
-
-std::uint32_t CopyEngine::CountListed(const std::wstring& base, std::vector<FileEntry>&& entries, VolumeNeeds* into) {
-    std::uint32_t files = 0;
-    const FolderIndex index = IndexOf(entries);
-    const Listed listed{base, index};
-    for (const FileEntry& entry : entries) {
-        if (!Takes(listed, entry, nullptr, false)) continue;
-        if (entry.IsFolder()) {
-            if (into) into->AddFolder();
-            files += CountInto(base + entry.name, into);
-        } else {
-            ++files;
-            ++plannedCopies_;
-            counters_.bytesTotal += entry.size;
-            if (into) into->AddCopy(base + entry.name, entry.size, false, 0);
-        }
-    }
-    KeepListing(base, std::move(entries));
-    return files;
-}
-
-std::uint32_t CopyEngine::EstimateSync(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
-    return EstimateSyncInto(sourceFolder, targetFolder, nullptr, nullptr);
-}
-
-std::uint32_t CopyEngine::EstimateSyncInto(const std::wstring& sourceFolder, const std::wstring& targetFolder,
-                                           VolumeNeeds* toSide, VolumeNeeds* fromSide) {
-    const std::wstring source = WithTrailingBackslash(sourceFolder);
-    const std::wstring target = WithTrailingBackslash(targetFolder);
-    std::vector<FileEntry> sourceEntries;
-    std::vector<FileEntry> targetEntries;
-    if (!ListFolder(source, sourceEntries)) return CountInto(target, fromSide);
-    if (!ListFolder(target, targetEntries)) return CountListed(source, std::move(sourceEntries), toSide);
-    const FolderIndex sourceIndex = IndexOf(sourceEntries);
-    const FolderIndex targetIndex = IndexOf(targetEntries);
-    const Listed sourceSide{source, sourceIndex};
-    const Listed targetSide{target, targetIndex};
-
-    // The walks' rules: what they cannot copy, and pairs with a hidden namesake, move nothing.
-    std::uint32_t files = 0;
-    for (const FileEntry& entry : sourceEntries) {
-        if (!Takes(sourceSide, entry, &targetSide, false)) continue;
-        const FileEntry* other = targetIndex.Find(entry.name);
-        if (other && Skipped(*other)) continue;
-        if (entry.IsFolder()) {
-            if (toSide && !other) toSide->AddFolder();
-            files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
-            continue;
-        }
-        ++files;
-        if (other && other->IsFolder()) other = nullptr;  // the copy will fail; nothing is replaced
-        switch (SyncStepFor(entry, other, localTimeSide_, now_)) {
-        case SyncStep::CopyForward:
-            ++plannedCopies_;
-            counters_.bytesTotal += entry.size;
-            if (toSide) toSide->AddCopy(source + entry.name, entry.size, other != nullptr, other ? other->size : 0);
-            break;
-        case SyncStep::CopyBack:
-            ++plannedCopies_;
-            counters_.bytesTotal += other->size;
-            if (fromSide) fromSide->AddCopy(target + entry.name, other->size, true, entry.size);
-            break;
-        case SyncStep::Compare:
-            counters_.bytesTotal += entry.size;
-            break;
-        case SyncStep::LeaveAlone:
-            break;
-        }
-    }
-    for (const FileEntry& entry : targetEntries) {
-        if (!Takes(targetSide, entry, &sourceSide, false) || sourceIndex.Find(entry.name)) continue;
-        if (entry.IsFolder()) {
-            if (fromSide) fromSide->AddFolder();
-            files += EstimateSyncInto(source + entry.name, target + entry.name, toSide, fromSide);
-        } else {
-            ++files;
-            ++plannedCopies_;
-            counters_.bytesTotal += entry.size;
-            if (fromSide) fromSide->AddCopy(target + entry.name, entry.size, false, 0);
-        }
-    }
-    KeepListing(source, std::move(sourceEntries));
-    KeepListing(target, std::move(targetEntries));
-    return files;
-}
-
-void CopyEngine::EstimateCopy(const std::wstring& fromFolder, const std::wstring& toFolder, bool toListable,
-                              VolumeNeeds* toSide) {
-    const std::wstring from = WithTrailingBackslash(fromFolder);
-    const std::wstring to = WithTrailingBackslash(toFolder);
-    std::vector<FileEntry> entries;
-    if (!ListFolder(from, entries)) return;
-    // What the copies replace; only looked at when there is a volume to account for.
-    std::vector<FileEntry> destinationEntries;
-    const bool destinationListed = toSide && toListable && fs_.List(to, destinationEntries);
-    const FolderIndex source = IndexOf(entries);
-    const FolderIndex destination = IndexOf(destinationEntries);
-    const Listed fromListing{from, source};
-    const Listed toListing{to, destination};
-    for (const FileEntry& entry : entries) {
-        if (!Takes(fromListing, entry, &toListing, false)) continue;
-        const FileEntry* existing = destinationListed ? destination.Find(entry.name) : nullptr;
-        if (entry.IsFolder()) {
-            const bool folderThere = existing && existing->IsFolder();
-            if (toSide && !folderThere) toSide->AddFolder();
-            EstimateCopy(from + entry.name, to + entry.name, folderThere, toSide);
-            continue;
-        }
-        ++plannedCopies_;
-        counters_.bytesTotal += entry.size;
-        if (existing && existing->IsFolder()) existing = nullptr;
-        if (toSide) toSide->AddCopy(from + entry.name, entry.size, existing != nullptr, existing ? existing->size : 0);
-    }
-    KeepListing(from, std::move(entries));
-}
-
-void CopyEngine::EstimateJob(const JobRecord& prepared, VolumeNeeds* toSide, VolumeNeeds* fromSide) {
-    switch (prepared.type) {
-    case JobType::Backup:
-        EstimateCopy(prepared.source, AdjustedBackupTarget(prepared.source, prepared.target), true, toSide);
-        break;
-    case JobType::Restore:
-        EstimateCopy(prepared.target, prepared.source, true, toSide);
-        break;
-    case JobType::Sync:
-        EstimateSyncInto(prepared.source, prepared.target, toSide, fromSide);
-        break;
-    default:
-        break;
-    }
 }
 
 void CopyEngine::RunJob(const JobRecord& prepared) {
@@ -588,13 +455,12 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
     const std::wstring& target = prepared.target;
     switch (prepared.type) {
     case JobType::Backup:
-        CopyTree(source, AdjustedBackupTarget(source, target), JobType::Backup);
+    case JobType::Restore: {
+        const JobSides sides = SidesOf(prepared);
+        CopyTree(sides.from, sides.to, prepared.type);
         FinishCopies();
         break;
-    case JobType::Restore:
-        CopyTree(target, source, JobType::Restore);
-        FinishCopies();
-        break;
+    }
     case JobType::Sync:
         // The second pass lists and cleans the folders the first one wrote to: every copy of
         // the first pass has replaced its destination by then.
@@ -606,42 +472,6 @@ void CopyEngine::RunJob(const JobRecord& prepared) {
         break;
     }
     if (JobStopped()) ReportLostDrive();
-}
-
-JobRefusal CopyEngine::EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide) {
-    // The volumes' facts, once for each side of the job: the estimate needs them already.
-    const JobSides sides = SidesOf(prepared);
-    std::vector<SpacePlan::Side> written(1);
-    written[0].facts = VolumeOf(sides.to);
-    const VolumeFacts& fromFacts = VolumeOf(sides.from);
-    if (prepared.type == JobType::Sync) written.push_back({fromFacts, {}});
-    localTimeSide = KeepsLocalTimes(written[0].facts.fileSystem) || KeepsLocalTimes(fromFacts.fileSystem);
-    for (SpacePlan::Side& side : written) {
-        side.needs = VolumeNeeds(side.facts);
-        if (!side.facts.root.empty() && KeepsLocalTimes(side.facts.fileSystem)) fs_.LimitTimesToFatRange(side.facts.root);
-    }
-    // Needs are only gathered for volumes the system told us about.
-    auto needsOf = [&](size_t index) -> VolumeNeeds* {
-        return index < written.size() && !written[index].facts.root.empty() ? &written[index].needs : nullptr;
-    };
-
-    const std::uint64_t totalBefore = counters_.bytesTotal.load();
-    localTimeSide_ = localTimeSide;
-    keepListings_ = prepared.type == JobType::Sync;
-    EstimateJob(prepared, needsOf(0), needsOf(1));
-    keepListings_ = false;
-    localTimeSide_ = false;
-    JobRefusal refusal = plan.Admit(written);
-    if (refusal.Refused()) counters_.bytesTotal = totalBefore;  // it will move nothing
-    return refusal;
-}
-
-const VolumeFacts& CopyEngine::VolumeOf(const std::wstring& path) {
-    std::wstring key = common::UpperCased(std::wstring_view(path).substr(0, RootLength(path)));
-    if (key.empty()) key = common::UpperCased(path);  // not a full path: asked on its own
-    const auto known = volumes_.find(key);
-    if (known != volumes_.end()) return known->second;
-    return volumes_.emplace(std::move(key), fs_.Volume(path)).first->second;
 }
 
 int RunOutcomeCode(const RunCounters& counters) {
@@ -660,6 +490,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     volumes_.clear();  // free space changes between runs
     reported_.clear();
     now_ = FileTimeNow();
+    offsetMinutes_ = LocalOffsetMinutes(now_);
 
     // Each job is checked and put in the system's form once; a job that will not run moves nothing.
     struct PreparedJob {
@@ -669,20 +500,28 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
         std::uint64_t plannedCopies = 0;
     };
     std::vector<PreparedJob> jobs(batch.count);
-    // A Sync job's walks use the listings its estimate read (see KeptListings).
-    const bool anySync = std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count,
-                                     [](const JobRecord& job) { return job.type == JobType::Sync; });
-    if (anySync) kept_ = std::make_unique<KeptListings>();
+    // A Sync job's walks, and those of a job that copies only new and changed files, use the
+    // listings its estimate read (see KeptListings).
+    const bool anyKept = std::any_of(batch.entries.begin(), batch.entries.begin() + batch.count, [](const JobRecord& job) {
+        return job.type == JobType::Sync || job.SkipsSame();
+    });
+    if (anyKept) kept_ = std::make_unique<KeptListings>();
+    if (fs_.CopyConcurrency() > 1) lister_ = std::make_unique<SideLister>(fs_);
     observer_.EstimatePhase(true);
     SpacePlan plan;
     for (size_t i = 0; i < batch.count; ++i) {
         PreparedJob& prepared = jobs[i];
         prepared.refusal.text = PrepareJob(batch.entries[i], prepared.job);
         if (prepared.refusal.Refused()) continue;
+        observer_.EstimateStarted(i);
+        prepared.refusal = MissingVersion(prepared.job);
+        if (prepared.refusal.Refused()) continue;
+        RemoveExpiredVersions(prepared.job);
         const std::uint64_t plannedBefore = plannedCopies_;
         prepared.refusal = EstimateAndAdmit(prepared.job, plan, prepared.localTimeSide);
         prepared.plannedCopies = plannedCopies_ - plannedBefore;
     }
+    lister_.reset();
     observer_.EstimatePhase(false);
     observer_.TotalKnown(counters_.bytesTotal.load());
 
@@ -704,13 +543,11 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
             observer_.ShowJobRefused(batch.entries[i], jobs[i].refusal);
             continue;
         }
-        keepListings_ = jobs[i].job.type == JobType::Sync;
-        localTimeSide_ = jobs[i].localTimeSide;
+        current_ = SettingFor(jobs[i].job, jobs[i].localTimeSide);
         job_ = JobProgress{jobs[i].plannedCopies, 0, 0, {}};
         RunJob(jobs[i].job);
         job_ = JobProgress{};
-        keepListings_ = false;
-        localTimeSide_ = false;
+        current_ = CurrentJob{};
         if (stopped_) {
             allDone = false;
             break;

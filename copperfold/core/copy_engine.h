@@ -19,8 +19,11 @@
 #include "file_system.h"
 #include "folder_index.h"
 #include "kept_listings.h"
+#include "pair_decision.h"
 #include "preflight.h"
 #include "run_problems.h"
+#include "side_lister.h"
+#include "version_keeper.h"
 
 namespace copperfold {
 
@@ -56,6 +59,12 @@ public:
     // Something else the run could not do, or a pair a Sync left as it is (see run_problems.h);
     // each is told once per run. A failure has already been counted in the run's counters.
     virtual void ShowRunProblem(const RunProblem& /*problem*/) {}
+    // A file of both sides that the run takes for the same (a Sync's equal pair, or an unchanged
+    // file of a job that copies only new and changed files): compared, not copied.
+    virtual void FileCompared(const std::wstring& /*from*/, const std::wstring& /*to*/) {}
+    // The estimate of job `index` of the batch begins; what the run reports until the next job's
+    // estimate or the copy phase belongs to it (the removal of its expired versions, say).
+    virtual void EstimateStarted(std::size_t /*index*/) {}
     // The phases of a run, for the busy animation and the caption.
     virtual void EstimatePhase(bool started) = 0;
     virtual void CopyPhase(bool started) = 0;
@@ -110,7 +119,7 @@ public:
     void EstimateJob(const JobRecord& prepared, VolumeNeeds* toSide = nullptr, VolumeNeeds* fromSide = nullptr);
     // Whether the job going on has a side on a volume that keeps local times (see file_times.h),
     // which its Sync decisions take into account. Set by RunJobs from the volumes' facts.
-    void SetLocalTimeSide(bool localTimeSide) { localTimeSide_ = localTimeSide; }
+    void SetLocalTimeSide(bool localTimeSide) { current_.localTimeSide = localTimeSide; }
     // Runs one prepared job by its type.
     void RunJob(const JobRecord& prepared);
     // The whole run: estimate phase, then copy phase, job after job, until cancelled; then the
@@ -156,7 +165,13 @@ private:
     std::wstring ResolvedPath(const std::wstring& path);
     void ShowProgress();
     // A listing the run keeps for this walk (a Sync job's, see KeptListings), or a new one.
+    // The version store at the top of a job's folder is left out: it is no file of the job.
     bool ListFolder(const std::wstring& folder, std::vector<FileEntry>& entries);
+    void LeaveOutVersionStore(const std::wstring& folder, std::vector<FileEntry>& entries) const;
+    // ListFolder of `first`, and at the same time (on the run's lister, when it has one) of
+    // `second` when `wanted`; `secondListed` says whether that one could be listed.
+    bool ListBoth(const std::wstring& first, std::vector<FileEntry>& firstEntries, const std::wstring& second,
+                  bool wanted, std::vector<FileEntry>& secondEntries, bool& secondListed);
     void KeepListing(const std::wstring& folder, std::vector<FileEntry>&& entries);
     // Creates one folder, for the run's kept listings a change of the folder it lies in.
     bool CreateFolder(const std::wstring& path);
@@ -168,6 +183,26 @@ private:
                   const FileEntry* listedTo);
     // A file of both sides with the same last-write time: counted, shown, not copied.
     void ShowCompared(const std::wstring& fromPath, const std::wstring& toPath, std::uint64_t size);
+    // The rules a pair of files of a walk of `type` is decided by, for the job going on.
+    PairRules Rules(JobType type) const { return {type, current_.skipSame, current_.localTimeSide, now_}; }
+    // What one pair of files adds to the estimate, by the action the walk will take (`to` null
+    // when the other side has no file of the name): to the run's total and to the volumes of
+    // the sides it writes to.
+    void PlanPair(PairAction action, const std::wstring& fromPath, const FileEntry& from, const std::wstring& toPath,
+                  const FileEntry* to, VolumeNeeds* toSide, VolumeNeeds* fromSide);
+    // One copy the estimate plans onto `destination`, named for the pre-flight by `named`, over
+    // `replaced` if any (which frees nothing when it is kept as a version).
+    void PlanCopy(const std::wstring& named, const std::wstring& destination, std::uint64_t size,
+                  const FileEntry* replaced, VolumeNeeds* into);
+    // Whether the job going on keeps the file a copy onto `destination` replaces.
+    bool KeepsReplaced(const std::wstring& destination) const;
+    // Where the file at `destination` is kept when a copy replaces it: empty when the job keeps
+    // none there. False when it keeps them but no place could be made (told once; not replaced).
+    bool PlaceToKeep(const std::wstring& destination, std::wstring& keepAs);
+    // At the start of a job's run: its version folders older than its days, inside its stores.
+    void RemoveExpiredVersions(const JobRecord& prepared);
+    // A restore whose version (or the file of it it names) is not there is refused.
+    JobRefusal MissingVersion(const JobRecord& prepared);
     // The estimate of one prepared job, and the check of what it will write against the space
     // left on its volumes by the jobs before it (`plan`); how the job is refused, if it is.
     JobRefusal EstimateAndAdmit(const JobRecord& prepared, SpacePlan& plan, bool& localTimeSide);
@@ -184,12 +219,13 @@ private:
     // of `to` given what it replaces there. `toListable`: the folder `to` may exist.
     void EstimateCopy(const std::wstring& from, const std::wstring& to, bool toListable, VolumeNeeds* toSide);
     void RemoveLeftovers(const std::wstring& folder, std::vector<FileEntry>& entries);
-    // Copies one file as the walks do; false when the walk must stop.
-    bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& firstLine,
-                     const std::wstring& secondLine);
+    // Copies one file as the walks do, keeping what it replaces at `keepAs` unless that is empty;
+    // false when the walk must stop.
+    bool CopyOneFile(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                     const std::wstring& firstLine, const std::wstring& secondLine);
     // As CopyOneFile, on a copy thread when the file is small and the run has them.
-    bool StartCopy(const std::wstring& from, const std::wstring& to, std::uint64_t size, const std::wstring& firstLine,
-                   const std::wstring& secondLine);
+    bool StartCopy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs, std::uint64_t size,
+                   const std::wstring& firstLine, const std::wstring& secondLine);
     // Waits for the copies still running on the copy threads; false when the walk must stop.
     bool FinishCopies();
     // Reports copies of the copy threads that did not succeed; false when the walk must stop.
@@ -206,10 +242,22 @@ private:
     bool stopped_ = false;  // a walk of this run ended early (cancel or a failed copy)
     std::uint64_t largestPooledFile_ = kPooledFileSize;
     std::unique_ptr<CopyPool> pool_;  // during RunJobs, when the file system allows it
-    std::unique_ptr<KeptListings> kept_;  // during RunJobs, when it has a Sync job
-    bool keepListings_ = false;           // the walk going on is a Sync job's
-    bool localTimeSide_ = false;          // see SetLocalTimeSide
+    std::unique_ptr<KeptListings> kept_;  // during RunJobs, when a job keeps its listings
+    std::unique_ptr<SideLister> lister_;  // during RunJobs, when the file system lists on several threads
+    // The job whose estimate or walk goes on.
+    struct CurrentJob {
+        bool localTimeSide = false;  // see SetLocalTimeSide
+        bool skipSame = false;       // copies only new and changed files
+        bool keepListings = false;   // its walks use the listings its estimate read (a Sync, a quick copy)
+        std::vector<std::wstring> tops;       // its folders, by ComparablePath: their version stores are not walked
+        std::vector<VersionKeeper> keepers;   // the sides where it keeps the files it replaces
+        std::wstring onlyName;                // a restore of one entry: the top of its walk takes that name alone
+    };
+    // The walks' setting for a prepared job.
+    CurrentJob SettingFor(const JobRecord& prepared, bool localTimeSide) const;
+    CurrentJob current_;
     std::uint64_t now_ = 0;               // the run's start, as a file time
+    int offsetMinutes_ = 0;               // the local time zone's then
     std::unordered_map<std::wstring, VolumeFacts> volumes_;  // during RunJobs, by upper-cased root
     std::unordered_set<std::wstring> reported_;              // what the run told of, upper-cased
     std::uint64_t plannedCopies_ = 0;  // the copies the estimates found to make

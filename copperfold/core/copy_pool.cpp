@@ -34,6 +34,9 @@ std::uint32_t CopyPool::CopyOne(const Copy& copy) {
         }
         return true;
     };
+    if (!copy.keepAs.empty()) {
+        return fs_.CopyKeepingReplaced(copy.from, copy.to, copy.keepAs, progress, counters_.cancelFlag);
+    }
     return fs_.CopyWithProgress(copy.from, copy.to, progress, counters_.cancelFlag);
 }
 
@@ -89,7 +92,12 @@ void CopyPool::HandOver(Slot& slot, std::vector<Outcome>& unsuccessful) {
 
 void CopyPool::Start(const std::wstring& from, const std::wstring& to, std::uint64_t size,
                      std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting) {
-    gathered_.push_back({from, to});
+    StartKeeping(from, to, {}, size, unsuccessful, whileWaiting);
+}
+
+void CopyPool::StartKeeping(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                            std::uint64_t size, std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting) {
+    gathered_.push_back({from, to, keepAs});
     gatheredBytes_ += size;
     if (Slot* slot = FreeSlot()) {
         HandOver(*slot, unsuccessful);

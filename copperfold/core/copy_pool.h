@@ -59,6 +59,9 @@ public:
     // ended without success since the last call are added to `unsuccessful`.
     void Start(const std::wstring& from, const std::wstring& to, std::uint64_t size, std::vector<Outcome>& unsuccessful,
                const WhileWaiting& whileWaiting = {});
+    // The same for a copy that keeps the file it replaces at `keepAs` (FileSystem::CopyKeepingReplaced).
+    void StartKeeping(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs, std::uint64_t size,
+                      std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting = {});
     // Hands over what was gathered and waits until no copy runs; adds the copies that ended
     // without success.
     void WaitForAll(std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting = {});
@@ -67,6 +70,7 @@ private:
     struct Copy {
         std::wstring from;
         std::wstring to;
+        std::wstring keepAs;  // empty: what `to` names is not kept
     };
     struct Slot {
         AutoResetEvent start;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "../../common/core/case_fold.h"
+#include "file_times.h"
 #include "job_paths.h"
 
 namespace copperfold {
@@ -94,6 +95,17 @@ bool DryRunFileSystem::SetAttributes(const std::wstring& path, std::uint32_t att
 
 std::uint32_t DryRunFileSystem::CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                                  const CopyProgress& progress, const std::atomic<int>&) {
+    return CopyInOverlay(from, to, {}, progress);
+}
+
+std::uint32_t DryRunFileSystem::CopyKeepingReplaced(const std::wstring& from, const std::wstring& to,
+                                                    const std::wstring& keepAs, const CopyProgress& progress,
+                                                    const std::atomic<int>&) {
+    return CopyInOverlay(from, to, keepAs, progress);
+}
+
+std::uint32_t DryRunFileSystem::CopyInOverlay(const std::wstring& from, const std::wstring& to,
+                                              const std::wstring& keepAs, const CopyProgress& progress) {
     FileEntry source;
     if (!LookUp(from, source)) return kErrorFileNotFound;
     FileEntry existing;
@@ -107,14 +119,34 @@ std::uint32_t DryRunFileSystem::CopyWithProgress(const std::wstring& from, const
         NoteObstacle(parent);
         return kErrorPathNotFound;
     }
-    // The copy carries the file's attributes and last-write time over.
-    Write(to, FileEntry{NameOf(to), source.attributes, source.lastWriteTime, source.size});
-    copies_.push_back({job_, to, source.size, replaced});
+    const bool kept = replaced && !keepAs.empty();
+    if (kept) {
+        // The rename the real copy makes first: into a folder that is there, under a free name.
+        if (FileEntry taken; !FolderThere(ParentOf(Trimmed(keepAs))) || LookUp(keepAs, taken)) return kErrorPathNotFound;
+        existing.name = NameOf(Trimmed(keepAs));
+        Write(keepAs, existing);
+    }
+    // The copy carries the file's attributes and last-write time over, the latter brought into
+    // FAT's range on a volume that holds no other.
+    std::uint64_t time = source.lastWriteTime;
+    if (fatTimeRoots_.contains(ComparablePath(to.substr(0, RootLength(to))))) time = WithinLocalFatRange(time);
+    Write(to, FileEntry{NameOf(to), source.attributes, time, source.size});
+    copies_.push_back({job_, to, source.size, replaced, kept});
     if (progress) {
         progress(source.size, 0, CopyProgressReason::StreamSwitch);
         progress(source.size, source.size, CopyProgressReason::ChunkFinished);
     }
     return 0;
+}
+
+std::uint32_t DryRunFileSystem::RemoveTree(const std::wstring& folder) {
+    removals_.push_back({job_, Trimmed(folder)});
+    return 0;
+}
+
+void DryRunFileSystem::LimitTimesToFatRange(const std::wstring& root) {
+    fatTimeRoots_.insert(ComparablePath(root));
+    ForwardingFileSystem::LimitTimesToFatRange(root);
 }
 
 bool DryRunFileSystem::FolderThere(const std::wstring& path) {

@@ -35,6 +35,12 @@ public:
         std::wstring to;
         std::uint64_t size = 0;
         bool replaced = false;  // `to` was there
+        bool kept = false;      // and the file there would be kept as a version
+    };
+    // A folder the run would remove (kept versions past their days).
+    struct Removal {
+        std::size_t job = 0;
+        std::wstring path;
     };
     // Where a file and a folder of one name meet, so the run cannot copy there.
     struct Clash {
@@ -45,6 +51,7 @@ public:
     const std::vector<Folder>& Folders() const { return folders_; }
     const std::vector<Copy>& Copies() const { return copies_; }
     const std::vector<Clash>& Clashes() const { return clashes_; }
+    const std::vector<Removal>& Removals() const { return removals_; }
     // A folder the run could not open because a file bears its name (the engine tells so).
     void NoteFileInTheWay(const std::wstring& path) { NoteClash(path, true); }
 
@@ -56,6 +63,11 @@ public:
     void RemovePartialCopy(const std::wstring&) override {}
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override;
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const CopyProgress& progress, const std::atomic<int>& cancel) override;
+    std::uint32_t RemoveTree(const std::wstring& folder) override;
+    // Copies onto such a volume get the times the real copy gets there (file_times.h).
+    void LimitTimesToFatRange(const std::wstring& root) override;
     int CopyConcurrency() const override { return 1; }
 
 private:
@@ -66,6 +78,8 @@ private:
     // `path` could not be made: notes a file at it or at the nearest existing folder above it.
     void NoteObstacle(const std::wstring& path);
     void NoteClash(const std::wstring& path, bool fileThere);
+    std::uint32_t CopyInOverlay(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                const CopyProgress& progress);
 
     FileSystem& real_;
     std::size_t job_ = 0;
@@ -76,6 +90,8 @@ private:
     std::vector<Folder> folders_;
     std::vector<Copy> copies_;
     std::vector<Clash> clashes_;
+    std::vector<Removal> removals_;
+    std::set<std::wstring> fatTimeRoots_;  // by ComparablePath
     std::set<std::pair<std::size_t, std::wstring>> clashesNoted_;
 };
 

@@ -83,6 +83,19 @@ public:
     // nonzero. Returns 0 or the system error code (kErrorRequestAborted for a stop).
     virtual std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) = 0;
+    // As CopyWithProgress, keeping the file the copy replaces: just before the copy takes the name
+    // `to`, the file there goes, by a rename on its own volume (no data copied), to `keepAs` (a
+    // name no entry has, in a folder that exists). A copy that fails or is cancelled leaves it at
+    // `to`. Whatever the moment a crash comes, the replaced file is at `to` or at `keepAs`, and
+    // the copy in place or in a temporary file that a later run removes. Nothing to replace: a
+    // plain copy.
+    virtual std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                              const CopyProgress& progress, const std::atomic<int>& cancel) = 0;
+    // Removes a folder with everything in it, never through a link, junction or other reparse
+    // point: such an entry is removed itself where the platform removes the link and not what it
+    // points to, and is otherwise left in place (and the folders above it with it). Returns 0
+    // when all of it is gone, else the system's error for what stayed.
+    virtual std::uint32_t RemoveTree(const std::wstring& folder) = 0;
     // The facts of the volume `path` lies on (the path need not exist yet). Asked once per job
     // side in a run's estimate.
     virtual VolumeFacts Volume(const std::wstring& /*path*/) { return {}; }

@@ -55,6 +55,22 @@ bool KeepsLocalTimes(std::wstring_view fileSystemName);
 bool HoldsNoFileOf4GiB(std::wstring_view fileSystemName);
 inline constexpr std::uint64_t kFatLargestFile = 0xFFFF'FFFFull;  // 4 GiB - 1 byte
 
+// A time of the proleptic Gregorian calendar, and seconds since 1970-01-01 00:00 (either way).
+struct CivilTime {
+    std::int64_t year = 1970;
+    unsigned month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+CivilTime CivilFromUnixSeconds(std::int64_t seconds);
+std::int64_t UnixSecondsFromCivil(const CivilTime& time);
+// Seconds since 1970-01-01 of a file time (whole seconds, rounded down), and back.
+std::int64_t UnixSecondsOf(std::uint64_t fileTime);
+std::uint64_t FileTimeOfUnixSeconds(std::int64_t seconds);  // 0 before 1601
+// How far the local time zone (the C library's) is east of UTC at a file time, in minutes.
+int LocalOffsetMinutes(std::uint64_t fileTime);
+// A time brought into the range FAT and exFAT hold, 1980-01-01 00:00:00 to 2107-12-31 23:59:58 in
+// the local time zone, as a copy onto such a volume gets it.
+std::uint64_t WithinLocalFatRange(std::uint64_t fileTime);
+
 enum class TimeOrder { Older, Same, Newer };
 
 // How `a`'s last-write time stands to `b`'s under the rules above; `localTimeSide`: either file

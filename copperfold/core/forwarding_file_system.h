@@ -26,6 +26,11 @@ public:
                                    const std::atomic<int>& cancel) override {
         return inner_.CopyWithProgress(from, to, progress, cancel);
     }
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const CopyProgress& progress, const std::atomic<int>& cancel) override {
+        return inner_.CopyKeepingReplaced(from, to, keepAs, progress, cancel);
+    }
+    std::uint32_t RemoveTree(const std::wstring& folder) override { return inner_.RemoveTree(folder); }
     VolumeFacts Volume(const std::wstring& path) override { return inner_.Volume(path); }
     std::uint32_t AccessError(const std::wstring& path) override { return inner_.AccessError(path); }
     void LimitTimesToFatRange(const std::wstring& root) override { inner_.LimitTimesToFatRange(root); }

@@ -7,11 +7,14 @@
 #include "job_binding.h"
 #include "preflight.h"
 #include "run_log.h"
+#include "versions.h"
 
 namespace copperfold {
 namespace {
 
-// Tells the dry run which job the engine is at, and notes why one is refused; shows nothing.
+// Tells the dry run which job the engine is at, and notes what the engine tells of each job: why
+// it is refused, what it cannot read or copy, the pairs a Sync leaves alone, the files a job that
+// copies only new and changed files compares. Shows nothing.
 class PreviewObserver final : public RunObserver {
 public:
     PreviewObserver(std::vector<JobPreview>& previews, DryRunFileSystem& dryRun) : jobs(previews), files(dryRun) {}
@@ -21,20 +24,33 @@ public:
     void ShowJobRefused(const JobRecord&, const JobRefusal& refusal) override {
         if (current < jobs.size()) jobs[current].refusal = FilledText(refusal.text, refusal.arguments);
     }
-    // The engine does not go into a folder it cannot open; one that a file is in the way of is a
-    // clash the dry run did not see made.
     void ShowRunProblem(const RunProblem& problem) override {
-        if (problem.error == kErrorNotAFolder && !problem.arguments.empty()) files.NoteFileInTheWay(problem.arguments[0]);
+        // The engine does not go into a folder it cannot open; one that a file is in the way of is
+        // a clash the dry run did not see made. Removed versions have lines of their own.
+        if (problem.error == kErrorNotAFolder && !problem.arguments.empty()) {
+            files.NoteFileInTheWay(problem.arguments[0]);
+            return;
+        }
+        if (current >= jobs.size() || problem.text == kVersionsRemovedText) return;
+        std::wstring line = FilledText(problem.text, problem.arguments);
+        if (problem.error != 0) line += L" (system error " + std::to_wstring(problem.error) + L")";
+        (problem.failure ? jobs[current].problems : jobs[current].notes).push_back(std::move(line));
     }
+    void FileCompared(const std::wstring&, const std::wstring&) override {
+        if (current < jobs.size() && jobs[current].job.SkipsSame()) ++jobs[current].unchanged;
+    }
+    void EstimateStarted(std::size_t index) override { At(index); }
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override {
-        current = started++;
-        files.StartJob(current);
-    }
+    void JobStarted(const JobRecord&) override { At(started++); }
     void TotalKnown(std::uint64_t) override {}
 
 private:
+    void At(std::size_t index) {
+        current = index;
+        files.StartJob(index);
+    }
+
     std::vector<JobPreview>& jobs;
     DryRunFileSystem& files;
     std::size_t current = static_cast<std::size_t>(-1);  // the job the engine is at
@@ -55,13 +71,26 @@ std::wstring Counted(std::uint64_t count, const wchar_t* one, const wchar_t* man
     return GroupedNumber(count) + L" " + (count == 1 ? one : many);
 }
 
-std::wstring Totals(std::uint64_t folders, std::uint64_t files, std::uint64_t bytes, std::uint64_t failures) {
-    std::wstring totals = Counted(folders, L"folder", L"folders") + L", " + Counted(files, L"file", L"files") + L", " +
-                          Counted(bytes, L"byte", L"bytes");
+struct Sums {
+    std::uint64_t folders = 0, files = 0, bytes = 0, kept = 0, unchanged = 0, failures = 0;
+};
+
+std::wstring Totals(const Sums& sums) {
+    const std::uint64_t failures = sums.failures;
+    std::wstring totals = Counted(sums.folders, L"folder", L"folders") + L", " + Counted(sums.files, L"file", L"files") +
+                          L", " + Counted(sums.bytes, L"byte", L"bytes");
+    if (sums.kept > 0) totals += L", " + Counted(sums.kept, L"kept as a version", L"kept as versions");
+    if (sums.unchanged > 0) totals += L", " + GroupedNumber(sums.unchanged) + L" unchanged";
     if (failures > 0) {
         totals += L", " + Counted(failures, L"place where the run will fail", L"places where the run will fail");
     }
     return totals;
+}
+
+// Whether `path` lies in the version store of one of `folders` (in the system's full-path form).
+bool InVersionStore(const std::wstring& path, const std::vector<SideFolder>& folders) {
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const SideFolder& side) { return Below(path, VersionStorePath(side.folder)); });
 }
 
 }  // namespace
@@ -91,19 +120,30 @@ std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch, c
             if (Below(path, source)) return job.source + path.substr(std::min(source.size(), path.size()));
             return path;
         };
+        // The job's version stores are no files of the job: what goes there shows on the copies.
+        JobRecord full = job;
+        full.source = source;
+        full.target = target;
+        std::vector<SideFolder> sides = SidesWrittenTo(full);
+        if (job.versionRestore) sides = {{JobSide::Source, source}};
+        for (const DryRunFileSystem::Removal& removal : dryRun.Removals()) {
+            if (removal.job == i) preview.entries.push_back({PreviewEntry::Kind::RemovedVersions, spelt(removal.path), 0});
+        }
         for (const DryRunFileSystem::Folder& folder : dryRun.Folders()) {
-            if (folder.job == i) preview.entries.push_back({PreviewEntry::Kind::Folder, spelt(folder.path), 0});
+            if (folder.job != i || InVersionStore(folder.path, sides)) continue;
+            preview.entries.push_back({PreviewEntry::Kind::Folder, spelt(folder.path), 0});
         }
         for (const DryRunFileSystem::Copy& copy : dryRun.Copies()) {
             if (copy.job != i) continue;
             PreviewEntry::Kind kind = PreviewEntry::Kind::ToTarget;
-            if (!Below(copy.to, target)) {
+            if (job.versionRestore || !Below(copy.to, target)) {
                 kind = job.type == JobType::Sync && !copy.replaced ? PreviewEntry::Kind::CopiedBack
                                                                     : PreviewEntry::Kind::ToSource;
             }
-            preview.entries.push_back({kind, spelt(copy.to), copy.size});
+            preview.entries.push_back({kind, spelt(copy.to), copy.size, copy.kept});
             ++preview.files;
             preview.bytes += copy.size;
+            preview.kept += copy.kept ? 1 : 0;
         }
         for (const DryRunFileSystem::Clash& clash : dryRun.Clashes()) {
             if (clash.job != i) continue;
@@ -111,10 +151,14 @@ std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch, c
             preview.entries.push_back({kind, spelt(clash.path), 0});
             ++preview.failures;
         }
-        // Folders, then files, then the places where the run will fail; each in name order.
+        std::sort(preview.problems.begin(), preview.problems.end());
+        std::sort(preview.notes.begin(), preview.notes.end());
+        preview.failures += preview.problems.size();
+        // Removed versions, folders, files, then the places where the run will fail; each in name order.
         const auto group = [](PreviewEntry::Kind kind) {
-            if (kind == PreviewEntry::Kind::Folder) return 0;
-            return kind == PreviewEntry::Kind::FileInTheWay || kind == PreviewEntry::Kind::FolderInTheWay ? 2 : 1;
+            if (kind == PreviewEntry::Kind::RemovedVersions) return 0;
+            if (kind == PreviewEntry::Kind::Folder) return 1;
+            return kind == PreviewEntry::Kind::FileInTheWay || kind == PreviewEntry::Kind::FolderInTheWay ? 3 : 2;
         };
         std::stable_sort(preview.entries.begin(), preview.entries.end(), [&](const PreviewEntry& a, const PreviewEntry& b) {
             if (group(a.kind) != group(b.kind)) return group(a.kind) < group(b.kind);
@@ -126,7 +170,7 @@ std::vector<JobPreview> PreviewBatch(FileSystem& files, const JobBatch& batch, c
 
 std::wstring FormatPreview(const std::vector<JobPreview>& jobs) {
     std::wstring text;
-    std::uint64_t folders = 0, files = 0, bytes = 0, failures = 0;
+    Sums all;
     for (const JobPreview& preview : jobs) {
         const JobRecord& job = preview.job;
         text += L"Job " + std::to_wstring(preview.number) + L": " + std::wstring(job.TypeName()) + L" " + job.source +
@@ -136,12 +180,16 @@ std::wstring FormatPreview(const std::vector<JobPreview>& jobs) {
             text += L"  refused: " + preview.refusal + L"\n";
             continue;
         }
-        std::uint64_t jobFolders = 0;
+        Sums sums{0, preview.files, preview.bytes, preview.kept, preview.unchanged, preview.failures};
         for (const PreviewEntry& entry : preview.entries) {
             switch (entry.kind) {
             case PreviewEntry::Kind::Folder:
                 text += L"  folder " + entry.path + L"\n";
-                ++jobFolders;
+                ++sums.folders;
+                continue;
+            case PreviewEntry::Kind::RemovedVersions:
+                text += L"  - " + entry.path + L" (kept versions older than " + std::to_wstring(job.options.keepDays) +
+                        L" days)\n";
                 continue;
             case PreviewEntry::Kind::FileInTheWay:
                 text += L"  ! " + entry.path + L": a file where the other side has a folder; the run will fail here\n";
@@ -159,15 +207,20 @@ std::wstring FormatPreview(const std::vector<JobPreview>& jobs) {
                 text += L"  + ";
                 break;
             }
-            text += entry.path + L" (" + Counted(entry.size, L"byte", L"bytes") + L")\n";
+            text += entry.path + L" (" + Counted(entry.size, L"byte", L"bytes") +
+                    (entry.kept ? L"; the file it replaces is kept as a version)\n" : L")\n");
         }
-        text += L"  " + Totals(jobFolders, preview.files, preview.bytes, preview.failures) + L"\n";
-        folders += jobFolders;
-        files += preview.files;
-        bytes += preview.bytes;
-        failures += preview.failures;
+        for (const std::wstring& problem : preview.problems) text += L"  ! " + problem + L"\n";
+        for (const std::wstring& note : preview.notes) text += L"  note: " + note + L"\n";
+        text += L"  " + Totals(sums) + L"\n";
+        all.folders += sums.folders;
+        all.files += sums.files;
+        all.bytes += sums.bytes;
+        all.kept += sums.kept;
+        all.unchanged += sums.unchanged;
+        all.failures += sums.failures;
     }
-    text += L"Total: " + Totals(folders, files, bytes, failures) + L"\n";
+    text += L"Total: " + Totals(all) + L"\n";
     return text;
 }
 

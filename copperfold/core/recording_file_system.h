@@ -25,12 +25,29 @@ public:
 
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override {
+        return Noted(from, to, progress, [&](const CopyProgress& noting) {
+            return ForwardingFileSystem::CopyWithProgress(from, to, noting, cancel);
+        });
+    }
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const CopyProgress& progress, const std::atomic<int>& cancel) override {
+        return Noted(from, to, progress, [&](const CopyProgress& noting) {
+            return ForwardingFileSystem::CopyKeepingReplaced(from, to, keepAs, noting, cancel);
+        });
+    }
+
+    // Once the run has ended.
+    const FailedCopy& FirstFailure() const { return firstFailure_; }
+
+private:
+    template <typename Copy>
+    std::uint32_t Noted(const std::wstring& from, const std::wstring& to, const CopyProgress& progress, const Copy& copy) {
         std::uint64_t size = 0;
         const CopyProgress noting = [&](std::uint64_t total, std::uint64_t transferred, CopyProgressReason reason) {
             size = total;
             return progress ? progress(total, transferred, reason) : true;
         };
-        const std::uint32_t result = ForwardingFileSystem::CopyWithProgress(from, to, noting, cancel);
+        const std::uint32_t result = copy(noting);
         if (result == 0) {
             journal_.CopyEnded(true, size);
         } else if (result != kErrorRequestAborted) {
@@ -40,10 +57,6 @@ public:
         return result;
     }
 
-    // Once the run has ended.
-    const FailedCopy& FirstFailure() const { return firstFailure_; }
-
-private:
     RunJournal& journal_;
     std::atomic<bool> failureClaimed_{false};
     FailedCopy firstFailure_;

@@ -26,6 +26,9 @@ inline constexpr std::wstring_view kNamesDifferInCaseText =
     L"copied.";
 inline constexpr std::wstring_view kDriveWentAwayText =
     L"Drive %s went away during this job, so the job was stopped: %s of the %s files it was to copy were not copied.";
+inline constexpr std::wstring_view kNoPlaceToKeepText =
+    L"%s was not replaced: this job keeps the files it replaces in %s, and that folder could not be made there (a "
+    L"file or a link may bear its name).";
 // A job refusal: a drive of the job is not there when the job is to start.
 inline constexpr std::wstring_view kDriveNotThereText =
     L"The folder %s cannot be reached: the drive %s is not there. The job was not run.";
@@ -33,6 +36,11 @@ inline constexpr std::wstring_view kDriveNotThereText =
 // Notes: pairs a Sync leaves as they are.
 inline constexpr std::wstring_view kFutureTimeText =
     L"%s is dated in the future, so it and %s were left as they are: neither can be taken for the newer file.";
+// Notes: the kept versions a job's run removed at its start, or could not remove.
+inline constexpr std::wstring_view kVersionsRemovedText =
+    L"The kept versions in %s were older than %s days and were removed.";
+inline constexpr std::wstring_view kVersionsNotRemovedText =
+    L"The kept versions in %s are older than %s days, but not all of them could be removed.";
 inline constexpr std::wstring_view kHiddenNamesakeText =
     L"%s was left as it is: %s has its name but is hidden, and a Sync never copies or compares hidden files.";
 

@@ -1,13 +1,16 @@
 // Feeds arbitrary text (UTF-16 units) through what reads job folders from the job file and file
-// names from disk: full-path checks and forms, containment, and the temporary-name recognisers.
+// names from disk: full-path checks and forms, containment, the temporary-name recognisers, the
+// names of kept versions' folders and the restores made of them, and the command line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "common/core/settings_temp_name.h"
+#include "copperfold/core/command_line.h"
 #include "copperfold/core/job_paths.h"
 #include "copperfold/core/partial_name.h"
+#include "copperfold/core/versions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::wstring text;
@@ -31,5 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring_view settingsName = common::FileNameOf(text);
     const std::wstring temp(common::FileNameOf(common::SettingsTempPath(text, unique, 7)));
     if (!settingsName.empty() && common::SettingsTempOwner(temp, settingsName) != unique) __builtin_trap();
+
+    // A version folder's name reads back as the time it was made for, whatever the zone.
+    if (const auto time = copperfold::VersionFolderTime(text)) {
+        if (copperfold::VersionFolderTime(copperfold::VersionFolderName(*time, 0)) != time) __builtin_trap();
+    }
+    const int offset = static_cast<int>(unique % (28 * 60)) - 14 * 60;
+    const std::uint64_t start = 125'000'000'000'000'000ull + std::uint64_t{unique} * 10'000'000ull;
+    if (copperfold::VersionFolderTime(copperfold::VersionFolderName(start, offset, 2)) != start) __builtin_trap();
+    JobRecord restore;
+    const JobRecord job(L"C:\\Data", L"E:\\Backup", JobType::Sync);
+    if (!copperfold::MakeVersionRestore(job, copperfold::JobSide::Target, a, b, restore).Refused() &&
+        !copperfold::VersionRestoreRefusal(restore).empty()) {
+        __builtin_trap();  // a restore that could be made is one the engine takes
+    }
+    (void)copperfold::ParseCommandLine(text);
     return 0;
 }

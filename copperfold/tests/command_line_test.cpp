@@ -36,6 +36,37 @@ TEST(CommandLineParse, RefusesAnythingElseWithAClearMessage) {
     EXPECT_FALSE(ParseCommandLine(L"/execute").unattended);
 }
 
+TEST(CommandLineParse, VersionsAndRestoreVersionTakeTheirArgumentsQuotedOrNot) {
+    const CommandLine versions = ParseCommandLine(L"/versions 0002");
+    EXPECT_EQ(versions.kind, Kind::Versions);
+    EXPECT_EQ(versions.jobNumbers, std::vector<int>{2});
+    EXPECT_TRUE(versions.unattended);
+
+    const CommandLine all = ParseCommandLine(L"/Restore-Version 3 Target \"2026-05-01 14.30.05 +0200\"");
+    EXPECT_EQ(all.kind, Kind::RestoreVersion);
+    EXPECT_EQ(all.jobNumbers, std::vector<int>{3});
+    EXPECT_TRUE(all.targetSide);
+    EXPECT_EQ(all.version, L"2026-05-01 14.30.05 +0200");
+    EXPECT_EQ(all.file, L"");
+    EXPECT_FALSE(all.preview);
+
+    const CommandLine one = ParseCommandLine(L"/restore-version 1 source \"2026-05-01 14.30.05 +0200 (2)\" "
+                                             L"\"Trip\\beach photo.jpg\" /PREVIEW");
+    EXPECT_FALSE(one.targetSide);
+    EXPECT_EQ(one.version, L"2026-05-01 14.30.05 +0200 (2)");
+    EXPECT_EQ(one.file, L"Trip\\beach photo.jpg");
+    EXPECT_TRUE(one.preview);
+
+    for (const wchar_t* bad : {L"/versions", L"/versions 1 2", L"/versions x", L"/restore-version 1 target",
+                               L"/restore-version 1 middle v", L"/restore-version 0 target v",
+                               L"/restore-version 1 target \"v", L"/restore-version 1 target v f extra"}) {
+        const CommandLine parsed = ParseCommandLine(bad);
+        EXPECT_EQ(parsed.kind, Kind::Invalid) << testing::PrintToString(std::wstring(bad));
+        EXPECT_TRUE(parsed.unattended);
+        EXPECT_NE(parsed.error.find(L"/restore-version JOB"), std::wstring::npos);
+    }
+}
+
 class SelectJobsTest : public ::testing::Test, protected testing_support::FakeIniFile {
 protected:
     SelectJobsTest() {

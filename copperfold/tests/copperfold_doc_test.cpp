@@ -231,3 +231,56 @@ TEST_F(CopperfoldDocTest, EachChangeIsMadeToTheJobsAsTheFileHoldsThemThen) {
     EXPECT_EQ(reread->jobs[1].source, L"C:\\c");
     EXPECT_EQ(access->unlockedReplacements, 0);
 }
+
+// The two options of a job are new keys: a file without them reads and writes back as before;
+// a job keeps its values through Remove and re-numbering (also one of a newer version's, kept as
+// it was), a hand-edited decimal number reads as such, an option switched off loses its key.
+TEST_F(CopperfoldDocTest, JobOptionsAreNewKeysThatStayWithTheirJob) {
+    const std::wstring older = L"[PC-alice]\r\nTASK=0x0002\r\nSRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Backup\r\n"
+                               L"SRC0002=C:\\b\r\nDST0002=E:\\b\r\nType0002=Sync\r\n";
+    PutUtf16(older);
+    auto doc = Open(alice);
+    ASSERT_EQ(doc->jobCount, 2);
+    EXPECT_EQ(doc->jobs[0].options, JobOptions{});
+    EXPECT_FALSE(doc->jobs[0].SkipsSame());
+    EXPECT_FALSE(doc->jobs[0].KeepsVersions());
+    doc->SaveAllJobs();
+    EXPECT_EQ(Text(), older) << "an older file is written back as it was";
+
+    PutUtf16(L"[PC-alice]\r\nTASK=0x0004\r\n"
+             L"SRC0001=C:\\a\r\nDST0001=E:\\a\r\nType0001=Backup\r\nSkipSame0001=0x0001\r\nKeepDays0001=0x001E\r\n"
+             L"SRC0002=C:\\b\r\nDST0002=E:\\b\r\nType0002=Sync\r\nSkipSame0002=0x0001\r\n"
+             L"SRC0003=C:\\c\r\nDST0003=E:\\c\r\nType0003=Restore\r\nSkipSame0003=0x0002\r\nKeepDays0003=45\r\n"
+             L"SRC0004=C:\\d\r\nDST0004=E:\\d\r\nType0004=Backup\r\nKeepDays0004=0x100000001\r\n");
+    doc = Open(alice);
+    ASSERT_EQ(doc->jobCount, 4);
+    EXPECT_EQ(doc->jobs[0].options, (JobOptions{1, 30}));
+    EXPECT_TRUE(doc->jobs[0].SkipsSame());
+    EXPECT_TRUE(doc->jobs[0].KeepsVersions());
+    EXPECT_FALSE(doc->jobs[1].SkipsSame()) << "a Sync compares by its own rule";
+    EXPECT_EQ(doc->jobs[2].options, (JobOptions{2, 45})) << "decimal as written by hand";
+    EXPECT_FALSE(doc->jobs[2].SkipsSame()) << "a value of a newer version is not taken for on";
+    EXPECT_EQ(doc->jobs[3].options.keepDays, 0xFFFFFFFFu) << "too large stays large, never wraps to 1 day";
+
+    ASSERT_TRUE(doc->RemoveJobs({{L"C:\\b", L"E:\\b"}}));
+    const auto reread = Open(alice);
+    ASSERT_EQ(reread->jobCount, 3);
+    EXPECT_EQ(reread->jobs[0].options, (JobOptions{1, 30}));
+    EXPECT_EQ(reread->jobs[1].source, L"C:\\c");
+    EXPECT_EQ(reread->jobs[1].options, (JobOptions{2, 45}));
+    EXPECT_EQ(ini.GetString(alice, L"SkipSame0002", L""), L"0x0002") << "kept as it was, under the new number";
+    EXPECT_EQ(ini.GetString(alice, L"KeepDays0002", L""), L"0x002D");
+    EXPECT_EQ(ini.GetString(alice, L"SkipSame0003", L""), L"");
+
+    ASSERT_TRUE(doc->SetJobOptions(L"C:\\a", L"E:\\a", JobOptions{}));
+    EXPECT_FALSE(doc->SetJobOptions(L"C:\\b", L"E:\\b", JobOptions{1, 1})) << "removed already";
+    EXPECT_EQ(ini.GetString(alice, L"SkipSame0001", L"absent"), L"absent");
+    EXPECT_EQ(ini.GetString(alice, L"KeepDays0001", L"absent"), L"absent");
+
+    JobRecord added(L"C:\\e", L"E:\\e", JobType::Backup);
+    added.options = {1, 7};
+    EXPECT_EQ(doc->AddJob(added), CCopperfoldDoc::AddResult::Added);
+    EXPECT_EQ(ini.GetString(alice, L"SkipSame0004", L""), L"0x0001");
+    EXPECT_EQ(ini.GetString(alice, L"KeepDays0004", L""), L"0x0007");
+    EXPECT_EQ(Open(alice)->jobs[3].options, (JobOptions{1, 7}));
+}

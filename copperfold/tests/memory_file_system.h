@@ -149,6 +149,41 @@ public:
         if (onCopied) onCopied(to);
         return 0;
     }
+    // Moves the replaced file to `keepAs` first (as a rename would: refused when that name is
+    // taken or its folder missing), and back when the copy fails.
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
+        const auto replaced = nodes_.find(Key(to));
+        if (replaced == nodes_.end() || replaced->second.folder) return CopyWithProgress(from, to, progress, cancel);
+        const Node* keptParent = Find(ParentPath(Trimmed(keepAs)));
+        if (Gone(keepAs) || !keptParent || !keptParent->folder) return 3;  // path not found
+        if (Find(keepAs)) return 183;                                      // already exists
+        Node kept = replaced->second;
+        kept.path = Trimmed(keepAs);
+        nodes_.erase(replaced);
+        nodes_[Key(keepAs)] = kept;
+        const std::uint32_t error = CopyWithProgress(from, to, progress, cancel);
+        if (error != 0) {
+            kept.path = Trimmed(to);
+            nodes_.erase(Key(keepAs));
+            nodes_[Key(to)] = kept;
+        } else {
+            keptAs.push_back({to, keepAs});
+        }
+        return error;
+    }
+    // Removes the folder and all below it.
+    std::uint32_t RemoveTree(const std::wstring& folder) override {
+        const std::wstring key = Key(folder);
+        if (!nodes_.count(key)) return 2;
+        if (failRemovalOf == key) return 5;  // access denied
+        std::erase_if(nodes_, [&](const auto& node) {
+            return node.first == key || (node.first.size() > key.size() && node.first.compare(0, key.size(), key) == 0 &&
+                                         node.first[key.size()] == L'\\');
+        });
+        removedTrees.push_back(Trimmed(folder));
+        return 0;
+    }
     std::uint32_t AccessError(const std::wstring& path) override {
         if (Gone(path)) return 3;
         if (const auto it = unreadable.find(Key(path)); it != unreadable.end()) return it->second;
@@ -177,6 +212,9 @@ public:
     std::vector<std::pair<std::wstring, std::wstring>> copies;
     std::vector<std::wstring> createdFolders;
     std::vector<std::wstring> removedPartials;
+    std::vector<std::pair<std::wstring, std::wstring>> keptAs;  // replaced files kept: where they were, where they went
+    std::vector<std::wstring> removedTrees;
+    std::wstring failRemovalOf;  // the key of a folder RemoveTree refuses
     std::map<std::wstring, std::wstring> aliases;
     std::set<wchar_t> caseSensitiveDrives;  // upper-case letters: names there differ by case
     std::set<wchar_t> missingDrives;        // upper-case letters: drives that are not there

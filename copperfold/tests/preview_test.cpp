@@ -22,17 +22,22 @@ namespace {
 
 using testing_support::MemoryFileSystem;
 
-// Tells when the engine starts a job; shows nothing.
+// Tells when the engine starts a job, and counts the files each job compares; shows nothing.
 class JobObserver final : public RunObserver {
 public:
     explicit JobObserver(std::function<void()> jobStarted) : started(std::move(jobStarted)) {}
+    void FileCompared(const std::wstring&, const std::wstring&) override { ++compared.back(); }
+    std::vector<std::uint64_t> compared{0};
     void SetPathLines(const std::wstring&, const std::wstring&) override {}
     void SetProgress(int) override {}
     void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
     void ShowJobRefused(const JobRecord&, const JobRefusal&) override {}
     void EstimatePhase(bool) override {}
     void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override { started(); }
+    void JobStarted(const JobRecord&) override {
+        started();
+        compared.push_back(0);
+    }
     void TotalKnown(std::uint64_t) override {}
 
 private:
@@ -47,6 +52,7 @@ public:
 
     struct Job {
         std::vector<std::pair<std::wstring, std::uint64_t>> copied;
+        std::vector<std::wstring> kept;  // copies whose replaced file was kept as a version
         std::vector<std::wstring> folders;
         std::vector<std::vector<std::wstring>> failed;
     };
@@ -73,7 +79,30 @@ public:
         }
         return error;
     }
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const CopyProgress& progress, const std::atomic<int>& cancel) override {
+        FileEntry replaced;
+        if (LookUp(to, replaced) && !replaced.IsFolder()) {
+            FileEntry source;
+            const std::uint64_t size = LookUp(from, source) ? source.size : 0;
+            const std::uint32_t error = ForwardingFileSystem::CopyKeepingReplaced(from, to, keepAs, progress, cancel);
+            if (error == 0) {
+                jobs.back().copied.emplace_back(to, size);
+                jobs.back().kept.push_back(to);
+            } else {
+                jobs.back().failed.push_back({from, to});
+            }
+            return error;
+        }
+        return CopyWithProgress(from, to, progress, cancel);
+    }
 };
+
+// A folder of a job's version store (no folder of the job's own; the trees here have no other
+// of that name).
+bool InAVersionStore(const std::wstring& path) {
+    return common::UpperCased(path).find(L"\\.COPPERFOLD-VERSIONS") != std::wstring::npos;
+}
 
 template <typename T>
 std::vector<T> Sorted(std::vector<T> items) {
@@ -106,6 +135,7 @@ void ExpectThePreviewIsTheRun(MemoryFileSystem& fs, const JobBatch& batch) {
     for (std::size_t i = 0; i < previews.size(); ++i) {
         SCOPED_TRACE("job " + std::to_string(i + 1));
         std::vector<std::pair<std::wstring, std::uint64_t>> listed;
+        std::vector<std::wstring> kept;
         std::vector<std::wstring> folders;
         std::vector<std::wstring> failing;
         for (const PreviewEntry& entry : previews[i].entries) {
@@ -117,14 +147,23 @@ void ExpectThePreviewIsTheRun(MemoryFileSystem& fs, const JobBatch& batch) {
             case PreviewEntry::Kind::FolderInTheWay:
                 failing.push_back(entry.path);
                 break;
+            case PreviewEntry::Kind::RemovedVersions:
+                break;
             default:
                 listed.emplace_back(entry.path, entry.size);
+                if (entry.kept) kept.push_back(entry.path);
                 break;
             }
         }
         const NotingFileSystem::Job& ran = noting.jobs[i];
+        std::vector<std::wstring> ranFolders = ran.folders;
+        std::erase_if(ranFolders, InAVersionStore);
         EXPECT_EQ(Sorted(listed), Sorted(ran.copied));
-        EXPECT_EQ(Sorted(folders), Sorted(ran.folders));
+        EXPECT_EQ(Sorted(kept), Sorted(ran.kept)) << "the files kept as versions";
+        EXPECT_EQ(previews[i].kept, ran.kept.size());
+        EXPECT_EQ(Sorted(folders), Sorted(ranFolders));
+        EXPECT_EQ(previews[i].unchanged, batch.entries[i].SkipsSame() ? observer.compared[i + 1] : 0u)
+            << "the files a quick job compares";
         const auto covers = [](const std::wstring& place, const std::vector<std::wstring>& failure) {
             return std::any_of(failure.begin(), failure.end(), [&](const std::wstring& path) { return AtOrBelow(path, place); });
         };
@@ -276,6 +315,11 @@ TEST(PreviewOfSeveralJobs, EachJobsPreviewIsWhatTheRunDoesAfterTheJobsBeforeIt) 
     const JobRecord syncA{L"C:\\A", L"E:\\T", JobType::Sync};
     const JobRecord syncB{L"C:\\B", L"E:\\T", JobType::Sync};
     const JobRecord backupA{L"C:\\A", L"E:\\T", JobType::Backup};
+    // The options: copy only new and changed files, keep replaced files as versions.
+    const auto with = [](JobRecord job, std::uint32_t skipSame, std::uint32_t keepDays) {
+        job.options = {skipSame, keepDays};
+        return job;
+    };
     const struct {
         const char* name;
         std::vector<JobRecord> jobs;
@@ -287,6 +331,10 @@ TEST(PreviewOfSeveralJobs, EachJobsPreviewIsWhatTheRunDoesAfterTheJobsBeforeIt) 
         {"a Sync, then a Backup of its target", {syncA, {L"E:\\T", L"C:\\B", JobType::Backup}}},
         {"a Restore, then two Syncs", {{L"C:\\A", L"E:\\T", JobType::Restore}, syncB, syncA}},
         {"the same Sync twice", {syncA, syncA}},
+        {"a quick Backup twice", {with(backupA, 1, 0), with(backupA, 1, 0)}},
+        {"two Syncs keeping versions", {with(syncA, 0, 7), with(syncB, 0, 7)}},
+        {"a Backup, then a quick Restore, both keeping versions",
+         {with(backupA, 0, 7), with({L"C:\\A", L"E:\\T\\A", JobType::Restore}, 1, 7)}},
     };
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
         for (const auto& shape : shapes) {
@@ -341,6 +389,78 @@ TEST(PreviewOfSeveralJobs, ClashesOfFilesAndFoldersAreFailuresAndATrailingBacksl
               L"  3 folders, 3 files, 23 bytes\n"
               L"Total: 4 folders, 5 files, 32 bytes, 3 places where the run will fail\n");
     ExpectThePreviewIsTheRun(fs, batch);
+}
+
+}  // namespace
+}  // namespace copperfold
+
+namespace copperfold {
+namespace {
+
+// What a run reports besides its copies is in its preview too, and the same: names that differ
+// only in case, a name Windows refuses, a folder that cannot be opened (failures of the run), a
+// Sync's future-dated pair and hidden namesake (notes). Copies onto a FAT drive get the times a
+// real copy there gets, so later jobs of the preview decide on them as the run does.
+TEST(PreviewOfSeveralJobs, WhatTheRunWillReportAndCopiesOntoFatAreAsInTheRun) {
+    MemoryFileSystem fs;
+    fs.caseSensitiveDrives.insert(L'C');
+    fs.AddFile(L"C:\\S\\a.txt", "lower");
+    fs.AddFile(L"C:\\S\\A.txt", "upper");
+    fs.AddFile(L"C:\\S\\what?.txt", "refused");
+    fs.AddFile(L"C:\\S\\Locked\\x.txt", "unread");
+    fs.unreadable[fs.Key(L"C:\\S\\Locked")] = 5;
+    const std::uint64_t future = FileTimeNow() / MemoryFileSystem::kUnitsPerSecond + 10 * 86400;
+    fs.AddFile(L"C:\\S\\future.txt", "from a wrong clock", future);
+    fs.AddFile(L"E:\\T\\future.txt", "old");
+    fs.AddFile(L"C:\\S\\secret.txt", "visible here");
+    fs.AddFile(L"E:\\T\\secret.txt", "hidden there", 100, kAttributeHidden);
+    fs.AddFile(L"C:\\S\\ok.txt", "fine");
+    fs.AddFile(L"C:\\Old\\1975.txt", "written in 1975", 118'153'296'000ull / 10);  // 1975-06-01
+    fs.volumes[L"F:\\"] = VolumeFacts{L"F:\\", L"FAT32", false, 0, 0};
+    JobBatch batch;
+    batch.entries[batch.count++] = {L"C:\\S", L"E:\\T", JobType::Sync};
+    batch.entries[batch.count++] = {L"C:\\Old", L"F:\\Fat", JobType::Backup};    // the copy dated 1980
+    batch.entries[batch.count++] = {L"F:\\Fat\\Old", L"D:\\Ntfs", JobType::Backup};  // and its copy
+    batch.entries[batch.count++] = {L"C:\\Old", L"D:\\Ntfs\\Old", JobType::Sync};    // 1975 against 1980
+
+    const std::vector<JobPreview> previews = PreviewBatch(fs, batch);
+    const std::wstring text = FormatPreview(previews);
+    ASSERT_EQ(previews[0].problems.size(), 3u) << testing::PrintToString(text);
+    EXPECT_NE(previews[0].problems[0].find(L"C:\\S\\what?.txt was not copied"), std::wstring::npos);
+    EXPECT_EQ(previews[0].problems[1],
+              L"The folder C:\\S\\Locked could not be opened, so nothing was copied into it or out of it. (system error 5)");
+    EXPECT_EQ(previews[0].problems[2],
+              L"The names A.txt, a.txt in the folder C:\\S differ only in case, and Windows takes them for one name: "
+              L"none of them was copied.");
+    ASSERT_EQ(previews[0].notes.size(), 2u);
+    EXPECT_NE(previews[0].notes[0].find(L"C:\\S\\future.txt is dated in the future"), std::wstring::npos);
+    EXPECT_NE(previews[0].notes[1].find(L"E:\\T\\secret.txt has its name but is hidden"), std::wstring::npos);
+    EXPECT_EQ(previews[0].failures, 3u);
+    EXPECT_NE(text.find(L"\n  ! The names A.txt, a.txt in the folder C:\\S differ only in case"), std::wstring::npos);
+    EXPECT_NE(text.find(L"\n  note: C:\\S\\future.txt is dated in the future"), std::wstring::npos);
+    EXPECT_NE(text.find(L"\n  1 folder, 1 file, 4 bytes, 3 places where the run will fail\n"), std::wstring::npos)
+        << testing::PrintToString(text);
+    ASSERT_EQ(previews[3].entries.size(), 1u) << "the copy's copy is dated 1980, newer than its original";
+    EXPECT_EQ(previews[3].entries[0].kind, PreviewEntry::Kind::ToSource);
+
+    ExpectThePreviewIsTheRun(fs, batch);
+    NotingFileSystem noting(fs);
+    RunCounters counters;
+    struct Reported final : public RunObserver {
+        void SetPathLines(const std::wstring&, const std::wstring&) override {}
+        void SetProgress(int) override {}
+        void ShowCopyError(std::uint32_t, const std::wstring&, const std::wstring&) override {}
+        void ShowJobRefused(const JobRecord&, const JobRefusal&) override {}
+        void ShowRunProblem(const RunProblem& problem) override { (problem.failure ? failures : notes)++; }
+        void EstimatePhase(bool) override {}
+        void CopyPhase(bool) override {}
+        void JobStarted(const JobRecord&) override {}
+        void TotalKnown(std::uint64_t) override {}
+        std::size_t failures = 0, notes = 0;
+    } reported;
+    CopyEngine(fs, reported, counters).RunJobs(batch, std::chrono::milliseconds(0));
+    EXPECT_EQ(reported.failures, 3u) << "the run reports what its preview said";
+    EXPECT_EQ(reported.notes, 2u);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 # library's parameter block) and mounts it with the FUSE FAT driver (fusefat); makes a 64 MiB
 # exFAT image and mounts it from a loop device with the exFAT FUSE driver; maps both, and a plain
 # folder, as drives of the session's prefix; makes source trees with names only a Linux folder
-# holds (names that differ only in case, names with ? * |); runs copperfold_real_volume_tests.exe;
+# holds (names that differ only in case, names with ? * |) and a version store with links in it;
+# runs copperfold_real_volume_tests.exe;
 # and checks both file systems with their fsck afterwards. Without root, /dev/fuse or the drivers
 # the tests are skipped (exit status 77) with the reason.
 #
@@ -104,6 +105,19 @@ for letter in "$fat32_letter" "$exfat_letter"; do
   echo odd >"$tree/what?.txt"; echo inner >"$tree/a|b/inner.txt"; echo star >"$tree/star*/x.txt"
   echo fine >"$tree/fine.txt"
 done
+
+# A job's version store on Z: whose expired versions hold links out of the store, to a folder and
+# to a file beside it, and a link at the store's top named as a version: the pruning test checks
+# that what they point to is untouched.
+prune="$trees/prune"
+store="$prune/target/Src/.copperfold-versions"
+linked="$store/2020-01-01 00.00.00 +0000"
+mkdir -p "$prune/Src" "$prune/outside/inner" "$linked/deep" "$store/2020-01-02 00.00.00 +0000"
+echo new >"$prune/Src/a.txt"
+echo outside >"$prune/outside/inner/kept.txt"; echo "outside file" >"$prune/outside.txt"
+echo old >"$linked/deep/old.txt"; echo expired >"$store/2020-01-02 00.00.00 +0000/x.txt"
+ln -s "$prune/outside" "$linked/deep/dirlink"; ln -s "$prune/outside.txt" "$linked/filelink.txt"
+ln -s "$prune/outside" "$store/2019-01-01 00.00.00 +0000"
 
 windows_path() { echo "Z:${1//\//\\}"; }
 CF_FAT32_DRIVE="${fat32_letter^^}:" CF_EXFAT_DRIVE="${exfat_letter^^}:" CF_PULLED_DRIVE="${pulled_letter^^}:" \

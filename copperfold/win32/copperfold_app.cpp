@@ -14,6 +14,7 @@
 #include "copperfold/core/preflight.h"
 #include "copperfold/core/preview.h"
 #include "copperfold/core/settled_jobs.h"
+#include "copperfold/core/versions.h"
 #include "exec_dialog.h"
 #include "main_frame.h"
 #include "mounted_volumes.h"
@@ -32,6 +33,14 @@ copperfold::JobFileStamp JobFileStamp(const std::wstring& path) {
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return {};
     return {true, (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
             (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
+}
+
+// CR LF line ends, as the platform's tools write.
+std::wstring WithCrLf(const std::wstring& text) {
+    std::wstring lines;
+    lines.reserve(text.size() + text.size() / 32);
+    for (const wchar_t c : text) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    return lines;
 }
 
 std::wstring LoadResourceString(UINT id) {
@@ -106,6 +115,11 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
         return RunFromCommandLine(command.jobNumbers);
     case copperfold::CommandLine::Kind::Preview:
         return PreviewFromCommandLine(command.jobNumbers);
+    case copperfold::CommandLine::Kind::Versions:
+        return VersionsFromCommandLine(command.jobNumbers.front());
+    case copperfold::CommandLine::Kind::RestoreVersion:
+        return command.preview ? PreviewJobsFromCommandLine(command.jobNumbers, &command)
+                               : RunJobsFromCommandLine(command.jobNumbers, &command);
     case copperfold::CommandLine::Kind::Interactive:
         break;
     }
@@ -150,6 +164,62 @@ bool CCopperfoldApp::InitInstance() {
 }
 
 int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
+    return RunJobsFromCommandLine(jobNumbers, nullptr);
+}
+
+int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
+    return PreviewJobsFromCommandLine(jobNumbers, nullptr);
+}
+
+bool CCopperfoldApp::ToVersionRestore(const copperfold::CommandLine& restore, copperfold::JobBatch& batch) const {
+    JobRecord record;
+    const copperfold::JobSide side = restore.targetSide ? copperfold::JobSide::Target : copperfold::JobSide::Source;
+    const copperfold::JobRefusal refusal =
+        copperfold::MakeVersionRestore(batch.entries[0], side, restore.version, restore.file, record);
+    if (refusal.Refused()) {
+        ReportCommandLineError(copperfold::FilledText(refusal.text, refusal.arguments), true);
+        return false;
+    }
+    batch.entries[0] = std::move(record);
+    return true;
+}
+
+std::optional<int> CCopperfoldApp::ReadCommandLineBatch(const std::vector<int>& jobNumbers,
+                                                        copperfold::JobBatch& batch) {
+    using copperfold::RunExitCode;
+    if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
+    TakeOverOldJobs(true);
+    CCopperfoldDoc document(&settings->UserFile(), jobSection);
+    if (const auto problem = ReadCommandLineJobs(document)) {
+        ReportCommandLineError(problem->reason, true);
+        // No job is nothing to show, but no error: the output says so.
+        if (problem->code != RunExitCode::NoJobs) return static_cast<int>(problem->code);
+    }
+    std::wstring error;
+    if (!copperfold::SelectJobs(document, jobNumbers, batch, error)) {
+        ReportCommandLineError(error, true);
+        return static_cast<int>(RunExitCode::BadArguments);
+    }
+    // Where each job's drive is now; nothing is recorded, as nothing is written.
+    if (copperfold::AnyBound(batch)) {
+        copperfold::ResolveBatchTargets(batch, copperfold::ListMountedVolumes(document.deviceTable));
+    }
+    return std::nullopt;
+}
+
+int CCopperfoldApp::VersionsFromCommandLine(int jobNumber) {
+    auto batch = std::make_unique<copperfold::JobBatch>();
+    if (const auto stop = ReadCommandLineBatch({jobNumber}, *batch)) return *stop;
+    copperfold::Win32FileSystem files;
+    JobRecord job = batch->entries[0];
+    job.source = files.FullPath(job.source);
+    job.target = files.FullPath(job.target);
+    WriteStandardOutput(WithCrLf(copperfold::FormatVersions(batch->entries[0], jobNumber,
+                                                            copperfold::ListVersions(files, job))));
+    return static_cast<int>(copperfold::RunExitCode::AllDone);
+}
+
+int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore) {
     using copperfold::RunExitCode;
     if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
 
@@ -187,6 +257,7 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
         return static_cast<int>(RunExitCode::BadArguments);
     }
     copperfold::ResolveBatchTargets(*batch, volumes);
+    if (restore && !ToVersionRestore(*restore, *batch)) return static_cast<int>(RunExitCode::BadArguments);
     for (size_t i = 0; i < batch->count; ++i) {
         if (!batch->entries[i].movedFrom.empty()) ReportCommandLineError(copperfold::MovedTargetText(batch->entries[i]), true);
     }
@@ -207,31 +278,14 @@ int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
     return copperfold::RunOutcomeCode(dialog.Counters());
 }
 
-int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
+int CCopperfoldApp::PreviewJobsFromCommandLine(const std::vector<int>& jobNumbers,
+                                               const copperfold::CommandLine* restore) {
     using copperfold::RunExitCode;
-    if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
-    TakeOverOldJobs(true);
-    CCopperfoldDoc document(&settings->UserFile(), jobSection);
-    if (const auto problem = ReadCommandLineJobs(document)) {
-        ReportCommandLineError(problem->reason, true);
-        // No job is nothing to preview, but no error: the preview says so with its totals.
-        if (problem->code != RunExitCode::NoJobs) return static_cast<int>(problem->code);
-    }
     auto batch = std::make_unique<copperfold::JobBatch>();
-    std::wstring error;
-    if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
-        ReportCommandLineError(error, true);
-        return static_cast<int>(RunExitCode::BadArguments);
-    }
-    // Where each job's drive is now; nothing is recorded, as nothing is written.
-    if (copperfold::AnyBound(*batch)) {
-        copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
-    }
+    if (const auto stop = ReadCommandLineBatch(jobNumbers, *batch)) return *stop;
+    if (restore && !ToVersionRestore(*restore, *batch)) return static_cast<int>(RunExitCode::BadArguments);
     copperfold::Win32FileSystem files;
-    const std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(files, *batch, jobNumbers));
-    std::wstring lines;  // CR LF line ends, as the platform's tools write
-    for (const wchar_t c : text) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-    WriteStandardOutput(lines);
+    WriteStandardOutput(WithCrLf(copperfold::FormatPreview(copperfold::PreviewBatch(files, *batch, jobNumbers))));
     return static_cast<int>(RunExitCode::AllDone);
 }
 

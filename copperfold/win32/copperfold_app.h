@@ -41,6 +41,8 @@ public:
     int RunFromCommandLine(const std::vector<int>& jobNumbers);
     // "/preview": what a run of those jobs would do, on standard output; returns the exit code.
     int PreviewFromCommandLine(const std::vector<int>& jobNumbers);
+    // "/versions": the versions a job keeps, on standard output; returns the exit code.
+    int VersionsFromCommandLine(int jobNumber);
 
     std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
     copperfold::SettingsStore& Settings() const { return *settings; }
@@ -68,6 +70,16 @@ private:
     // A run from the command line that runs nothing: `reason` to standard error and the run
     // log; returns `code`.
     int RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code);
+    // A run, or the preview of one, of the jobs named (all of them without a number); with
+    // `restore` ("/restore-version"), of the restore of a version of the one job named instead.
+    int RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore);
+    int PreviewJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore);
+    // For a command that only reads (a preview, a listing): the program's start, the user's jobs,
+    // the named ones in `batch` as their drives are now; an exit status when it cannot go on.
+    std::optional<int> ReadCommandLineBatch(const std::vector<int>& jobNumbers, copperfold::JobBatch& batch);
+    // Replaces the batch's one job by the restore `restore` asks for; false (told on standard
+    // error) when no such restore can be made.
+    bool ToVersionRestore(const copperfold::CommandLine& restore, copperfold::JobBatch& batch) const;
 
     std::wstring programPath;
     copperfold::SettingsLocation location;

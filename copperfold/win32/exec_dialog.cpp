@@ -26,19 +26,31 @@ public:
 
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                    const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
-        if (running.fetch_add(1) == 0) ::ResetEvent(event);
-        struct SetOnExit {
-            SignallingFileSystem& files;
-            ~SetOnExit() {
-                if (files.running.fetch_sub(1) != 1) return;
-                ::SetEvent(files.event);
-                if (files.running.load() != 0) ::ResetEvent(files.event);
-            }
-        } setOnExit{*this};
+        const Bracket copying(*this);
         return ForwardingFileSystem::CopyWithProgress(from, to, progress, cancel);
+    }
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const copperfold::CopyProgress& progress, const std::atomic<int>& cancel) override {
+        const Bracket copying(*this);
+        return ForwardingFileSystem::CopyKeepingReplaced(from, to, keepAs, progress, cancel);
     }
 
 private:
+    // Resets the event as the first copy starts, sets it as the last one ends.
+    struct Bracket {
+        explicit Bracket(SignallingFileSystem& signalling) : files(signalling) {
+            if (files.running.fetch_add(1) == 0) ::ResetEvent(files.event);
+        }
+        ~Bracket() {
+            if (files.running.fetch_sub(1) != 1) return;
+            ::SetEvent(files.event);
+            if (files.running.load() != 0) ::ResetEvent(files.event);
+        }
+        Bracket(const Bracket&) = delete;
+        Bracket& operator=(const Bracket&) = delete;
+        SignallingFileSystem& files;
+    };
+
     HANDLE event;
     std::atomic<int> running{0};
 };

@@ -405,14 +405,14 @@ void CheckTimesKept(const std::wstring& destination, const FILE_BASIC_INFO& sour
     quirks.Mark(destination, VolumeQuirks::kTimesCheckDone);
 }
 
-// Renames an open file to `destination`, replacing what is there, through the handle the copy
-// wrote with (no second open of the file by name).
-bool RenameByHandle(HANDLE file, const std::wstring& destination) {
+// Renames an open file to `destination`, replacing what is there unless told not to, through a
+// handle of the file (no second open of it by name).
+bool RenameByHandle(HANDLE file, const std::wstring& destination, bool replace = true) {
     const std::size_t nameBytes = (destination.size() + 1) * sizeof(wchar_t);
     const std::size_t size = offsetof(FILE_RENAME_INFO, FileName) + nameBytes;
     const auto buffer = std::make_unique<std::byte[]>(size);  // zeroed: no root folder, no flags
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.get());
-    rename->ReplaceIfExists = TRUE;
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
     rename->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
     std::memcpy(rename->FileName, destination.c_str(), nameBytes);
     return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(size)) != 0;
@@ -441,6 +441,136 @@ DWORD MoveIntoPlace(PartialFile& part, const std::wstring& destination) {
     error = ::GetLastError();
     ::SetFileAttributesW(destination.c_str(), SettableAttributes(previous));
     return error;
+}
+
+// The file a copy replaces while it is kept: moved aside to its place among the versions just
+// before the copy is renamed into its name, and put back should that rename fail. Held by a
+// handle of its own (the file itself, not what a link points to), so it is put back wherever it is.
+class ReplacedFile {
+public:
+    // Moves the file at `destination` to `keepAs`, never over another file; success when there
+    // is none to move.
+    DWORD MoveAside(const std::wstring& destination, const std::wstring& keepAs) {
+        destination_ = destination;
+        file_.reset(::CreateFileW(destination.c_str(), DELETE | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!file_) {
+            const DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+        }
+        if (!RenameByHandle(file_.get(), keepAs, false)) {
+            const DWORD error = ::GetLastError();
+            file_.reset();
+            return error;
+        }
+        return ERROR_SUCCESS;
+    }
+    // The copy did not take the name: the kept file takes it back (should even that fail, it stays
+    // among the versions, which is safe).
+    void PutBack() {
+        if (!file_) return;
+        const DWORD error = ::GetLastError();
+        RenameByHandle(file_.get(), destination_, false);
+        ::SetLastError(error);
+    }
+
+private:
+    std::wstring destination_;
+    win32::UniqueFile file_;
+};
+
+// What RemoveTree answers for an entry it leaves in place because it is a link it cannot remove
+// without reaching what the link points to (the system's ERROR_REPARSE_POINT_ENCOUNTERED).
+constexpr DWORD kErrorLinkLeftInPlace = 4395;
+
+// The path the system resolves an open entry to, empty when it cannot tell.
+std::wstring FinalPathOf(HANDLE entry) {
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD needed = ::GetFinalPathNameByHandleW(entry, nullptr, 0, kFlags);
+    if (needed == 0) return {};
+    std::wstring path(needed, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(entry, path.data(), needed, kFlags);
+    if (length == 0 || length >= needed) return {};
+    path.resize(length);
+    return path;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Removes the entry at `path`, the folder with all in it, without ever going through a link:
+// opened as itself (FILE_FLAG_OPEN_REPARSE_POINT), a link, junction or other reparse point is
+// removed alone. Where the system opens what a link points to instead (Wine shows a Unix
+// symbolic link as its target, and removes the target when asked to remove it), the entry's path
+// as the system resolves it differs from the one it has in its folder (`resolved`, when known),
+// and it is left in place. Returns 0, or the error of the first entry that stayed.
+// The names in an open folder, read through its handle (a listing by name would have to open the
+// folder again, which the system refuses while we hold it for its removal).
+DWORD NamesIn(HANDLE folder, std::vector<std::wstring>& names) {
+    constexpr DWORD kBufferBytes = 64 * 1024;
+    const auto buffer = std::make_unique<std::byte[]>(kBufferBytes);
+    for (FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;; query = FileIdBothDirectoryInfo) {
+        if (!::GetFileInformationByHandleEx(folder, query, buffer.get(), kBufferBytes)) {
+            const DWORD error = ::GetLastError();
+            return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+        }
+        for (std::size_t offset = 0;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.get() + offset);
+            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") names.push_back(std::move(name));
+            if (info->NextEntryOffset == 0) break;
+            offset += info->NextEntryOffset;
+        }
+    }
+}
+
+// Removes the entry at `path`, the folder with all in it, without ever going through a link:
+// opened as itself (FILE_FLAG_OPEN_REPARSE_POINT), a link, junction or other reparse point is
+// removed alone. Where the system opens what a link points to instead (Wine shows a Unix
+// symbolic link as its target, and removes the target when asked to remove it), the entry's path
+// as the system resolves it differs from the one it has in its folder (`resolved`), and it is
+// left in place. Returns 0, or the error of the first entry that stayed.
+DWORD RemoveEntry(const std::wstring& path, const std::wstring& resolved, int depth) {
+    constexpr DWORD kAccess = DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const win32::UniqueFile entry(::CreateFileW(path.c_str(), kAccess, kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!entry) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(entry.get(), FileAttributeTagInfo, &tag, sizeof tag)) return ::GetLastError();
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        const std::wstring final = FinalPathOf(entry.get());
+        if (!SamePath(final, resolved)) return kErrorLinkLeftInPlace;
+        if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if (depth > 512) return ERROR_BUFFER_OVERFLOW;
+            std::vector<std::wstring> names;
+            if (const DWORD error = NamesIn(entry.get(), names)) return error;
+            DWORD firstError = ERROR_SUCCESS;
+            for (const std::wstring& name : names) {
+                const DWORD error = RemoveEntry(path + L"\\" + name, final + L"\\" + name, depth + 1);
+                if (firstError == ERROR_SUCCESS) firstError = error;
+            }
+            if (firstError != ERROR_SUCCESS) return firstError;
+        }
+    }
+    // A read-only bit stops the removal of a file; the link itself goes, never what it points to.
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = SettableAttributes(tag.FileAttributes & ~FILE_ATTRIBUTE_READONLY);
+        ::SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!::SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition, sizeof disposition)) {
+        return ::GetLastError();
+    }
+    return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -516,15 +646,7 @@ std::wstring Win32FileSystem::FinalPath(const std::wstring& path) {
     const win32::UniqueFile entry(::CreateFileW(ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!entry) return {};
-    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    const DWORD needed = ::GetFinalPathNameByHandleW(entry.get(), nullptr, 0, kFlags);
-    if (needed == 0) return {};
-    std::wstring final(needed, L'\0');
-    const DWORD length = ::GetFinalPathNameByHandleW(entry.get(), final.data(), needed, kFlags);
-    if (length == 0 || length >= needed) return {};
-    final.resize(length);
-    return final;
+    return entry ? FinalPathOf(entry.get()) : std::wstring();
 }
 
 bool Win32FileSystem::IsPartialCopy(const FileEntry& entry) const {
@@ -548,6 +670,17 @@ void Win32FileSystem::RemovePartialCopy(const std::wstring& path) {
 std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                                 const CopyProgress& progress,
                                                 const std::atomic<int>& cancel) {
+    return Copy(from, to, {}, progress, cancel);
+}
+
+std::uint32_t Win32FileSystem::CopyKeepingReplaced(const std::wstring& from, const std::wstring& to,
+                                                   const std::wstring& keepAs, const CopyProgress& progress,
+                                                   const std::atomic<int>& cancel) {
+    return Copy(from, to, keepAs, progress, cancel);
+}
+
+std::uint32_t Win32FileSystem::Copy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                    const CopyProgress& progress, const std::atomic<int>& cancel) {
     SourceFile source;
     if (const DWORD error = OpenSource(ExtendedLengthPath(from), source)) return error;
     const std::wstring destination = ExtendedLengthPath(to);
@@ -556,7 +689,19 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
     if (const DWORD error = part.Create()) return error;
     if (const DWORD error = CopyData(source, part.Handle(), ProgressReport(progress, cancel))) return error;
     if (const DWORD error = FinishPartial(part, source.basic, destination, quirks_)) return error;
-    if (const DWORD error = MoveIntoPlace(part, destination)) return error;
+    // A replaced file that is kept leaves the name by a rename of its own just before the copy
+    // takes it, so that at any moment it is in its place or among the versions. Two renames, not
+    // the platform's replace-with-backup call: that one wants the new file closed and unshared
+    // (ours is removed through its handle should anything fail), gives it the old file's creation
+    // time and permissions, and under Wine leaves the name missing in between all the same.
+    ReplacedFile replaced;
+    if (!keepAs.empty()) {
+        if (const DWORD error = replaced.MoveAside(destination, ExtendedLengthPath(keepAs))) return error;
+    }
+    if (const DWORD error = MoveIntoPlace(part, destination)) {
+        replaced.PutBack();
+        return error;
+    }
     // The first copy onto a volume finds out whether its times survive the rename; until that is
     // known, and from then on where they do not, the times are given once more after it. It is a
     // copy with a time every FAT drive holds: one of 1975 reads back wrongly on a drive that keeps
@@ -570,6 +715,25 @@ std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const 
         SetTimesAgain(part.Handle(), source.basic);
     }
     return ERROR_SUCCESS;
+}
+
+std::uint32_t Win32FileSystem::RemoveTree(const std::wstring& folder) {
+    // Where the folder lies as the system resolves its parent: each entry below must resolve to
+    // that, its name added, or it was reached through a link.
+    std::wstring path = ExtendedLengthPath(folder);
+    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return ERROR_INVALID_NAME;
+    std::wstring parentPath = path.substr(0, slash);
+    if (!parentPath.empty() && parentPath.back() == L':') parentPath += L'\\';  // a drive's root
+    const win32::UniqueFile parent(::CreateFileW(parentPath.c_str(), FILE_READ_ATTRIBUTES,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent) return ::GetLastError();
+    std::wstring resolved = FinalPathOf(parent.get());
+    if (resolved.empty()) return ERROR_CANT_RESOLVE_FILENAME;
+    if (resolved.back() != L'\\') resolved += L'\\';
+    return RemoveEntry(path, resolved + path.substr(slash + 1), 0);
 }
 
 std::uint32_t Win32FileSystem::AccessError(const std::wstring& path) {

@@ -54,6 +54,10 @@ public:
     void RemovePartialCopy(const std::wstring& path) override;
     std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) override;
+    // The replaced file leaves its name by a rename of its own just before the copy takes it.
+    std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                      const CopyProgress& progress, const std::atomic<int>& cancel) override;
+    std::uint32_t RemoveTree(const std::wstring& folder) override;
     VolumeFacts Volume(const std::wstring& path) override;
     std::uint32_t AccessError(const std::wstring& path) override;
     void LimitTimesToFatRange(const std::wstring& root) override;
@@ -64,6 +68,9 @@ public:
     std::vector<std::wstring> VolumeNotes() const { return quirks_.Notes(); }
 
 private:
+    std::uint32_t Copy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                       const CopyProgress& progress, const std::atomic<int>& cancel);
+
     UniquePartSource uniquePart_;
     VolumeQuirks quirks_;
 };

@@ -336,3 +336,73 @@ TEST_F(CommandLineRun, LeavesAnOpenWindowOfTheProgramAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Backup that copies only new and changed files and keeps what it replaces, from the command
+// line: a repeat copies nothing; after the source was damaged the next run keeps every earlier
+// file; /versions lists the version; its restore is previewed (writing nothing), then run, and
+// brings every file back byte for byte, keeping the damaged ones in turn.
+TEST_F(CommandLineRun, VersionsAreListedAndOneIsRestoredFromTheCommandLine) {
+    const std::wstring source = MakeFolder(L"photos");
+    std::filesystem::create_directories(source + L"\\trip");
+    const std::vector<std::pair<std::wstring, std::string>> files = {{L"a.jpg", "first"}, {L"trip\\b.jpg", "second"}};
+    for (const auto& [name, content] : files) testing_support::WriteBytes(source + L"\\" + name, content);
+    const std::wstring target = MakeFolder(L"drive");
+    {
+        CIniFile ini(folder.File(L"Copperfold.ini"));
+        CCopperfoldDoc doc(&ini, MakeJobSection(win32::ComputerName(), win32::UserName()));
+        JobRecord job(source, target, JobType::Backup);
+        job.options = {1, 30};
+        ASSERT_EQ(doc.AddJob(job), CCopperfoldDoc::AddResult::Added);
+    }
+    const std::wstring copies = target + L"\\photos";
+    const std::string store = common::WideToUtf8(copies + L"\\.copperfold-versions").value();
+    ASSERT_EQ(Start(L"/run", NoBoxMayShow).exitCode, 0);
+    const Result none = Start(L"/versions 1", NoBoxMayShow);
+    EXPECT_EQ(none.exitCode, 0) << none.errors;
+    EXPECT_NE(none.output.find(" (replaced files kept for 30 days)\r\n  target side: " + store + "\r\n    no versions\r\n"),
+              std::string::npos)
+        << none.output;
+    const std::string unchanged = Start(L"/preview", NoBoxMayShow).output;
+    EXPECT_NE(unchanged.find("\r\n  0 folders, 0 files, 0 bytes, 2 unchanged\r\n"), std::string::npos) << unchanged;
+
+    ::Sleep(2100);  // later times than the copies', beyond the tolerance
+    for (const auto& [name, content] : files) testing_support::WriteBytes(source + L"\\" + name, "damaged " + content);
+    ASSERT_EQ(Start(L"/run", NoBoxMayShow).exitCode, 0);
+    const Result once = Start(L"/versions 1", NoBoxMayShow);
+    const std::size_t line = once.output.find("\r\n    ");
+    ASSERT_NE(line, std::string::npos) << once.output;
+    const std::size_t colon = once.output.find(": 2 files, 11 bytes\r\n", line);
+    ASSERT_NE(colon, std::string::npos) << once.output;
+    const std::wstring version = common::Utf8ToWide(once.output.substr(line + 6, colon - line - 6));
+
+    const Result preview = Start(L"/restore-version 1 target \"" + version + L"\" /preview", NoBoxMayShow);
+    EXPECT_EQ(preview.exitCode, 0) << preview.errors;
+    EXPECT_NE(preview.output.find(common::WideToUtf8(copies).value() +
+                                  "\\trip\\b.jpg (6 bytes; the file it replaces is kept as a version)\r\n"),
+              std::string::npos)
+        << preview.output;
+    EXPECT_NE(preview.output.find("  0 folders, 2 files, 11 bytes, 2 kept as versions\r\n"), std::string::npos)
+        << preview.output;
+    EXPECT_EQ(testing_support::ReadBytes(copies + L"\\a.jpg"), "damaged first") << "the preview wrote nothing";
+
+    const Result restored = Start(L"/restore-version 1 target \"" + version + L"\"", NoBoxMayShow);
+    EXPECT_EQ(restored.exitCode, 0) << restored.errors;
+    for (const auto& [name, content] : files) EXPECT_EQ(testing_support::ReadBytes(copies + L"\\" + name), content);
+    const std::string twice = Start(L"/versions 1", NoBoxMayShow).output;
+    EXPECT_NE(twice.find(": 2 files, 11 bytes\r\n"), std::string::npos) << twice;
+    EXPECT_NE(twice.find(": 2 files, 27 bytes\r\n"), std::string::npos) << "the damaged ones, kept in turn: " << twice;
+
+    // What names no version is refused and writes nothing.
+    EXPECT_EQ(Start(L"/restore-version 1 source \"" + version + L"\"", NoBoxMayShow).exitCode, 3);
+    EXPECT_EQ(Start(L"/restore-version 1 target \"trip\"", NoBoxMayShow).exitCode, 3);
+    EXPECT_EQ(Start(L"/restore-version 1 target \"" + version + L"\" \"..\\a.jpg\"", NoBoxMayShow).exitCode, 3);
+    EXPECT_EQ(Start(L"/versions 2", NoBoxMayShow).exitCode, 3);
+    const Result gone = Start(L"/restore-version 1 target \"2020-01-01 00.00.00 +0000\"", NoBoxMayShow);
+    EXPECT_EQ(gone.exitCode, 1) << "a version that is not there refuses the restore";
+    EXPECT_NE(gone.errors.find("is not there. Nothing was restored."), std::string::npos) << gone.errors;
+    for (const auto& [name, content] : files) EXPECT_EQ(testing_support::ReadBytes(copies + L"\\" + name), content);
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/core/text_codec.h"
@@ -219,10 +220,12 @@ protected:
         onDrives.push_back(folder);
         return folder;
     }
-    int AddJob(const std::wstring& source, const std::wstring& target, JobType type) {
+    int AddJob(const std::wstring& source, const std::wstring& target, JobType type, JobOptions options = {}) {
         CIniFile ini(local.File(L"Copperfold.ini"));
         CCopperfoldDoc doc(&ini, MakeJobSection(win32::ComputerName(), win32::UserName()));
-        EXPECT_EQ(doc.AddJob(source, target, type), CCopperfoldDoc::AddResult::Added);
+        JobRecord job(source, target, type);
+        job.options = options;
+        EXPECT_EQ(doc.AddJob(job), CCopperfoldDoc::AddResult::Added);
         return ++jobs;
     }
 
@@ -231,11 +234,15 @@ protected:
         std::string errors;
         long long filesCopied = -1;  // from the run log's last record
     };
-    Run RunJobs(const std::wstring& jobNumbers) {
+    Run RunJobs(const std::wstring& jobNumbers) { return RunCommand(L"/run " + jobNumbers); }
+    // Copperfold.exe with these arguments: its exit status, standard error (or output, for
+    // /versions and previews) and the files its run copied.
+    Run RunCommand(const std::wstring& arguments) {
         const testing_support::ProgramResult result =
-            testing_support::RunProgram(Program(), L"/run " + jobNumbers, local.Path(), {}, 120000);
+            testing_support::RunProgram(Program(), arguments, local.Path(), {}, 120000);
         if (result.exitCode == -1) ADD_FAILURE() << "the run did not start or did not end within 2 minutes";
-        return {result.exitCode, result.errors, FilesCopiedByTheLastRun()};
+        const bool lists = arguments.starts_with(L"/versions") || arguments.ends_with(L"/preview");
+        return {result.exitCode, lists ? result.output : result.errors, FilesCopiedByTheLastRun()};
     }
     // "  Result: done; 120 files copied, ..." of the newest record.
     long long FilesCopiedByTheLastRun() const {
@@ -492,6 +499,91 @@ protected:
         EXPECT_FALSE(HasPartialFile(restored));
     }
 
+    // A Backup onto `base` (a drive, or a folder on Z:) that copies only new and changed files and
+    // keeps what it replaces: a repeat copies nothing; after every source file was rewritten
+    // with other bytes and times, the next run keeps every earlier file in the version store
+    // (by a rename on the drive); the restore of that version brings them all back byte for
+    // byte, keeping the damaged ones in turn. A Sync between a local folder and one on `base`
+    // keeps each side's replaced file on that side.
+    void QuickBackupsKeepVersionsAndARestoreBringsEveryFileBack(const std::wstring& base, bool replug) {
+        const std::wstring source = MakeTree(L"Photos");
+        const std::wstring target = DriveFolder(base, L"versions");
+        const int job = AddJob(source, target, JobType::Backup, {1, 30});
+        const std::wstring copies = target + L"\\Photos";
+        const std::wstring store = copies + L"\\.copperfold-versions";
+        const std::vector<std::wstring> files = FilesBelow(source);
+        std::vector<std::string> originals;
+        for (const std::wstring& file : files) originals.push_back(testing_support::ReadBytes(file));
+        EXPECT_EQ(RunJobs(std::to_wstring(job)).filesCopied, 120);
+        const Run repeat = RunJobs(std::to_wstring(job));
+        EXPECT_EQ(repeat.exitCode, 0) << repeat.errors;
+        EXPECT_EQ(repeat.filesCopied, 0) << "a repeat quick Backup copies nothing: " << LastRunRecord();
+        EXPECT_FALSE(std::filesystem::exists(store)) << "nothing replaced yet";
+
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            testing_support::WriteBytes(files[i], "damaged " + originals[i]);
+            SetLastWriteTime(files[i], kBaseTime + 500 * kSecond + i * kSecond);
+        }
+        const Run damaged = RunJobs(std::to_wstring(job));
+        EXPECT_EQ(damaged.exitCode, 0) << damaged.errors;
+        EXPECT_EQ(damaged.filesCopied, 120);
+        if (replug) {
+            ASSERT_TRUE(AskForDrive(L"remount", base)) << "the drive could not be replugged";
+        }
+        const Run listed = RunCommand(L"/versions " + std::to_wstring(job));
+        const std::size_t line = listed.errors.find("\r\n    ");
+        const std::size_t colon = listed.errors.find(": 120 files, ", line);
+        ASSERT_TRUE(line != std::string::npos && colon != std::string::npos) << listed.errors;
+        const std::wstring version = common::Utf8ToWide(listed.errors.substr(line + 6, colon - line - 6));
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::wstring relative = files[i].substr(source.size());
+            EXPECT_EQ(testing_support::ReadBytes(store + L"\\" + version + relative), originals[i]) << i;
+            EXPECT_EQ(testing_support::ReadBytes(copies + relative), "damaged " + originals[i]) << i;
+        }
+        EXPECT_FALSE(HasPartialFile(target));
+
+        const Run restored = RunCommand(L"/restore-version " + std::to_wstring(job) + L" target \"" + version + L"\"");
+        EXPECT_EQ(restored.exitCode, 0) << restored.errors;
+        EXPECT_EQ(restored.filesCopied, 120);
+        if (replug) {
+            ASSERT_TRUE(AskForDrive(L"remount", base));
+        }
+        std::size_t keptInTurn = 0;
+        for (const std::wstring& kept : FilesBelow(store)) {
+            if (kept.find(version) == std::wstring::npos && testing_support::ReadBytes(kept).starts_with("damaged ")) {
+                ++keptInTurn;
+            }
+        }
+        EXPECT_EQ(keptInTurn, 120u) << "the damaged files, kept by the restore";
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(testing_support::ReadBytes(copies + files[i].substr(source.size())), originals[i]) << i;
+        }
+        EXPECT_FALSE(HasPartialFile(target));
+
+        // A Sync: each side's replaced file stays on that side.
+        const std::wstring here = local.File(L"SyncHere");
+        const std::wstring there = DriveFolder(base, L"sync-versions");
+        std::filesystem::create_directories(here);
+        std::filesystem::create_directories(there);
+        for (const auto& [folder, name, content, time] :
+             {std::tuple{here, L"a.txt", "newer here", 200}, std::tuple{there, L"a.txt", "older there", 100},
+              std::tuple{here, L"b.txt", "older here", 100}, std::tuple{there, L"b.txt", "newer there", 200}}) {
+            testing_support::WriteBytes(folder + L"\\" + name, content);
+            SetLastWriteTime(folder + L"\\" + name, kBaseTime + std::uint64_t(time) * kSecond);
+        }
+        const Run synced = RunJobs(std::to_wstring(AddJob(here, there, JobType::Sync, {0, 7})));
+        EXPECT_EQ(synced.exitCode, 0) << synced.errors;
+        EXPECT_EQ(synced.filesCopied, 2);
+        const std::vector<std::wstring> keptHere = FilesBelow(here + L"\\.copperfold-versions");
+        const std::vector<std::wstring> keptThere = FilesBelow(there + L"\\.copperfold-versions");
+        ASSERT_EQ(keptHere.size(), 1u);
+        ASSERT_EQ(keptThere.size(), 1u);
+        EXPECT_EQ(testing_support::ReadBytes(keptHere[0]), "older here");
+        EXPECT_EQ(testing_support::ReadBytes(keptThere[0]), "older there");
+        EXPECT_EQ(testing_support::ReadBytes(there + L"\\a.txt"), "newer here");
+        EXPECT_EQ(testing_support::ReadBytes(here + L"\\b.txt"), "newer there");
+    }
+
     TempFolder local;
     int jobs = 0;
     std::vector<std::wstring> onDrives;
@@ -514,6 +606,52 @@ protected:
     }
 
 TEST_ON_FAT32_AND_EXFAT(BackupThenSyncKeepsTimesAndASecondSyncCopiesNothing)
+
+TEST_F(RealVolume, Fat32QuickBackupsKeepVersionsAndARestoreBringsEveryFileBack) {
+    DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
+    QuickBackupsKeepVersionsAndARestoreBringsEveryFileBack(drive, true);
+}
+TEST_F(RealVolume, ExFatQuickBackupsKeepVersionsAndARestoreBringsEveryFileBack) {
+    DRIVE_OR_SKIP(drive, L"CF_EXFAT_DRIVE");
+    QuickBackupsKeepVersionsAndARestoreBringsEveryFileBack(drive, true);
+}
+TEST_F(RealVolume, OnZQuickBackupsKeepVersionsAndARestoreBringsEveryFileBack) {
+    const std::wstring trees = FolderFromEnvironment(L"CF_TREES_FOLDER");
+    if (trees.empty()) GTEST_SKIP() << "CF_TREES_FOLDER names no folder on Z:";
+    QuickBackupsKeepVersionsAndARestoreBringsEveryFileBack(trees, false);
+}
+
+// Expired versions on Z: that hold Unix links out of the store (to a folder, to a file) and a
+// link at the store's top named as a version: whatever a link points to is untouched (Wine opens
+// a link as its target and would remove the target), the links stay, and every other expired
+// file goes. real_volumes.sh makes the tree.
+TEST_F(RealVolume, OnZRemovingExpiredVersionsNeverGoesThroughALink) {
+    const std::wstring trees = FolderFromEnvironment(L"CF_TREES_FOLDER");
+    if (trees.empty()) GTEST_SKIP() << "CF_TREES_FOLDER names no folder on Z:";
+    const std::wstring prune = trees + L"\\prune";
+    const std::wstring store = prune + L"\\target\\Src\\.copperfold-versions";
+    const std::wstring linked = store + L"\\2020-01-01 00.00.00 +0000";
+    ASSERT_TRUE(std::filesystem::exists(linked + L"\\deep\\old.txt")) << "real_volumes.sh makes the tree";
+    Win32FileSystem platform;
+    JobRecord job(prune + L"\\Src", prune + L"\\target", JobType::Backup);
+    job.options = {0, 30};
+    const EngineRun run = RunEngine(platform, job);
+    EXPECT_EQ(run.outcome, 0);
+    EXPECT_FALSE(std::filesystem::exists(store + L"\\2020-01-02 00.00.00 +0000")) << "an expired version without links goes";
+    EXPECT_FALSE(std::filesystem::exists(linked + L"\\deep\\old.txt")) << "and the files beside the links";
+    // The links stay (Wine shows them as what they point to).
+    EXPECT_EQ(testing_support::ReadBytes(linked + L"\\deep\\dirlink\\inner\\kept.txt"), "outside\n");
+    EXPECT_EQ(testing_support::ReadBytes(linked + L"\\filelink.txt"), "outside file\n");
+    EXPECT_TRUE(std::filesystem::exists(store + L"\\2019-01-01 00.00.00 +0000\\inner\\kept.txt"));
+    EXPECT_EQ(testing_support::ReadBytes(prune + L"\\outside\\inner\\kept.txt"), "outside\n") << "what they point to is untouched";
+    EXPECT_EQ(testing_support::ReadBytes(prune + L"\\outside.txt"), "outside file\n");
+    ASSERT_EQ(run.observer.notes.size(), 2u);
+    EXPECT_NE(run.observer.notes[0].find(L"2020-01-01 00.00.00 +0000 are older than 30 days, but not all of them"),
+              std::wstring::npos) << testing::PrintToString(run.observer.notes);
+    EXPECT_NE(run.observer.notes[1].find(L"2020-01-02 00.00.00 +0000 were older than 30 days and were removed"),
+              std::wstring::npos);
+    EXPECT_EQ(testing_support::ReadBytes(prune + L"\\target\\Src\\a.txt"), "new\n");
+}
 
 TEST_F(RealVolume, Fat32KeepsNoAttributesAndTheRunLogSaysSoOnce) {
     DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");

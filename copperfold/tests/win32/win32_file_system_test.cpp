@@ -410,3 +410,69 @@ TEST_F(Win32FileSystemTest, CopiesAFileOverFourGigabytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy that keeps the file it replaces moves that file aside by a rename just before its own
+// rename (the old one keeps its bytes and time), and leaves it where it was when the copy does
+// not take its name: a cancel, a place among the versions that is taken. No temporary file stays.
+TEST_F(Win32FileSystemTest, ACopyKeepingTheReplacedFileMovesItAsideByARename) {
+    WriteBytes(temp.File(L"source"), Content(3 * kChunk + 5));
+    WriteBytes(temp.File(L"dest"), "previous version");
+    constexpr std::uint64_t kOld = 130'000'000'000'000'000ull;
+    SetLastWriteTime(temp.File(L"dest"), kOld);
+    ASSERT_TRUE(fs.CreateFolder(temp.File(L"kept")));
+    const auto keep = [this](const std::wstring& keepAs) {
+        return fs.CopyKeepingReplaced(temp.File(L"source"), temp.File(L"dest"), keepAs,
+                                      [this](std::uint64_t total, std::uint64_t done, CopyProgressReason reason) {
+                                          calls.push_back({total, done, reason});
+                                          return answer(calls.back());
+                                      },
+                                      cancel);
+    };
+
+    answer = [](const ProgressCall& call) { return call.done < 2 * kChunk; };
+    EXPECT_EQ(keep(temp.File(L"kept\\dest")), copperfold::kErrorRequestAborted);
+    EXPECT_EQ(ReadBytes(temp.File(L"dest")), "previous version") << "a cancelled copy moves nothing";
+    EXPECT_FALSE(fs.Exists(temp.File(L"kept\\dest")));
+
+    answer = [](const ProgressCall&) { return true; };
+    WriteBytes(temp.File(L"kept\\taken"), "another version");
+    EXPECT_NE(keep(temp.File(L"kept\\taken")), 0u) << "a taken name is never replaced";
+    EXPECT_EQ(ReadBytes(temp.File(L"kept\\taken")), "another version");
+    EXPECT_EQ(ReadBytes(temp.File(L"dest")), "previous version");
+    EXPECT_NE(keep(temp.File(L"missing\\dest")), 0u) << "nor kept where there is no folder";
+    EXPECT_EQ(ReadBytes(temp.File(L"dest")), "previous version");
+    EXPECT_EQ(Names(temp.Path()), (std::vector<std::wstring>{L"dest", L"kept", L"source"})) << "no temporary file";
+
+    EXPECT_EQ(keep(temp.File(L"kept\\dest")), 0u);
+    EXPECT_EQ(ReadBytes(temp.File(L"dest")), Content(3 * kChunk + 5));
+    EXPECT_EQ(ReadBytes(temp.File(L"kept\\dest")), "previous version");
+    const auto kept = Info(temp.File(L"kept\\dest")).ftLastWriteTime;
+    EXPECT_EQ((std::uint64_t{kept.dwHighDateTime} << 32) | kept.dwLowDateTime, kOld) << "moved, not copied";
+    EXPECT_EQ(keep(temp.File(L"kept\\again")), 0u);
+    EXPECT_EQ(ReadBytes(temp.File(L"kept\\again")), Content(3 * kChunk + 5));
+
+    ::DeleteFileW(temp.File(L"dest").c_str());
+    EXPECT_EQ(keep(temp.File(L"kept\\none")), 0u) << "with nothing to replace, a plain copy";
+    EXPECT_FALSE(fs.Exists(temp.File(L"kept\\none")));
+}
+
+// A tree is removed whole, read-only files and nested folders included; its folder's neighbours
+// stay.
+TEST_F(Win32FileSystemTest, RemovesATreeWithReadOnlyFilesAndNothingBesideIt) {
+    for (const wchar_t* folder : {L"tree", L"tree\\deep", L"tree\\deep\\er", L"tree2"}) {
+        ASSERT_TRUE(fs.CreateFolder(temp.File(folder)));
+    }
+    WriteBytes(temp.File(L"tree\\a.txt"), "a");
+    WriteBytes(temp.File(L"tree\\deep\\er\\b.txt"), "b");
+    WriteBytes(temp.File(L"tree\\deep\\c.txt"), "c");
+    ::SetFileAttributesW(temp.File(L"tree\\deep\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteBytes(temp.File(L"tree2\\d.txt"), "beside");
+    WriteBytes(temp.File(L"tree.txt"), "beside");
+    EXPECT_EQ(fs.RemoveTree(temp.File(L"tree")), 0u);
+    EXPECT_EQ(Names(temp.Path()), (std::vector<std::wstring>{L"tree.txt", L"tree2"}));
+    EXPECT_EQ(ReadBytes(temp.File(L"tree2\\d.txt")), "beside");
+}
+
+}  // namespace

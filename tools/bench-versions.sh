@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Times the copy engine's quick copies and kept versions under Wine, side by side in one run, and
+# prints the ratios against what a user would run instead:
+#   - a repeat Backup that copies only new and changed files, of an unchanged tree of 20,000 small
+#     files in 400 folders, against `rsync -a` of the same unchanged tree (goal: at most 1.5 times);
+#   - the same after 1% of the files changed (200 files rewritten, both tools copy them; goal: at
+#     most 2 times);
+#   - a Backup that replaces 3,000 small files keeping the replaced ones as versions, against the
+#     same Backup without (goal: at most 1.1 times).
+# The first two on Z: (this machine's disk through Wine) and, as root with exfat-fuse, on a FUSE
+# exFAT volume mapped as a drive. The engine's figure is its own time within copy_bench.exe (the
+# estimate and the copies), which leaves out the fixed cost of a run (Wine's start of a program,
+# about 0.23 s here, printed too); rsync's is the whole command. Every figure is the median of
+# ROUNDS rounds (default 3), the tools taking turns in another order each round.
+#   tools/bench-versions.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+tools/setup.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target copy_bench >/dev/null
+bench="$root/build/windows/copperfold/copy_bench.exe"
+
+trees="$root/build/bench-trees"
+python3 tools/make_bench_trees.py "$trees"
+small="$trees/small"
+out="$root/build/bench-versions-out"
+state="$root/build/bench-versions-wine"
+exfat_image="$out/exfat.img" exfat_dir="$out/exfat-mount" loop=""
+cleanup() {
+  tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true
+  if mountpoint -q "$exfat_dir" 2>/dev/null; then fusermount -u "$exfat_dir" 2>/dev/null || umount "$exfat_dir"; fi
+  [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
+  rm -rf "$out"
+}
+trap cleanup EXIT
+rm -rf "$out"; mkdir -p "$out"
+unset DISPLAY
+tools/wine-session.sh start "$state" >/dev/null
+. tools/wine-env.sh "$state"
+run_wine() { tools/wine-exec.sh "$state" "$@"; }
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+
+rounds=${ROUNDS:-3}
+median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+all() { echo "[$*]" | sed 's/ /, /g'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+goal() { awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "NOT met" }'; }
+# Seconds a command takes, the disk's dirty pages written out before it starts.
+timed() {
+  sync
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
+}
+# The engine's own seconds for one job (copy_bench prints them first), after a sync.
+engine() {
+  sync
+  run_wine "$bench" "$@" 2>/dev/null | awk '/seconds/ { print $1; exit }'
+}
+# 200 files of the tree (1%) rewritten with other bytes and a later time; `round` picks which.
+change_one_percent() {
+  python3 - "$small" "$1" <<'EOF'
+import os, random, sys
+from pathlib import Path
+root, round_ = Path(sys.argv[1]), int(sys.argv[2])
+files = sorted(p for p in root.rglob("*") if p.is_file())
+rng = random.Random(round_)
+for path in rng.sample(files, len(files) // 100):
+    size = path.stat().st_size
+    path.write_bytes(rng.randbytes(size))
+    stamp = path.stat().st_mtime + 10 + round_
+    os.utime(path, (stamp, stamp))
+EOF
+}
+
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
+starts=""
+run_wine cmd /c exit >/dev/null 2>&1 || true
+for _ in $(seq "$rounds"); do starts+=" $(timed run_wine cmd /c exit)"; done
+echo "starting and ending a Wine program that does nothing (cmd /c exit): $(echo "$starts" | median) s $(all $starts)"
+files=$(find "$small" -type f | wc -l)
+
+# Runs two measurements of a round, appending each one's seconds to the variable named before it,
+# the first one first in odd rounds and second in even ones (paths here have no blanks).
+both() {
+  local first=$1 first_command=$2 second=$3 second_command=$4
+  if [ $((round % 2)) = 1 ]; then
+    printf -v "$first" '%s %s' "${!first}" "$($first_command)"
+    printf -v "$second" '%s %s' "${!second}" "$($second_command)"
+  else
+    printf -v "$second" '%s %s' "${!second}" "$($second_command)"
+    printf -v "$first" '%s %s' "${!first}" "$($first_command)"
+  fi
+}
+
+# One place (a folder on Z:, or the root of the exFAT drive) for the quick-copy figures.
+quick_at() {
+  local name=$1 host=$2 windows=$3
+  echo "=== $name: $files files, a repeat Backup of the unchanged tree"
+  mkdir -p "$host/rsync"
+  rsync -a "$small/" "$host/rsync/"
+  engine --skip-same backup "$(windows_path "$small")" "$windows\\engine" >/dev/null
+  local quick="" noop="" quick_changed="" rsync_changed=""
+  for round in $(seq "$rounds"); do
+    both noop "timed rsync -a $small/ $host/rsync/" quick "engine --skip-same backup $(windows_path "$small") $windows\\engine"
+  done
+  for round in $(seq "$rounds"); do
+    change_one_percent "$round"
+    both rsync_changed "timed rsync -a $small/ $host/rsync/" \
+         quick_changed "engine --skip-same backup $(windows_path "$small") $windows\\engine"
+  done
+  local t_noop t_quick t_rc t_qc r1 r2
+  t_noop=$(echo "$noop" | median); t_quick=$(echo "$quick" | median)
+  t_rc=$(echo "$rsync_changed" | median); t_qc=$(echo "$quick_changed" | median)
+  r1=$(ratio "$t_quick" "$t_noop"); r2=$(ratio "$t_qc" "$t_rc")
+  echo "  unchanged   rsync -a ${t_noop} s $(all $noop)   engine ${t_quick} s $(all $quick)"
+  echo "              ratio engine/rsync $r1   goal <= 1.5: $(goal "$r1" 1.5)"
+  echo "  1% changed  rsync -a ${t_rc} s $(all $rsync_changed)   engine ${t_qc} s $(all $quick_changed)"
+  echo "              ratio engine/rsync $r2   goal <= 2: $(goal "$r2" 2)"
+}
+
+mkdir -p "$out/z"
+quick_at "Z: (this machine's disk)" "$out/z" "$(windows_path "$out/z")"
+
+if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] && command -v mount.exfat-fuse >/dev/null && command -v mkfs.exfat >/dev/null; then
+  truncate -s 4G "$exfat_image"
+  mkfs.exfat "$exfat_image" >/dev/null
+  mkdir -p "$exfat_dir"
+  loop=$(losetup -f --show "$exfat_image")
+  mount.exfat-fuse "$loop" "$exfat_dir" >/dev/null 2>&1
+  ln -sfn "$exfat_dir" "$WINEPREFIX/dosdevices/x:"
+  quick_at "FUSE exFAT volume (drive X:)" "$exfat_dir" "X:"
+  rm -f "$WINEPREFIX/dosdevices/x:"
+else
+  echo "=== FUSE exFAT volume: skipped (needs root, /dev/fuse, exfat-fuse and exfatprogs)"
+fi
+
+# 3,000 small files, each replaced by every Backup (it copies every file again): kept as versions
+# or not.
+replace="$out/replace3000"
+python3 - "$replace" <<'EOF'
+import random, sys
+from pathlib import Path
+root, rng = Path(sys.argv[1]), random.Random(3000)
+for i in range(3000):
+    path = root / f"folder{i % 30:02d}" / f"file{i:04d}.dat"
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_bytes(rng.randbytes(rng.randint(1 << 10, 16 << 10)))
+EOF
+echo "=== a Backup that replaces 3,000 small files on Z:, keeping them as versions or not"
+plain_target="$(windows_path "$out/plain")" kept_target="$(windows_path "$out/kept")"
+engine backup "$(windows_path "$replace")" "$plain_target" >/dev/null
+engine backup "$(windows_path "$replace")" "$kept_target" >/dev/null
+plain="" kept=""
+for round in $(seq "$rounds"); do
+  both plain "engine backup $(windows_path "$replace") $plain_target" \
+       kept "engine --keep-days 30 backup $(windows_path "$replace") $kept_target"
+done
+versions=$(find "$out/kept/replace3000/.copperfold-versions" -type f | wc -l)
+t_plain=$(echo "$plain" | median); t_kept=$(echo "$kept" | median)
+r3=$(ratio "$t_kept" "$t_plain")
+echo "  without versions ${t_plain} s $(all $plain)   keeping them ${t_kept} s $(all $kept) ($versions files kept)"
+echo "  ratio kept/plain $r3   goal <= 1.1: $(goal "$r3" 1.1)"
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
