@@ -1,22 +1,30 @@
 #pragma once
-// Copperfold's command line. Without arguments the program starts as usual; "/run" runs every
-// job of the current user in file order in the progress dialog and exits; "/run 2,5" runs the
-// named jobs (numbered from 1 as in the job file). "/preview" with the same job list prints
-// what such a run would do, writing nothing.
+// Copperfold's command line. Without arguments the program starts as usual ("/tray": hidden in
+// the notification area, as at logon); "/run" runs every job of the current user in file order
+// in the progress dialog and exits; "/run 2,5" runs the named jobs (numbered from 1 as in the job
+// file), and "/run 2,5 /scheduled 3" is the run a schedule's task starts (see job_schedule.h).
+// "/preview" with the same job list prints what such a run would do, writing nothing.
+// "/schedule 2,5 daily 20:00", "/schedule 2,5 weekly Mon,Thu 20:00" and "/schedule 2,5 off" set
+// up and remove schedules of jobs; "/schedules" lists the user's schedules.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "copy_engine.h"
+#include "job_schedule.h"
 
 namespace copperfold {
 
 struct CommandLine {
-    enum class Kind { Interactive, Run, Preview, Invalid };
+    enum class Kind { Interactive, Run, Preview, Schedule, ListSchedules, Invalid };
     Kind kind = Kind::Interactive;
     std::vector<int> jobNumbers;  // empty with Run: every job
     std::wstring error;           // English text for Invalid
+    bool startInTray = false;     // Interactive: "/tray"
+    int scheduleId = 0;           // Run: the schedule whose task started the run; 0: none
+    std::optional<ScheduleTime> scheduleTime;  // Schedule: when; none for "off"
     // A run nobody may be watching ("/run", also with bad job numbers): whatever it has to say
     // goes to standard error, never into a window that waits for a click.
     bool unattended = false;
@@ -36,6 +44,8 @@ enum class RunExitCode : int {
     BadArguments = 3,
     JobFileUnreadable = 4,
     NoJobs = 5,  // the user has no job in the file: a scheduled run that would do nothing
+    // A scheduled run none of whose jobs' bound drives is plugged in: nothing was written.
+    DrivesNotPluggedIn = 6,
 };
 
 }  // namespace copperfold

@@ -14,6 +14,14 @@ std::wstring NumberedKey(std::wstring_view prefix, int n) {
     return std::wstring(prefix) + digits;
 }
 
+// "0x0001" as WriteInt writes it, or "1" as a person would.
+bool IsOn(std::wstring_view value) { return value == L"1" || (value.size() > 2 && ParseProfileInt(value) == 1); }
+
+bool Listed(const JobRecord& job, const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget) {
+    return std::any_of(sourceAndTarget.begin(), sourceAndTarget.end(),
+                       [&](const auto& pair) { return job.source == pair.first && job.target == pair.second; });
+}
+
 JobType TypeFromName(std::wstring_view name) {
     for (size_t i = 0; i < jobTypeNames.size(); ++i) {
         if (jobTypeNames[i] == name) return static_cast<JobType>(i);
@@ -56,6 +64,8 @@ void CCopperfoldDoc::ReadJobs() {
         if (const auto serial = copperfold::ParseVolumeSerial(iniFile->GetString(jobSection, NumberedKey(L"DstVol", n), L""))) {
             job.binding = TargetBinding{*serial, iniFile->GetString(jobSection, NumberedKey(L"DstDev", n), L"")};
         }
+        job.runOnArrival = IsOn(iniFile->GetString(jobSection, NumberedKey(L"OnArrival", n), L""));
+        job.schedules = iniFile->GetString(jobSection, NumberedKey(L"Schedule", n), L"");
     }
 }
 
@@ -71,6 +81,14 @@ void CCopperfoldDoc::WriteJob(int n) {
             ini.WriteString(jobSection, NumberedKey(L"DstDev", n), job.binding->enclosure);
         }
     }
+    WriteOptionalKey(NumberedKey(L"OnArrival", n), job.runOnArrival ? FormatProfileInt(1) : std::wstring());
+    WriteOptionalKey(NumberedKey(L"Schedule", n), job.schedules);
+}
+
+void CCopperfoldDoc::WriteOptionalKey(const std::wstring& key, const std::wstring& value) {
+    // A job without the setting carries no key; one that had it gets it emptied, not left stale.
+    if (value.empty() && iniFile->GetString(jobSection, key, L"").empty()) return;
+    iniFile->WriteString(jobSection, key, value);
 }
 
 void CCopperfoldDoc::ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change) {
@@ -104,16 +122,15 @@ CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(std::wstring_view source, std::
     return result;
 }
 
-bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget) {
+bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget,
+                                const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval) {
     bool removed = false;
     ModifyJobs([&](CCopperfoldDoc& doc) {
+        if (beforeRemoval) beforeRemoval(doc);
         int kept = 0;
         for (int n = 0; n < doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n)];
-            const bool listed = std::any_of(sourceAndTarget.begin(), sourceAndTarget.end(), [&](const auto& pair) {
-                return job.source == pair.first && job.target == pair.second;
-            });
-            if (listed) continue;
+            if (Listed(job, sourceAndTarget)) continue;
             if (kept != n) doc.jobs[static_cast<size_t>(kept)] = std::move(job);
             ++kept;
         }
@@ -124,6 +141,22 @@ bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::w
         return removed;
     });
     return removed;
+}
+
+int CCopperfoldDoc::SetRunOnArrival(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget, bool on) {
+    int changed = 0;
+    ModifyJobs([&](CCopperfoldDoc& doc) {
+        changed = 0;
+        for (int n = 0; n < doc.jobCount; ++n) {
+            JobRecord& job = doc.jobs[static_cast<size_t>(n)];
+            if (!Listed(job, sourceAndTarget) || !job.binding || job.runOnArrival == on) continue;
+            job.runOnArrival = on;
+            doc.WriteJob(n + 1);
+            ++changed;
+        }
+        return changed > 0;
+    });
+    return changed;
 }
 
 void CCopperfoldDoc::SaveAllJobs() {

@@ -18,6 +18,10 @@
 //   DstVol0001=0x1A2B3C4D    the target's volume serial number, for a target on a removable or
 //                            USB drive (absent for fixed and network targets, and in older files)
 //   DstDev0001=0001          the USB serial of the enclosure that drive belongs to, when it does
+//   OnArrival0001=0x0001     a bound job that runs when its drive is plugged in (absent, empty or
+//                            anything but 1: it does not)
+//   Schedule0001=1 daily 20:00; 3 weekly Mon,Thu 06:30
+//                            the schedules the job belongs to (see job_schedule.h)
 
 #include <array>
 #include <cstdint>
@@ -63,6 +67,10 @@ struct JobRecord {
     std::wstring unknownTypeName;
     // The drive the target was on when the job was bound to it (see job_binding.h).
     std::optional<TargetBinding> binding;
+    // Runs when its bound drive is plugged in (see arrival_runs.h).
+    bool runOnArrival = false;
+    // The schedules the job belongs to, the key's value as it stands (see job_schedule.h).
+    std::wstring schedules;
     // Set for one run: why this job must not run (an English text), or where its target moved
     // from. Never stored.
     std::wstring_view runRefusal;
@@ -87,14 +95,22 @@ public:
     AddResult AddJob(std::wstring_view source, std::wstring_view target, JobType type,
                      std::optional<TargetBinding> binding = std::nullopt);
     // Removes every job with one of these source and target pairs from the jobs the file holds
-    // and rewrites the section; false when none was there.
-    bool RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget);
+    // and rewrites the section; false when none was there. `beforeRemoval`, when given, sees the
+    // table as the file holds it just before the removal (under the update lock).
+    bool RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget,
+                    const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval = {});
+    // Marks the bound jobs among these source and target pairs to run when their drive is
+    // plugged in, or clears the mark; an unbound job takes no mark. The number of jobs changed.
+    int SetRunOnArrival(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget, bool on);
     // The general change: under the update lock, the table is read again from the file, then
     // `change` edits it and writes what it changed through iniFile (WriteJob, SaveAllJobs) and
     // answers whether it changed anything; the file is replaced once.
     void ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change);
     // Writes the keys of job n (from 1) as the table holds it.
     void WriteJob(int n);
+    // A key of the job section that only some jobs carry: written when `value` is not empty, and
+    // emptied when the file has it from before.
+    void WriteOptionalKey(const std::wstring& key, const std::wstring& value);
     // Rewrites the whole job section from the table (one replacement of the file), whatever
     // the file holds now: within ModifyJobs, or when the table as it stands is to win.
     void SaveAllJobs();

@@ -31,6 +31,7 @@
 #include "common/win32/system_info.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/tests/win32/app_message_loop.h"
+#include "copperfold/tests/win32/dialog_answer.h"
 #include "copperfold/tests/win32/enclosure_rig.h"
 #include "copperfold/tests/win32/program_run.h"
 #include "copperfold/win32/add_job_dialog_resource.h"
@@ -74,34 +75,8 @@ std::wstring Text(const std::wstring& path) {
 }
 std::wstring OwnSection() { return MakeJobSection(win32::ComputerName(), win32::UserName()); }
 
-// Answers the first dialog of this process titled `caption` from another thread, until it has
-// or it is destroyed.
-class DialogAnswer {
-public:
-    DialogAnswer(std::wstring caption, std::function<void(HWND)> answer)
-        : thread([this, c = std::move(caption), a = std::move(answer)] {
-              const auto end = std::chrono::steady_clock::now() + 15s;
-              while (!stop && std::chrono::steady_clock::now() < end) {
-                  if (const HWND box = ::FindWindowW(L"#32770", c.c_str()); box && ::IsWindowVisible(box)) {
-                      seen = true;
-                      a(box);
-                      return;
-                  }
-                  std::this_thread::sleep_for(10ms);
-              }
-          }) {}
-    ~DialogAnswer() {
-        stop = true;
-        thread.join();
-    }
-    std::atomic<bool> seen{false};
-
-private:
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
-
-void PressOk(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
+using testing_support::DialogAnswer;
+using testing_support::PressOk;
 
 class StandardUser : public ::testing::Test {
 protected:
