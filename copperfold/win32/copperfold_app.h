@@ -52,6 +52,8 @@ public:
     std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
     copperfold::SettingsStore& Settings() const { return *settings; }
     const std::wstring& Language() const { return language; }
+    // The program's own path (what the start at logon and the schedules start).
+    const std::wstring& ProgramPath() const { return programPath; }
     // The file this user's jobs are kept in.
     const std::wstring& JobFilePath() const { return location.userFile; }
     const std::wstring& JobSection() const { return jobSection; }

@@ -356,7 +356,7 @@ void CCopperfoldView::OnRemove() {
     for (const HTREEITEM row : rows) TreeView_DeleteItem(tree, row);
     if (schedulesBefore.empty()) return;
     // The remaining jobs may have new numbers, and a schedule may have lost its jobs.
-    copperfold::ScheduleTasks tasks(services.document, win32::ModulePath(), [this](std::wstring_view english) {
+    copperfold::ScheduleTasks tasks(services.document, services.programPath, [this](std::wstring_view english) {
         return Translate(english);
     });
     if (const HRESULT error = tasks.Follow(schedulesBefore); FAILED(error)) {
@@ -594,7 +594,7 @@ void CCopperfoldView::ToggleRunOnArrival() {
 }
 
 void CCopperfoldView::ScheduleTickedJobs() {
-    copperfold::ScheduleTasks tasks(services.document, win32::ModulePath(), [this](std::wstring_view english) {
+    copperfold::ScheduleTasks tasks(services.document, services.programPath, [this](std::wstring_view english) {
         return Translate(english);
     });
     if (!tasks.Connected()) {

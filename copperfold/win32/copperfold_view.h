@@ -51,6 +51,8 @@ public:
         // interfaces then refuse the scan, and the drives that did not answer are not listed as
         // local disks (the window says why, once).
         bool deviceAccess = true;
+        // The program the schedules' tasks start.
+        std::wstring programPath;
     };
 
     // What the window says, once, when the scan could not read the enclosure's details (a key

@@ -79,7 +79,7 @@ int CMainFrame::OnCreate() {
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_EJECT_AFTER_BUTTON_RUN,
                     MF_BYCOMMAND | (EjectAfterButtonRun() ? MF_CHECKED : MF_UNCHECKED));
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_START_AT_LOGON,
-                    MF_BYCOMMAND | (copperfold::StartsAtLogon(win32::ModulePath()) ? MF_CHECKED : MF_UNCHECKED));
+                    MF_BYCOMMAND | (copperfold::StartsAtLogon(app.ProgramPath()) ? MF_CHECKED : MF_UNCHECKED));
 
     // One reading of the settings file for all the texts of the menus and the status bar.
     const CIniFile::Batch snapshot(app.Settings().ProgramFile());
@@ -112,7 +112,7 @@ bool CMainFrame::CreateView() {
     }
     view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
         *document, [this](std::wstring_view english, std::wstring_view fallback) { return app.Translate(english, fallback); },
-        app.WriteEvent(), fileSystem, std::move(scanner), &runGate, win32::HasAdministratorRights()});
+        app.WriteEvent(), fileSystem, std::move(scanner), &runGate, win32::HasAdministratorRights(), app.ProgramPath()});
     if (!view->Create(Handle(), RECT{0, 0, 1, 1})) {
         view.reset();
         return false;
@@ -313,7 +313,7 @@ void CMainFrame::ToggleEjectAfterButtonRun() {
 }
 
 void CMainFrame::ToggleStartAtLogon() {
-    const std::wstring program = win32::ModulePath();
+    const std::wstring& program = app.ProgramPath();
     const bool on = !copperfold::StartsAtLogon(program);
     if (const LSTATUS error = copperfold::SetStartAtLogon(program, on); error != ERROR_SUCCESS) {
         const std::wstring text = copperfold::FilledText(

@@ -52,7 +52,7 @@ int CCopperfoldApp::ScheduleFromCommandLine(const copperfold::CommandLine& comma
         const JobRecord& job = document.jobs[static_cast<size_t>(number - 1)];
         jobs.emplace_back(job.source, job.target);
     }
-    copperfold::ScheduleTasks tasks(document, win32::ModulePath(),
+    copperfold::ScheduleTasks tasks(document, programPath,
                                     [this](std::wstring_view english) { return Translate(english, english); });
     if (!tasks.Connected()) {
         ReportCommandLineError(L"The Task Scheduler cannot be reached: " + win32::ErrorCodeText(tasks.ConnectError()), true);
@@ -91,7 +91,7 @@ int CCopperfoldApp::ListSchedulesFromCommandLine() {
     TakeOverOldJobs(true);
     CCopperfoldDoc document(&settings->UserFile(), jobSection);
     if (const auto problem = ReadJobsForCommand(document)) return Status(*problem);
-    const copperfold::ScheduleTasks tasks(document, win32::ModulePath());
+    const copperfold::ScheduleTasks tasks(document, programPath);
     std::wstring lines;
     for (const copperfold::JobSchedule& schedule : copperfold::SchedulesOf(document)) lines += ScheduleLine(schedule, tasks);
     if (!lines.empty()) WriteStandardOutput(lines);

@@ -10,7 +10,7 @@ namespace copperfold {
 namespace {
 
 // What the scheduler's own window shows of the task (a key of the language sections).
-constexpr std::wstring_view kTaskDescription = L"Copperfold: the jobs %s of %s, %s.";
+constexpr std::wstring_view kTaskDescription = L"Copperfold runs the jobs %s of %s %s (%s).";
 
 LocalTime Now() {
     SYSTEMTIME now{};
@@ -43,8 +43,8 @@ std::wstring ScheduleTasks::TaskName(int id) const { return ScheduleTaskName(doc
 
 common::ScheduledTask ScheduleTasks::TaskFor(const JobSchedule& schedule) const {
     const std::wstring shown = translate ? translate(kTaskDescription) : std::wstring(kTaskDescription);
-    const std::wstring description = FilledText(
-        shown, {JobNumbersText(schedule.jobNumbers), document.jobSection, ScheduleTimeText(schedule.time, translate)});
+    const std::wstring description = FilledText(shown, {JobNumbersText(schedule.jobNumbers), document.jobSection,
+                                                        ScheduleTimeText(schedule.time, translate), program});
     const std::wstring start = NextStartTime(Now(), schedule.time.hour, schedule.time.minute).value_or(L"");
     // Named by the user's SID, the task runs as this user while they are logged on, never elevated.
     return ScheduleTaskDefinition(schedule, program, userSid.empty() ? win32::UserName() : userSid, start, description);
