@@ -26,10 +26,14 @@
 
 #include "common/core/ini_file.h"
 #include "common/core/text_codec.h"
+#include "common/tests/win32/child_process.h"
 #include "common/tests/win32/rigctl_run.h"
 #include "common/tests/win32/temp_folder.h"
+#include "common/win32/com_ptr.h"
 #include "common/win32/system_info.h"
+#include "common/win32/task_scheduler.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/core/job_schedule.h"
 #include "copperfold/tests/win32/app_message_loop.h"
 #include "copperfold/tests/win32/dialog_answer.h"
 #include "copperfold/tests/win32/enclosure_rig.h"
@@ -38,8 +42,12 @@
 #include "copperfold/win32/copperfold_app.h"
 #include "copperfold/win32/copperfold_view.h"
 #include "copperfold/win32/copperfold_view_resource.h"
+#include "copperfold/win32/logon_start.h"
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/resource.h"
+#include "copperfold/win32/run_log_file.h"
+#include "copperfold/win32/schedule_tasks.h"
+#include "rig/core/command_log.h"
 
 namespace {
 
@@ -130,6 +138,28 @@ protected:
     long Rigctl(const std::wstring& arguments) {
         return win32_test::RunRigctl(rigFile, arguments,
                                      [this](const std::function<bool()>& done) { PumpUntil(done, 30s); });
+    }
+    // The button commands in the rig's command log: reads of the button state, and
+    // acknowledgements (the write of 2) with the reads after the first of them.
+    struct ButtonCommands {
+        int reads = 0;
+        int acknowledgements = 0;
+        int readsAfterAcknowledgement = 0;
+    };
+    ButtonCommands ButtonLog() const {
+        const std::string bytes = testing_support::ReadBytes(folder.File(L"standard-user.log"));
+        ButtonCommands seen;
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        for (const rig::LogRecord& record : rig::ParseCommandLog({data, bytes.size()}).records) {
+            const std::uint8_t* cdb = record.header.cdb;
+            if (cdb[0] != 0xEE || cdb[1] != 0x80) continue;
+            if (cdb[6] == 0x87) {
+                ++seen.reads;
+                if (seen.acknowledgements > 0) ++seen.readsAfterAcknowledgement;
+            }
+            if (cdb[6] == 0x88 && !record.dataOut.empty() && record.dataOut[0] == 0x02) ++seen.acknowledgements;
+        }
+        return seen;
     }
     ~StandardUser() override {
         if (plugged) Rigctl(L"unplug");
@@ -246,6 +276,84 @@ TEST_F(StandardUser, TheViewOptionIsKeptInTheUsersOwnFile) {
     EXPECT_NE(Text(ProfileFile()).find(before ? L"EjectAfterButtonRun=0x0000" : L"EjectAfterButtonRun=0x0001"),
               std::wstring::npos);
     EXPECT_EQ(Bytes(OldFile()), Bytes(OldFileCopy()));
+}
+
+// A press of the enclosure's button with this user's Copperfold window open, which cannot open
+// the enclosure (its component reaches no device) and so cannot acknowledge the press: the
+// installed Dockline hands the press over, the window runs the job once, and Dockline
+// acknowledges the press itself when the run has ended and polls again. One press, one run.
+TEST_F(StandardUser, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
+    PlugEnclosure();
+    const std::wstring source = L"C:\\cf-pressed";
+    std::filesystem::create_directories(source);
+    testing_support::WriteBytes(source + L"\\report.txt", "pressed once");
+    ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr);
+    StartWindow();  // its component (in this process) works on no simulated machine
+    ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());
+    ASSERT_EQ(Document().AddJob(source, L"E:\\Pressed", JobType::Backup), CCopperfoldDoc::AddResult::Added);
+    ::DeleteFileW(copperfold::RunLogPath().c_str());
+    const auto buttonRuns = [] {
+        const std::string log = testing_support::ReadBytes(copperfold::RunLogPath());
+        int runs = 0;
+        for (size_t at = log.find("started by the enclosure's button"); at != std::string::npos;
+             at = log.find("started by the enclosure's button", at + 1)) {
+            ++runs;
+        }
+        return runs;
+    };
+
+    win32_test::ChildProcess dockline(InstallFolder() + L"\\Dockline.exe", L"", folder.Path());
+    ASSERT_TRUE(PumpUntil([this] { return ButtonLog().reads >= 1; }, 30s)) << "Dockline does not poll the button";
+    ASSERT_EQ(Rigctl(L"press"), 0);
+    ASSERT_TRUE(PumpUntil([&] { return buttonRuns() >= 1; }, 60s)) << "the press ran nothing";
+    EXPECT_TRUE(PumpUntil([this] { return ButtonLog().acknowledgements >= 1; }, 15s)) << "nobody acknowledged the press";
+    Pump(10s);
+    const ButtonCommands seen = ButtonLog();
+    EXPECT_EQ(buttonRuns(), 1) << testing_support::ReadBytes(copperfold::RunLogPath());
+    EXPECT_EQ(seen.acknowledgements, 1);
+    EXPECT_GE(seen.readsAfterAcknowledgement, 5) << "Dockline polls again";
+    EXPECT_EQ(Bytes(enclosure + L"\\Pressed\\cf-pressed\\report.txt"), "pressed once");
+
+    if (const HWND bar = ::FindWindowW(nullptr, L"Dockline")) ::PostMessageW(bar, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return dockline.WaitForExit(0ms) != -1; }, 30s)) << "Dockline did not close";
+}
+
+// This user's schedule is a task of their own, set up and removed by the installed program run
+// as this user without administrator rights, and so is their start at logon.
+TEST_F(StandardUser, TheUsersScheduleAndStartAtLogonAreSetUpAsTheUser) {
+    StartWindow();
+    ASSERT_EQ(Document().AddJob(L"C:\\cf-source", L"C:\\cf-scheduled", JobType::Backup),
+              CCopperfoldDoc::AddResult::Added);
+    const int job = Document().jobCount;
+    const auto runValue = [] {
+        return win32::ReadRegistryText(HKEY_CURRENT_USER, copperfold::kLogonRunKey, copperfold::kLogonRunValue);
+    };
+    {
+        DialogAnswer notSaved(L"Error Message", PressOk);
+        ::SendMessageW(app->MainFrame()->Handle(), WM_COMMAND, ID_VIEW_START_AT_LOGON, 0);
+        EXPECT_EQ(runValue(), L"\"" + InstalledProgram() + L"\" /tray");
+        ::SendMessageW(app->MainFrame()->Handle(), WM_COMMAND, ID_VIEW_START_AT_LOGON, 0);
+        EXPECT_FALSE(runValue());
+        EXPECT_FALSE(notSaved.seen) << "the start at logon could not be changed";
+    }
+    CloseWindow();
+
+    const std::wstring numbers = std::to_wstring(job);
+    const testing_support::ProgramResult added = RunInstalled(L"/schedule " + numbers + L" weekly Tue 07:15");
+    ASSERT_EQ(added.exitCode, 0) << added.errors;
+    EXPECT_EQ(RunInstalled(L"/schedules").output, added.output);
+    const std::wstring task = copperfold::ScheduleTaskName(OwnSection(), 1);
+    const win32::ComApartment com;
+    win32::TaskScheduler scheduler;
+    HRESULT error = S_OK;
+    const auto xml = scheduler.RegisteredXml(copperfold::kScheduleTaskFolder, task, &error);
+    ASSERT_TRUE(xml) << win32::ErrorCodeText(error);
+    EXPECT_NE(xml->find(L"the jobs " + numbers + L" of " + OwnSection() + L" on Tue at 07:15 (" + InstalledProgram() + L")"),
+              std::wstring::npos)
+        << *xml;
+    EXPECT_EQ(RunInstalled(L"/schedule " + numbers + L" off").exitCode, 0);
+    EXPECT_FALSE(scheduler.RegisteredXml(copperfold::kScheduleTaskFolder, task, &error));
+    EXPECT_EQ(error, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 // What an older version left in the program folder's file: appended to the installed file,
