@@ -35,6 +35,7 @@
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/core/job_schedule.h"
 #include "copperfold/tests/win32/app_message_loop.h"
+#include "copperfold/tests/win32/button_log.h"
 #include "copperfold/tests/win32/dialog_answer.h"
 #include "copperfold/tests/win32/enclosure_rig.h"
 #include "copperfold/tests/win32/program_run.h"
@@ -47,7 +48,6 @@
 #include "copperfold/win32/resource.h"
 #include "copperfold/win32/run_log_file.h"
 #include "copperfold/win32/schedule_tasks.h"
-#include "rig/core/command_log.h"
 
 namespace {
 
@@ -139,27 +139,8 @@ protected:
         return win32_test::RunRigctl(rigFile, arguments,
                                      [this](const std::function<bool()>& done) { PumpUntil(done, 30s); });
     }
-    // The button commands in the rig's command log: reads of the button state, and
-    // acknowledgements (the write of 2) with the reads after the first of them.
-    struct ButtonCommands {
-        int reads = 0;
-        int acknowledgements = 0;
-        int readsAfterAcknowledgement = 0;
-    };
-    ButtonCommands ButtonLog() const {
-        const std::string bytes = testing_support::ReadBytes(folder.File(L"standard-user.log"));
-        ButtonCommands seen;
-        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-        for (const rig::LogRecord& record : rig::ParseCommandLog({data, bytes.size()}).records) {
-            const std::uint8_t* cdb = record.header.cdb;
-            if (cdb[0] != 0xEE || cdb[1] != 0x80) continue;
-            if (cdb[6] == 0x87) {
-                ++seen.reads;
-                if (seen.acknowledgements > 0) ++seen.readsAfterAcknowledgement;
-            }
-            if (cdb[6] == 0x88 && !record.dataOut.empty() && record.dataOut[0] == 0x02) ++seen.acknowledgements;
-        }
-        return seen;
+    testing_support::ButtonCommands ButtonLog() const {
+        return testing_support::ButtonLog(folder.File(L"standard-user.log"));
     }
     ~StandardUser() override {
         if (plugged) Rigctl(L"unplug");
@@ -292,15 +273,7 @@ TEST_F(StandardUser, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
     ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());
     ASSERT_EQ(Document().AddJob(source, L"E:\\Pressed", JobType::Backup), CCopperfoldDoc::AddResult::Added);
     ::DeleteFileW(copperfold::RunLogPath().c_str());
-    const auto buttonRuns = [] {
-        const std::string log = testing_support::ReadBytes(copperfold::RunLogPath());
-        int runs = 0;
-        for (size_t at = log.find("started by the enclosure's button"); at != std::string::npos;
-             at = log.find("started by the enclosure's button", at + 1)) {
-            ++runs;
-        }
-        return runs;
-    };
+    const auto buttonRuns = testing_support::ButtonRuns;
 
     win32_test::ChildProcess dockline(InstallFolder() + L"\\Dockline.exe", L"", folder.Path());
     ASSERT_TRUE(PumpUntil([this] { return ButtonLog().reads >= 1; }, 30s)) << "Dockline does not poll the button";
@@ -308,7 +281,7 @@ TEST_F(StandardUser, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
     ASSERT_TRUE(PumpUntil([&] { return buttonRuns() >= 1; }, 60s)) << "the press ran nothing";
     EXPECT_TRUE(PumpUntil([this] { return ButtonLog().acknowledgements >= 1; }, 15s)) << "nobody acknowledged the press";
     Pump(10s);
-    const ButtonCommands seen = ButtonLog();
+    const testing_support::ButtonCommands seen = ButtonLog();
     EXPECT_EQ(buttonRuns(), 1) << testing_support::ReadBytes(copperfold::RunLogPath());
     EXPECT_EQ(seen.acknowledgements, 1);
     EXPECT_GE(seen.readsAfterAcknowledgement, 5) << "Dockline polls again";
