@@ -17,11 +17,6 @@ std::wstring NumberedKey(std::wstring_view prefix, int n) {
 // "0x0001" as WriteInt writes it, or "1" as a person would.
 bool IsOn(std::wstring_view value) { return value == L"1" || (value.size() > 2 && ParseProfileInt(value) == 1); }
 
-bool Listed(const JobRecord& job, const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget) {
-    return std::any_of(sourceAndTarget.begin(), sourceAndTarget.end(),
-                       [&](const auto& pair) { return job.source == pair.first && job.target == pair.second; });
-}
-
 JobType TypeFromName(std::wstring_view name) {
     for (size_t i = 0; i < jobTypeNames.size(); ++i) {
         if (jobTypeNames[i] == name) return static_cast<JobType>(i);
@@ -30,6 +25,11 @@ JobType TypeFromName(std::wstring_view name) {
 }
 
 }  // namespace
+
+bool IsOneOf(const JobRecord& job, const JobKeys& keys) {
+    return std::any_of(keys.begin(), keys.end(),
+                       [&](const auto& key) { return job.source == key.first && job.target == key.second; });
+}
 
 std::wstring_view JobRecord::TypeName() const {
     const auto index = static_cast<std::int32_t>(type);
@@ -122,7 +122,7 @@ CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(std::wstring_view source, std::
     return result;
 }
 
-bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget,
+bool CCopperfoldDoc::RemoveJobs(const JobKeys& sourceAndTarget,
                                 const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval) {
     bool removed = false;
     ModifyJobs([&](CCopperfoldDoc& doc) {
@@ -130,7 +130,7 @@ bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::w
         int kept = 0;
         for (int n = 0; n < doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n)];
-            if (Listed(job, sourceAndTarget)) continue;
+            if (IsOneOf(job, sourceAndTarget)) continue;
             if (kept != n) doc.jobs[static_cast<size_t>(kept)] = std::move(job);
             ++kept;
         }
@@ -143,13 +143,13 @@ bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::w
     return removed;
 }
 
-int CCopperfoldDoc::SetRunOnArrival(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget, bool on) {
+int CCopperfoldDoc::SetRunOnArrival(const JobKeys& sourceAndTarget, bool on) {
     int changed = 0;
     ModifyJobs([&](CCopperfoldDoc& doc) {
         changed = 0;
         for (int n = 0; n < doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n)];
-            if (!Listed(job, sourceAndTarget) || !job.binding || job.runOnArrival == on) continue;
+            if (!IsOneOf(job, sourceAndTarget) || !job.binding || job.runOnArrival == on) continue;
             job.runOnArrival = on;
             doc.WriteJob(n + 1);
             ++changed;

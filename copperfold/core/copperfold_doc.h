@@ -79,6 +79,11 @@ struct JobRecord {
     std::wstring_view TypeName() const;
 };
 
+// Jobs as the user knows them: each one's source and target folder (two jobs never share both).
+using JobKeys = std::vector<std::pair<std::wstring, std::wstring>>;
+// Whether `job` is one of `keys`.
+bool IsOneOf(const JobRecord& job, const JobKeys& keys);
+
 inline constexpr int kMaxJobs = 255;  // the count is stored in 8 bits
 // What the user is told when a job is added to a full table (a key of the language sections).
 inline constexpr std::wstring_view kJobTableFullText =
@@ -97,11 +102,10 @@ public:
     // Removes every job with one of these source and target pairs from the jobs the file holds
     // and rewrites the section; false when none was there. `beforeRemoval`, when given, sees the
     // table as the file holds it just before the removal (under the update lock).
-    bool RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget,
-                    const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval = {});
+    bool RemoveJobs(const JobKeys& sourceAndTarget, const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval = {});
     // Marks the bound jobs among these source and target pairs to run when their drive is
     // plugged in, or clears the mark; an unbound job takes no mark. The number of jobs changed.
-    int SetRunOnArrival(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget, bool on);
+    int SetRunOnArrival(const JobKeys& sourceAndTarget, bool on);
     // The general change: under the update lock, the table is read again from the file, then
     // `change` edits it and writes what it changed through iniFile (WriteJob, SaveAllJobs) and
     // answers whether it changed anything; the file is replaced once.

@@ -120,12 +120,12 @@ std::wstring MovedTargetText(const JobRecord& job) {
     return job.movedFrom + L" \u2192 " + job.target + L" (the drive moved)";
 }
 
-std::pair<std::wstring, std::wstring> StoredKey(const JobRecord& job) {
+JobKeys::value_type StoredKey(const JobRecord& job) {
     return {job.source, job.movedFrom.empty() ? job.target : job.movedFrom};
 }
 
 void BuildArrivalBatch(const JobRecord* jobs, std::size_t jobCount, const std::vector<std::uint32_t>& arrivedSerials,
-                       const std::vector<std::pair<std::wstring, std::wstring>>& alreadyRun, JobBatch& batch) {
+                       const JobKeys& alreadyRun, JobBatch& batch) {
     batch.count = 0;
     for (std::size_t j = 0; j < jobCount && batch.count < kMaxJobs; ++j) {
         const JobRecord& job = jobs[j];

@@ -61,12 +61,12 @@ bool EveryDriveMissing(const JobBatch& batch);
 std::wstring MovedTargetText(const JobRecord& job);
 
 // A job as the job file holds it: its source and its target before ResolveBatchTargets moved it.
-std::pair<std::wstring, std::wstring> StoredKey(const JobRecord& job);
+JobKeys::value_type StoredKey(const JobRecord& job);
 
 // The jobs a drive being plugged in starts, in table order: those marked to run then whose bound
 // drive is one of `arrivedSerials`, except `alreadyRun` (StoredKey pairs).
 void BuildArrivalBatch(const JobRecord* jobs, std::size_t jobCount, const std::vector<std::uint32_t>& arrivedSerials,
-                       const std::vector<std::pair<std::wstring, std::wstring>>& alreadyRun, JobBatch& batch);
+                       const JobKeys& alreadyRun, JobBatch& batch);
 
 // The jobs the button of `entry` starts, in table order: the jobs bound to this enclosure or to
 // a drive it holds now (wherever their letter went), then by letter (as BuildDeviceBatch) the

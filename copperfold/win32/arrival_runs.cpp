@@ -54,7 +54,7 @@ bool ArrivalRuns::RecentlyRun(std::uint32_t serial, ULONGLONG now) const {
 }
 
 void ArrivalRuns::RunArrived(std::uint32_t letters) {
-    const RunGate::JobKeys ranJustNow = std::exchange(alreadyRun, {});
+    const JobKeys ranJustNow = std::exchange(alreadyRun, {});
     const ULONGLONG now = ::GetTickCount64();
     std::vector<std::uint32_t> serials;
     std::uint32_t arrived = 0;

@@ -71,7 +71,7 @@ private:
     Refusal refuse;
     std::uint32_t gathered = 0;  // arrived, waiting for the news to settle
     std::uint32_t waiting = 0;   // arrived during a run, waiting for its end
-    RunGate::JobKeys alreadyRun;  // what the run the waiting drives waited for ran
+    JobKeys alreadyRun;  // what the run the waiting drives waited for ran
     std::vector<std::pair<std::uint32_t, ULONGLONG>> lastRunEnded;  // volume serial, tick count
 };
 

@@ -2,7 +2,6 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -341,7 +340,7 @@ void CCopperfoldView::OnAdd() {
 void CCopperfoldView::OnRemove() {
     const HWND tree = jobList.Tree();
     std::vector<HTREEITEM> rows;
-    const copperfold::RunGate::JobKeys ticked = TickedKeys(&rows);
+    const JobKeys ticked = TickedKeys(&rows);
     if (ticked.empty()) return;
     std::vector<copperfold::JobSchedule> schedulesBefore;
     try {
@@ -365,9 +364,9 @@ void CCopperfoldView::OnRemove() {
     }
 }
 
-copperfold::RunGate::JobKeys CCopperfoldView::TickedKeys(std::vector<HTREEITEM>* rows) const {
+JobKeys CCopperfoldView::TickedKeys(std::vector<HTREEITEM>* rows) const {
     const HWND tree = jobList.Tree();
-    copperfold::RunGate::JobKeys ticked;
+    JobKeys ticked;
     const auto count = static_cast<int>(TreeView_GetCount(tree));
     int seen = 0;
     for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < count; row = NextRow(tree, row), ++seen) {
@@ -518,7 +517,7 @@ void CCopperfoldView::PreviewTickedJobs() {
 void CCopperfoldView::ShowJobListMenu(LPARAM position) {
     win32::UniqueMenu menu(::CreatePopupMenu());
     if (!menu) return;
-    const copperfold::RunGate::JobKeys ticked = TickedKeys();
+    const JobKeys ticked = TickedKeys();
     for (const JobListCommand& command : kJobListCommands) {
         UINT flags = MF_STRING;
         if (command.id == ID_JOBS_RUN_ON_ARRIVAL && !ticked.empty() && AllRunOnArrival(ticked)) flags |= MF_CHECKED;
@@ -549,14 +548,12 @@ void CCopperfoldView::ShowJobListMenu(LPARAM position) {
     }
 }
 
-bool CCopperfoldView::AllRunOnArrival(const copperfold::RunGate::JobKeys& jobs) const {
+bool CCopperfoldView::AllRunOnArrival(const JobKeys& jobs) const {
     const CCopperfoldDoc& document = services.document;
     bool anyBound = false;
     for (int i = 0; i < document.jobCount; ++i) {
         const JobRecord& job = document.jobs[i];
-        if (!job.binding || std::find(jobs.begin(), jobs.end(), std::make_pair(job.source, job.target)) == jobs.end()) {
-            continue;
-        }
+        if (!job.binding || !IsOneOf(job, jobs)) continue;
         if (!job.runOnArrival) return false;
         anyBound = true;
     }
@@ -564,7 +561,7 @@ bool CCopperfoldView::AllRunOnArrival(const copperfold::RunGate::JobKeys& jobs) 
 }
 
 void CCopperfoldView::ToggleRunOnArrival() {
-    const copperfold::RunGate::JobKeys ticked = TickedKeys();
+    const JobKeys ticked = TickedKeys();
     if (ticked.empty()) {
         ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
         return;
@@ -582,9 +579,7 @@ void CCopperfoldView::ToggleRunOnArrival() {
     std::wstring unbound;
     for (int i = 0; i < services.document.jobCount; ++i) {
         const JobRecord& job = services.document.jobs[i];
-        if (job.binding || std::find(ticked.begin(), ticked.end(), std::make_pair(job.source, job.target)) == ticked.end()) {
-            continue;
-        }
+        if (job.binding || !IsOneOf(job, ticked)) continue;
         unbound += (unbound.empty() ? L"" : L", ") + job.target;
     }
     if (!unbound.empty()) {

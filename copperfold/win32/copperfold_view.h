@@ -143,9 +143,9 @@ private:
     // number in the job file; false (and the user told) when none is ticked.
     bool TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers = nullptr);
     // The ticked rows' source and target (and, when asked, the rows), in list order.
-    copperfold::RunGate::JobKeys TickedKeys(std::vector<HTREEITEM>* rows = nullptr) const;
+    JobKeys TickedKeys(std::vector<HTREEITEM>* rows = nullptr) const;
     // Whether every one of these jobs that is bound runs when its drive is plugged in (and one is).
-    bool AllRunOnArrival(const copperfold::RunGate::JobKeys& jobs) const;
+    bool AllRunOnArrival(const JobKeys& jobs) const;
     void OnExit();
     // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
     // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.

@@ -421,6 +421,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ACTIVATE:
         if (view && LOWORD(wParam) == WA_INACTIVE) view->RememberFocus();
+        if (LOWORD(wParam) != WA_INACTIVE) hideWhenTrayComes = false;  // the user took the window up
         break;
     case WM_SETFOCUS:
         if (view) view->TakeFocus();  // the keyboard lands on a control, not on the frame

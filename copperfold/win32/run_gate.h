@@ -54,7 +54,6 @@ public:
     bool Busy() const { return inProgress; }
     // The jobs (source and target as the job file holds them) of the run in progress, or of the
     // run that ended last.
-    using JobKeys = std::vector<std::pair<std::wstring, std::wstring>>;
     const JobKeys& RunJobs() const { return runJobs; }
     // Called on the UI thread, in the order they were added, each time a run has ended and the
     // gate is open again.

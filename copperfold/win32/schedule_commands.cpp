@@ -41,7 +41,7 @@ int CCopperfoldApp::ScheduleFromCommandLine(const copperfold::CommandLine& comma
     TakeOverOldJobs(true);
     CCopperfoldDoc document(&settings->UserFile(), jobSection);
     if (const auto problem = ReadJobsForCommand(document)) return Status(*problem);
-    copperfold::ScheduleTasks::JobKeys jobs;
+    JobKeys jobs;
     for (const int number : command.jobNumbers) {
         if (number > document.jobCount) {
             ReportCommandLineError(L"There is no job " + std::to_wstring(number) + L": the job file holds " +

@@ -31,7 +31,7 @@ constexpr WORD kDefaultHour = 20;
 }  // namespace
 
 CScheduleDialog::CScheduleDialog(Translator translator, CCopperfoldDoc& doc, copperfold::ScheduleTasks& scheduleTasks,
-                                 copperfold::ScheduleTasks::JobKeys tickedJobs)
+                                 JobKeys tickedJobs)
     : Dialog(IDD_SCHEDULE), translate(std::move(translator)), document(doc), tasks(scheduleTasks),
       ticked(std::move(tickedJobs)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES};

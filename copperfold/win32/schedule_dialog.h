@@ -23,7 +23,7 @@ public:
 
     // `ticked`: the ticked jobs (source and target), none when no job is ticked.
     CScheduleDialog(Translator translate, CCopperfoldDoc& document, copperfold::ScheduleTasks& tasks,
-                    copperfold::ScheduleTasks::JobKeys ticked);
+                    JobKeys ticked);
 
 protected:
     bool OnInitDialog() override;
@@ -43,5 +43,5 @@ private:
     Translator translate;
     CCopperfoldDoc& document;
     copperfold::ScheduleTasks& tasks;
-    copperfold::ScheduleTasks::JobKeys ticked;
+    JobKeys ticked;
 };

@@ -19,7 +19,7 @@ LocalTime Now() {
 }
 
 // The numbers (from 1) of these jobs in the table, in table order; nothing when one is missing.
-std::optional<std::vector<int>> NumbersOf(const CCopperfoldDoc& doc, const ScheduleTasks::JobKeys& jobs) {
+std::optional<std::vector<int>> NumbersOf(const CCopperfoldDoc& doc, const JobKeys& jobs) {
     std::vector<int> numbers;
     for (const auto& key : jobs) {
         const auto found = std::find_if(doc.jobs.begin(), doc.jobs.begin() + doc.jobCount, [&](const JobRecord& job) {
@@ -127,10 +127,7 @@ HRESULT ScheduleTasks::Leave(const JobKeys& jobs) {
         bool changed = false;
         for (int n = 1; n <= doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n - 1)];
-            if (job.schedules.empty() ||
-                std::find(jobs.begin(), jobs.end(), std::make_pair(job.source, job.target)) == jobs.end()) {
-                continue;
-            }
+            if (job.schedules.empty() || !IsOneOf(job, jobs)) continue;
             for (const ScheduleEntry& entry : ScheduleEntries(job.schedules)) {
                 job.schedules = WithoutSchedule(job.schedules, entry.id);
             }

@@ -29,8 +29,6 @@ inline constexpr wchar_t kScheduleTaskFolder[] = L"\\";
 
 class ScheduleTasks {
 public:
-    using JobKeys = std::vector<std::pair<std::wstring, std::wstring>>;  // source and target
-
     // The schedules of `document`'s jobs, whose tasks start `program`; the tasks' descriptions
     // are translated by `translate`.
     ScheduleTasks(CCopperfoldDoc& document, std::wstring program, TextTranslator translate = nullptr);

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -271,6 +272,8 @@ TEST_F(AutomaticRuns, ScheduleRegistersATaskAsTheUserThatFollowsItsJobsAndGoesWh
     Tick(0, true);
     Tick(2, true);
     std::wstring listed;
+    std::set<int> reached;
+    std::set<int> blank;
     {
         DialogAnswer problem(L"Error Message", testing_support::PressOk, 30s);
         DialogAnswer schedule(L"Schedule", [&](HWND dialog) {
@@ -279,6 +282,19 @@ TEST_F(AutomaticRuns, ScheduleRegistersATaskAsTheUserThatFollowsItsJobsAndGoesWh
                 ::SendMessageTimeoutW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 20000, &ignored);
             };
             click(IDC_SCHEDULE_WEEKLY);
+            // Tab reaches every control, and none is without its text.
+            HWND control = ::GetDlgItem(dialog, IDC_SCHEDULE_WEEKLY);
+            for (int step = 0; step < 40; ++step) {
+                reached.insert(::GetDlgCtrlID(control));
+                control = ::GetNextDlgTabItem(dialog, control, FALSE);
+                if (!control || control == ::GetDlgItem(dialog, IDC_SCHEDULE_WEEKLY)) break;
+            }
+            for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t text[128] = {};
+                ::GetWindowTextW(child, text, 128);
+                const int id = ::GetDlgCtrlID(child);
+                if (text[0] == 0 && id != IDC_SCHEDULE_TIME && id != IDC_SCHEDULE_LIST) blank.insert(id);
+            }
             click(IDC_SCHEDULE_MONDAY);
             click(IDC_SCHEDULE_THURSDAY);
             SYSTEMTIME at{};
@@ -299,6 +315,11 @@ TEST_F(AutomaticRuns, ScheduleRegistersATaskAsTheUserThatFollowsItsJobsAndGoesWh
         EXPECT_FALSE(problem.seen) << "the schedule could not be set up";
     }
     EXPECT_EQ(listed, L"Jobs 1, 3: on Mon, Thu at 20:00");
+    EXPECT_TRUE(blank.empty()) << "a control without its text: " << *blank.begin();
+    for (const int id : {IDC_SCHEDULE_WEEKLY, IDC_SCHEDULE_MONDAY, IDC_SCHEDULE_SUNDAY, IDC_SCHEDULE_TIME, IDC_SCHEDULE_ADD,
+                         IDC_SCHEDULE_LIST, IDCANCEL}) {
+        EXPECT_TRUE(reached.count(id)) << "Tab does not reach control " << id;
+    }
 
     // What the scheduler keeps of the task, and what was registered for the rest.
     copperfold::ScheduleTasks tasks(Document(), app->ProgramPath());
