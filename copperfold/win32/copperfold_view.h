@@ -52,7 +52,7 @@ public:
         // local disks (the window says why, once).
         bool deviceAccess = true;
         // The program the schedules' tasks start.
-        std::wstring programPath;
+        std::wstring programPath = {};
     };
 
     // What the window says, once, when the scan could not read the enclosure's details (a key
