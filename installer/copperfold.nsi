@@ -58,6 +58,14 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT License, ${PUBLISHER}"
 !insertmacro MUI_PAGE_LICENSE "${SOURCE_DIR}/LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The finish page's one choice, off unless ticked: Copperfold in the notification area at this
+; user's logon, for backups when a drive is plugged in (the user's Run value, as Copperfold's
+; View menu writes it; the system starts it there with the user's ordinary rights).
+!define MUI_FINISHPAGE_SHOWREADME ""
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Start Copperfold in the notification area at logon"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION StartCopperfoldAtLogon
+!insertmacro MUI_PAGE_FINISH
 
 !define MUI_COMPONENTSPAGE_TEXT_TOP "Copperfold.ini in the program folder holds the settings for this computer and the backup jobs earlier versions kept there; each user's own jobs stay in their profile. Tick it to remove it as well."
 !insertmacro MUI_UNPAGE_COMPONENTS
@@ -140,6 +148,13 @@ Function .onInit
       ${EndIf}
     ${EndIf}
   ${EndIf}
+FunctionEnd
+
+; The Run value of the user who runs setup: setup runs as that user, elevated, and an elevated
+; administrator has the same per-user registry (a standard user who typed an administrator's
+; password gets it for that administrator, and sets it from Copperfold's View menu instead).
+Function StartCopperfoldAtLogon
+  WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Copperfold.exe" /tray'
 FunctionEnd
 
 Function un.onInit
@@ -242,6 +257,12 @@ Section "un.Programs, shortcuts and registration" UninstallPrograms
     DeleteRegKey HKCR "${COMPONENT_KEY}"
   ${EndIf}
   DeleteRegValue HKLM "${RUN_KEY}" "Dockline"
+  ; The start at logon of the user who removes the suite, when it starts this copy; other users'
+  ; values start nothing once the program is gone, as their schedules do.
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${If} $0 == '"$INSTDIR\Copperfold.exe" /tray'
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${EndIf}
 
   Delete "${START_MENU_FOLDER}\Copperfold.lnk"
   Delete "${START_MENU_FOLDER}\Dockline.lnk"

@@ -40,10 +40,11 @@ rig/state_file_fuzz rig/fuzz/corpus_state
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
 copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
-dockline/volume_change_fuzz dockline/fuzz/corpus_volume_change
+common/volume_change_fuzz common/fuzz/corpus_volume_change
 dockline/device_table_fuzz dockline/fuzz/corpus_device_table
 copperfold/device_scan_fuzz copperfold/fuzz/corpus_device_scan
 copperfold/device_trigger_fuzz copperfold/fuzz/corpus_device_trigger
+copperfold/schedule_text_fuzz copperfold/fuzz/corpus_schedule_text
 volkern/boot_sector_fuzz volkern/fuzz/corpus_boot_sector
 volkern/parameter_block_fuzz volkern/fuzz/corpus_parameter_block
 TARGETS

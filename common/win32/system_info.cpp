@@ -1,8 +1,10 @@
 #include "system_info.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "unique_handle.h"
@@ -44,6 +46,22 @@ std::wstring SystemDirectory() {
     wchar_t directory[MAX_PATH] = {};
     const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
     return (length > 0 && length < MAX_PATH) ? std::wstring(directory, length) : std::wstring();
+}
+
+std::wstring CurrentUserSid() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const UniqueHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<std::uint8_t> buffer(size);
+    if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+    std::wstring sid(text);
+    ::LocalFree(text);
+    return sid;
 }
 
 bool HasAdministratorRights() {

@@ -14,6 +14,9 @@ std::wstring ModulePath();
 std::wstring SiblingPath(const std::wstring& path, const std::wstring& fileName);
 std::wstring ComputerName();
 std::wstring UserName();
+// The security identifier of the user the process runs as ("S-1-5-21-..."); empty when the
+// platform cannot tell.
+std::wstring CurrentUserSid();
 std::wstring SystemDirectory();
 // True when the process may use administrator rights now (an elevated administrator, or an
 // administrator without user account control); false for a standard user and for an

@@ -14,6 +14,9 @@ std::wstring NumberedKey(std::wstring_view prefix, int n) {
     return std::wstring(prefix) + digits;
 }
 
+// "0x0001" as WriteInt writes it, or "1" as a person would.
+bool IsOn(std::wstring_view value) { return value == L"1" || (value.size() > 2 && ParseProfileInt(value) == 1); }
+
 JobType TypeFromName(std::wstring_view name) {
     for (size_t i = 0; i < jobTypeNames.size(); ++i) {
         if (jobTypeNames[i] == name) return static_cast<JobType>(i);
@@ -46,6 +49,11 @@ std::uint32_t ParseStoredNumber(std::wstring_view text) {
 }
 
 }  // namespace
+
+bool IsOneOf(const JobRecord& job, const JobKeys& keys) {
+    return std::any_of(keys.begin(), keys.end(),
+                       [&](const auto& key) { return job.source == key.first && job.target == key.second; });
+}
 
 std::wstring_view JobRecord::TypeName() const {
     const auto index = static_cast<std::int32_t>(type);
@@ -82,6 +90,8 @@ void CCopperfoldDoc::ReadJobs() {
         }
         job.options.skipSame = ParseStoredNumber(iniFile->GetString(jobSection, NumberedKey(L"SkipSame", n), L""));
         job.options.keepDays = ParseStoredNumber(iniFile->GetString(jobSection, NumberedKey(L"KeepDays", n), L""));
+        job.runOnArrival = IsOn(iniFile->GetString(jobSection, NumberedKey(L"OnArrival", n), L""));
+        job.schedules = iniFile->GetString(jobSection, NumberedKey(L"Schedule", n), L"");
     }
 }
 
@@ -97,12 +107,19 @@ void CCopperfoldDoc::WriteJob(int n) {
             ini.WriteString(jobSection, NumberedKey(L"DstDev", n), job.binding->enclosure);
         }
     }
-    // Only when set, so that a job without them keeps the lines it had.
-    const auto writeNumber = [&](std::wstring_view key, std::uint32_t value) {
-        if (value != 0) ini.WriteString(jobSection, NumberedKey(key, n), FormatProfileInt(static_cast<int>(value)));
+    const auto number = [](std::uint32_t value) {
+        return value != 0 ? FormatProfileInt(static_cast<int>(value)) : std::wstring();
     };
-    writeNumber(L"SkipSame", job.options.skipSame);
-    writeNumber(L"KeepDays", job.options.keepDays);
+    WriteOptionalKey(NumberedKey(L"SkipSame", n), number(job.options.skipSame));
+    WriteOptionalKey(NumberedKey(L"KeepDays", n), number(job.options.keepDays));
+    WriteOptionalKey(NumberedKey(L"OnArrival", n), job.runOnArrival ? FormatProfileInt(1) : std::wstring());
+    WriteOptionalKey(NumberedKey(L"Schedule", n), job.schedules);
+}
+
+void CCopperfoldDoc::WriteOptionalKey(const std::wstring& key, const std::wstring& value) {
+    // A job without the setting carries no key; one that had it gets it emptied, not left stale.
+    if (value.empty() && iniFile->GetString(jobSection, key, L"").empty()) return;
+    iniFile->WriteString(jobSection, key, value);
 }
 
 void CCopperfoldDoc::ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change) {
@@ -143,16 +160,15 @@ CCopperfoldDoc::AddResult CCopperfoldDoc::AddJob(const JobRecord& added) {
     return result;
 }
 
-bool CCopperfoldDoc::RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget) {
+bool CCopperfoldDoc::RemoveJobs(const JobKeys& sourceAndTarget,
+                                const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval) {
     bool removed = false;
     ModifyJobs([&](CCopperfoldDoc& doc) {
+        if (beforeRemoval) beforeRemoval(doc);
         int kept = 0;
         for (int n = 0; n < doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n)];
-            const bool listed = std::any_of(sourceAndTarget.begin(), sourceAndTarget.end(), [&](const auto& pair) {
-                return job.source == pair.first && job.target == pair.second;
-            });
-            if (listed) continue;
+            if (IsOneOf(job, sourceAndTarget)) continue;
             if (kept != n) doc.jobs[static_cast<size_t>(kept)] = std::move(job);
             ++kept;
         }
@@ -178,6 +194,22 @@ bool CCopperfoldDoc::SetJobOptions(std::wstring_view source, std::wstring_view t
         return found;
     });
     return found;
+}
+
+int CCopperfoldDoc::SetRunOnArrival(const JobKeys& sourceAndTarget, bool on) {
+    int changed = 0;
+    ModifyJobs([&](CCopperfoldDoc& doc) {
+        changed = 0;
+        for (int n = 0; n < doc.jobCount; ++n) {
+            JobRecord& job = doc.jobs[static_cast<size_t>(n)];
+            if (!IsOneOf(job, sourceAndTarget) || !job.binding || job.runOnArrival == on) continue;
+            job.runOnArrival = on;
+            doc.WriteJob(n + 1);
+            ++changed;
+        }
+        return changed > 0;
+    });
+    return changed;
 }
 
 void CCopperfoldDoc::SaveAllJobs() {

@@ -20,8 +20,12 @@
 //   DstDev0001=0001          the USB serial of the enclosure that drive belongs to, when it does
 //   SkipSame0001=0x0001      copy only new and changed files (Backup, Restore); absent: off
 //   KeepDays0001=0x001E      keep the files a run replaces for 30 days; absent or 0: off
-// The last two are written only when set, as integers are ("0x%04X"); they are read as that or
-// as plain decimal digits (a hand-edited "30").
+//   OnArrival0001=0x0001     a bound job that runs when its drive is plugged in (absent, empty or
+//                            anything but 1: it does not)
+//   Schedule0001=1 daily 20:00; 3 weekly Mon,Thu 06:30
+//                            the schedules the job belongs to (see job_schedule.h)
+// The last four are written only when set (integers as "0x%04X"; SkipSame and KeepDays are also
+// read as plain decimal digits, a hand-edited "30"); a setting taken off leaves its key empty.
 
 #include <array>
 #include <cstdint>
@@ -86,6 +90,10 @@ struct JobRecord {
     std::optional<TargetBinding> binding;
     JobOptions options;
     std::optional<VersionRestore> versionRestore;
+    // Runs when its bound drive is plugged in (see arrival_runs.h).
+    bool runOnArrival = false;
+    // The schedules the job belongs to, the key's value as it stands (see job_schedule.h).
+    std::wstring schedules;
     // Set for one run: why this job must not run (an English text), or where its target moved
     // from. Never stored.
     std::wstring_view runRefusal;
@@ -97,6 +105,11 @@ struct JobRecord {
     // Keeps the files it replaces: a job whose option is on, and every restore of a version.
     bool KeepsVersions() const { return options.keepDays > 0 || versionRestore.has_value(); }
 };
+
+// Jobs as the user knows them: each one's source and target folder (two jobs never share both).
+using JobKeys = std::vector<std::pair<std::wstring, std::wstring>>;
+// Whether `job` is one of `keys`.
+bool IsOneOf(const JobRecord& job, const JobKeys& keys);
 
 inline constexpr int kMaxJobs = 255;  // the count is stored in 8 bits
 // What the user is told when a job is added to a full table (a key of the language sections).
@@ -119,14 +132,21 @@ public:
     // rewrites the section; false when there is no such job.
     bool SetJobOptions(std::wstring_view source, std::wstring_view target, const JobOptions& options);
     // Removes every job with one of these source and target pairs from the jobs the file holds
-    // and rewrites the section; false when none was there.
-    bool RemoveJobs(const std::vector<std::pair<std::wstring, std::wstring>>& sourceAndTarget);
+    // and rewrites the section; false when none was there. `beforeRemoval`, when given, sees the
+    // table as the file holds it just before the removal (under the update lock).
+    bool RemoveJobs(const JobKeys& sourceAndTarget, const std::function<void(const CCopperfoldDoc& before)>& beforeRemoval = {});
+    // Marks the bound jobs among these source and target pairs to run when their drive is
+    // plugged in, or clears the mark; an unbound job takes no mark. The number of jobs changed.
+    int SetRunOnArrival(const JobKeys& sourceAndTarget, bool on);
     // The general change: under the update lock, the table is read again from the file, then
     // `change` edits it and writes what it changed through iniFile (WriteJob, SaveAllJobs) and
     // answers whether it changed anything; the file is replaced once.
     void ModifyJobs(const std::function<bool(CCopperfoldDoc&)>& change);
     // Writes the keys of job n (from 1) as the table holds it.
     void WriteJob(int n);
+    // A key of the job section that only some jobs carry: written when `value` is not empty, and
+    // emptied when the file has it from before.
+    void WriteOptionalKey(const std::wstring& key, const std::wstring& value);
     // Rewrites the whole job section from the table (one replacement of the file), whatever
     // the file holds now: within ModifyJobs, or when the table as it stands is to win.
     void SaveAllJobs();

@@ -1,5 +1,6 @@
 #include "job_binding.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwctype>
 
@@ -110,8 +111,31 @@ void ResolveBatchTargets(JobBatch& batch, const std::vector<MountedVolume>& volu
     }
 }
 
+bool EveryDriveMissing(const JobBatch& batch) {
+    return batch.count > 0 && std::all_of(batch.entries.begin(), batch.entries.begin() + batch.count,
+                                          [](const JobRecord& job) { return job.runRefusal == kDriveMissingText; });
+}
+
 std::wstring MovedTargetText(const JobRecord& job) {
     return job.movedFrom + L" \u2192 " + job.target + L" (the drive moved)";
+}
+
+JobKeys::value_type StoredKey(const JobRecord& job) {
+    return {job.source, job.movedFrom.empty() ? job.target : job.movedFrom};
+}
+
+void BuildArrivalBatch(const JobRecord* jobs, std::size_t jobCount, const std::vector<std::uint32_t>& arrivedSerials,
+                       const JobKeys& alreadyRun, JobBatch& batch) {
+    batch.count = 0;
+    for (std::size_t j = 0; j < jobCount && batch.count < kMaxJobs; ++j) {
+        const JobRecord& job = jobs[j];
+        if (!job.runOnArrival || !job.binding) continue;
+        if (std::find(arrivedSerials.begin(), arrivedSerials.end(), job.binding->volumeSerial) == arrivedSerials.end()) {
+            continue;
+        }
+        if (std::find(alreadyRun.begin(), alreadyRun.end(), StoredKey(job)) != alreadyRun.end()) continue;
+        batch.entries[batch.count++] = job;
+    }
 }
 
 void BuildBoundDeviceBatch(const JobRecord* jobs, std::size_t jobCount, const common::DeviceTableEntry& entry,

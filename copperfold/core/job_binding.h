@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../../common/core/device_table.h"
@@ -54,8 +55,18 @@ TargetResolution ResolveTarget(const JobRecord& job, const std::vector<MountedVo
 inline constexpr std::wstring_view kDriveMissingText =
     L"The drive this job's target was on is not plugged in (its letter holds another drive or none), so the job was not run.";
 void ResolveBatchTargets(JobBatch& batch, const std::vector<MountedVolume>& volumes);
+// After ResolveBatchTargets: the batch has jobs, and every one is refused for its missing drive.
+bool EveryDriveMissing(const JobBatch& batch);
 // "E:\Backup → G:\Backup (the drive moved)" for a job whose target moved.
 std::wstring MovedTargetText(const JobRecord& job);
+
+// A job as the job file holds it: its source and its target before ResolveBatchTargets moved it.
+JobKeys::value_type StoredKey(const JobRecord& job);
+
+// The jobs a drive being plugged in starts, in table order: those marked to run then whose bound
+// drive is one of `arrivedSerials`, except `alreadyRun` (StoredKey pairs).
+void BuildArrivalBatch(const JobRecord* jobs, std::size_t jobCount, const std::vector<std::uint32_t>& arrivedSerials,
+                       const JobKeys& alreadyRun, JobBatch& batch);
 
 // The jobs the button of `entry` starts, in table order: the jobs bound to this enclosure or to
 // a drive it holds now (wherever their letter went), then by letter (as BuildDeviceBatch) the

@@ -25,6 +25,10 @@ std::wstring_view TriggerText(RunTrigger trigger) {
         return L"the Execute command";
     case RunTrigger::CommandLine:
         return L"the command line";
+    case RunTrigger::Arrival:
+        return L"plugging in its drive";
+    case RunTrigger::Schedule:
+        return L"a schedule";
     }
     return L"?";
 }
@@ -96,6 +100,11 @@ std::wstring FormatRunRecord(const RunLogEntry& entry) {
     if (!entry.error.empty()) text += L"  Error: " + OneLine(entry.error) + L"\r\n";
     for (const std::wstring& note : entry.notes) text += L"  Note: " + OneLine(note) + L"\r\n";
     return text;
+}
+
+std::wstring FormatSkippedRun(std::wstring_view startTime, RunTrigger trigger, std::wstring_view reason) {
+    return std::wstring(kRecordStart) + std::wstring(startTime) + L", started by " + std::wstring(TriggerText(trigger)) +
+           L": not run, " + OneLine(reason) + L"\r\n";
 }
 
 std::wstring GroupedNumber(std::uint64_t value) {

@@ -31,7 +31,7 @@ inline constexpr std::uint64_t kRunLogTrimBytes = 4u << 20;
 inline constexpr std::size_t kRunLogKeptBytes = 2u << 20;
 inline constexpr std::size_t kProblemsKeptInFull = 5;
 
-enum class RunTrigger { Button, Execute, CommandLine };
+enum class RunTrigger { Button, Execute, CommandLine, Arrival, Schedule };
 enum class RunResult { Done, Failed, Cancelled };
 
 struct RunLogEntry {
@@ -52,6 +52,9 @@ struct RunLogEntry {
 
 // One record, lines ended with CR LF (the file is read with Notepad as well as anything else).
 std::wstring FormatRunRecord(const RunLogEntry& entry);
+// The one-line record of a run that had nothing to do and wrote nothing (a scheduled run whose
+// drives are not plugged in): "Run <time>, started by a schedule: not run, <reason>".
+std::wstring FormatSkippedRun(std::wstring_view startTime, RunTrigger trigger, std::wstring_view reason);
 // A count with thousands separators: 8,512,880.
 std::wstring GroupedNumber(std::uint64_t value);
 // The log `existing` with `record` appended, keeping the newest `keep` records. Text before the

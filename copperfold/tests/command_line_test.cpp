@@ -67,6 +67,40 @@ TEST(CommandLineParse, VersionsAndRestoreVersionTakeTheirArgumentsQuotedOrNot) {
     }
 }
 
+TEST(CommandLineParse, TakesSchedulesTheirRunsAndTheStartAtLogon) {
+    const CommandLine weekly = ParseCommandLine(L"/schedule 2, 5 weekly Mon,Thu 20:00");
+    ASSERT_EQ(weekly.kind, Kind::Schedule) << weekly.error;
+    EXPECT_EQ(weekly.jobNumbers, (std::vector<int>{2, 5}));
+    ASSERT_TRUE(weekly.scheduleTime);
+    EXPECT_EQ(FormatScheduleTime(*weekly.scheduleTime), L"weekly Mon,Thu 20:00");
+    EXPECT_TRUE(weekly.unattended);
+    const CommandLine off = ParseCommandLine(L"/SCHEDULE 7 OFF");
+    ASSERT_EQ(off.kind, Kind::Schedule);
+    EXPECT_FALSE(off.scheduleTime);
+    EXPECT_EQ(ParseCommandLine(L"/schedules").kind, Kind::ListSchedules);
+
+    const CommandLine scheduled = ParseCommandLine(L"/run 2,5 /scheduled 12");
+    ASSERT_EQ(scheduled.kind, Kind::Run);
+    EXPECT_EQ(scheduled.jobNumbers, (std::vector<int>{2, 5}));
+    EXPECT_EQ(scheduled.scheduleId, 12);
+    EXPECT_EQ(ParseCommandLine(L"/run 2").scheduleId, 0);
+
+    const CommandLine tray = ParseCommandLine(L"/tray");
+    EXPECT_EQ(tray.kind, Kind::Interactive);
+    EXPECT_TRUE(tray.startInTray);
+    EXPECT_FALSE(ParseCommandLine(L"").startInTray);
+
+    for (const wchar_t* bad : {L"/schedule daily 20:00", L"/schedule 2,5", L"/schedule 2,5 daily", L"/schedule 0 off",
+                               L"/schedule 2 weekly 20:00", L"/schedule 2 daily 20:00 off", L"/schedules 2",
+                               L"/run 2 /scheduled", L"/run 2 /scheduled 0", L"/run 2 /scheduled 1000",
+                               L"/preview 2 /scheduled 1", L"/tray /run"}) {
+        const CommandLine parsed = ParseCommandLine(bad);
+        EXPECT_EQ(parsed.kind, Kind::Invalid) << testing::PrintToString(std::wstring(bad));
+        EXPECT_TRUE(parsed.unattended) << "nobody may be there to answer a window";
+        EXPECT_NE(parsed.error.find(L"Usage:"), std::wstring::npos);
+    }
+}
+
 class SelectJobsTest : public ::testing::Test, protected testing_support::FakeIniFile {
 protected:
     SelectJobsTest() {

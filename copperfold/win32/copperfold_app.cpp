@@ -11,6 +11,7 @@
 #include "common/win32/system_info.h"
 #include "common/win32/window.h"
 #include "copperfold/core/command_line.h"
+#include "copperfold/core/job_schedule.h"
 #include "copperfold/core/preflight.h"
 #include "copperfold/core/preview.h"
 #include "copperfold/core/settled_jobs.h"
@@ -112,7 +113,7 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
         ReportCommandLineError(command.error, command.unattended);
         return static_cast<int>(copperfold::RunExitCode::BadArguments);
     case copperfold::CommandLine::Kind::Run:
-        return RunFromCommandLine(command.jobNumbers);
+        return RunFromCommandLine(command.jobNumbers, command.scheduleId);
     case copperfold::CommandLine::Kind::Preview:
         return PreviewFromCommandLine(command.jobNumbers);
     case copperfold::CommandLine::Kind::Versions:
@@ -120,19 +121,25 @@ int CCopperfoldApp::Main(const std::wstring& commandLine) {
     case copperfold::CommandLine::Kind::RestoreVersion:
         return command.preview ? PreviewJobsFromCommandLine(command.jobNumbers, &command)
                                : RunJobsFromCommandLine(command.jobNumbers, &command);
+    case copperfold::CommandLine::Kind::Schedule:
+        return ScheduleFromCommandLine(command);
+    case copperfold::CommandLine::Kind::ListSchedules:
+        return ListSchedulesFromCommandLine();
     case copperfold::CommandLine::Kind::Interactive:
         break;
     }
-    return InitInstance() ? Run() : 0;
+    return InitInstance(command.startInTray) ? Run() : 0;
 }
 
-bool CCopperfoldApp::InitInstance() {
+bool CCopperfoldApp::InitInstance(bool inTray) {
     if (!StartCommon(false)) return false;
 
     // Held by another instance when it exists, and also when the system refuses it: an
     // instance running elevated (or as another user) made it.
     copperfold::NamedMutex instance = copperfold::CreateSharedMutex(copperfold::kInstanceMutexName, true);
     if (instance.state != copperfold::NamedMutex::State::Created) {
+        // A start at logon leaves a Copperfold that runs already as it is.
+        if (inTray) return false;
         if (const HWND running = ::FindWindowW(nullptr, copperfold::kMainWindowTitle)) {
             DWORD_PTR ignored = 0;
             ::SendMessageTimeoutW(running, copperfold::kRestoreMessage, 0, 0, SMTO_ABORTIFHUNG,
@@ -158,13 +165,17 @@ bool CCopperfoldApp::InitInstance() {
     // the Start menu without them: its "come back to the front" is let through (it carries no
     // data).
     ::ChangeWindowMessageFilterEx(mainFrame->Handle(), copperfold::kRestoreMessage, MSGFLT_ALLOW, nullptr);
+    if (inTray) {
+        mainFrame->StartInTray();
+        return true;
+    }
     ::ShowWindow(mainFrame->Handle(), SW_SHOW);
     ::UpdateWindow(mainFrame->Handle());
     return true;
 }
 
-int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers) {
-    return RunJobsFromCommandLine(jobNumbers, nullptr);
+int CCopperfoldApp::RunFromCommandLine(const std::vector<int>& jobNumbers, int scheduleId) {
+    return RunJobsFromCommandLine(jobNumbers, nullptr, scheduleId);
 }
 
 int CCopperfoldApp::PreviewFromCommandLine(const std::vector<int>& jobNumbers) {
@@ -219,8 +230,11 @@ int CCopperfoldApp::VersionsFromCommandLine(int jobNumber) {
     return static_cast<int>(copperfold::RunExitCode::AllDone);
 }
 
-int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore) {
+int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore,
+                                           int scheduleId) {
     using copperfold::RunExitCode;
+    const copperfold::RunTrigger trigger =
+        scheduleId != 0 ? copperfold::RunTrigger::Schedule : copperfold::RunTrigger::CommandLine;
     if (!StartCommon(true)) return static_cast<int>(RunExitCode::CopyFailed);
 
     // A run from the command line leaves an open window of the program alone; runs of any
@@ -230,7 +244,7 @@ int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, c
                                L"elevated, or another user's)...", true);
     });
     if (!runMutex) return RefuseCommandLineRun(L"The run mutex could not be created or opened. No job was run.",
-                                               RunExitCode::CopyFailed);
+                                               RunExitCode::CopyFailed, trigger);
     struct ReleaseOnExit {
         HANDLE mutex;
         ~ReleaseOnExit() { ::ReleaseMutex(mutex); }
@@ -242,7 +256,7 @@ int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, c
         // Running nothing and calling that success would hide every missed backup.
         return RefuseCommandLineRun(problem->code == RunExitCode::NoJobs ? problem->reason
                                                                           : problem->reason + L" No job was run.",
-                                    problem->code);
+                                    problem->code, trigger);
     }
     std::optional<CIniFileException> bindingFailure;
     const std::vector<copperfold::MountedVolume> volumes = copperfold::BindJobsToDrives(document, &bindingFailure);
@@ -250,19 +264,47 @@ int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, c
         ReportCommandLineError(copperfold::WriteFailureText(*bindingFailure, copperfold::kBindingNotRecordedText),
                                true);
     }
+    std::vector<int> numbers = jobNumbers;
+    if (scheduleId != 0) {
+        // The jobs that carry the schedule, whatever numbers its task gives them.
+        const std::vector<copperfold::JobSchedule> schedules = copperfold::SchedulesOf(document);
+        const copperfold::JobSchedule* schedule = copperfold::FindSchedule(schedules, scheduleId);
+        if (!schedule) {
+            return RefuseCommandLineRun(
+                L"No job belongs to schedule " + std::to_wstring(scheduleId) + L" any more, so nothing was run: its task \"" +
+                    copperfold::ScheduleTaskName(jobSection, scheduleId) +
+                    L"\" was left behind. Remove it in the Task Scheduler.",
+                RunExitCode::NoJobs, trigger);
+        }
+        if (!numbers.empty() && numbers != schedule->jobNumbers) {
+            ReportCommandLineError(L"The schedule's task names the jobs " + copperfold::JobNumbersText(numbers) +
+                                       L"; its jobs are numbered " + copperfold::JobNumbersText(schedule->jobNumbers) +
+                                       L" now, and those run.",
+                                   true);
+        }
+        numbers = schedule->jobNumbers;
+    }
     auto batch = std::make_unique<copperfold::JobBatch>();
     std::wstring error;
-    if (!copperfold::SelectJobs(document, jobNumbers, *batch, error)) {
+    if (!copperfold::SelectJobs(document, numbers, *batch, error)) {
         ReportCommandLineError(error, true);
         return static_cast<int>(RunExitCode::BadArguments);
     }
     copperfold::ResolveBatchTargets(*batch, volumes);
     if (restore && !ToVersionRestore(*restore, *batch)) return static_cast<int>(RunExitCode::BadArguments);
+    if (scheduleId != 0 && copperfold::EveryDriveMissing(*batch)) {
+        // The drive is at home today: nothing to do, and nothing that failed.
+        const std::wstring reason = L"the drives of its jobs (" + copperfold::JobNumbersText(numbers) +
+                                    L") are not plugged in, so nothing was written.";
+        ReportCommandLineError(L"Not run: " + reason, true);
+        copperfold::RunLogSession(trigger, *batch).Skip(reason);
+        return static_cast<int>(RunExitCode::DrivesNotPluggedIn);
+    }
     for (size_t i = 0; i < batch->count; ++i) {
         if (!batch->entries[i].movedFrom.empty()) ReportCommandLineError(copperfold::MovedTargetText(batch->entries[i]), true);
     }
 
-    copperfold::RunLogSession log(copperfold::RunTrigger::CommandLine, *batch);
+    copperfold::RunLogSession log(trigger, *batch);
     CExecDialog dialog([this](std::wstring_view english, std::wstring_view fallback) {
         return Translate(english, fallback);
     }, log.Files());
@@ -306,10 +348,11 @@ std::optional<CCopperfoldApp::JobFileProblem> CCopperfoldApp::ReadCommandLineJob
     return std::nullopt;
 }
 
-int CCopperfoldApp::RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code) {
+int CCopperfoldApp::RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code,
+                                         copperfold::RunTrigger trigger) {
     ReportCommandLineError(reason, true);
     const copperfold::JobBatch none{};
-    copperfold::RunLogSession(copperfold::RunTrigger::CommandLine, none).Refuse(reason);
+    copperfold::RunLogSession(trigger, none).Refuse(reason);
     return static_cast<int>(code);
 }
 

@@ -2,8 +2,9 @@
 // CCopperfoldApp: start-up of Copperfold. Finds the settings files (the user's and the program
 // folder's, see settings_location.h), takes the user's jobs over from the program folder's file
 // once, reads the language, keeps the program to one instance, creates the "WriteEvent"
-// handshake event and shows the main window. With "/run" it runs the current user's jobs in the
-// progress dialog instead and exits with the run's outcome (see command_line.h).
+// handshake event and shows the main window ("/tray": hides it in the notification area). With
+// "/run" it runs the current user's jobs in the progress dialog instead and exits with the run's
+// outcome; "/schedule" and "/schedules" set up, remove and list schedules (see command_line.h).
 
 #include <windows.h>
 
@@ -16,6 +17,7 @@
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/command_line.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/core/run_log.h"
 #include "copperfold/core/settings_store.h"
 #include "settings_location.h"
 
@@ -30,15 +32,20 @@ public:
 
     // The whole life of the process for this command line; returns the exit code.
     int Main(const std::wstring& commandLine);
-    // The start-up steps of an interactive start; false ends the process.
-    bool InitInstance();
+    // The start-up steps of an interactive start, the window hidden in the notification area
+    // when `inTray` (the start at logon); false ends the process.
+    bool InitInstance(bool inTray = false);
     // The message loop; returns the exit code.
     int Run();
     // Hands a key message to the dialog manager of its window; true when it was handled there
     // (then it is neither translated nor dispatched again).
     bool RouteKeys(MSG& message) const;
-    // A run of jobs from the command line; returns its exit code.
-    int RunFromCommandLine(const std::vector<int>& jobNumbers);
+    // A run of jobs from the command line (the run of schedule `scheduleId`, when not 0: of the
+    // jobs that carry it); returns its exit code.
+    int RunFromCommandLine(const std::vector<int>& jobNumbers, int scheduleId = 0);
+    // "/schedule JOBS WHEN" and "/schedules" (schedule_commands.cpp); return the exit code.
+    int ScheduleFromCommandLine(const copperfold::CommandLine& command);
+    int ListSchedulesFromCommandLine();
     // "/preview": what a run of those jobs would do, on standard output; returns the exit code.
     int PreviewFromCommandLine(const std::vector<int>& jobNumbers);
     // "/versions": the versions a job keeps, on standard output; returns the exit code.
@@ -47,6 +54,8 @@ public:
     std::wstring Translate(std::wstring_view english, std::wstring_view fallback) const;
     copperfold::SettingsStore& Settings() const { return *settings; }
     const std::wstring& Language() const { return language; }
+    // The program's own path (what the start at logon and the schedules start).
+    const std::wstring& ProgramPath() const { return programPath; }
     // The file this user's jobs are kept in.
     const std::wstring& JobFilePath() const { return location.userFile; }
     const std::wstring& JobSection() const { return jobSection; }
@@ -69,10 +78,16 @@ private:
     std::optional<JobFileProblem> ReadCommandLineJobs(CCopperfoldDoc& document) const;
     // A run from the command line that runs nothing: `reason` to standard error and the run
     // log; returns `code`.
-    int RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code);
+    int RefuseCommandLineRun(const std::wstring& reason, copperfold::RunExitCode code,
+                             copperfold::RunTrigger trigger = copperfold::RunTrigger::CommandLine);
+    // The user's jobs for a command that reads them (a schedule's); what stands in the way of
+    // reading them, reported, with its exit status, or nothing (also when there is no job).
+    std::optional<copperfold::RunExitCode> ReadJobsForCommand(CCopperfoldDoc& document);
     // A run, or the preview of one, of the jobs named (all of them without a number); with
     // `restore` ("/restore-version"), of the restore of a version of the one job named instead.
-    int RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore);
+    // `scheduleId` as for RunFromCommandLine.
+    int RunJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore,
+                               int scheduleId = 0);
     int PreviewJobsFromCommandLine(const std::vector<int>& jobNumbers, const copperfold::CommandLine* restore);
     // For a command that only reads (a preview, a listing): the program's start, the user's jobs,
     // the named ones in `batch` as their drives are now; an exit status when it cannot go on.

@@ -2,20 +2,28 @@
 
 #include <windowsx.h>
 
+#include <array>
 #include <memory>
+#include <optional>
 
 #include "common/core/ini_file.h"
+#include "common/win32/system_info.h"
+#include "common/win32/task_scheduler.h"
 #include "common/win32/window.h"
 #include "copperfold/core/column_text.h"
 #include "copperfold/core/drive_tree_text.h"
+#include "copperfold/core/job_schedule.h"
 #include "copperfold/core/mnemonic_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
+#include "copperfold/core/preflight.h"
 #include "copperfold/core/preview.h"
 #include "mounted_volumes.h"
 #include "preview_dialog.h"
 #include "resource.h"
 #include "run_window.h"
+#include "schedule_dialog.h"
+#include "schedule_tasks.h"
 #include "tree_icons_resource.h"
 
 namespace {
@@ -30,7 +38,23 @@ constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRA
                                 TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1331
 static_assert(kButtonStyle == 0x50010F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
 
-constexpr wchar_t kPreviewMenuText[] = L"&Preview of the Ticked Jobs...";
+// The job list's context menu, in its order.
+struct JobListCommand {
+    UINT id;
+    const wchar_t* text;  // the English key
+};
+constexpr std::array<JobListCommand, 3> kJobListCommands = {{
+    {ID_VIEW_PREVIEW, L"&Preview of the Ticked Jobs..."},
+    {ID_JOBS_RUN_ON_ARRIVAL, L"&Run when this drive is plugged in"},
+    {ID_JOBS_SCHEDULE, L"&Schedule..."},
+}};
+// Keys of the language sections; "%s" is the jobs' targets, or the scheduler's reason.
+constexpr wchar_t kNotBoundText[] =
+    L"Only a job whose target is on a removable drive or on an enclosure's drive can run when that drive is plugged "
+    L"in, and Copperfold learns the drive when the job is added or first runs with the drive plugged in. Not marked: %s";
+constexpr wchar_t kSchedulesNotFollowedText[] =
+    L"The Task Scheduler could not be told the new numbers of the scheduled jobs (%s). The schedules still run the "
+    L"jobs they were made for; to have their tasks name the right numbers, remove and add them again.";
 constexpr wchar_t kOtherRunText[] =
     L"Another Copperfold run (from the command line or a schedule) is in progress. Execute the jobs again when it has ended.";
 
@@ -157,8 +181,9 @@ std::wstring CCopperfoldView::Translate(std::wstring_view english) const {
     return services.translate ? services.translate(english, english) : std::wstring(english);
 }
 
-int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const {
-    return ::MessageBoxW(form, Translate(text).c_str(), Translate(caption).c_str(), MB_OK | icon);
+int CCopperfoldView::ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon, bool translateText) const {
+    const std::wstring shown = translateText ? Translate(text) : std::wstring(text);
+    return ::MessageBoxW(form, shown.c_str(), Translate(caption).c_str(), MB_OK | icon);
 }
 
 void CCopperfoldView::ShowWriteFailure(const CIniFileException& error, std::wstring_view text) const {
@@ -314,24 +339,42 @@ void CCopperfoldView::OnAdd() {
 
 void CCopperfoldView::OnRemove() {
     const HWND tree = jobList.Tree();
-    std::vector<std::pair<std::wstring, std::wstring>> ticked;
     std::vector<HTREEITEM> rows;
-    const auto count = static_cast<int>(TreeView_GetCount(tree));
-    int seen = 0;
-    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < count; row = NextRow(tree, row), ++seen) {
-        if (!IsChecked(tree, row)) continue;
-        ticked.emplace_back(jobList.GetItemText(row, 0), jobList.GetItemText(row, 1));
-        rows.push_back(row);
-    }
+    const JobKeys ticked = TickedKeys(&rows);
     if (ticked.empty()) return;
+    std::vector<copperfold::JobSchedule> schedulesBefore;
     try {
-        services.document.RemoveJobs(ticked);
+        services.document.RemoveJobs(ticked, [&](const CCopperfoldDoc& before) {
+            schedulesBefore = copperfold::SchedulesOf(before);
+        });
     } catch (const CIniFileException& error) {
         // Still in the file, so still listed: they would be back (and run) after a restart.
         ShowWriteFailure(error);
         return;
     }
     for (const HTREEITEM row : rows) TreeView_DeleteItem(tree, row);
+    if (schedulesBefore.empty()) return;
+    // The remaining jobs may have new numbers, and a schedule may have lost its jobs.
+    copperfold::ScheduleTasks tasks(services.document, services.programPath, [this](std::wstring_view english) {
+        return Translate(english);
+    });
+    if (const HRESULT error = tasks.Follow(schedulesBefore); FAILED(error)) {
+        ShowMessage(copperfold::FilledText(Translate(kSchedulesNotFollowedText), {win32::ErrorCodeText(error)}),
+                    L"Error Message", MB_ICONERROR, false);
+    }
+}
+
+JobKeys CCopperfoldView::TickedKeys(std::vector<HTREEITEM>* rows) const {
+    const HWND tree = jobList.Tree();
+    JobKeys ticked;
+    const auto count = static_cast<int>(TreeView_GetCount(tree));
+    int seen = 0;
+    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < count; row = NextRow(tree, row), ++seen) {
+        if (!IsChecked(tree, row)) continue;
+        ticked.emplace_back(jobList.GetItemText(row, 0), jobList.GetItemText(row, 1));
+        if (rows) rows->push_back(row);
+    }
+    return ticked;
 }
 
 bool CCopperfoldView::TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers) {
@@ -371,7 +414,7 @@ void CCopperfoldView::OnExecute() {
     copperfold::ResolveBatchTargets(*batch, volumes);
     std::optional<copperfold::RunGate::Ticket> ticket;
     if (services.runGate) {
-        copperfold::RunGate::Entry entry = services.runGate->TryEnter();
+        copperfold::RunGate::Entry entry = services.runGate->TryEnter(batch.get());
         if (!entry.ticket) {
             if (entry.refusal == copperfold::RunGate::Refusal::RunInAnotherProcess) {
                 ShowMessage(kOtherRunText, L"Error Message", MB_ICONERROR);
@@ -474,9 +517,12 @@ void CCopperfoldView::PreviewTickedJobs() {
 void CCopperfoldView::ShowJobListMenu(LPARAM position) {
     win32::UniqueMenu menu(::CreatePopupMenu());
     if (!menu) return;
-    const std::wstring text = services.translate ? services.translate(kPreviewMenuText, kPreviewMenuText)
-                                                 : std::wstring(kPreviewMenuText);
-    ::AppendMenuW(menu.get(), MF_STRING, ID_VIEW_PREVIEW, text.c_str());
+    const JobKeys ticked = TickedKeys();
+    for (const JobListCommand& command : kJobListCommands) {
+        UINT flags = MF_STRING;
+        if (command.id == ID_JOBS_RUN_ON_ARRIVAL && !ticked.empty() && AllRunOnArrival(ticked)) flags |= MF_CHECKED;
+        ::AppendMenuW(menu.get(), flags, command.id, Translate(command.text).c_str());
+    }
     POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     if (position == -1) {  // from the keyboard (Shift+F10, the menu key): at the selected job
         RECT row{};
@@ -487,5 +533,71 @@ void CCopperfoldView::ShowJobListMenu(LPARAM position) {
     }
     const UINT chosen = static_cast<UINT>(::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
                                                              at.x, at.y, 0, form, nullptr));
-    if (chosen == ID_VIEW_PREVIEW) PreviewTickedJobs();
+    switch (chosen) {
+    case ID_VIEW_PREVIEW:
+        PreviewTickedJobs();
+        break;
+    case ID_JOBS_RUN_ON_ARRIVAL:
+        ToggleRunOnArrival();
+        break;
+    case ID_JOBS_SCHEDULE:
+        ScheduleTickedJobs();
+        break;
+    default:
+        break;
+    }
+}
+
+bool CCopperfoldView::AllRunOnArrival(const JobKeys& jobs) const {
+    const CCopperfoldDoc& document = services.document;
+    bool anyBound = false;
+    for (int i = 0; i < document.jobCount; ++i) {
+        const JobRecord& job = document.jobs[i];
+        if (!job.binding || !IsOneOf(job, jobs)) continue;
+        if (!job.runOnArrival) return false;
+        anyBound = true;
+    }
+    return anyBound;
+}
+
+void CCopperfoldView::ToggleRunOnArrival() {
+    const JobKeys ticked = TickedKeys();
+    if (ticked.empty()) {
+        ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
+        return;
+    }
+    // A job of an older file whose drive is plugged in learns its drive now.
+    std::optional<CIniFileException> bindingFailure;
+    copperfold::BindJobsToDrives(services.document, &bindingFailure);
+    if (bindingFailure) ShowWriteFailure(*bindingFailure, copperfold::kBindingNotRecordedText);
+    try {
+        services.document.SetRunOnArrival(ticked, !AllRunOnArrival(ticked));
+    } catch (const CIniFileException& error) {
+        ShowWriteFailure(error);
+        return;
+    }
+    std::wstring unbound;
+    for (int i = 0; i < services.document.jobCount; ++i) {
+        const JobRecord& job = services.document.jobs[i];
+        if (job.binding || !IsOneOf(job, ticked)) continue;
+        unbound += (unbound.empty() ? L"" : L", ") + job.target;
+    }
+    if (!unbound.empty()) {
+        ShowMessage(copperfold::FilledText(Translate(kNotBoundText), {unbound}), L"Prompt Message", MB_ICONINFORMATION,
+                    false);
+    }
+}
+
+void CCopperfoldView::ScheduleTickedJobs() {
+    copperfold::ScheduleTasks tasks(services.document, services.programPath, [this](std::wstring_view english) {
+        return Translate(english);
+    });
+    if (!tasks.Connected()) {
+        ShowMessage(copperfold::FilledText(Translate(L"The Task Scheduler cannot be reached: %s"),
+                                           {win32::ErrorCodeText(tasks.ConnectError())}),
+                    L"Error Message", MB_ICONERROR, false);
+        return;
+    }
+    CScheduleDialog dialog(services.translate, services.document, tasks, TickedKeys());
+    dialog.DoModal(form);
 }

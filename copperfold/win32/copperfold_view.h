@@ -51,6 +51,8 @@ public:
         // interfaces then refuse the scan, and the drives that did not answer are not listed as
         // local disks (the window says why, once).
         bool deviceAccess = true;
+        // The program the schedules' tasks start.
+        std::wstring programPath = {};
     };
 
     // What the window says, once, when the scan could not read the enclosure's details (a key
@@ -87,6 +89,11 @@ public:
     void PreviewTickedJobs();
     // The job list's context menu (at `position` on the screen, or -1 from the keyboard).
     void ShowJobListMenu(LPARAM position);
+    // "Run when this drive is plugged in" for the ticked jobs: marked, or unmarked when every
+    // ticked job that can carry the mark has it; a job that cannot (not bound) is named.
+    void ToggleRunOnArrival();
+    // "Schedule...": the schedule dialog for the ticked jobs.
+    void ScheduleTickedJobs();
     // The busy query before Dockline closes the program: while the Execute command's run is
     // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
     bool StopRun();
@@ -119,7 +126,8 @@ private:
     static INT_PTR CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     std::wstring Translate(std::wstring_view english) const;
-    int ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon) const;
+    // `text` translated (unless it is shown as it stands) in a box with one OK button.
+    int ShowMessage(std::wstring_view text, std::wstring_view caption, UINT icon, bool translateText = true) const;
     // `text` (with the file's and the reason's "%s") translated and filled, in an error box.
     void ShowWriteFailure(const CIniFileException& error, std::wstring_view text = copperfold::kNotSavedText) const;
 
@@ -134,6 +142,10 @@ private:
     // The ticked rows' jobs as the document holds them, in list order, and (when asked) each one's
     // number in the job file; false (and the user told) when none is ticked.
     bool TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers = nullptr);
+    // The ticked rows' source and target (and, when asked, the rows), in list order.
+    JobKeys TickedKeys(std::vector<HTREEITEM>* rows = nullptr) const;
+    // Whether every one of these jobs that is bound runs when its drive is plugged in (and one is).
+    bool AllRunOnArrival(const JobKeys& jobs) const;
     void OnExit();
     // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
     // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.

@@ -15,7 +15,7 @@ DeviceMessages::DeviceMessages(CCopperfoldDoc& doc, CorelinkSession& session, Ru
                                PressRefusedReporter reporter, AfterButtonRun after)
     : document(doc), corelink(session), gate(runGate), runBatch(std::move(runner)),
       reportRefusedPress(std::move(reporter)), afterButtonRun(std::move(after)) {
-    gate.SetAfterRun([this] { AcknowledgeTurnedAwayPresses(); });
+    gate.AddAfterRun([this] { AcknowledgeTurnedAwayPresses(); });
 }
 
 void DeviceMessages::OnCopyData(const COPYDATASTRUCT* record) {
@@ -67,7 +67,7 @@ void DeviceMessages::RunDeviceJobs(std::size_t index) {
     BuildBoundDeviceBatch(document.jobs.data(), document.jobCount, device, volumes, *batch);
     ResolveBatchTargets(*batch, volumes);
     if (batch->count > 0) {
-        RunGate::Entry entry = gate.TryEnter();
+        RunGate::Entry entry = gate.TryEnter(batch.get());
         if (!entry.ticket) {
             if (reportRefusedPress) {
                 reportRefusedPress(L"Another Copperfold run (from the command line or a schedule) was in progress; "

@@ -2,16 +2,22 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 #include "about_dialog.h"
 #include "app_messages.h"
 #include "common/core/ini_file.h"
+#include "common/core/volume_change.h"
 #include "common/win32/notify_icon.h"
 #include "common/win32/system_info.h"
+#include "copperfold/core/device_scan.h"
 #include "copperfold/core/device_trigger.h"
+#include "copperfold/core/preflight.h"
 #include "copperfold_app.h"
 #include "corelink_api.h"
+#include "logon_start.h"
 #include "menu_translation.h"
 #include "resource.h"
 #include "run_log_file.h"
@@ -20,7 +26,10 @@
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"CopperfoldFrame";
+// A key of the language sections; "%s" is the system's reason.
+constexpr wchar_t kStartAtLogonFailedText[] = L"The start at logon could not be changed: %s";
 constexpr UINT_PTR kIndicatorTimer = 1;
+constexpr UINT_PTR kArrivalTimer = 2;
 constexpr int kFrameWidth = 900;
 constexpr int kFrameHeight = 700;
 
@@ -31,8 +40,12 @@ CMainFrame::CMainFrame(CCopperfoldApp& owner) : app(owner) {
     document = std::make_unique<CCopperfoldDoc>(&app.Settings().UserFile(), app.JobSection());
     deviceMessages = std::make_unique<copperfold::DeviceMessages>(
         *document, *corelink, runGate, [this](const copperfold::JobBatch& batch) { RunButtonBatch(batch); },
-        [this](const std::wstring& reason) { ReportRefusedPress(reason); },
+        [this](const std::wstring& reason) { ReportRefusedRun(copperfold::RunTrigger::Button, reason); },
         [this](const common::DeviceTableEntry& device) { FinishButtonRun(device); });
+    arrivals = std::make_unique<copperfold::ArrivalRuns>(
+        *document, runGate, [this](UINT delayMs) { ::SetTimer(Handle(), kArrivalTimer, delayMs, nullptr); },
+        [this](const copperfold::JobBatch& batch, std::uint32_t arrived) { RunArrivalBatch(batch, arrived); },
+        [this](const std::wstring& reason) { ReportRefusedRun(copperfold::RunTrigger::Arrival, reason); });
     trayIconData.cbSize = sizeof trayIconData;
     trayIconData.uID = 1;
     trayIconData.uFlags = NIF_MESSAGE;
@@ -65,6 +78,8 @@ int CMainFrame::OnCreate() {
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_STATUS_BAR, MF_BYCOMMAND | MF_CHECKED);
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_EJECT_AFTER_BUTTON_RUN,
                     MF_BYCOMMAND | (EjectAfterButtonRun() ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_START_AT_LOGON,
+                    MF_BYCOMMAND | (copperfold::StartsAtLogon(app.ProgramPath()) ? MF_CHECKED : MF_UNCHECKED));
 
     // One reading of the settings file for all the texts of the menus and the status bar.
     const CIniFile::Batch snapshot(app.Settings().ProgramFile());
@@ -97,20 +112,22 @@ bool CMainFrame::CreateView() {
     }
     view = std::make_unique<CCopperfoldView>(CCopperfoldView::Services{
         *document, [this](std::wstring_view english, std::wstring_view fallback) { return app.Translate(english, fallback); },
-        app.WriteEvent(), fileSystem, std::move(scanner), &runGate, win32::HasAdministratorRights()});
+        app.WriteEvent(), fileSystem, std::move(scanner), &runGate, win32::HasAdministratorRights(), app.ProgramPath()});
     if (!view->Create(Handle(), RECT{0, 0, 1, 1})) {
         view.reset();
         return false;
     }
     CCopperfoldView& shown = *view;
     deviceMessages->SetViewHooks({
-        [&shown](DWORD unitMask) {
+        [this, &shown](DWORD unitMask) {
             shown.InvalidateDeviceHandles();
             shown.VolumesArrived(unitMask);
+            arrivals->Arrived(unitMask);
         },
-        [&shown](DWORD unitMask) {
+        [this, &shown](DWORD unitMask) {
             shown.VolumesRemoved(unitMask);
             shown.InvalidateDeviceHandles();
+            arrivals->Removed(unitMask);
         },
         [&shown] { return shown.StopRun(); },
         [&shown](bool enabled) { shown.EnableExecute(enabled); },
@@ -180,7 +197,18 @@ void CMainFrame::RestoreFromTray() {
     }
 }
 
+void CMainFrame::StartInTray() {
+    HideToTray();
+    if (inTray == 1) return;
+    hideWhenTrayComes = true;
+    ::ShowWindow(Handle(), SW_SHOWMINNOACTIVE);
+}
+
 void CMainFrame::OnTaskbarCreated() {
+    if (std::exchange(hideWhenTrayComes, false)) {
+        HideToTray();
+        return;
+    }
     if (inTray != 1) return;
     // A window hidden without its icon could not be reached at all: it shows itself instead.
     if (!win32::AddNotifyIconAgain(trayIconData)) {
@@ -206,14 +234,50 @@ void CMainFrame::RunButtonBatch(const copperfold::JobBatch& batch) {
     lastButtonRun = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Button, translate);
 }
 
+void CMainFrame::RunArrivalBatch(const copperfold::JobBatch& batch, std::uint32_t arrived) {
+    const auto translate = [this](std::wstring_view english, std::wstring_view fallback) {
+        return app.Translate(english, fallback);
+    };
+    auto run = copperfold::RunBatchInDialog(Handle(), batch, copperfold::RunTrigger::Arrival, translate);
+    if (!run) return;
+    const auto enclosure = run->result == copperfold::RunResult::Done && EjectAfterButtonRun()
+                               ? EnclosureOf(arrived)
+                               : std::nullopt;
+    FinishUnattendedRun(std::move(*run), enclosure ? &*enclosure : nullptr);
+}
+
+std::optional<common::DeviceTableEntry> CMainFrame::EnclosureOf(std::uint32_t letters) {
+    const auto holding = [letters](const common::DeviceTable& table) -> std::optional<common::DeviceTableEntry> {
+        const std::size_t count = std::min<std::size_t>(table.count, common::kMaxDevices);
+        for (std::size_t i = 0; i < count; ++i) {
+            for (const char letter : copperfold::DriveLetters(table.entries[i])) {
+                if (letter >= 'A' && letter <= 'Z' && (letters & (1u << (letter - 'A')))) return table.entries[i];
+            }
+        }
+        return std::nullopt;
+    };
+    if (auto known = holding(document->deviceTable)) return known;
+    ICorelinkCtrl* component = corelink->Component();
+    if (!component) return std::nullopt;
+    auto list = std::make_unique<copperfold::DeviceList>();
+    component->ScanUSBPort(list.get());
+    auto scanned = std::make_unique<common::DeviceTable>();
+    copperfold::BuildDeviceTable(*list, *scanned);
+    return holding(*scanned);
+}
+
 void CMainFrame::FinishButtonRun(const common::DeviceTableEntry& device) {
     if (!lastButtonRun) return;  // no job ran
     copperfold::RunLogEntry run = std::move(*lastButtonRun);
     lastButtonRun.reset();
-    if (run.result == copperfold::RunResult::Done && EjectAfterButtonRun()) {
+    FinishUnattendedRun(std::move(run), &device);
+}
+
+void CMainFrame::FinishUnattendedRun(copperfold::RunLogEntry run, const common::DeviceTableEntry* device) {
+    if (device && run.result == copperfold::RunResult::Done && EjectAfterButtonRun()) {
         using Result = copperfold::CorelinkSession::EjectResult;
-        const auto outcome = corelink->EjectEnclosure(device.listIndex, copperfold::DevicePath(device),
-                                                      copperfold::DriveLetters(device));
+        const auto outcome = corelink->EjectEnclosure(device->listIndex, copperfold::DevicePath(*device),
+                                                      copperfold::DriveLetters(*device));
         switch (outcome.result) {
         case Result::Done:
             run.eject = L"You can unplug the enclosure now.";
@@ -248,10 +312,34 @@ void CMainFrame::ToggleEjectAfterButtonRun() {
     ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_EJECT_AFTER_BUTTON_RUN, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void CMainFrame::ReportRefusedPress(const std::wstring& reason) {
+void CMainFrame::ToggleStartAtLogon() {
+    const std::wstring& program = app.ProgramPath();
+    const bool on = !copperfold::StartsAtLogon(program);
+    if (const LSTATUS error = copperfold::SetStartAtLogon(program, on); error != ERROR_SUCCESS) {
+        const std::wstring text = copperfold::FilledText(
+            app.Translate(kStartAtLogonFailedText, kStartAtLogonFailedText), {win32::SystemErrorText(error)});
+        win32::ShowError(Handle(), text.c_str(), L"Error Message");
+        return;
+    }
+    ::CheckMenuItem(::GetMenu(Handle()), ID_VIEW_START_AT_LOGON, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void CMainFrame::ReportRefusedRun(copperfold::RunTrigger trigger, const std::wstring& reason) {
     const copperfold::JobBatch none{};
-    copperfold::RunLogSession log(copperfold::RunTrigger::Button, none);
+    copperfold::RunLogSession log(trigger, none);
     ShowRunNotice(log.Refuse(reason));
+}
+
+void CMainFrame::OnDeviceChange(WPARAM event, LPARAM record) {
+    // Nothing past the size the sender gives is read.
+    const auto change =
+        common::ReadVolumeBroadcast(static_cast<std::uint32_t>(event), reinterpret_cast<const std::uint8_t*>(record));
+    if (!change) return;
+    if (change->arrival) {
+        arrivals->Arrived(change->unitMask);
+    } else {
+        arrivals->Removed(change->unitMask);
+    }
 }
 
 void CMainFrame::ShowRunNotice(const copperfold::RunLogEntry& run) {
@@ -290,6 +378,9 @@ void CMainFrame::OnCommand(UINT id) {
         break;
     case ID_VIEW_EJECT_AFTER_BUTTON_RUN:
         ToggleEjectAfterButtonRun();
+        break;
+    case ID_VIEW_START_AT_LOGON:
+        ToggleStartAtLogon();
         break;
     case ID_VIEW_PREVIEW:
         if (view) view->PreviewTickedJobs();
@@ -330,13 +421,21 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ACTIVATE:
         if (view && LOWORD(wParam) == WA_INACTIVE) view->RememberFocus();
+        if (LOWORD(wParam) != WA_INACTIVE) hideWhenTrayComes = false;  // the user took the window up
         break;
     case WM_SETFOCUS:
         if (view) view->TakeFocus();  // the keyboard lands on a control, not on the frame
         return 0;
     case WM_TIMER:
         if (wParam == kIndicatorTimer) UpdateStatusIndicators();
+        if (wParam == kArrivalTimer) {
+            ::KillTimer(Handle(), kArrivalTimer);
+            arrivals->OnTimer();
+        }
         return 0;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam, lParam);
+        return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
         return 0;
@@ -372,6 +471,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         deviceMessages->SetViewHooks({});
         view.reset();  // its watcher stops before the window goes
         ::KillTimer(Handle(), kIndicatorTimer);
+        ::KillTimer(Handle(), kArrivalTimer);
         if (trayIconData.hWnd && trayIconData.uID && inTray == 1) ::Shell_NotifyIconW(NIM_DELETE, &trayIconData);
         runNotice.Remove();
         ::PostQuitMessage(0);

@@ -13,8 +13,12 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "common/win32/unique_handle.h"
+#include "copperfold/core/copy_engine.h"
 
 namespace copperfold {
 
@@ -45,17 +49,23 @@ public:
         std::optional<Ticket> ticket;
         Refusal refusal = Refusal::RunInThisProcess;
     };
-    Entry TryEnter();
+    // `jobs`, when given, are what the run will run (see RunJobs).
+    Entry TryEnter(const JobBatch* jobs = nullptr);
     bool Busy() const { return inProgress; }
-    // Called on the UI thread each time a run has ended and the gate is open again.
-    void SetAfterRun(std::function<void()> hook) { afterRun = std::move(hook); }
+    // The jobs (source and target as the job file holds them) of the run in progress, or of the
+    // run that ended last.
+    const JobKeys& RunJobs() const { return runJobs; }
+    // Called on the UI thread, in the order they were added, each time a run has ended and the
+    // gate is open again.
+    void AddAfterRun(std::function<void()> hook) { afterRun.push_back(std::move(hook)); }
 
 private:
     void Leave();
 
     win32::UniqueHandle runMutex;
     bool inProgress = false;
-    std::function<void()> afterRun;
+    JobKeys runJobs;
+    std::vector<std::function<void()>> afterRun;
 };
 
 }  // namespace copperfold

@@ -151,4 +151,8 @@ RunLogEntry RunLogSession::Refuse(const std::wstring& reason) {
     return entry;
 }
 
+void RunLogSession::Skip(const std::wstring& reason) {
+    AppendToLog(FormatSkippedRun(entry.startTime, entry.trigger, reason));
+}
+
 }  // namespace copperfold

@@ -35,6 +35,8 @@ public:
     RunLogEntry Finish(const RunCounters& counters);
     // A run that ran nothing, for `reason` (English): logged as failed.
     RunLogEntry Refuse(const std::wstring& reason);
+    // A run that had nothing to do, for `reason` (English): one line, no failure.
+    void Skip(const std::wstring& reason);
 
 private:
     Win32FileSystem platform;

@@ -10,10 +10,11 @@ std::optional<RunLogEntry> RunBatchInDialog(HWND owner, const JobBatch& batch, R
     CExecDialog dialog(translate, log.Files());
     dialog.SetBatch(&batch);
     dialog.SetJournal(&log.Journal());
-    // Nobody may be at the screen when the button starts a run: a failed copy or a refused job
-    // goes only to the log (through the journal) and the notice instead of a box that would hold
-    // the run (and Dockline's polling) until someone clicks it, and the run goes on.
-    if (trigger == RunTrigger::Button) dialog.SetUnattended([](const std::wstring&) {});
+    // Nobody may be at the screen when the button or a drive being plugged in starts a run: a
+    // failed copy or a refused job goes only to the log (through the journal) and the notice
+    // instead of a box that would hold the run (and Dockline's polling) until someone clicks it,
+    // and the run goes on.
+    if (trigger == RunTrigger::Button || trigger == RunTrigger::Arrival) dialog.SetUnattended([](const std::wstring&) {});
     if (running) *running = &dialog;
     const INT_PTR shown = dialog.DoModal(owner);
     if (running) *running = nullptr;

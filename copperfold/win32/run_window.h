@@ -1,7 +1,8 @@
 #pragma once
 // A run of a batch of jobs in the progress dialog, modal over `owner`, for runs the user did
 // not start from the command line, with its record in the run log. A run of the enclosure's
-// button is unattended: problems go to the log, never to a box that waits for a click.
+// button or of a drive being plugged in is unattended: problems go to the log, never to a box
+// that waits for a click.
 
 #include <windows.h>
 

@@ -33,8 +33,8 @@ std::unique_ptr<SettingsStore> OpenSettings(const SettingsLocation& location);
 // they cannot be read.
 bool WritableByOrdinaryUsers(const std::wstring& path);
 
-// `a` and `b` name the same folder (full, long forms compared without regard to case, a
-// trailing backslash ignored).
+// `a` and `b` name the same folder, or the same file (full, long forms compared without regard
+// to case, a trailing backslash ignored).
 bool SameFolder(const std::wstring& a, const std::wstring& b);
 
 }  // namespace copperfold

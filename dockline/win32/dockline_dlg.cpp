@@ -1,12 +1,10 @@
 #include "dockline_dlg.h"
 
-#include <cstring>
-
 #include "command_windows.h"
 #include "common/core/device_stack_selection.h"
+#include "common/core/volume_change.h"
 #include "common/win32/notify_icon.h"
 #include "dockline/core/maker_drive_check.h"
-#include "dockline/core/volume_change.h"
 #include "dockline_app.h"
 #include "menu_text.h"
 #include "resource.h"
@@ -231,13 +229,9 @@ void CDocklineDlg::OnTimer(UINT_PTR timerId) {
 }
 
 void CDocklineDlg::OnDeviceChange(WPARAM event, LPARAM record) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
-    if (!bytes || (event != dockline::kDeviceArrival && event != dockline::kDeviceRemoveComplete)) return;
     // Only the size field first: nothing past what the sender says it sent is read.
-    std::uint32_t declaredSize = 0;
-    std::memcpy(&declaredSize, bytes, sizeof declaredSize);
     const auto change =
-        dockline::DecodeVolumeChange(static_cast<std::uint32_t>(event), bytes, dockline::ReadableVolumeBytes(declaredSize));
+        common::ReadVolumeBroadcast(static_cast<std::uint32_t>(event), reinterpret_cast<const std::uint8_t*>(record));
     if (!change) return;
     if (change->arrival) {
         watch_.OnVolumeArrival(change->unitMask);

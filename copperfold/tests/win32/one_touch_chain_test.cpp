@@ -10,8 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -26,12 +24,12 @@
 #include "common/win32/system_info.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/tests/win32/button_log.h"
 #include "copperfold/tests/win32/enclosure_rig.h"
 #include "copperfold/win32/column_tree_ctrl.h"
 #include "copperfold/win32/copperfold_view_resource.h"
 #include "copperfold/win32/run_log_file.h"
 #include "dockline/tests/win32/dockline_process.h"
-#include "rig/core/command_log.h"
 #include "rig/core/rig_control.h"
 
 namespace {
@@ -41,12 +39,6 @@ using dockline_test::WaitFor;
 using namespace std::chrono_literals;
 
 std::string Utf8(const std::wstring& text) { return common::WideToUtf8(text).value_or(""); }
-
-struct ButtonCommands {
-    int reads = 0;
-    int acknowledgements = 0;
-    int readsAfterAcknowledgement = 0;
-};
 
 class OneTouchChain : public ::testing::Test {
 protected:
@@ -103,21 +95,7 @@ protected:
         return win32_test::RunRigctl(rigFile, arguments,
                                      [](const std::function<bool()>& done) { WaitFor(done, 30s); });
     }
-    ButtonCommands ButtonLog() {
-        std::ifstream in(std::filesystem::path(folder.File(L"chain.log")), std::ios::binary);
-        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        ButtonCommands seen;
-        for (const rig::LogRecord& record : rig::ParseCommandLog(bytes).records) {
-            const std::uint8_t* cdb = record.header.cdb;
-            if (cdb[0] != 0xEE || cdb[1] != 0x80) continue;
-            if (cdb[6] == 0x87) {
-                ++seen.reads;
-                if (seen.acknowledgements > 0) ++seen.readsAfterAcknowledgement;
-            }
-            if (cdb[6] == 0x88 && !record.dataOut.empty() && record.dataOut[0] == 0x02) ++seen.acknowledgements;
-        }
-        return seen;
-    }
+    testing_support::ButtonCommands ButtonLog() const { return testing_support::ButtonLog(folder.File(L"chain.log")); }
     static HWND CopperfoldWindow() { return ::FindWindowW(nullptr, L"Copperfold"); }
     static bool RunDialogOpen() {
         return ::FindWindowW(L"#32770", L"Backup") != nullptr || ::FindWindowW(L"#32770", L"Sync") != nullptr;
@@ -155,7 +133,7 @@ TEST_F(OneTouchChain, APressRunsTheEnclosuresJobsAcknowledgesOnceAndPollingResum
 
     ASSERT_TRUE(WaitFor([&] { return ButtonLog().readsAfterAcknowledgement >= 1; }, 60s))
         << "acknowledged, then polled again";
-    const ButtonCommands seen = ButtonLog();
+    const testing_support::ButtonCommands seen = ButtonLog();
     EXPECT_EQ(seen.acknowledgements, 1);
     EXPECT_TRUE(Exists(L"enclosure\\Backup\\Documents\\doc2.txt"));
     EXPECT_TRUE(Exists(L"enclosure\\Laptop\\doc1.txt"));
@@ -178,15 +156,7 @@ TEST_F(OneTouchChain, APressRunsTheEnclosuresJobsAcknowledgesOnceAndPollingResum
 TEST_F(OneTouchChain, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
     AddJob(MakeSource(L"Documents", 3), L"E:\\Backup", JobType::Backup);
     ::DeleteFileW(copperfold::RunLogPath().c_str());
-    const auto buttonRuns = [] {
-        const std::string log = testing_support::ReadBytes(copperfold::RunLogPath());
-        int runs = 0;
-        for (size_t at = log.find("started by the enclosure's button"); at != std::string::npos;
-             at = log.find("started by the enclosure's button", at + 1)) {
-            ++runs;
-        }
-        return runs;
-    };
+    const auto buttonRuns = testing_support::ButtonRuns;
 
     ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr);
     win32_test::ChildProcess unreachable(folder.File(L"Copperfold.exe"), L"", folder.Path());
@@ -200,7 +170,7 @@ TEST_F(OneTouchChain, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
     ASSERT_TRUE(WaitFor([&] { return buttonRuns() >= 1; }, 60s)) << "the press ran the enclosure's jobs";
     EXPECT_TRUE(WaitFor([&] { return ButtonLog().acknowledgements >= 1; }, 15s)) << "the bar acknowledged the press";
     WaitFor([] { return false; }, 10s);
-    const ButtonCommands seen = ButtonLog();
+    const testing_support::ButtonCommands seen = ButtonLog();
     EXPECT_EQ(buttonRuns(), 1) << testing_support::ReadBytes(copperfold::RunLogPath());
     EXPECT_EQ(seen.acknowledgements, 1);
     EXPECT_GE(seen.readsAfterAcknowledgement, 5) << "and polls again";

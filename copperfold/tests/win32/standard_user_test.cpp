@@ -26,19 +26,28 @@
 
 #include "common/core/ini_file.h"
 #include "common/core/text_codec.h"
+#include "common/tests/win32/child_process.h"
 #include "common/tests/win32/rigctl_run.h"
 #include "common/tests/win32/temp_folder.h"
+#include "common/win32/com_ptr.h"
 #include "common/win32/system_info.h"
+#include "common/win32/task_scheduler.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "copperfold/core/job_schedule.h"
 #include "copperfold/tests/win32/app_message_loop.h"
+#include "copperfold/tests/win32/button_log.h"
+#include "copperfold/tests/win32/dialog_answer.h"
 #include "copperfold/tests/win32/enclosure_rig.h"
 #include "copperfold/tests/win32/program_run.h"
 #include "copperfold/win32/add_job_dialog_resource.h"
 #include "copperfold/win32/copperfold_app.h"
 #include "copperfold/win32/copperfold_view.h"
 #include "copperfold/win32/copperfold_view_resource.h"
+#include "copperfold/win32/logon_start.h"
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/resource.h"
+#include "copperfold/win32/run_log_file.h"
+#include "copperfold/win32/schedule_tasks.h"
 
 namespace {
 
@@ -74,34 +83,8 @@ std::wstring Text(const std::wstring& path) {
 }
 std::wstring OwnSection() { return MakeJobSection(win32::ComputerName(), win32::UserName()); }
 
-// Answers the first dialog of this process titled `caption` from another thread, until it has
-// or it is destroyed.
-class DialogAnswer {
-public:
-    DialogAnswer(std::wstring caption, std::function<void(HWND)> answer)
-        : thread([this, c = std::move(caption), a = std::move(answer)] {
-              const auto end = std::chrono::steady_clock::now() + 15s;
-              while (!stop && std::chrono::steady_clock::now() < end) {
-                  if (const HWND box = ::FindWindowW(L"#32770", c.c_str()); box && ::IsWindowVisible(box)) {
-                      seen = true;
-                      a(box);
-                      return;
-                  }
-                  std::this_thread::sleep_for(10ms);
-              }
-          }) {}
-    ~DialogAnswer() {
-        stop = true;
-        thread.join();
-    }
-    std::atomic<bool> seen{false};
-
-private:
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
-
-void PressOk(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
+using testing_support::DialogAnswer;
+using testing_support::PressOk;
 
 class StandardUser : public ::testing::Test {
 protected:
@@ -155,6 +138,9 @@ protected:
     long Rigctl(const std::wstring& arguments) {
         return win32_test::RunRigctl(rigFile, arguments,
                                      [this](const std::function<bool()>& done) { PumpUntil(done, 30s); });
+    }
+    testing_support::ButtonCommands ButtonLog() const {
+        return testing_support::ButtonLog(folder.File(L"standard-user.log"));
     }
     ~StandardUser() override {
         if (plugged) Rigctl(L"unplug");
@@ -271,6 +257,76 @@ TEST_F(StandardUser, TheViewOptionIsKeptInTheUsersOwnFile) {
     EXPECT_NE(Text(ProfileFile()).find(before ? L"EjectAfterButtonRun=0x0000" : L"EjectAfterButtonRun=0x0001"),
               std::wstring::npos);
     EXPECT_EQ(Bytes(OldFile()), Bytes(OldFileCopy()));
+}
+
+// A press of the enclosure's button with this user's Copperfold window open, which cannot open
+// the enclosure (its component reaches no device) and so cannot acknowledge the press: the
+// installed Dockline hands the press over, the window runs the job once, and Dockline
+// acknowledges the press itself when the run has ended and polls again. One press, one run.
+TEST_F(StandardUser, APressThatCopperfoldCannotAcknowledgeRunsOnce) {
+    PlugEnclosure();
+    const std::wstring source = L"C:\\cf-pressed";
+    std::filesystem::create_directories(source);
+    testing_support::WriteBytes(source + L"\\report.txt", "pressed once");
+    ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", nullptr);
+    StartWindow();  // its component (in this process) works on no simulated machine
+    ::SetEnvironmentVariableW(L"ENCLOSURE_RIG", rigFile.c_str());
+    ASSERT_EQ(Document().AddJob(source, L"E:\\Pressed", JobType::Backup), CCopperfoldDoc::AddResult::Added);
+    ::DeleteFileW(copperfold::RunLogPath().c_str());
+    const auto buttonRuns = testing_support::ButtonRuns;
+
+    win32_test::ChildProcess dockline(InstallFolder() + L"\\Dockline.exe", L"", folder.Path());
+    ASSERT_TRUE(PumpUntil([this] { return ButtonLog().reads >= 1; }, 30s)) << "Dockline does not poll the button";
+    ASSERT_EQ(Rigctl(L"press"), 0);
+    ASSERT_TRUE(PumpUntil([&] { return buttonRuns() >= 1; }, 60s)) << "the press ran nothing";
+    EXPECT_TRUE(PumpUntil([this] { return ButtonLog().acknowledgements >= 1; }, 15s)) << "nobody acknowledged the press";
+    Pump(10s);
+    const testing_support::ButtonCommands seen = ButtonLog();
+    EXPECT_EQ(buttonRuns(), 1) << testing_support::ReadBytes(copperfold::RunLogPath());
+    EXPECT_EQ(seen.acknowledgements, 1);
+    EXPECT_GE(seen.readsAfterAcknowledgement, 5) << "Dockline polls again";
+    EXPECT_EQ(Bytes(enclosure + L"\\Pressed\\cf-pressed\\report.txt"), "pressed once");
+
+    if (const HWND bar = ::FindWindowW(nullptr, L"Dockline")) ::PostMessageW(bar, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return dockline.WaitForExit(0ms) != -1; }, 30s)) << "Dockline did not close";
+}
+
+// This user's schedule is a task of their own, set up and removed by the installed program run
+// as this user without administrator rights, and so is their start at logon.
+TEST_F(StandardUser, TheUsersScheduleAndStartAtLogonAreSetUpAsTheUser) {
+    StartWindow();
+    ASSERT_EQ(Document().AddJob(L"C:\\cf-source", L"C:\\cf-scheduled", JobType::Backup),
+              CCopperfoldDoc::AddResult::Added);
+    const int job = Document().jobCount;
+    const auto runValue = [] {
+        return win32::ReadRegistryText(HKEY_CURRENT_USER, copperfold::kLogonRunKey, copperfold::kLogonRunValue);
+    };
+    {
+        DialogAnswer notSaved(L"Error Message", PressOk);
+        ::SendMessageW(app->MainFrame()->Handle(), WM_COMMAND, ID_VIEW_START_AT_LOGON, 0);
+        EXPECT_EQ(runValue(), L"\"" + InstalledProgram() + L"\" /tray");
+        ::SendMessageW(app->MainFrame()->Handle(), WM_COMMAND, ID_VIEW_START_AT_LOGON, 0);
+        EXPECT_FALSE(runValue());
+        EXPECT_FALSE(notSaved.seen) << "the start at logon could not be changed";
+    }
+    CloseWindow();
+
+    const std::wstring numbers = std::to_wstring(job);
+    const testing_support::ProgramResult added = RunInstalled(L"/schedule " + numbers + L" weekly Tue 07:15");
+    ASSERT_EQ(added.exitCode, 0) << added.errors;
+    EXPECT_EQ(RunInstalled(L"/schedules").output, added.output);
+    const std::wstring task = copperfold::ScheduleTaskName(OwnSection(), 1);
+    const win32::ComApartment com;
+    win32::TaskScheduler scheduler;
+    HRESULT error = S_OK;
+    const auto xml = scheduler.RegisteredXml(copperfold::kScheduleTaskFolder, task, &error);
+    ASSERT_TRUE(xml) << win32::ErrorCodeText(error);
+    EXPECT_NE(xml->find(L"the jobs " + numbers + L" of " + OwnSection() + L" on Tue at 07:15 (" + InstalledProgram() + L")"),
+              std::wstring::npos)
+        << *xml;
+    EXPECT_EQ(RunInstalled(L"/schedule " + numbers + L" off").exitCode, 0);
+    EXPECT_FALSE(scheduler.RegisteredXml(copperfold::kScheduleTaskFolder, task, &error));
+    EXPECT_EQ(error, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 // What an older version left in the program folder's file: appended to the installed file,

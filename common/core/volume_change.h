@@ -1,12 +1,12 @@
 #pragma once
-// The volume broadcasts of WM_DEVICECHANGE: which of them Dockline acts on, read from the
-// broadcast record without trusting its sender.
+// The volume broadcasts of WM_DEVICECHANGE: which of them Dockline and Copperfold act on, read
+// from the broadcast record without trusting its sender.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
-namespace dockline {
+namespace common {
 
 inline constexpr std::uint32_t kDeviceArrival = 0x8000;         // DBT_DEVICEARRIVAL
 inline constexpr std::uint32_t kDeviceRemoveComplete = 0x8004;  // DBT_DEVICEREMOVECOMPLETE
@@ -43,4 +43,9 @@ std::size_t ReadableVolumeBytes(std::uint32_t declaredSize);
 std::optional<VolumeChange> DecodeVolumeChange(std::uint32_t event, const std::uint8_t* record,
                                                std::size_t available);
 
-}  // namespace dockline
+// The change of a WM_DEVICECHANGE message: for an arrival or removal, the record's first four
+// bytes (its size as the sender gives it; the system copies that much of a sender's record) and
+// then no more than that size allows are read. Nothing for other events and null records.
+std::optional<VolumeChange> ReadVolumeBroadcast(std::uint32_t event, const std::uint8_t* record);
+
+}  // namespace common

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dockline/core/volume_change.h"
+#include "common/core/volume_change.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) return 0;
@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&declared, record.data(), 4);
     // The glue trusts the declared size as the system does when it copies the record; here the
     // record is cut to what was sent, so a read past it shows as an overflow.
-    std::size_t readable = dockline::ReadableVolumeBytes(declared);
+    std::size_t readable = common::ReadableVolumeBytes(declared);
     if (readable > record.size()) readable = 0;
-    const auto change = dockline::DecodeVolumeChange(event, record.data(), readable);
-    if (change && change->arrival != (event == dockline::kDeviceArrival)) std::abort();
+    const auto change = common::DecodeVolumeChange(event, record.data(), readable);
+    if (change && change->arrival != (event == common::kDeviceArrival)) std::abort();
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace dockline {
+namespace common {
 
 std::size_t ReadableVolumeBytes(std::uint32_t declaredSize) {
     return declaredSize >= sizeof(VolumeRecord) ? sizeof(VolumeRecord) : 0;
@@ -20,4 +20,11 @@ std::optional<VolumeChange> DecodeVolumeChange(std::uint32_t event, const std::u
     return VolumeChange{event == kDeviceArrival, volume.unitMask};
 }
 
-}  // namespace dockline
+std::optional<VolumeChange> ReadVolumeBroadcast(std::uint32_t event, const std::uint8_t* record) {
+    if (!record || (event != kDeviceArrival && event != kDeviceRemoveComplete)) return std::nullopt;
+    std::uint32_t declaredSize = 0;
+    std::memcpy(&declaredSize, record, sizeof declaredSize);
+    return DecodeVolumeChange(event, record, ReadableVolumeBytes(declaredSize));
+}
+
+}  // namespace common

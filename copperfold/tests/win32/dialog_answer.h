@@ -1,0 +1,48 @@
+#pragma once
+// Answers the first dialog or message box of this process with a caption from another thread,
+// for tests that open a modal window on their own thread.
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace testing_support {
+
+// Looks for a visible dialog titled `caption` until it has answered it with `answer` (on its own
+// thread), until `limit` has passed, or until it is destroyed.
+class DialogAnswer {
+public:
+    DialogAnswer(std::wstring caption, std::function<void(HWND)> answer,
+                 std::chrono::milliseconds limit = std::chrono::seconds(15))
+        : thread([this, c = std::move(caption), a = std::move(answer), limit] {
+              const auto end = std::chrono::steady_clock::now() + limit;
+              while (!stop && std::chrono::steady_clock::now() < end) {
+                  if (const HWND box = ::FindWindowW(L"#32770", c.c_str()); box && ::IsWindowVisible(box)) {
+                      seen = true;
+                      a(box);
+                      return;
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+          }) {}
+    ~DialogAnswer() {
+        stop = true;
+        thread.join();
+    }
+    DialogAnswer(const DialogAnswer&) = delete;
+    DialogAnswer& operator=(const DialogAnswer&) = delete;
+
+    std::atomic<bool> seen{false};
+
+private:
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+inline void PressOk(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+}  // namespace testing_support
