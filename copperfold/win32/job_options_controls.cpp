@@ -62,7 +62,7 @@ void JobOptionsControls::PlaceDaysAfterItsBox() {
     const RECT field = PlaceOf(IDC_KEEP_DAYS);
     const RECT arrows = PlaceOf(IDC_KEEP_DAYS_SPIN);
     const RECT unit = PlaceOf(IDC_KEEP_DAYS_UNIT);
-    const int boxWidth = ::GetSystemMetrics(SM_CXMENUCHECK) + 2 * kGapPixels + extent.cx;
+    const int boxWidth = ::GetSystemMetrics(SM_CXMENUCHECK) + 3 * kGapPixels + extent.cx;
     constexpr UINT kKeepOrder = SWP_NOZORDER | SWP_NOACTIVATE;
     ::SetWindowPos(box, nullptr, 0, 0, boxWidth, place.bottom - place.top, SWP_NOMOVE | kKeepOrder);
     // The arrows take their room from the field's right end again when they are put beside it.
