@@ -318,7 +318,7 @@ TEST_F(JobOptionsViewTest, TheVersionsDialogListsWhatARunKeptAndRestoresIt) {
     const copperfold::VersionFolder version = kept[0].versions[0];
     EXPECT_EQ(FilesBelow(std::filesystem::path(store) / version.name), first) << "the first files were not kept";
 
-    std::wstring listed, folder, preview, okText, cancelText, relisted;
+    std::wstring listed, folder, preview, okText, cancelText, relisted, newest, oneFilePreview;
     int rowsAfter = 0;
     showVersions([&](HWND dialog) {
         const HWND list = ::GetDlgItem(dialog, IDC_VERSIONS_LIST);
@@ -350,6 +350,20 @@ TEST_F(JobOptionsViewTest, TheVersionsDialogListsWhatARunKeptAndRestoresIt) {
         rowsAfter = ListView_GetItemCount(list);
         const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
         relisted = selected >= 0 ? ListText(list, selected, 1) : L"(none)";
+        // One file of the newest version (the damaged files the restore kept) goes back alone.
+        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        newest = ListText(list, 0, 1);
+        PostClick(dialog, IDC_VERSIONS_RESTORE_FILE);
+        if (const HWND open = DialogTitled(L"Restore One File")) {
+            constexpr int kFileNameBox = 0x47C;  // the file name of the system's file dialog
+            ::SetDlgItemTextW(open, kFileNameBox, copperfold::JoinPath(copperfold::JoinPath(store, newest), L"trip\\b.txt").c_str());
+            ::PostMessageW(open, WM_COMMAND, IDOK, 0);
+        }
+        if (const HWND shown = DialogTitled(L"Preview")) {
+            oneFilePreview = ItemText(shown, IDC_PREVIEW_TEXT);
+            ::PostMessageW(shown, WM_COMMAND, IDOK, 0);
+        }
+        WaitFor([&] { return ListView_GetItemCount(list) == 3; }, 60s);
         ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(listed, L"Target side|" + version.name + L"|2|" + copperfold::GroupedNumber(version.bytes));
@@ -362,15 +376,23 @@ TEST_F(JobOptionsViewTest, TheVersionsDialogListsWhatARunKeptAndRestoresIt) {
     EXPECT_EQ(rowsAfter, 2) << "the damaged files were not kept in turn, or the list was not read again";
     EXPECT_EQ(relisted, version.name) << "the restored version is no longer the one selected";
 
-    backedUp = FilesBelow(target);
-    std::erase_if(backedUp, [](const auto& file) { return file.first.starts_with(copperfold::kVersionStoreName); });
-    EXPECT_EQ(backedUp, first) << "the version was not brought back byte for byte";
     const std::vector<copperfold::SideVersions> after = copperfold::ListVersions(files, document->jobs[0]);
     ASSERT_EQ(after.size(), 1u);
-    ASSERT_EQ(after[0].versions.size(), 2u);
+    ASSERT_EQ(after[0].versions.size(), 3u) << "a version too few: a restore that kept nothing, or one that did not run";
     EXPECT_EQ(after[0].versions[0].name, version.name) << "the restore removed or renamed the version";
+    EXPECT_EQ(after[0].versions[1].name, newest);
     EXPECT_EQ(FilesBelow(std::filesystem::path(store) / after[0].versions[1].name), damaged)
         << "the files the restore replaced were not kept as a version";
+    EXPECT_EQ(FilesBelow(std::filesystem::path(store) / after[0].versions[2].name),
+              (std::map<std::wstring, std::string>{{L"trip\\b.txt", "first version of b"}}))
+        << "restoring one file kept more than the file it replaced";
+    EXPECT_NE(oneFilePreview.find(L"b.txt"), std::wstring::npos) << oneFilePreview;
+    EXPECT_EQ(oneFilePreview.find(L"a.txt"), std::wstring::npos) << oneFilePreview;
+
+    backedUp = FilesBelow(target);
+    std::erase_if(backedUp, [](const auto& file) { return file.first.starts_with(copperfold::kVersionStoreName); });
+    EXPECT_EQ(backedUp, (std::map<std::wstring, std::string>{{L"a.txt", "first a"}, {L"trip\\b.txt", "damaged b"}}))
+        << "the version restored whole was not brought back byte for byte, or the one file was not";
 }
 
 }  // namespace
