@@ -2,8 +2,8 @@
 # The demo: builds the Windows programs and, under Wine on a private virtual display, runs a
 # sample batch (a Backup and a Sync) through "Copperfold.exe /run" in the progress dialog,
 # prints what was copied, then starts Copperfold as a user would; saves screenshots of the
-# dialog mid-run, the main window and the About box, and of the column trees and the add-job
-# dialog shown on their own.
+# dialog mid-run, the main window and the About box, of the column trees and the add-job
+# dialog shown on their own, and of a job's options and its kept versions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -110,8 +110,9 @@ if kill -0 "$program" 2>/dev/null; then echo "Copperfold did not close"; exit 1;
 
 echo "=== the view pieces on their own: column trees and the add-job dialog"
 # views_gallery shows a populated drive tree and job list (nested rows, icons, check boxes,
-# a long name cut with an ellipsis), then the add-job dialog with a type chosen; both are
-# captured, and the dialog is answered with Enter as a user would.
+# a long name cut with an ellipsis), then the add-job dialog with a type and both options chosen
+# (in English and in French); each is captured, and the dialog is answered with Enter as a user
+# would.
 # Starts the gallery with the given arguments, captures the window titled by the pattern, then
 # answers it with a key after a click on its caption (focus without touching a control).
 show_gallery() {
@@ -131,8 +132,9 @@ show_gallery() {
   wait "$gallery" 2>/dev/null || true
 }
 show_gallery '^Copperfold column tree$' column-tree.png 8 Escape /dev/null column-tree
-show_gallery '^Add$' add-job-dialog.png 12 Return "$out/add-job.log" add-job ENG backup
+show_gallery '^Add$' add-job-dialog.png 12 Return "$out/add-job.log" add-job ENG backup options
 echo "the add-job dialog answered: $(tr -d '\r' <"$out/add-job.log")"
+show_gallery '^Ajouter$' add-job-dialog-french.png 12 Return /dev/null add-job FRA backup options
 
 echo "=== Corelink on the simulated enclosure"
 # One enclosure whose drive E: is the folder demo-output/enclosure; the component is registered in the
@@ -341,6 +343,48 @@ if window=$(wait_for_window '^Copperfold$' 5); then
     xdotool key Return
   else
     echo "the preview dialog did not show"
+  fi
+fi
+echo "=== a job's options and its kept versions"
+# In the main window job 1 (the Backup onto E:) is given both options from the job list's menu
+# (Shift+F10, then O for Options...: Alt+N copies only new and changed files, Alt+K keeps the
+# files a run replaces for 30 days). The letter changes on the PC and the job runs again from
+# the command line: it copies the letter alone and keeps the one it replaces as a version, which
+# Versions... (Shift+F10, then V) lists.
+if window=$(wait_for_window '^Copperfold$' 5); then
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + 300)) $((Y + 549)) click 1  # the first job's row
+  sleep 0.4
+  xdotool key shift+F10
+  sleep 0.5
+  xdotool key o
+  if options=$(wait_for_window '^Job Options$' 10); then
+    xdotool key alt+n
+    sleep 0.2
+    xdotool key alt+k
+    capture_painted "$options" "$out/screenshots/job-options-dialog.png"
+    xdotool key Return
+    sleep 0.5
+    echo "job 1's options in the job file:"
+    jobs_text | grep -E '^(SkipSame|KeepDays)0001=' | sed 's/^/  /'
+  else
+    echo "the options dialog did not show"
+  fi
+  echo "Dear reader, (rewritten today)" >"$out/sample/Documents/Letters/letter.txt"
+  echo "Copperfold.exe /run 1:"
+  run_wine "$out/program/Copperfold.exe" /run 1 2>&1 >/dev/null | tr -d '\r' | grep -v '^wine:' | sed 's/^/  /'
+  echo "Copperfold.exe /versions 1:"
+  run_wine "$out/program/Copperfold.exe" /versions 1 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+  xdotool mousemove $((X + 300)) $((Y + 549)) click 1
+  sleep 0.4
+  xdotool key shift+F10
+  sleep 0.5
+  xdotool key v
+  if versions=$(wait_for_window '^Kept Versions$' 10); then
+    capture_painted "$versions" "$out/screenshots/versions-dialog.png"
+    xdotool key Escape
+  else
+    echo "the versions dialog did not show"
   fi
 fi
 "$rigctl" "$out/rig/demo.rig" release >/dev/null
