@@ -64,7 +64,16 @@ echo "Dear reader, (edited on the laptop)" >"$out/sample/Laptop/Letters/letter.t
 echo "Packing list" >"$out/sample/Laptop/trip.txt"
 section=$(run_wine cmd /c 'echo %COMPUTERNAME%-%USERNAME%' 2>/dev/null | tr -d '\r\n')
 win_out="Z:${out//\//\\}"
-python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+# The installed Copperfold keeps each user's jobs in %APPDATA%\Copperfold\Copperfold.ini and takes
+# the program folder's job section over only while that file has none: each set of demo jobs is
+# written into the program folder's file and the user's file removed, so that the next start of
+# Copperfold takes the new jobs over.
+user_ini="$state/prefix/drive_c/users/$(id -un)/AppData/Roaming/Copperfold/Copperfold.ini"
+demo_jobs() {
+  python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" "$@"
+  rm -f "$user_ini"
+}
+demo_jobs \
   "Backup|$win_out\\sample\\Documents|$win_out\\sample\\Backup" \
   "Sync|$win_out\\sample\\Documents|$win_out\\sample\\Laptop"
 
@@ -227,7 +236,7 @@ echo "=== the one-touch backup: the enclosure's button"
 # which the button leaves alone. Dockline reads the pressed button, starts Copperfold (its
 # command CMD2) and hands it the device table; Copperfold runs the jobs on E: in one progress
 # dialog, acknowledges the press and tells Dockline to poll again.
-python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+demo_jobs \
   "Backup|$win_out\\sample\\Documents|E:\\Backup" \
   "Sync|$win_out\\sample\\Laptop|E:\\Laptop" \
   "Backup|$win_out\\sample\\Documents|$win_out\\sample\\NotOnTheEnclosure"
@@ -308,12 +317,12 @@ fi
 echo "=== a drive that moved, and a preview"
 # The button run bound the jobs on E: to the enclosure's drive (DstVol/DstDev in the job file). A
 # job written while that drive was G: follows it to E:; /preview lists what a run would do.
-jobs_text() { iconv -f UTF-16 -t UTF-8 "$out/program/Copperfold.ini" | tr -d '\r'; }
+jobs_text() { iconv -f UTF-16 -t UTF-8 "$user_ini" | tr -d '\r'; }
 drive_serial=$(jobs_text | sed -n 's/^DstVol0001=//p' | head -n 1)
 echo "the Backup onto E: was bound to drive ${drive_serial:-?} at the start of its run:"
 jobs_text | grep -E '^Dst(Vol|Dev)0001=' | sed 's/^/  /'
 if [ -n "$drive_serial" ]; then
-  python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+  demo_jobs \
     "Backup|$win_out\\sample\\Documents|E:\\Backup|$drive_serial" \
     "Sync|$win_out\\sample\\Laptop|E:\\Laptop|$drive_serial" \
     "Backup|$win_out\\sample\\Documents|$win_out\\sample\\NotOnTheEnclosure" \
@@ -351,13 +360,17 @@ echo "=== a job's options and its kept versions"
 # files a run replaces for 30 days). The letter changes on the PC and the job runs again from
 # the command line: it copies the letter alone and keeps the one it replaces as a version, which
 # Versions... (Shift+F10, then V) lists.
-if window=$(wait_for_window '^Copperfold$' 5); then
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  xdotool mousemove $((X + 300)) $((Y + 549)) click 1  # the first job's row
+# A command of the job list's menu for the first job: a click on its row, then the menu key.
+first_job_command() {
+  xdotool mousemove $((X + 300)) $((Y + 549)) click 1
   sleep 0.4
   xdotool key shift+F10
   sleep 0.5
-  xdotool key o
+  xdotool key "$1"
+}
+if window=$(wait_for_window '^Copperfold$' 5); then
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  first_job_command o
   if options=$(wait_for_window '^Job Options$' 10); then
     xdotool key alt+n
     sleep 0.2
@@ -375,11 +388,7 @@ if window=$(wait_for_window '^Copperfold$' 5); then
   run_wine "$out/program/Copperfold.exe" /run 1 2>&1 >/dev/null | tr -d '\r' | grep -v '^wine:' | sed 's/^/  /'
   echo "Copperfold.exe /versions 1:"
   run_wine "$out/program/Copperfold.exe" /versions 1 2>/dev/null | tr -d '\r' | sed 's/^/  /'
-  xdotool mousemove $((X + 300)) $((Y + 549)) click 1
-  sleep 0.4
-  xdotool key shift+F10
-  sleep 0.5
-  xdotool key v
+  first_job_command v
   if versions=$(wait_for_window '^Kept Versions$' 10); then
     capture_painted "$versions" "$out/screenshots/versions-dialog.png"
     xdotool key Escape
@@ -406,8 +415,8 @@ if [ -n "$enclosure_fat32" ]; then
 fi
 
 echo
-echo "Job section [$section] of $out/program/Copperfold.ini:"
-iconv -f UTF-16 -t UTF-8 "$out/program/Copperfold.ini" | tr -d '\r' | sed -n "/^\[$section\]/,\$p" | sed 's/^/  /'
+echo "Job section [$section] of %APPDATA%\\Copperfold\\Copperfold.ini:"
+jobs_text | sed -n "/^\[$section\]/,\$p" | sed 's/^/  /'
 echo
 echo "Screenshots saved in $out/screenshots:"
 ls -1 "$out/screenshots" | sed 's/^/  /'

@@ -73,7 +73,7 @@ bool CAddJobDialog::OnCommand(int id, int notifyCode) {
     if (options.OnCommand(id, notifyCode)) return true;
     if (id == IDOK) {
         if (!chosen) return true;  // OK is disabled until a type is chosen; so is Enter
-        const std::optional<std::uint32_t> keepDays = options.KeepDays();
+        const std::optional<std::uint32_t> keepDays = options.ValidKeepDays();
         if (!keepDays) return true;  // the user was told; the dialog stays open
         chosenOptions.skipSame = *chosen != JobType::Sync && options.SkipSame() ? 1 : 0;
         chosenOptions.keepDays = *keepDays;

@@ -1,7 +1,5 @@
 #include "copperfold_view.h"
 
-#include <windowsx.h>
-
 #include <array>
 #include <memory>
 #include <optional>
@@ -18,12 +16,9 @@
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
 #include "copperfold/core/preflight.h"
-#include "copperfold/core/preview.h"
 #include "mounted_volumes.h"
-#include "preview_dialog.h"
 #include "resource.h"
 #include "run_window.h"
-#include "schedule_dialog.h"
 #include "schedule_tasks.h"
 #include "tree_icons_resource.h"
 
@@ -420,7 +415,6 @@ void CCopperfoldView::OnExecute() {
     if (bindingFailure) ShowWriteFailure(*bindingFailure, copperfold::kBindingNotRecordedText);
     auto batch = std::make_unique<copperfold::JobBatch>();
     if (!TickedJobs(*batch)) return;
-    if (runInProgress != 0) return;
     copperfold::ResolveBatchTargets(*batch, volumes);
     RunBatch(form, *batch);
 }

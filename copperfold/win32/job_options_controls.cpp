@@ -112,7 +112,7 @@ void JobOptionsControls::EnableDays() {
     for (const int id : {IDC_KEEP_DAYS, IDC_KEEP_DAYS_SPIN, IDC_KEEP_DAYS_UNIT}) ::EnableWindow(Item(id), keep);
 }
 
-std::optional<std::uint32_t> JobOptionsControls::KeepDays() const {
+std::optional<std::uint32_t> JobOptionsControls::ValidKeepDays() const {
     if (::IsDlgButtonChecked(dialog, IDC_KEEP_VERSIONS) != BST_CHECKED) return 0u;
     const HWND field = Item(IDC_KEEP_DAYS);
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(field)) + 1, L'\0');

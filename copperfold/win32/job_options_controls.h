@@ -31,7 +31,7 @@ public:
     bool SkipSame() const { return userSkipSame; }
     // The days to keep (0: not kept); nothing, with the user told and the field focused, when the
     // field holds no number it takes.
-    std::optional<std::uint32_t> KeepDays() const;
+    std::optional<std::uint32_t> ValidKeepDays() const;
 
 private:
     HWND Item(int id) const { return ::GetDlgItem(dialog, id); }

@@ -35,7 +35,7 @@ bool CJobOptionsDialog::OnInitDialog() {
 bool CJobOptionsDialog::OnCommand(int id, int notifyCode) {
     if (options.OnCommand(id, notifyCode)) return true;
     if (id == IDOK) {
-        const std::optional<std::uint32_t> days = options.KeepDays();
+        const std::optional<std::uint32_t> days = options.ValidKeepDays();
         if (!days) return true;  // the user was told; the dialog stays open
         skipSame = options.SkipSame();
         keepDays = *days;

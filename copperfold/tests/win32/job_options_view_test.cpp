@@ -21,6 +21,7 @@
 #include "copperfold/core/run_log.h"
 #include "copperfold/core/settings_store.h"
 #include "copperfold/core/versions.h"
+#include "copperfold/tests/win32/dialog_answer.h"
 #include "copperfold/tests/win32/key_input.h"
 #include "copperfold/tests/win32/view_fixture.h"
 #include "copperfold/win32/job_options_resource.h"
@@ -30,18 +31,9 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::WaitFor;
 using namespace view_testing;
 using testing_support::PressKey;
-
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // The visible dialog of this process titled `caption`, once there is one.
 HWND DialogTitled(const wchar_t* caption, std::chrono::milliseconds limit = 20s) {
