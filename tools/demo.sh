@@ -356,15 +356,15 @@ if window=$(wait_for_window '^Copperfold$' 5); then
 fi
 echo "=== a job's options and its kept versions"
 # In the main window job 1 (the Backup onto E:) is given both options from the job list's menu
-# (Shift+F10, then O for Options...: Alt+N copies only new and changed files, Alt+K keeps the
+# (the menu key, then O for Options...: Alt+N copies only new and changed files, Alt+K keeps the
 # files a run replaces for 30 days). The letter changes on the PC and the job runs again from
 # the command line: it copies the letter alone and keeps the one it replaces as a version, which
-# Versions... (Shift+F10, then V) lists.
+# Versions... (the menu key, then V) lists.
 # A command of the job list's menu for the first job: a click on its row, then the menu key.
 first_job_command() {
   xdotool mousemove $((X + 300)) $((Y + 549)) click 1
   sleep 0.4
-  xdotool key shift+F10
+  xdotool key Menu
   sleep 0.5
   xdotool key "$1"
 }
@@ -385,7 +385,7 @@ if window=$(wait_for_window '^Copperfold$' 5); then
   fi
   echo "Dear reader, (rewritten today)" >"$out/sample/Documents/Letters/letter.txt"
   echo "Copperfold.exe /run 1:"
-  run_wine "$out/program/Copperfold.exe" /run 1 2>&1 >/dev/null | tr -d '\r' | grep -v '^wine:' | sed 's/^/  /'
+  run_wine "$out/program/Copperfold.exe" /run 1 2>&1 >/dev/null | tr -d '\r' | { grep -v '^wine:' || true; } | sed 's/^/  /'
   echo "Copperfold.exe /versions 1:"
   run_wine "$out/program/Copperfold.exe" /versions 1 2>/dev/null | tr -d '\r' | sed 's/^/  /'
   first_job_command v

@@ -82,10 +82,12 @@ void CVersionsDialog::SetUpList() {
 
 void CVersionsDialog::Fill(copperfold::JobSide side, std::wstring_view select) {
     rows.clear();
+    stores.clear();
     JobRecord listed = job;
     listed.source = files.FullPath(job.source);
     listed.target = files.FullPath(job.target);
     for (const copperfold::SideVersions& sideVersions : copperfold::ListVersions(files, listed)) {
+        stores.push_back(sideVersions.store);
         for (const copperfold::VersionFolder& version : sideVersions.versions) {
             rows.push_back({sideVersions.side, copperfold::JoinPath(sideVersions.store, version.name), version});
         }
@@ -128,8 +130,10 @@ const CVersionsDialog::Row* CVersionsDialog::Selected() const {
 
 void CVersionsDialog::ShowSelected() {
     const Row* row = Selected();
+    std::wstring where;
+    for (const std::wstring& store : stores) where += (where.empty() ? L"" : L", ") + store;
     SetItemText(IDC_VERSIONS_FOLDER, row ? copperfold::FilledText(Tr(L"Folder: %s"), {row->folder})
-                                         : Tr(L"The files a run replaces are kept here once a run has replaced one."));
+                                         : copperfold::FilledText(Tr(L"Versions are kept in %s."), {where}));
     for (const int id : {IDC_VERSIONS_RESTORE, IDC_VERSIONS_RESTORE_FILE}) {
         const HWND button = ::GetDlgItem(Handle(), id);
         if (!row && ::GetFocus() == button) ::SetFocus(::GetDlgItem(Handle(), IDCANCEL));

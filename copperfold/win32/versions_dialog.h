@@ -61,5 +61,6 @@ private:
     JobRecord job;
     int number;
     RestoreRunner runRestore;
-    std::vector<Row> rows;  // in the list's order
+    std::vector<Row> rows;            // in the list's order
+    std::vector<std::wstring> stores;  // of each side the job writes to
 };
