@@ -92,7 +92,9 @@ void CVersionsDialog::Fill(copperfold::JobSide side, std::wstring_view select) {
             rows.push_back({sideVersions.side, copperfold::JoinPath(sideVersions.store, version.name), version});
         }
     }
-    // The newest first; a side's versions of one run next to each other.
+    // The newest first. Each side's list is oldest first, and of two folders of the same second
+    // the one with the higher sequence number (" (2)") came later: reversed, then ordered by time.
+    std::reverse(rows.begin(), rows.end());
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.version.time > b.version.time; });
 
     const HWND list = List();
