@@ -2,8 +2,8 @@
 # The demo: builds the Windows programs and, under Wine on a private virtual display, runs a
 # sample batch (a Backup and a Sync) through "Copperfold.exe /run" in the progress dialog,
 # prints what was copied, then starts Copperfold as a user would; saves screenshots of the
-# dialog mid-run, the main window and the About box, and of the column trees and the add-job
-# dialog shown on their own.
+# dialog mid-run, the main window and the About box, of the column trees and the add-job
+# dialog shown on their own, and of a job's options and its kept versions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -64,7 +64,16 @@ echo "Dear reader, (edited on the laptop)" >"$out/sample/Laptop/Letters/letter.t
 echo "Packing list" >"$out/sample/Laptop/trip.txt"
 section=$(run_wine cmd /c 'echo %COMPUTERNAME%-%USERNAME%' 2>/dev/null | tr -d '\r\n')
 win_out="Z:${out//\//\\}"
-python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+# The installed Copperfold keeps each user's jobs in %APPDATA%\Copperfold\Copperfold.ini and takes
+# the program folder's job section over only while that file has none: each set of demo jobs is
+# written into the program folder's file and the user's file removed, so that the next start of
+# Copperfold takes the new jobs over.
+user_ini="$state/prefix/drive_c/users/$(id -un)/AppData/Roaming/Copperfold/Copperfold.ini"
+demo_jobs() {
+  python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" "$@"
+  rm -f "$user_ini"
+}
+demo_jobs \
   "Backup|$win_out\\sample\\Documents|$win_out\\sample\\Backup" \
   "Sync|$win_out\\sample\\Documents|$win_out\\sample\\Laptop"
 
@@ -110,8 +119,9 @@ if kill -0 "$program" 2>/dev/null; then echo "Copperfold did not close"; exit 1;
 
 echo "=== the view pieces on their own: column trees and the add-job dialog"
 # views_gallery shows a populated drive tree and job list (nested rows, icons, check boxes,
-# a long name cut with an ellipsis), then the add-job dialog with a type chosen; both are
-# captured, and the dialog is answered with Enter as a user would.
+# a long name cut with an ellipsis), then the add-job dialog with a type and both options chosen
+# (in English and in French); each is captured, and the dialog is answered with Enter as a user
+# would.
 # Starts the gallery with the given arguments, captures the window titled by the pattern, then
 # answers it with a key after a click on its caption (focus without touching a control).
 show_gallery() {
@@ -131,8 +141,9 @@ show_gallery() {
   wait "$gallery" 2>/dev/null || true
 }
 show_gallery '^Copperfold column tree$' column-tree.png 8 Escape /dev/null column-tree
-show_gallery '^Add$' add-job-dialog.png 12 Return "$out/add-job.log" add-job ENG backup
+show_gallery '^Add$' add-job-dialog.png 12 Return "$out/add-job.log" add-job ENG backup options
 echo "the add-job dialog answered: $(tr -d '\r' <"$out/add-job.log")"
+show_gallery '^Ajouter$' add-job-dialog-french.png 12 Return /dev/null add-job FRA backup options
 
 echo "=== Corelink on the simulated enclosure"
 # One enclosure whose drive E: is the folder demo-output/enclosure; the component is registered in the
@@ -225,7 +236,7 @@ echo "=== the one-touch backup: the enclosure's button"
 # which the button leaves alone. Dockline reads the pressed button, starts Copperfold (its
 # command CMD2) and hands it the device table; Copperfold runs the jobs on E: in one progress
 # dialog, acknowledges the press and tells Dockline to poll again.
-python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+demo_jobs \
   "Backup|$win_out\\sample\\Documents|E:\\Backup" \
   "Sync|$win_out\\sample\\Laptop|E:\\Laptop" \
   "Backup|$win_out\\sample\\Documents|$win_out\\sample\\NotOnTheEnclosure"
@@ -306,12 +317,12 @@ fi
 echo "=== a drive that moved, and a preview"
 # The button run bound the jobs on E: to the enclosure's drive (DstVol/DstDev in the job file). A
 # job written while that drive was G: follows it to E:; /preview lists what a run would do.
-jobs_text() { iconv -f UTF-16 -t UTF-8 "$out/program/Copperfold.ini" | tr -d '\r'; }
+jobs_text() { iconv -f UTF-16 -t UTF-8 "$user_ini" | tr -d '\r'; }
 drive_serial=$(jobs_text | sed -n 's/^DstVol0001=//p' | head -n 1)
 echo "the Backup onto E: was bound to drive ${drive_serial:-?} at the start of its run:"
 jobs_text | grep -E '^Dst(Vol|Dev)0001=' | sed 's/^/  /'
 if [ -n "$drive_serial" ]; then
-  python3 tools/make_demo_ini.py data/Copperfold.ini "$out/program/Copperfold.ini" "$section" \
+  demo_jobs \
     "Backup|$win_out\\sample\\Documents|E:\\Backup|$drive_serial" \
     "Sync|$win_out\\sample\\Laptop|E:\\Laptop|$drive_serial" \
     "Backup|$win_out\\sample\\Documents|$win_out\\sample\\NotOnTheEnclosure" \
@@ -343,6 +354,48 @@ if window=$(wait_for_window '^Copperfold$' 5); then
     echo "the preview dialog did not show"
   fi
 fi
+echo "=== a job's options and its kept versions"
+# In the main window job 1 (the Backup onto E:) is given both options from the job list's menu
+# (the menu key, then O for Options...: Alt+N copies only new and changed files, Alt+K keeps the
+# files a run replaces for 30 days). The letter changes on the PC and the job runs again from
+# the command line: it copies the letter alone and keeps the one it replaces as a version, which
+# Versions... (the menu key, then V) lists.
+# A command of the job list's menu for the first job: a click on its row, then the menu key.
+first_job_command() {
+  xdotool mousemove $((X + 300)) $((Y + 549)) click 1
+  sleep 0.4
+  xdotool key Menu
+  sleep 0.5
+  xdotool key "$1"
+}
+if window=$(wait_for_window '^Copperfold$' 5); then
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  first_job_command o
+  if options=$(wait_for_window '^Job Options$' 10); then
+    xdotool key alt+n
+    sleep 0.2
+    xdotool key alt+k
+    capture_painted "$options" "$out/screenshots/job-options-dialog.png"
+    xdotool key Return
+    sleep 0.5
+    echo "job 1's options in the job file:"
+    jobs_text | grep -E '^(SkipSame|KeepDays)0001=' | sed 's/^/  /'
+  else
+    echo "the options dialog did not show"
+  fi
+  echo "Dear reader, (rewritten today)" >"$out/sample/Documents/Letters/letter.txt"
+  echo "Copperfold.exe /run 1:"
+  run_wine "$out/program/Copperfold.exe" /run 1 2>&1 >/dev/null | tr -d '\r' | { grep -v '^wine:' || true; } | sed 's/^/  /'
+  echo "Copperfold.exe /versions 1:"
+  run_wine "$out/program/Copperfold.exe" /versions 1 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+  first_job_command v
+  if versions=$(wait_for_window '^Kept Versions$' 10); then
+    capture_painted "$versions" "$out/screenshots/versions-dialog.png"
+    xdotool key Escape
+  else
+    echo "the versions dialog did not show"
+  fi
+fi
 "$rigctl" "$out/rig/demo.rig" release >/dev/null
 unset ENCLOSURE_RIG
 # Ending the bar also closes the programs of its commands (after asking whether they are busy).
@@ -362,8 +415,8 @@ if [ -n "$enclosure_fat32" ]; then
 fi
 
 echo
-echo "Job section [$section] of $out/program/Copperfold.ini:"
-iconv -f UTF-16 -t UTF-8 "$out/program/Copperfold.ini" | tr -d '\r' | sed -n "/^\[$section\]/,\$p" | sed 's/^/  /'
+echo "Job section [$section] of %APPDATA%\\Copperfold\\Copperfold.ini:"
+jobs_text | sed -n "/^\[$section\]/,\$p" | sed 's/^/  /'
 echo
 echo "Screenshots saved in $out/screenshots:"
 ls -1 "$out/screenshots" | sed 's/^/  /'

@@ -182,16 +182,22 @@ bool CCopperfoldDoc::RemoveJobs(const JobKeys& sourceAndTarget,
 }
 
 bool CCopperfoldDoc::SetJobOptions(std::wstring_view source, std::wstring_view target, const JobOptions& options) {
-    bool found = false;
+    return SetJobOptions({{std::wstring(source), std::wstring(target)}}, [&](const JobRecord&) { return options; }) > 0;
+}
+
+int CCopperfoldDoc::SetJobOptions(const JobKeys& sourceAndTarget,
+                                  const std::function<JobOptions(const JobRecord&)>& change) {
+    int found = 0;
     ModifyJobs([&](CCopperfoldDoc& doc) {
+        found = 0;
         for (int n = 0; n < doc.jobCount; ++n) {
             JobRecord& job = doc.jobs[static_cast<size_t>(n)];
-            if (job.source != source || job.target != target) continue;
-            found = true;
-            job.options = options;
+            if (!IsOneOf(job, sourceAndTarget)) continue;
+            ++found;
+            job.options = change(job);
         }
-        if (found) doc.SaveAllJobs();  // an option switched off loses its key
-        return found;
+        if (found > 0) doc.SaveAllJobs();  // an option switched off loses its key
+        return found > 0;
     });
     return found;
 }

@@ -131,6 +131,9 @@ public:
     // Sets the options of every job with this source and target, in the jobs the file holds, and
     // rewrites the section; false when there is no such job.
     bool SetJobOptions(std::wstring_view source, std::wstring_view target, const JobOptions& options);
+    // The same for every job with one of these source and target pairs, each given what `change`
+    // makes of it, in one rewrite of the section; the number of jobs found.
+    int SetJobOptions(const JobKeys& sourceAndTarget, const std::function<JobOptions(const JobRecord&)>& change);
     // Removes every job with one of these source and target pairs from the jobs the file holds
     // and rewrites the section; false when none was there. `beforeRemoval`, when given, sees the
     // table as the file holds it just before the removal (under the update lock).

@@ -173,6 +173,22 @@ JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_v
     return {};
 }
 
+std::optional<std::wstring> PathInVersion(std::wstring_view versionFolder, std::wstring_view path) {
+    const std::wstring folder = ComparablePath(versionFolder) + L"\\";
+    const std::wstring inside = ComparablePath(path);
+    if (inside.size() <= folder.size() || inside.compare(0, folder.size(), folder) != 0) return std::nullopt;
+    // Both forms end alike: the comparable one only drops a prefix and a trailing separator, and
+    // folds case one character for one.
+    std::wstring_view tail = path;
+    while (!tail.empty() && (tail.back() == L'\\' || tail.back() == L'/')) tail.remove_suffix(1);
+    const std::size_t length = inside.size() - folder.size();
+    if (length > tail.size()) return std::nullopt;
+    std::wstring file(tail.substr(tail.size() - length));
+    std::replace(file.begin(), file.end(), L'/', L'\\');
+    if (!IsRelativeInside(file)) return std::nullopt;
+    return file;
+}
+
 std::wstring_view VersionRestoreRefusal(const JobRecord& restore) {
     if (!restore.versionRestore || restore.type != JobType::Restore) return kNotARestoreText;
     const std::wstring_view target = restore.target;

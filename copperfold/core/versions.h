@@ -90,6 +90,10 @@ std::vector<std::wstring> ExpiredVersionFolders(const std::vector<FileEntry>& st
 // drive is now (ResolveBatchTargets); the record has no binding to be looked up by again.
 JobRefusal MakeVersionRestore(const JobRecord& job, JobSide side, std::wstring_view version, std::wstring_view file,
                               JobRecord& restore);
+// Where `path` (a full path) lies in a version's folder, as MakeVersionRestore takes a file of it
+// ("Trip\beach.jpg", in the path's own spelling); nothing when it is the folder itself or lies
+// outside it.
+std::optional<std::wstring> PathInVersion(std::wstring_view versionFolder, std::wstring_view path);
 // Whether a restore record is one MakeVersionRestore made (its version folder lies in the store
 // of its source folder, its file within the version); an English text why not, else empty.
 std::wstring_view VersionRestoreRefusal(const JobRecord& restore);

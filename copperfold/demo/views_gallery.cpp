@@ -1,8 +1,9 @@
 // Shows Copperfold's view pieces on their own, for screenshots and a look by hand:
 //   views_gallery column-tree [LANG]    a drive tree and a job list, populated; Escape closes it
-//   views_gallery add-job [LANG] [backup|sync|restore]
+//   views_gallery add-job [LANG] [backup|sync|restore] [options]
 //                                       the add-job dialog for a sample pair of folders, with a
-//                                       type already chosen when one is named; prints the result
+//                                       type already chosen when one is named and both options
+//                                       ticked with "options"; prints the result
 // Texts come from Copperfold.ini beside the program, in LANG or the language the file names.
 #include <windows.h>
 #include <commctrl.h>
@@ -21,6 +22,7 @@
 #include "copperfold/win32/add_job_dialog.h"
 #include "copperfold/win32/add_job_dialog_resource.h"
 #include "copperfold/win32/column_tree_ctrl.h"
+#include "copperfold/win32/job_options_resource.h"
 #include "copperfold/win32/tree_icons_resource.h"
 
 namespace {
@@ -159,7 +161,7 @@ int ShowColumnTrees(const Texts& texts) {
     return 0;
 }
 
-int ShowAddJob(const Texts& texts, const std::wstring& choice) {
+int ShowAddJob(const Texts& texts, const std::wstring& choice, bool withOptions) {
     std::int32_t type = -1;
     CAddJobDialog dialog([&](std::wstring_view english, std::wstring_view fallback) { return texts(english, fallback); },
                          L"C:\\Users\\Anna\\Documents", L"E:\\Backup", &type);
@@ -183,6 +185,11 @@ int ShowAddJob(const Texts& texts, const std::wstring& choice) {
                     reinterpret_cast<LPARAM>(&found));
                 if (found) {
                     ::SendMessageW(::GetDlgItem(found, button), BM_CLICK, 0, 0);
+                    if (withOptions) {
+                        for (const int box : {IDC_SKIP_SAME, IDC_KEEP_VERSIONS}) {
+                            ::SendMessageW(::GetDlgItem(found, box), BM_CLICK, 0, 0);
+                        }
+                    }
                     return;
                 }
                 ::Sleep(25);
@@ -192,7 +199,8 @@ int ShowAddJob(const Texts& texts, const std::wstring& choice) {
     const INT_PTR result = dialog.DoModal(nullptr);
     if (chooser.joinable()) chooser.join();
     if (result == IDOK) {
-        std::printf("OK, type %d\n", static_cast<int>(type));
+        std::printf("OK, type %d, only new and changed files %u, replaced files kept %u days\n", static_cast<int>(type),
+                    dialog.ChosenOptions().skipSame, dialog.ChosenOptions().keepDays);
     } else {
         std::printf("Cancel\n");
     }
@@ -209,7 +217,7 @@ int wmain(int argc, wchar_t** argv) {
     texts.ini = std::make_unique<CIniFile>(win32::SiblingPath(win32::ModulePath(), L"Copperfold.ini"));
     texts.language = argc > 2 && argv[2][0] ? argv[2] : common::ReadLanguage(*texts.ini);
     if (mode == L"column-tree") return ShowColumnTrees(texts);
-    if (mode == L"add-job") return ShowAddJob(texts, argc > 3 ? argv[3] : L"");
-    std::fprintf(stderr, "usage: views_gallery column-tree|add-job [LANG] [backup|sync|restore]\n");
+    if (mode == L"add-job") return ShowAddJob(texts, argc > 3 ? argv[3] : L"", argc > 4 && argv[4] == std::wstring(L"options"));
+    std::fprintf(stderr, "usage: views_gallery column-tree|add-job [LANG] [backup|sync|restore] [options]\n");
     return 3;
 }

@@ -1,6 +1,7 @@
 // Feeds arbitrary text (UTF-16 units) through what reads job folders from the job file and file
 // names from disk: full-path checks and forms, containment, the temporary-name recognisers, the
-// names of kept versions' folders and the restores made of them, and the command line.
+// names of kept versions' folders, the files picked in them and the restores made of them, the
+// number of days typed in the window, and the command line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "common/core/settings_temp_name.h"
 #include "copperfold/core/command_line.h"
+#include "copperfold/core/job_options_text.h"
 #include "copperfold/core/job_paths.h"
 #include "copperfold/core/partial_name.h"
 #include "copperfold/core/versions.h"
@@ -48,6 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !copperfold::VersionRestoreRefusal(restore).empty()) {
         __builtin_trap();  // a restore that could be made is one the engine takes
     }
+    // A file picked in a version's folder is one a restore of that version takes.
+    const std::wstring version = L"E:\\Backup\\.copperfold-versions\\2026-05-01 14.30.05 +0200";
+    if (const auto file = copperfold::PathInVersion(version, text);
+        file && copperfold::MakeVersionRestore(job, copperfold::JobSide::Target, L"2026-05-01 14.30.05 +0200", *file,
+                                               restore)
+                    .Refused()) {
+        __builtin_trap();
+    }
+    (void)copperfold::PathInVersion(a, b);
+    (void)copperfold::ParseKeepDays(text);
     (void)copperfold::ParseCommandLine(text);
     return 0;
 }

@@ -283,4 +283,15 @@ TEST_F(CopperfoldDocTest, JobOptionsAreNewKeysThatStayWithTheirJob) {
     EXPECT_EQ(ini.GetString(alice, L"SkipSame0004", L""), L"0x0001");
     EXPECT_EQ(ini.GetString(alice, L"KeepDays0004", L""), L"0x0007");
     EXPECT_EQ(Open(alice)->jobs[3].options, (JobOptions{1, 7}));
+
+    // Several jobs at once, each from its own options, in one replacement of the file.
+    const int replacements = access->replacements;
+    EXPECT_EQ(doc->SetJobOptions({{L"C:\\c", L"E:\\c"}, {L"C:\\e", L"E:\\e"}, {L"C:\\x", L"E:\\x"}},
+                                 [](const JobRecord& job) { return JobOptions{job.options.skipSame, 3}; }),
+              2);
+    EXPECT_EQ(access->replacements, replacements + 1);
+    EXPECT_EQ(ini.GetString(alice, L"KeepDays0002", L""), L"0x0003");
+    EXPECT_EQ(ini.GetString(alice, L"SkipSame0002", L""), L"0x0002");
+    EXPECT_EQ(ini.GetString(alice, L"KeepDays0004", L""), L"0x0003");
+    EXPECT_EQ(ini.GetString(alice, L"KeepDays0001", L"absent"), L"absent") << "a job not named";
 }

@@ -336,6 +336,21 @@ TEST_F(VersionsTest, ThePreFlightCountsTheNewCopiesOfKeptFilesInFull) {
     EXPECT_EQ(observer.copies, 10);
 }
 
+TEST(VersionFolderNames, AFileChosenInAVersionIsTakenRelativeToItOnlyFromInsideIt) {
+    const std::wstring version = L"E:\\Backup\\Photos\\.copperfold-versions\\2024-03-09 17.31.13 +0100";
+    EXPECT_EQ(PathInVersion(version, version + L"\\Trip\\Beach.jpg"), L"Trip\\Beach.jpg");
+    EXPECT_EQ(PathInVersion(version + L"\\", L"e:\\backup\\PHOTOS\\.Copperfold-Versions\\2024-03-09 17.31.13 +0100/a.txt"),
+              L"a.txt")
+        << "in the spelling the file was given";
+    EXPECT_EQ(PathInVersion(version, L"\\\\?\\" + version + L"\\Trip\\"), L"Trip");
+    const std::vector<std::wstring> outsides = {
+        version, version + L"\\", version + L" (2)\\a.txt", L"E:\\Backup\\Photos\\a.txt", L"a.txt",
+        version + L"\\Trip\\..\\..\\a.txt", version + L"\\\\a.txt", L""};
+    for (const std::wstring& outside : outsides) {
+        EXPECT_FALSE(PathInVersion(version, outside).has_value()) << testing::PrintToString(outside);
+    }
+}
+
 TEST(VersionFolderNames, SayWhenTheRunStartedAndReadBack) {
     constexpr std::uint64_t start = 133'544'754'733'700'000ull;  // 2024-03-09 16:31:13.37 UTC
     EXPECT_EQ(VersionFolderName(start, 60), L"2024-03-09 17.31.13 +0100");

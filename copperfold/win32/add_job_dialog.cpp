@@ -22,7 +22,9 @@ constexpr std::array<TypeButton, 3> kTypeButtons = {{
 
 CAddJobDialog::CAddJobDialog(Translator translator, std::wstring source, std::wstring target, std::int32_t* type)
     : Dialog(IDD_ADD_JOB), translate(std::move(translator)), sourcePath(std::move(source)),
-      targetPath(std::move(target)), jobType(type) {}
+      targetPath(std::move(target)), jobType(type) {
+    JobOptionsControls::RegisterClasses();
+}
 
 std::wstring CAddJobDialog::Translate(std::wstring_view english) const {
     // A text the language lacks shows in English rather than as an empty label.
@@ -31,6 +33,7 @@ std::wstring CAddJobDialog::Translate(std::wstring_view english) const {
 
 bool CAddJobDialog::OnInitDialog() {
     chosen.reset();
+    chosenOptions = {};
     // The caption shows the command's name, not its keyboard mark.
     ::SetWindowTextW(Handle(), copperfold::WithoutMnemonic(Translate(L"&Add")).c_str());
     SetItemText(IDOK, Translate(L"&Ok"));
@@ -45,6 +48,7 @@ bool CAddJobDialog::OnInitDialog() {
     SetItemText(IDC_SYNC_TYPE, Translate(L"Sync - Make source directory and target directory data consistent"));
     for (const TypeButton& button : kTypeButtons) ::CheckDlgButton(Handle(), button.id, BST_UNCHECKED);
     KeepTypesReachable();
+    options.Init(Handle(), [this](std::wstring_view english) { return Translate(english); }, false, 0);
     // The keyboard starts on the first type, so Space chooses it and Tab goes on from there.
     ::SetFocus(::GetDlgItem(Handle(), IDC_BACKUP_TYPE));
     return false;
@@ -66,8 +70,13 @@ bool CAddJobDialog::OnCommand(int id, int notifyCode) {
             return true;
         }
     }
+    if (options.OnCommand(id, notifyCode)) return true;
     if (id == IDOK) {
         if (!chosen) return true;  // OK is disabled until a type is chosen; so is Enter
+        const std::optional<std::uint32_t> keepDays = options.ValidKeepDays();
+        if (!keepDays) return true;  // the user was told; the dialog stays open
+        chosenOptions.skipSame = *chosen != JobType::Sync && options.SkipSame() ? 1 : 0;
+        chosenOptions.keepDays = *keepDays;
         if (jobType) *jobType = static_cast<std::int32_t>(*chosen);
     }
     return Dialog::OnCommand(id, notifyCode);
@@ -78,6 +87,7 @@ void CAddJobDialog::Choose(JobType type) {
         ::CheckDlgButton(Handle(), button.id, button.type == type ? BST_CHECKED : BST_UNCHECKED);
     }
     KeepTypesReachable();
+    options.SetQuickModeApplies(type != JobType::Sync);
     ::EnableWindow(::GetDlgItem(Handle(), IDOK), TRUE);
     chosen = type;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // CAddJobDialog: asks for the type of a new job. It shows the source and target folders the
-// user picked and three exclusive type buttons; OK stays disabled until a type is chosen.
-// OK writes the chosen type into the caller's variable; Cancel (and Escape, and closing the
-// window) leaves it untouched. The paths are checked by the caller before the dialog opens.
+// user picked, three exclusive type buttons and the job's two options (job_options_controls.h);
+// OK stays disabled until a type is chosen. OK writes the chosen type into the caller's
+// variable; Cancel (and Escape, and closing the window) leaves it untouched. The paths are
+// checked by the caller before the dialog opens.
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 
 #include "common/win32/dialog.h"
 #include "copperfold/core/copperfold_doc.h"
+#include "job_options_controls.h"
 
 class CAddJobDialog : public win32::Dialog {
 public:
@@ -24,6 +26,9 @@ public:
 
     // The type chosen so far: the last type button clicked.
     std::optional<JobType> ChosenType() const { return chosen; }
+    // The options chosen, once the dialog has ended with OK (a Sync's quick mode is off: it
+    // always compares).
+    const JobOptions& ChosenOptions() const { return chosenOptions; }
 
 protected:
     bool OnInitDialog() override;
@@ -39,4 +44,6 @@ private:
     std::wstring targetPath;
     std::int32_t* jobType;
     std::optional<JobType> chosen;
+    JobOptionsControls options;
+    JobOptions chosenOptions;
 };

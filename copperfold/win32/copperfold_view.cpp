@@ -1,7 +1,5 @@
 #include "copperfold_view.h"
 
-#include <windowsx.h>
-
 #include <array>
 #include <memory>
 #include <optional>
@@ -12,17 +10,15 @@
 #include "common/win32/window.h"
 #include "copperfold/core/column_text.h"
 #include "copperfold/core/drive_tree_text.h"
+#include "copperfold/core/job_options_text.h"
 #include "copperfold/core/job_schedule.h"
 #include "copperfold/core/mnemonic_text.h"
 #include "add_job_dialog.h"
 #include "copperfold_view_resource.h"
 #include "copperfold/core/preflight.h"
-#include "copperfold/core/preview.h"
 #include "mounted_volumes.h"
-#include "preview_dialog.h"
 #include "resource.h"
 #include "run_window.h"
-#include "schedule_dialog.h"
 #include "schedule_tasks.h"
 #include "tree_icons_resource.h"
 
@@ -32,26 +28,14 @@ namespace {
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;
 constexpr int kButtonWidth = 90;
 constexpr int kDriveColumnMinimum = 100;  // the size and date columns, before they are fitted
+constexpr int kOptionsColumnMinimum = 160;  // the job list's options, before the column is fitted
 constexpr DWORD kDriveTreeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
                                   TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1237
 constexpr DWORD kJobListStyle = TVS_HASBUTTONS | TVS_CHECKBOXES | TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS |
                                 TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1331
 static_assert(kButtonStyle == 0x50010F00 && kDriveTreeStyle == 0x1237 && kJobListStyle == 0x1331);
 
-// The job list's context menu, in its order.
-struct JobListCommand {
-    UINT id;
-    const wchar_t* text;  // the English key
-};
-constexpr std::array<JobListCommand, 3> kJobListCommands = {{
-    {ID_VIEW_PREVIEW, L"&Preview of the Ticked Jobs..."},
-    {ID_JOBS_RUN_ON_ARRIVAL, L"&Run when this drive is plugged in"},
-    {ID_JOBS_SCHEDULE, L"&Schedule..."},
-}};
-// Keys of the language sections; "%s" is the jobs' targets, or the scheduler's reason.
-constexpr wchar_t kNotBoundText[] =
-    L"Only a job whose target is on a removable drive or on an enclosure's drive can run when that drive is plugged "
-    L"in, and Copperfold learns the drive when the job is added or first runs with the drive plugged in. Not marked: %s";
+// Keys of the language sections; "%s" is the scheduler's reason.
 constexpr wchar_t kSchedulesNotFollowedText[] =
     L"The Task Scheduler could not be told the new numbers of the scheduled jobs (%s). The schedules still run the "
     L"jobs they were made for; to have their tasks name the right numbers, remove and add them again.";
@@ -277,13 +261,37 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         tree->FitColumn(1, kDriveColumnMinimum, copperfold::WidestSizeTexts(digit));
         tree->FitColumn(2, kDriveColumnMinimum, {copperfold::WidestDateText(digit)});
     }
+    // A fourth column of the job list: what a job does beyond its type, as long as it can be.
+    jobList.InsertColumn(3, Translate(L"Options"), 0, kOptionsColumnMinimum);
+    JobRecord both(L"", L"", JobType::Backup);
+    both.options = {1, copperfold::kMaxKeepDays};
+    jobList.FitColumn(3, kOptionsColumnMinimum, {OptionsText(both)});
 }
 
 void CCopperfoldView::AppendJobRow(const JobRecord& job, int image, int selectedImage) {
     const std::wstring typeName = job.type == JobType::Unknown
                                       ? job.unknownTypeName
                                       : Translate(jobTypeNames[static_cast<std::size_t>(job.type)]);
-    jobList.InsertRow(TVI_ROOT, TVI_LAST, {job.source, job.target, typeName}, image, selectedImage);
+    jobList.InsertRow(TVI_ROOT, TVI_LAST, {job.source, job.target, typeName, OptionsText(job)}, image, selectedImage);
+}
+
+std::wstring CCopperfoldView::OptionsText(const JobRecord& job) const {
+    return copperfold::JobOptionsText(job, [this](std::wstring_view english) { return Translate(english); });
+}
+
+void CCopperfoldView::ShowJobOptions() {
+    const HWND tree = jobList.Tree();
+    const CCopperfoldDoc& document = services.document;
+    const auto count = static_cast<int>(TreeView_GetCount(tree));
+    int seen = 0;
+    for (HTREEITEM row = TreeView_GetRoot(tree); row && seen < count; row = NextRow(tree, row), ++seen) {
+        const std::wstring source = jobList.GetItemText(row, 0), target = jobList.GetItemText(row, 1);
+        for (int i = 0; i < document.jobCount; ++i) {
+            if (document.jobs[i].source != source || document.jobs[i].target != target) continue;
+            jobList.SetItemText(row, 3, OptionsText(document.jobs[i]));
+            break;
+        }
+    }
 }
 
 void CCopperfoldView::FillJobList() {
@@ -315,13 +323,14 @@ void CCopperfoldView::OnAdd() {
     CAddJobDialog dialog(services.translate, sourcePath, targetPath, &type);
     if (dialog.DoModal(form) != IDOK) return;
 
+    JobRecord added(sourcePath, targetPath, static_cast<JobType>(type));
+    added.options = dialog.ChosenOptions();
     try {
         // A target on a removable or USB drive is bound to that drive, wherever its letter goes.
         const std::uint32_t drive = targetPath.empty() ? 0 : 1u << ((targetPath[0] - L'A') & 31);
-        const auto binding =
+        added.binding =
             copperfold::BindingFor(targetPath, copperfold::ListMountedVolumes(document.deviceTable, drive, true));
-        if (document.AddJob(sourcePath, targetPath, static_cast<JobType>(type), binding) ==
-            CCopperfoldDoc::AddResult::TableFull) {
+        if (document.AddJob(added) == CCopperfoldDoc::AddResult::TableFull) {
             ShowMessage(kJobTableFullText, L"Error Message", MB_ICONERROR);
             return;
         }
@@ -330,10 +339,6 @@ void CCopperfoldView::OnAdd() {
         ShowWriteFailure(error);
         return;
     }
-    JobRecord added;
-    added.source = sourcePath;
-    added.target = targetPath;
-    added.type = static_cast<JobType>(type);
     AppendJobRow(added, ItemImage(localTree.Tree(), source, false), ItemImage(localTree.Tree(), source, true));
 }
 
@@ -410,11 +415,15 @@ void CCopperfoldView::OnExecute() {
     if (bindingFailure) ShowWriteFailure(*bindingFailure, copperfold::kBindingNotRecordedText);
     auto batch = std::make_unique<copperfold::JobBatch>();
     if (!TickedJobs(*batch)) return;
-    if (runInProgress != 0) return;
     copperfold::ResolveBatchTargets(*batch, volumes);
+    RunBatch(form, *batch);
+}
+
+void CCopperfoldView::RunBatch(HWND owner, const copperfold::JobBatch& batch) {
+    if (runInProgress != 0) return;
     std::optional<copperfold::RunGate::Ticket> ticket;
     if (services.runGate) {
-        copperfold::RunGate::Entry entry = services.runGate->TryEnter(batch.get());
+        copperfold::RunGate::Entry entry = services.runGate->TryEnter(&batch);
         if (!entry.ticket) {
             if (entry.refusal == copperfold::RunGate::Refusal::RunInAnotherProcess) {
                 ShowMessage(kOtherRunText, L"Error Message", MB_ICONERROR);
@@ -425,7 +434,7 @@ void CCopperfoldView::OnExecute() {
     }
     runInProgress = 1;
     // Logged like every run; the dialog is reachable through runDialog while it is open.
-    copperfold::RunBatchInDialog(form, *batch, copperfold::RunTrigger::Execute, services.translate, &runDialog);
+    copperfold::RunBatchInDialog(owner, batch, copperfold::RunTrigger::Execute, services.translate, &runDialog);
     runInProgress = 0;
 }
 
@@ -493,111 +502,4 @@ void CCopperfoldView::TakeFocus() {
 void CCopperfoldView::OnExit() {
     HWND main = ::GetAncestor(form, GA_ROOT);
     ::PostMessageW(main ? main : form, WM_CLOSE, 0, 0);
-}
-
-void CCopperfoldView::PreviewTickedJobs() {
-    const CCopperfoldDoc& document = services.document;
-    auto batch = std::make_unique<copperfold::JobBatch>();
-    std::vector<int> jobNumbers;
-    if (!TickedJobs(*batch, &jobNumbers)) return;
-    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    if (copperfold::AnyBound(*batch)) {
-        copperfold::ResolveBatchTargets(*batch, copperfold::ListMountedVolumes(document.deviceTable));
-    }
-    std::wstring text = copperfold::FormatPreview(copperfold::PreviewBatch(services.fileSystem, *batch, jobNumbers));
-    ::SetCursor(previous);
-    // The totals first as well: the list of files can be long.
-    if (const std::size_t totals = text.rfind(L"Total: "); totals != std::wstring::npos) {
-        text = text.substr(totals) + L"\n" + text;
-    }
-    CPreviewDialog dialog(services.translate, std::move(text));
-    dialog.DoModal(form);
-}
-
-void CCopperfoldView::ShowJobListMenu(LPARAM position) {
-    win32::UniqueMenu menu(::CreatePopupMenu());
-    if (!menu) return;
-    const JobKeys ticked = TickedKeys();
-    for (const JobListCommand& command : kJobListCommands) {
-        UINT flags = MF_STRING;
-        if (command.id == ID_JOBS_RUN_ON_ARRIVAL && !ticked.empty() && AllRunOnArrival(ticked)) flags |= MF_CHECKED;
-        ::AppendMenuW(menu.get(), flags, command.id, Translate(command.text).c_str());
-    }
-    POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-    if (position == -1) {  // from the keyboard (Shift+F10, the menu key): at the selected job
-        RECT row{};
-        const HTREEITEM selected = TreeView_GetSelection(jobList.Tree());
-        if (!selected || !TreeView_GetItemRect(jobList.Tree(), selected, &row, TRUE)) ::GetClientRect(jobList.Tree(), &row);
-        at = {row.left, row.bottom};
-        ::ClientToScreen(jobList.Tree(), &at);
-    }
-    const UINT chosen = static_cast<UINT>(::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
-                                                             at.x, at.y, 0, form, nullptr));
-    switch (chosen) {
-    case ID_VIEW_PREVIEW:
-        PreviewTickedJobs();
-        break;
-    case ID_JOBS_RUN_ON_ARRIVAL:
-        ToggleRunOnArrival();
-        break;
-    case ID_JOBS_SCHEDULE:
-        ScheduleTickedJobs();
-        break;
-    default:
-        break;
-    }
-}
-
-bool CCopperfoldView::AllRunOnArrival(const JobKeys& jobs) const {
-    const CCopperfoldDoc& document = services.document;
-    bool anyBound = false;
-    for (int i = 0; i < document.jobCount; ++i) {
-        const JobRecord& job = document.jobs[i];
-        if (!job.binding || !IsOneOf(job, jobs)) continue;
-        if (!job.runOnArrival) return false;
-        anyBound = true;
-    }
-    return anyBound;
-}
-
-void CCopperfoldView::ToggleRunOnArrival() {
-    const JobKeys ticked = TickedKeys();
-    if (ticked.empty()) {
-        ShowMessage(L"Please Select Job(s)!", L"Error Message", MB_ICONERROR);
-        return;
-    }
-    // A job of an older file whose drive is plugged in learns its drive now.
-    std::optional<CIniFileException> bindingFailure;
-    copperfold::BindJobsToDrives(services.document, &bindingFailure);
-    if (bindingFailure) ShowWriteFailure(*bindingFailure, copperfold::kBindingNotRecordedText);
-    try {
-        services.document.SetRunOnArrival(ticked, !AllRunOnArrival(ticked));
-    } catch (const CIniFileException& error) {
-        ShowWriteFailure(error);
-        return;
-    }
-    std::wstring unbound;
-    for (int i = 0; i < services.document.jobCount; ++i) {
-        const JobRecord& job = services.document.jobs[i];
-        if (job.binding || !IsOneOf(job, ticked)) continue;
-        unbound += (unbound.empty() ? L"" : L", ") + job.target;
-    }
-    if (!unbound.empty()) {
-        ShowMessage(copperfold::FilledText(Translate(kNotBoundText), {unbound}), L"Prompt Message", MB_ICONINFORMATION,
-                    false);
-    }
-}
-
-void CCopperfoldView::ScheduleTickedJobs() {
-    copperfold::ScheduleTasks tasks(services.document, services.programPath, [this](std::wstring_view english) {
-        return Translate(english);
-    });
-    if (!tasks.Connected()) {
-        ShowMessage(copperfold::FilledText(Translate(L"The Task Scheduler cannot be reached: %s"),
-                                           {win32::ErrorCodeText(tasks.ConnectError())}),
-                    L"Error Message", MB_ICONERROR, false);
-        return;
-    }
-    CScheduleDialog dialog(services.translate, services.document, tasks, TickedKeys());
-    dialog.DoModal(form);
 }

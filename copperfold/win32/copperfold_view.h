@@ -6,7 +6,8 @@
 // buttons Add, Remove, Execute and Exit.
 //
 // The drive trees' work (device scan, drive roots, listing, changes) is in drive_trees.cpp;
-// the form, the layout and the job commands in copperfold_view.cpp.
+// the form, the layout and the job commands in copperfold_view.cpp; the job list's context menu
+// and its commands in job_list_menu.cpp.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -94,6 +95,10 @@ public:
     void ToggleRunOnArrival();
     // "Schedule...": the schedule dialog for the ticked jobs.
     void ScheduleTickedJobs();
+    // "Options...": the options dialog for the ticked jobs (or the selected one), saved for each.
+    void SetOptionsOfJobs();
+    // "Versions...": the kept versions of the selected job (or the first ticked one), to restore.
+    void ShowVersions();
     // The busy query before Dockline closes the program: while the Execute command's run is
     // going on, asks its dialog to stop (the dialog's cancel message) and answers true.
     bool StopRun();
@@ -136,9 +141,14 @@ private:
     void SetUpTrees(int width, int height);
     void FillJobList();
     void AppendJobRow(const JobRecord& job, int image, int selectedImage);
+    // The job list's options column: a job's text, and every row's again as the document holds it.
+    std::wstring OptionsText(const JobRecord& job) const;
+    void ShowJobOptions();
     void OnAdd();
     void OnRemove();
     void OnExecute();
+    // Runs a batch in the progress dialog over `owner`, one run at a time (see RunGate).
+    void RunBatch(HWND owner, const copperfold::JobBatch& batch);
     // The ticked rows' jobs as the document holds them, in list order, and (when asked) each one's
     // number in the job file; false (and the user told) when none is ticked.
     bool TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers = nullptr);
@@ -146,6 +156,18 @@ private:
     JobKeys TickedKeys(std::vector<HTREEITEM>* rows = nullptr) const;
     // Whether every one of these jobs that is bound runs when its drive is plugged in (and one is).
     bool AllRunOnArrival(const JobKeys& jobs) const;
+
+    // The job list's menu (job_list_menu.cpp).
+    // The jobs a command for several jobs takes: the ticked ones, or else the selected one.
+    JobKeys MenuJobs() const;
+    // Each bound job's target where its drive is now.
+    void ResolveTargets(copperfold::JobBatch& batch) const;
+    // The preview of a batch over `owner`; with `confirm` (the English key of its button) it asks
+    // whether to go on: true when the user confirmed.
+    bool ShowPreview(HWND owner, const copperfold::JobBatch& batch, const std::vector<int>& jobNumbers,
+                     std::wstring_view confirm = {});
+    // A restore of a kept version of job `number`: its preview, then the run once confirmed.
+    void RunVersionRestore(HWND owner, const JobRecord& restore, int number);
     void OnExit();
     // Keys: Enter runs the ticked jobs from the job list (opens or closes a folder in a drive
     // tree, presses a focused button); Delete on a ticked job asks, then removes as Remove does.

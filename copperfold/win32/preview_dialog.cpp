@@ -2,15 +2,28 @@
 
 #include "preview_dialog_resource.h"
 
-CPreviewDialog::CPreviewDialog(Translator translator, std::wstring lines)
-    : Dialog(IDD_PREVIEW), translate(std::move(translator)), text(std::move(lines)) {}
+CPreviewDialog::CPreviewDialog(Translator translator, std::wstring lines, std::wstring confirmText)
+    : Dialog(IDD_PREVIEW), translate(std::move(translator)), text(std::move(lines)), confirm(std::move(confirmText)) {}
 
 bool CPreviewDialog::OnInitDialog() {
     const auto tr = [this](std::wstring_view english) {
         return translate ? translate(english, english) : std::wstring(english);
     };
     ::SetWindowTextW(Handle(), tr(L"Preview").c_str());
-    SetItemText(IDOK, tr(L"&Close"));
+    SetItemText(IDOK, confirm.empty() ? tr(L"&Close") : confirm);
+    if (!confirm.empty()) {
+        // The confirming button left of Cancel, where the template keeps Cancel hidden.
+        const HWND ok = ::GetDlgItem(Handle(), IDOK), cancel = ::GetDlgItem(Handle(), IDCANCEL);
+        RECT okPlace{}, cancelPlace{};
+        ::GetWindowRect(ok, &okPlace);
+        ::GetWindowRect(cancel, &cancelPlace);
+        ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&okPlace), 2);
+        ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&cancelPlace), 2);
+        ::SetWindowPos(ok, nullptr, cancelPlace.left, cancelPlace.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ::SetWindowPos(cancel, nullptr, okPlace.left, okPlace.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetItemText(IDCANCEL, tr(L"&Cancel"));
+        ::ShowWindow(cancel, SW_SHOW);
+    }
     std::wstring shown;  // the edit control breaks lines at CR LF only
     shown.reserve(text.size() + text.size() / 32);
     for (const wchar_t c : text) {

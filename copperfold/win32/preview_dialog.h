@@ -1,6 +1,8 @@
 #pragma once
 // CPreviewDialog: what a run of the ticked jobs would do (see copperfold/core/preview.h), before
-// the user presses Execute. Read-only text with the totals; Close, Escape or Enter end it.
+// the user presses Execute. Read-only text with the totals; Close, Escape or Enter end it. Given
+// the text of a confirming button, it asks instead whether to go on: that button (Enter) ends it
+// with IDOK, Cancel (Escape) with IDCANCEL.
 
 #include <functional>
 #include <string>
@@ -11,8 +13,8 @@
 class CPreviewDialog : public win32::Dialog {
 public:
     using Translator = std::function<std::wstring(std::wstring_view english, std::wstring_view fallback)>;
-    // `text`: the preview's lines, ended with "\n".
-    CPreviewDialog(Translator translate, std::wstring text);
+    // `text`: the preview's lines, ended with "\n"; `confirm`: the confirming button's text.
+    CPreviewDialog(Translator translate, std::wstring text, std::wstring confirm = {});
 
 protected:
     bool OnInitDialog() override;
@@ -20,4 +22,5 @@ protected:
 private:
     Translator translate;
     std::wstring text;
+    std::wstring confirm;
 };

@@ -20,6 +20,8 @@
 // The job list's context menu (beside ID_VIEW_PREVIEW).
 #define ID_JOBS_RUN_ON_ARRIVAL 0x8020
 #define ID_JOBS_SCHEDULE 0x8021
+#define ID_JOBS_OPTIONS 0x8022
+#define ID_JOBS_VERSIONS 0x8023
 #define IDW_STATUS_BAR 0xE801
 #define ID_TRAY_OPEN 0x8003
 #define ID_TRAY_EXIT 0x8004

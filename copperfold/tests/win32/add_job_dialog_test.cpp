@@ -13,11 +13,13 @@
 #include <thread>
 
 #include "copperfold/win32/add_job_dialog_resource.h"
+#include "dialog_answer.h"
 #include "key_input.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::WaitFor;
 
 constexpr std::int32_t kUntouched = 77;
 
@@ -41,16 +43,6 @@ std::wstring French(std::wstring_view english, std::wstring_view fallback) {
 // A language section with one key, "&Cancel", translated as an empty text.
 std::wstring EmptyCancelOnly(std::wstring_view english, std::wstring_view fallback) {
     return english == L"&Cancel" ? std::wstring() : std::wstring(fallback);
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 std::wstring Text(HWND window) {

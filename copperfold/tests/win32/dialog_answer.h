@@ -1,6 +1,6 @@
 #pragma once
 // Answers the first dialog or message box of this process with a caption from another thread,
-// for tests that open a modal window on their own thread.
+// for tests that open a modal window on their own thread; and waits on such a thread.
 
 #include <windows.h>
 
@@ -44,5 +44,17 @@ private:
 };
 
 inline void PressOk(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+// Waits on a thread that plays the user (it pumps no messages) until `condition` holds; false
+// when `limit` passed first.
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 }  // namespace testing_support

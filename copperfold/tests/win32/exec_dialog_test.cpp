@@ -19,11 +19,13 @@
 #include "copperfold/core/forwarding_file_system.h"
 #include "copperfold/tests/memory_file_system.h"
 #include "copperfold/win32/exec_dialog_resource.h"
+#include "dialog_answer.h"
 #include "key_input.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::WaitFor;
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kQuestionCaption[] = L"Question";
@@ -77,16 +79,6 @@ private:
     }
     std::atomic<bool> released{false};
 };
-
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = 10s) {
-    const auto end = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 std::wstring Text(HWND window) {
     wchar_t text[512] = {};
