@@ -395,6 +395,15 @@ if window=$(wait_for_window '^Copperfold$' 5); then
   else
     echo "the versions dialog did not show"
   fi
+  # Schedule... (the menu key, then S): the schedules of the user's jobs, and a new one for the
+  # ticked jobs; the dialog is closed without adding one.
+  first_job_command s
+  if schedule=$(wait_for_window '^Schedule$' 10); then
+    capture_painted "$schedule" "$out/screenshots/schedule-dialog.png"
+    xdotool key Escape
+  else
+    echo "the schedule dialog did not show"
+  fi
 fi
 "$rigctl" "$out/rig/demo.rig" release >/dev/null
 unset ENCLOSURE_RIG
