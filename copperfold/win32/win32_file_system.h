@@ -9,11 +9,13 @@
 // version in place. The times come after the flush: some file systems (exFAT's FUSE driver)
 // stamp a file with the time its buffered data reaches them, over any time set before. A volume
 // that refuses attribute changes altogether gets its copies without them; one that holds FAT's
-// times only gets them brought into its range (1980 to 2107, local time).
+// times only gets them brought into its range (1980 to 2107, local time). The copier is
+// win32_file_copy.cpp; listings, look-ups and removals are win32_file_system.cpp.
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "copperfold/core/file_system.h"
 #include "copperfold/core/volume_quirks.h"
@@ -57,6 +59,9 @@ public:
     // The replaced file leaves its name by a rename of its own just before the copy takes it.
     std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
                                       const CopyProgress& progress, const std::atomic<int>& cancel) override;
+    // Writes every file of the batch, then puts every one on disk, then renames each into place.
+    void CopyBatch(const std::vector<CopyRequest>& copies, const BatchProgress& progress, const std::atomic<int>& cancel,
+                   const BatchOutcome& ended) override;
     std::uint32_t RemoveTree(const std::wstring& folder) override;
     VolumeFacts Volume(const std::wstring& path) override;
     std::uint32_t AccessError(const std::wstring& path) override;
@@ -68,9 +73,6 @@ public:
     std::vector<std::wstring> VolumeNotes() const { return quirks_.Notes(); }
 
 private:
-    std::uint32_t Copy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
-                       const CopyProgress& progress, const std::atomic<int>& cancel);
-
     UniquePartSource uniquePart_;
     VolumeQuirks quirks_;
 };
