@@ -22,30 +22,37 @@ CopyPool::~CopyPool() {
     for (auto& slot : slots_) slot->thread.join();
 }
 
+std::uint32_t CopyPool::CopyOne(const Copy& copy) {
+    std::uint64_t counted = 0;  // bytes of this file already added to bytesDone
+    const CopyProgress progress = [this, &counted](std::uint64_t, std::uint64_t transferred, CopyProgressReason reason) {
+        if (counters_.cancelFlag.load() != 0) return false;
+        if (reason == CopyProgressReason::ChunkFinished) {
+            counters_.bytesDone += transferred - counted;
+            counted = transferred;
+        } else {
+            counted = 0;
+        }
+        return true;
+    };
+    if (!copy.keepAs.empty()) {
+        return fs_.CopyKeepingReplaced(copy.from, copy.to, copy.keepAs, progress, counters_.cancelFlag);
+    }
+    return fs_.CopyWithProgress(copy.from, copy.to, progress, counters_.cancelFlag);
+}
+
 void CopyPool::Work(Slot& slot) {
     for (;;) {
         slot.start.Wait();
         if (quit_.load()) return;
-        std::uint64_t counted = 0;  // bytes of the copy going on already added to bytesDone
-        const BatchProgress progress = [this, &counted](std::size_t, std::uint64_t, std::uint64_t transferred,
-                                                        CopyProgressReason reason) {
-            if (counters_.cancelFlag.load() != 0) return false;
-            if (reason == CopyProgressReason::ChunkFinished) {
-                counters_.bytesDone += transferred - counted;
-                counted = transferred;
-            } else {
-                counted = 0;
-            }
-            return true;
-        };
-        // Once the run stops, the copies of the batch not started yet are not made: they count as
-        // stopped. A stopped copy stops the run, as on the walk's thread; so does a failed one
-        // when the run ends at its first failure.
-        fs_.CopyBatch(slot.batch, progress, counters_.cancelFlag, [this, &slot](std::size_t index, std::uint32_t error) {
-            if (error == 0) return;
+        for (Copy& copy : slot.batch) {
+            // Once the run stops, the rest of the batch is not copied: it counts as stopped.
+            const std::uint32_t error = counters_.cancelFlag.load() != 0 ? kErrorRequestAborted : CopyOne(copy);
+            if (error == 0) continue;
+            // A stopped copy stops the run, as on the walk's thread; so does a failed one when
+            // the run ends at its first failure.
             if (error == kErrorRequestAborted || stopOnFailure_) counters_.cancelFlag = 1;
-            slot.unsuccessful.push_back({error, slot.batch[index].from, slot.batch[index].to});
-        });
+            slot.unsuccessful.push_back({error, std::move(copy.from), std::move(copy.to)});
+        }
         slot.batch.clear();
         slot.busy.store(false);
         slotFreed_.Set();

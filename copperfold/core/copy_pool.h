@@ -6,11 +6,9 @@
 // run's byte counter.
 //
 // While every thread is busy, the walk gathers the next small files into a batch that the next
-// free thread takes as a whole (FileSystem::CopyBatch): a thread then sleeps and wakes once per
-// batch, not once per file (each of which costs a round trip to the system's scheduler), and the
-// file system may put the batch's files on disk together before it renames them into place. A
-// batch is handed over as soon as a thread is free, so an idle thread never waits for a batch to
-// fill.
+// free thread takes as a whole: a thread then sleeps and wakes once per batch, not once per file
+// (each of which costs a round trip to the system's scheduler). A batch is handed over as soon as
+// a thread is free, so an idle thread never waits for a batch to fill.
 //
 // The walk and the threads share only atomics and events: a thread's batch is written before its
 // start event is set, its results before its busy flag is cleared.
@@ -69,16 +67,23 @@ public:
     void WaitForAll(std::vector<Outcome>& unsuccessful, const WhileWaiting& whileWaiting = {});
 
 private:
+    struct Copy {
+        std::wstring from;
+        std::wstring to;
+        std::wstring keepAs;  // empty: what `to` names is not kept
+    };
     struct Slot {
         AutoResetEvent start;
         std::atomic<bool> busy{false};
         // The walk's while the slot is free, the thread's while it is busy.
-        std::vector<CopyRequest> batch;
+        std::vector<Copy> batch;
         std::vector<Outcome> unsuccessful;
         std::thread thread;
     };
 
     void Work(Slot& slot);
+    // Copies one file of a batch; its error, or 0.
+    std::uint32_t CopyOne(const Copy& copy);
     Slot* FreeSlot() const;
     Slot& WaitForAFreeSlot(const WhileWaiting& whileWaiting);
     void HandOver(Slot& slot, std::vector<Outcome>& unsuccessful);
@@ -90,7 +95,7 @@ private:
     std::vector<std::unique_ptr<Slot>> slots_;
     AutoResetEvent slotFreed_;  // set whenever a thread's batch has ended
     std::atomic<bool> quit_{false};
-    std::vector<CopyRequest> gathered_;  // the walk's: the batch not handed over yet
+    std::vector<Copy> gathered_;  // the walk's: the batch not handed over yet
     std::uint64_t gatheredBytes_ = 0;
 };
 

@@ -3,7 +3,6 @@
 // platform's calls (long paths, fail-safe copies); tests use an in-memory one.
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -49,18 +48,6 @@ enum class CopyProgressReason { ChunkFinished = 0, StreamSwitch = 1 };
 using CopyProgress =
     std::function<bool(std::uint64_t totalFileSize, std::uint64_t totalTransferred, CopyProgressReason reason)>;
 
-// One copy of a batch (FileSystem::CopyBatch).
-struct CopyRequest {
-    std::wstring from;
-    std::wstring to;
-    std::wstring keepAs;  // empty: the file the copy replaces is not kept
-};
-// The progress of the copies of a batch, as CopyProgress, with the copy's place in the batch.
-using BatchProgress = std::function<bool(std::size_t index, std::uint64_t totalFileSize, std::uint64_t totalTransferred,
-                                         CopyProgressReason reason)>;
-// How one copy of a batch ended: 0 or its error, as CopyWithProgress returns it.
-using BatchOutcome = std::function<void(std::size_t index, std::uint32_t error)>;
-
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -104,29 +91,6 @@ public:
     // plain copy.
     virtual std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
                                               const CopyProgress& progress, const std::atomic<int>& cancel) = 0;
-    // Several copies, each as CopyWithProgress makes it (CopyKeepingReplaced where it names a
-    // `keepAs`), with every promise of theirs for each file: none replaces its destination before
-    // its data is on disk. A file system may interleave the steps of the batch's files (all
-    // written, then all put on disk, then each renamed into place), so that the waits of one serve
-    // the others. The copies' data goes one copy after another: `progress` starts each with its
-    // StreamSwitch. `ended` is called once for every copy, as soon as its outcome is known; a copy
-    // that has not started when `cancel` is set ends with kErrorRequestAborted. By default, one
-    // copy after the other.
-    virtual void CopyBatch(const std::vector<CopyRequest>& copies, const BatchProgress& progress,
-                           const std::atomic<int>& cancel, const BatchOutcome& ended) {
-        for (std::size_t index = 0; index < copies.size(); ++index) {
-            const CopyRequest& copy = copies[index];
-            if (cancel.load() != 0) {
-                ended(index, kErrorRequestAborted);
-                continue;
-            }
-            const CopyProgress one = [&](std::uint64_t total, std::uint64_t done, CopyProgressReason reason) {
-                return !progress || progress(index, total, done, reason);
-            };
-            ended(index, copy.keepAs.empty() ? CopyWithProgress(copy.from, copy.to, one, cancel)
-                                             : CopyKeepingReplaced(copy.from, copy.to, copy.keepAs, one, cancel));
-        }
-    }
     // Removes a folder with everything in it, never through a link, junction or other reparse
     // point: such an entry is removed itself where the platform removes the link and not what it
     // points to, and is otherwise left in place (and the folders above it with it). Returns 0

@@ -1,8 +1,5 @@
 #pragma once
 // A file system that hands every call to another one; derived classes override what they add to.
-// A batch of copies is not handed on as one: it goes copy by copy through this file system's own
-// CopyWithProgress and CopyKeepingReplaced (FileSystem::CopyBatch), so a derived class that adds
-// to those two sees every copy. One that hands batches on whole (ForwardBatch) adds to them there.
 
 #include "file_system.h"
 
@@ -38,12 +35,6 @@ public:
     std::uint32_t AccessError(const std::wstring& path) override { return inner_.AccessError(path); }
     void LimitTimesToFatRange(const std::wstring& root) override { inner_.LimitTimesToFatRange(root); }
     int CopyConcurrency() const override { return inner_.CopyConcurrency(); }
-
-protected:
-    void ForwardBatch(const std::vector<CopyRequest>& copies, const BatchProgress& progress,
-                      const std::atomic<int>& cancel, const BatchOutcome& ended) {
-        inner_.CopyBatch(copies, progress, cancel, ended);
-    }
 
 private:
     FileSystem& inner_;

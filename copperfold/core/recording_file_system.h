@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "forwarding_file_system.h"
 #include "run_journal.h"
@@ -37,20 +36,6 @@ public:
         });
     }
 
-    void CopyBatch(const std::vector<CopyRequest>& copies, const BatchProgress& progress, const std::atomic<int>& cancel,
-                   const BatchOutcome& ended) override {
-        std::vector<std::uint64_t> sizes(copies.size());
-        const BatchProgress noting = [&](std::size_t index, std::uint64_t total, std::uint64_t transferred,
-                                         CopyProgressReason reason) {
-            sizes[index] = total;
-            return progress ? progress(index, total, transferred, reason) : true;
-        };
-        ForwardBatch(copies, noting, cancel, [&](std::size_t index, std::uint32_t error) {
-            Note(copies[index].from, copies[index].to, error, sizes[index]);
-            ended(index, error);
-        });
-    }
-
     // Once the run has ended.
     const FailedCopy& FirstFailure() const { return firstFailure_; }
 
@@ -63,16 +48,13 @@ private:
             return progress ? progress(total, transferred, reason) : true;
         };
         const std::uint32_t result = copy(noting);
-        Note(from, to, result, size);
-        return result;
-    }
-    void Note(const std::wstring& from, const std::wstring& to, std::uint32_t result, std::uint64_t size) {
         if (result == 0) {
             journal_.CopyEnded(true, size);
         } else if (result != kErrorRequestAborted) {
             journal_.CopyEnded(false, 0);
             if (!failureClaimed_.exchange(true)) firstFailure_ = FailedCopy{result, from, to};
         }
+        return result;
     }
 
     RunJournal& journal_;

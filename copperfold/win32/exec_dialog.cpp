@@ -34,11 +34,6 @@ public:
         const Bracket copying(*this);
         return ForwardingFileSystem::CopyKeepingReplaced(from, to, keepAs, progress, cancel);
     }
-    void CopyBatch(const std::vector<copperfold::CopyRequest>& copies, const copperfold::BatchProgress& progress,
-                   const std::atomic<int>& cancel, const copperfold::BatchOutcome& ended) override {
-        const Bracket copying(*this);
-        ForwardBatch(copies, progress, cancel, ended);
-    }
 
 private:
     // Resets the event as the first copy starts, sets it as the last one ends.

@@ -1,7 +1,6 @@
 // The copier of Win32FileSystem: copies that never write into their destination. Each fills a
 // new hidden temporary file beside the destination, puts it on disk, gives it the source's times
-// and attributes and only then renames it over the destination; a batch of copies takes these
-// steps file by file, so that the flushes of its files overlap (see CopyBatch).
+// and attributes and only then renames it over the destination.
 #include "win32_file_system.h"
 
 #include <windows.h>
@@ -13,7 +12,6 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/file_times.h"
@@ -444,16 +442,17 @@ private:
     win32::UniqueFile file_;
 };
 
-// One copy on its way into place, in three steps that a batch takes file by file: its source
-// copied into a new temporary file beside the destination (Write), that file put on disk
-// (Flush), and then dated and renamed over the destination (Place). Until it is placed, the
-// temporary file is removed should the copy end early.
+// One copy on its way into place, in three steps: its source copied into a new temporary file
+// beside the destination (Write), that file put on disk (Flush), and then dated and renamed over
+// the destination (Place). Until it is placed, the temporary file is removed should the copy end
+// early.
 class PendingCopy {
 public:
-    PendingCopy(const CopyRequest& request, const Win32FileSystem::UniquePartSource& uniquePart)
-        : from_(ExtendedLengthPath(request.from)),
-          destination_(ExtendedLengthPath(request.to)),
-          keepAs_(request.keepAs.empty() ? std::wstring() : ExtendedLengthPath(request.keepAs)),
+    PendingCopy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                const Win32FileSystem::UniquePartSource& uniquePart)
+        : from_(ExtendedLengthPath(from)),
+          destination_(ExtendedLengthPath(to)),
+          keepAs_(keepAs.empty() ? std::wstring() : ExtendedLengthPath(keepAs)),
           part_(destination_, uniquePart) {}
 
     DWORD Write(const ProgressReport& report, VolumeQuirks& quirks) {
@@ -510,60 +509,27 @@ private:
 
 std::uint32_t Win32FileSystem::CopyWithProgress(const std::wstring& from, const std::wstring& to,
                                                 const CopyProgress& progress, const std::atomic<int>& cancel) {
-    return CopyKeepingReplaced(from, to, {}, progress, cancel);
+    return Copy(from, to, {}, progress, cancel);
 }
 
 std::uint32_t Win32FileSystem::CopyKeepingReplaced(const std::wstring& from, const std::wstring& to,
                                                    const std::wstring& keepAs, const CopyProgress& progress,
                                                    const std::atomic<int>& cancel) {
-    std::uint32_t result = kErrorRequestAborted;
-    const BatchProgress one = [&](std::size_t, std::uint64_t total, std::uint64_t done, CopyProgressReason reason) {
-        return !progress || progress(total, done, reason);
-    };
-    CopyBatch({{from, to, keepAs}}, one, cancel, [&](std::size_t, std::uint32_t error) { result = error; });
-    return result;
+    return Copy(from, to, keepAs, progress, cancel);
 }
 
-// Every file of the batch is written, then every one is put on disk, and only then is any renamed
-// into place: on a volume whose flush puts all its pending writes on disk (exFAT's FUSE driver),
-// the first flush of a batch does the work of all, and the others find nothing left to write.
-void Win32FileSystem::CopyBatch(const std::vector<CopyRequest>& copies, const BatchProgress& progress,
-                                const std::atomic<int>& cancel, const BatchOutcome& ended) {
-    struct Written {
-        std::size_t index = 0;
-        std::unique_ptr<PendingCopy> copy;
-    };
-    std::vector<Written> written;
-    for (std::size_t index = 0; index < copies.size(); ++index) {
-        // The first copy stops at its stream switch, as a copy of its own does; the others are not
-        // begun once the cancel flag is up.
-        if (index > 0 && cancel.load() != 0) {
-            ended(index, kErrorRequestAborted);
-            continue;
-        }
-        auto copy = std::make_unique<PendingCopy>(copies[index], uniquePart_);
-        const CopyProgress one = [&](std::uint64_t total, std::uint64_t done, CopyProgressReason reason) {
-            return !progress || progress(index, total, done, reason);
-        };
-        if (const DWORD error = copy->Write(ProgressReport(one, cancel), quirks_)) {
-            copy.reset();  // its temporary file goes before the failure is told
-            ended(index, error);
-            continue;
-        }
-        written.push_back({index, std::move(copy)});
-    }
-    for (Written& file : written) {
-        if (const DWORD error = file.copy->Flush()) {
-            file.copy.reset();
-            ended(file.index, error);
-        }
-    }
-    for (Written& file : written) {
-        if (!file.copy) continue;
-        const DWORD error = file.copy->Place(quirks_);
-        file.copy.reset();  // closed, or removed when it was not placed
-        ended(file.index, error);
-    }
+// The flushes of several copies overlap on the run's copy threads. Writing a batch of files first
+// and flushing them together before renaming any was measured too (see docs/developers.md): on
+// exFAT's FUSE driver, whose flush puts every pending write of the volume on disk, the threads
+// already share their flushes so, and it gained 4%; on the FUSE FAT driver, whose flush costs
+// nothing and whose every look-up walks the folder entry by entry, the temporary files waiting
+// in the folder cost 33%.
+std::uint32_t Win32FileSystem::Copy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                                    const CopyProgress& progress, const std::atomic<int>& cancel) {
+    PendingCopy copy(from, to, keepAs, uniquePart_);
+    if (const DWORD error = copy.Write(ProgressReport(progress, cancel), quirks_)) return error;
+    if (const DWORD error = copy.Flush()) return error;
+    return copy.Place(quirks_);
 }
 
 }  // namespace copperfold

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "copperfold/core/file_system.h"
 #include "copperfold/core/volume_quirks.h"
@@ -59,9 +58,7 @@ public:
     // The replaced file leaves its name by a rename of its own just before the copy takes it.
     std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
                                       const CopyProgress& progress, const std::atomic<int>& cancel) override;
-    // Writes every file of the batch, then puts every one on disk, then renames each into place.
-    void CopyBatch(const std::vector<CopyRequest>& copies, const BatchProgress& progress, const std::atomic<int>& cancel,
-                   const BatchOutcome& ended) override;
+
     std::uint32_t RemoveTree(const std::wstring& folder) override;
     VolumeFacts Volume(const std::wstring& path) override;
     std::uint32_t AccessError(const std::wstring& path) override;
@@ -73,6 +70,9 @@ public:
     std::vector<std::wstring> VolumeNotes() const { return quirks_.Notes(); }
 
 private:
+    std::uint32_t Copy(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
+                       const CopyProgress& progress, const std::atomic<int>& cancel);
+
     UniquePartSource uniquePart_;
     VolumeQuirks quirks_;
 };
