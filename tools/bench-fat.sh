@@ -14,8 +14,14 @@
 # against the durable floor with a thread per file. Every figure is the median of ROUNDS rounds
 # (default 3); the kinds and the tools take turns in another order each round. Prints each
 # round's figures, the medians, the ratios and the goals, and the load average at both ends.
-#   tools/bench-fat.sh            (as root; without FUSE it does the Z: part only)
+#   tools/bench-fat.sh              (as root; without FUSE it does the Z: part only)
+#   COPY_BENCH_BEFORE=path/copy_bench.exe tools/bench-fat.sh   also times that build of the engine
+#                                   in the same rounds ("before"), for a change's figures
+#   tools/bench-fat.sh --requests   instead: the requests each driver serves per file copied, by
+#                                   kind, for cp -r and for the engine (the drivers' debug output;
+#                                   the times then mean nothing)
 set -euo pipefail
+requests=""; [ "${1:-}" = --requests ] && requests=1
 cd "$(dirname "$0")/.."
 root=$(pwd)
 tools/setup.sh
@@ -77,15 +83,34 @@ first_backup() {
            since "$start" ;;
     durable) start=$(now); python3 tools/durable_copy.py "$source" "$target/${source##*/}"; since "$start" ;;
     durable-threads) start=$(now); python3 tools/durable_copy.py --threads 0 "$source" "$target/${source##*/}"; since "$start" ;;
-    engine) seconds=$(run_wine "$bench" backup "$(windows_path "$source")" "$windows" 2>/dev/null | awk '/seconds/ { print $1; exit }')
+    engine|before) seconds=$(run_wine "$([ "$tool" = before ] && echo "$COPY_BENCH_BEFORE" || echo "$bench")" backup "$(windows_path "$source")" "$windows" 2>/dev/null | awk '/seconds/ { print $1; exit }')
             echo "${seconds:-nan}" ;;
     run) prepare_program "$(windows_path "$source")" "$windows"
          start=$(now); run_wine "$program/Copperfold.exe" /run >/dev/null 2>&1 || true; since "$start" ;;
   esac
 }
 
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 files=$(find "$tree" -type f | wc -l)
+if [ -n "$requests" ]; then
+  missing=$(fuse_volume_missing) && { echo "needs FUSE: $missing"; exit 1; }
+  for kind in fat32 exfat; do
+    fuse_volume_format "$kind" "$out/$kind.img" 1024 "$state" "$bin"
+    for tool in cp engine ${COPY_BENCH_BEFORE:+before}; do
+      fuse_volume_mount "$kind" "$out/$kind.img" "$mount" "$out/requests.log" || { echo "the $kind volume did not mount"; exit 1; }
+      fuse_volume_map x "$mount" "$WINEPREFIX"
+      first_backup "$tool" "$tree" "$mount" 'X:\' >/dev/null
+      rm -f "$WINEPREFIX/dosdevices/x:"
+      fuse_volume_unmount "$mount"
+      echo "=== $kind, $tool: FUSE requests per file copied ($files files)"
+      grep -o 'opcode: [A-Z_]*' "$out/requests.log" | sort | uniq -c | sort -rn |
+        awk -v n="$files" '$3 !~ /^(INIT|DESTROY)$/ { t += $1; printf "  %-11s %6.2f\n", $3, $1 / n } END { printf "  %-11s %6.2f\n", "all", t / n }'
+      fuse_volume_format "$kind" "$out/$kind.img" 1024 "$state" "$bin"
+    done
+  done
+  exit 0
+fi
+
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 echo "tree: $files files, $(du -sb "$tree" | cut -f1) bytes"
 run_wine cmd /c exit >/dev/null 2>&1 || true  # the first start loads Wine's libraries
 mkdir -p "$out/empty-source"
@@ -102,6 +127,7 @@ missing=$(fuse_volume_missing) && echo "=== FUSE volumes: skipped ($missing)"
 if [ -z "$missing" ]; then
   for kind in fat32 exfat; do fuse_volume_format "$kind" "$out/$kind.img" 1024 "$state" "$bin"; done
   fuse_tools=(cp xcopy durable engine run)
+  [ -n "${COPY_BENCH_BEFORE:-}" ] && fuse_tools+=(before)
   for round in $(seq "$rounds"); do
     kinds=(fat32 exfat); [ $((round % 2)) = 0 ] && kinds=(exfat fat32)
     for kind in "${kinds[@]}"; do
@@ -132,6 +158,7 @@ if [ -z "$missing" ]; then
     echo "  durable copy       ${t[durable]} s  $(all ${times[$kind-durable]})"
     echo "  engine             ${t[engine]} s  $(all ${times[$kind-engine]})"
     echo "  /run               ${t[run]} s  $(all ${times[$kind-run]})"
+    [ -n "${t[before]:-}" ] && echo "  engine before      ${t[before]} s  $(all ${times[$kind-before]})   ratio to (cp -r + sync) $(ratio "${t[before]}" "${t[cp]}")"
     r_engine=$(ratio "${t[engine]}" "${t[cp]}")
     r_run=$(ratio "${t[run]}" "${t[cp]}")
     r_beyond=$(ratio "$(difference "${t[run]}" "$t_empty")" "${t[cp]}")
@@ -148,8 +175,9 @@ fi
 # durable floor (each file copied, flushed and renamed on a thread of its own).
 for part in small large; do
   tools_here=(xcopy engine); [ "$part" = large ] && tools_here=(durable-threads engine)
+  [ -n "${COPY_BENCH_BEFORE:-}" ] && tools_here+=(before)
   for round in $(seq "$rounds"); do
-    order=("${tools_here[@]}"); [ $((round % 2)) = 0 ] && order=("${tools_here[1]}" "${tools_here[0]}")
+    order=("${tools_here[@]}"); [ $((round % 2)) = 0 ] && order=($(printf '%s\n' "${tools_here[@]}" | tac))
     for tool in "${order[@]}"; do
       rm -rf "$out/z"; mkdir -p "$out/z"
       times[z-$part-$tool]+=" $(first_backup "$tool" "$tree/$part" "$out/z" "$(windows_path "$out/z")")"
@@ -165,4 +193,9 @@ echo "  small files (2,000)  Wine xcopy ${z_xcopy} s $(all ${times[z-small-xcopy
 echo "                       engine/xcopy $r_small   goal <= 0.6: $(goal "$r_small" 0.6)"
 echo "  large files (2)      durable floor ${z_floor} s $(all ${times[z-large-durable-threads]})   engine ${z_large} s $(all ${times[z-large-engine]})"
 echo "                       floor/engine $r_large   goal >= 0.9: $(goal "$r_large" 0.9 at-least)"
+if [ -n "${COPY_BENCH_BEFORE:-}" ]; then
+  z_small_before=$(echo "${times[z-small-before]}" | median); z_large_before=$(echo "${times[z-large-before]}" | median)
+  echo "  engine before        small ${z_small_before} s $(all ${times[z-small-before]}), engine/xcopy $(ratio "$z_small_before" "$z_xcopy");" \
+       "large ${z_large_before} s $(all ${times[z-large-before]}), floor/engine $(ratio "$z_floor" "$z_large_before")"
+fi
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

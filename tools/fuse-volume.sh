@@ -7,7 +7,8 @@
 #                                     a new image: fat32 formatted by our Volkern.dll
 #                                     (BIN_DIR/make_fat32_image.exe in the Wine session of
 #                                     WINE_STATE, as the enclosure's drives are), exfat by mkfs.exfat
-#   fuse_volume_mount KIND IMAGE FOLDER   fusefat on the image, or exfat-fuse on a loop device of it
+#   fuse_volume_mount KIND IMAGE FOLDER [LOG]   fusefat on the image, or exfat-fuse on a loop device
+#                                     of it; with LOG, the driver writes every request it serves there
 #   fuse_volume_unmount FOLDER        unmounts and waits until the driver has let the image go
 #   fuse_volume_map LETTER FOLDER WINEPREFIX   the folder as a drive of the prefix (LETTER: x)
 
@@ -40,18 +41,26 @@ fuse_volume_format() {
 }
 
 fuse_volume_mount() {
-  local kind=$1 image=$2 folder=$3
+  local kind=$1 image=$2 folder=$3 log=${4:-} held _
   mkdir -p "$folder"
   case $kind in
-    fat32) echo "$image" >"$folder.held"; fusefat -o rw+ "$image" "$folder" >/dev/null 2>&1 ;;
-    exfat)
-      local loop
-      loop=$(losetup -f --show "$image") || return 1
-      echo "$loop" >"$folder.held"
-      mount.exfat-fuse "$loop" "$folder" >/dev/null 2>&1 || { losetup -d "$loop"; rm -f "$folder.held"; return 1; } ;;
+    fat32) held=$image ;;
+    exfat) held=$(losetup -f --show "$image") || return 1 ;;
     *) return 2 ;;
   esac
-  mountpoint -q "$folder"
+  echo "$held" >"$folder.held"
+  local driver=(fusefat -o rw+ "$image" "$folder")
+  [ "$kind" = exfat ] && driver=(mount.exfat-fuse "$held" "$folder")
+  if [ -n "$log" ]; then
+    # In debug mode the driver stays in the foreground.
+    "${driver[@]}" -d >"$log" 2>&1 &
+    for _ in $(seq 1 100); do mountpoint -q "$folder" && break; sleep 0.05; done
+  else
+    "${driver[@]}" >/dev/null 2>&1
+  fi
+  mountpoint -q "$folder" && return 0
+  fuse_volume_unmount "$folder"
+  return 1
 }
 
 fuse_volume_unmount() {
