@@ -30,6 +30,7 @@ cmake --build --preset windows --target copy_bench Copperfold copperfold_ini mak
 bin="$root/build/windows/bin"
 bench="$root/build/windows/copperfold/copy_bench.exe"
 . tools/fuse-volume.sh
+. tools/bench-common.sh
 
 trees="$root/build/bench-trees"
 python3 tools/make_bench_trees.py "$trees"
@@ -47,18 +48,8 @@ rm -rf "$out"; mkdir -p "$out"
 unset DISPLAY
 tools/wine-session.sh start "$state" >/dev/null
 . tools/wine-env.sh "$state"
-run_wine() { tools/wine-exec.sh "$state" "$@"; }
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 rounds=${ROUNDS:-3}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-all() { echo "[$*]" | sed 's/ /, /g'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-difference() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a - b }'; }
-goal() {
-  awk -v v="$1" -v l="$2" -v s="${3:-at-most}" \
-    'BEGIN { ok = (s == "at-least") ? (v >= l) : (v <= l); print ok ? "met" : "NOT met" }'
-}
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'; }
 
