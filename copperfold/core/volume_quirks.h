@@ -4,8 +4,9 @@
 // (a FUSE driver under Wine), one that gives a file it renames the time of the rename (a FUSE FAT
 // driver), and one that did not keep the last-write times given to a copy at all; and what the
 // run told them of one: that it holds FAT's times only. Each is found out once per volume and
-// then acted on without asking again; the run log names each volume once. Copies run on several threads: the facts are
-// atomic flags, one set per drive letter and one shared by every network share.
+// then acted on without asking again; the run log names each volume once. Copies run on several
+// threads: the facts are atomic flags, one set per drive letter and one shared by every network
+// share.
 
 #include <array>
 #include <atomic>

@@ -276,9 +276,9 @@ DWORD GiveTimesAndAttributes(HANDLE file, const FILE_BASIC_INFO& source, const s
     basic.CreationTime.QuadPart = 0;
     if (withTimes && SetBasicInfo(file, basic)) return ERROR_SUCCESS;
     const DWORD error = ::GetLastError();
-    if (!withAttributes || !withTimes) return error;
+    if (!withAttributes) return error;
     basic.FileAttributes = 0;
-    if (!SetBasicInfo(file, basic)) return error;
+    if (withTimes && !SetBasicInfo(file, basic)) return error;
     if (quirks.Mark(destination, VolumeQuirks::kKeepsNoAttributes)) {
         ::OutputDebugStringW((L"Copperfold: the volume of " + destination + L" keeps no file attributes\n").c_str());
     }

@@ -58,7 +58,6 @@ public:
     // The replaced file leaves its name by a rename of its own just before the copy takes it.
     std::uint32_t CopyKeepingReplaced(const std::wstring& from, const std::wstring& to, const std::wstring& keepAs,
                                       const CopyProgress& progress, const std::atomic<int>& cancel) override;
-
     std::uint32_t RemoveTree(const std::wstring& folder) override;
     VolumeFacts Volume(const std::wstring& path) override;
     std::uint32_t AccessError(const std::wstring& path) override;
