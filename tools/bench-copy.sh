@@ -21,9 +21,8 @@ python3 tools/make_bench_trees.py "$trees"
 state="$root/build/bench-wine"
 unset DISPLAY
 tools/wine-session.sh start "$state" >/dev/null
+. tools/bench-common.sh
 trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true; rm -rf "$out"' EXIT
-run_wine() { tools/wine-exec.sh "$state" "$@"; }
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # Seconds a command takes, with the disk's dirty pages written out before it starts.
 timed() {
@@ -41,15 +40,7 @@ sync_time() {
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
 }
 sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
-difference() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a - b }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 throughput() { awk -v bytes="$1" -v s="$2" 'BEGIN { printf "%.0f MB/s", bytes / s / 1e6 }'; }
-# "met" or "NOT met" for value <= limit (or >= limit with "at-least").
-goal() {
-  local value=$1 limit=$2 sense=${3:-at-most}
-  awk -v v="$value" -v l="$limit" -v s="$sense" \
-    'BEGIN { ok = (s == "at-least") ? (v >= l) : (v <= l); print ok ? "met" : "NOT met" }'
-}
 
 # The end-to-end run: a copy of the program whose job file holds one Backup job.
 program="$out/program"
@@ -68,8 +59,6 @@ prepare_program() {
 # this machine's disk is a virtual one that discards deleted blocks, so one write of 1 GiB can
 # take twice as long as the next, whichever tool makes it.
 rounds=${ROUNDS:-3}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-all() { echo "[$*]" | sed 's/ /, /g'; }
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 rm -rf "$out"; mkdir -p "$out/empty-source"

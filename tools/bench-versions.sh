@@ -26,26 +26,16 @@ python3 tools/make_bench_trees.py "$trees"
 small="$trees/small"
 out="$root/build/bench-versions-out"
 state="$root/build/bench-versions-wine"
-exfat_image="$out/exfat.img" exfat_dir="$out/exfat-mount" loop=""
-cleanup() {
-  tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true
-  if mountpoint -q "$exfat_dir" 2>/dev/null; then fusermount -u "$exfat_dir" 2>/dev/null || umount "$exfat_dir"; fi
-  [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
-  rm -rf "$out"
-}
-trap cleanup EXIT
+exfat_image="$out/exfat.img" exfat_dir="$out/exfat-mount"
+. tools/fuse-volume.sh
 rm -rf "$out"; mkdir -p "$out"
 unset DISPLAY
 tools/wine-session.sh start "$state" >/dev/null
+trap 'fuse_volume_unmount "$exfat_dir"; tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true; rm -rf "$out"' EXIT
 . tools/wine-env.sh "$state"
-run_wine() { tools/wine-exec.sh "$state" "$@"; }
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+. tools/bench-common.sh
 
 rounds=${ROUNDS:-3}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-all() { echo "[$*]" | sed 's/ /, /g'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-goal() { awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "NOT met" }'; }
 # Seconds a command takes, the disk's dirty pages written out before it starts.
 timed() {
   sync
@@ -125,17 +115,14 @@ quick_at() {
 mkdir -p "$out/z"
 quick_at "Z: (this machine's disk)" "$out/z" "$(windows_path "$out/z")"
 
-if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] && command -v mount.exfat-fuse >/dev/null && command -v mkfs.exfat >/dev/null; then
-  truncate -s 4G "$exfat_image"
-  mkfs.exfat "$exfat_image" >/dev/null
-  mkdir -p "$exfat_dir"
-  loop=$(losetup -f --show "$exfat_image")
-  mount.exfat-fuse "$loop" "$exfat_dir" >/dev/null 2>&1
-  ln -sfn "$exfat_dir" "$WINEPREFIX/dosdevices/x:"
+if missing=$(fuse_volume_missing); then
+  echo "=== FUSE exFAT volume: skipped ($missing)"
+else
+  fuse_volume_format exfat "$exfat_image" 4096 "$state" ""
+  fuse_volume_mount exfat "$exfat_image" "$exfat_dir"
+  fuse_volume_map x "$exfat_dir" "$WINEPREFIX"
   quick_at "FUSE exFAT volume (drive X:)" "$exfat_dir" "X:"
   rm -f "$WINEPREFIX/dosdevices/x:"
-else
-  echo "=== FUSE exFAT volume: skipped (needs root, /dev/fuse, exfat-fuse and exfatprogs)"
 fi
 
 # 3,000 small files, each replaced by every Backup (it copies every file again): kept as versions

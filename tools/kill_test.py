@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Kills Copperfold.exe /run at random moments and checks that a kill never leaves a wrong file.
 
-usage: kill_test.py [--versions] WINE_EXEC STATE_DIR PROGRAM_DIR WORK_DIR KILLS [SEED]
+usage: kill_test.py [--versions] [--targets FOLDER DRIVE] WINE_EXEC STATE_DIR PROGRAM_DIR WORK_DIR KILLS [SEED]
 
 WINE_EXEC STATE_DIR PROGRAM ARGS... runs a Windows program in a running Wine session
 (tools/wine-exec.sh). PROGRAM_DIR holds Copperfold.exe and a Copperfold.ini whose job section
-this script writes. WORK_DIR is emptied and receives the trees.
+this script writes. WORK_DIR is emptied and receives the trees. --targets puts the jobs'
+targets TA and TB into FOLDER instead, which the Wine session sees as the root of DRIVE (X:, a
+FUSE FAT32 or exFAT volume, say); the sources stay in WORK_DIR.
 
 The batch has two jobs over a tree of large and small files:
   Backup  A -> TA    TA\\A already holds an older version of some of A's files;
@@ -116,15 +118,30 @@ def windows_path(path: Path) -> str:
     return "Z:" + str(path).replace("/", "\\")
 
 
+def copy_tree(source: Path, target: Path) -> None:
+    """The files of source at target with their last-write times (FAT drivers keep no modes)."""
+    for path in sorted(source.rglob("*")):
+        there = target / path.relative_to(source)
+        if path.is_dir():
+            there.mkdir(parents=True, exist_ok=True)
+        else:
+            there.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(path, there)
+            stamp = path.stat().st_mtime
+            os.utime(there, (stamp, stamp))
+
+
 class Batch:
     def __init__(self, wine_exec: str, state: str, program: Path, work: Path, rng: random.Random,
-                 versions: bool = False):
+                 versions: bool = False, targets: Path | None = None, targets_drive: str = ""):
         self.versions = versions
         self.wine = [wine_exec, state, str(program / "Copperfold.exe"), "/run"]
         self.work = work
         self.rng = rng
         self.trees = make_trees(work, rng)
-        self.ta, self.tb = work / "TA", work / "TB"
+        self.targets = targets or work
+        self.ta, self.tb = self.targets / "TA", self.targets / "TB"
+        self.targets_drive = targets_drive  # empty: the targets are on Z: with the rest
         self.source_a = snapshot(self.trees["A"])
         self.source_b = snapshot(self.trees["B"])
         self.old_ta = snapshot(self.trees["oldTA"])
@@ -133,7 +150,7 @@ class Batch:
     def reset_targets(self) -> None:
         for target, old in ((self.ta, "oldTA"), (self.tb, "oldTB")):
             shutil.rmtree(target, ignore_errors=True)
-            shutil.copytree(self.trees[old], target)  # copies the old times too
+            copy_tree(self.trees[old], target)
         # The Sync job writes target-only files into B: take them away again.
         source_b = self.trees["B"]
         for path in sorted(source_b.rglob("*"), reverse=True):
@@ -221,8 +238,14 @@ class Batch:
                 if rel not in new:
                     yield rel, old_digest, old_digest
 
+    def target_path(self, target: Path) -> str:
+        if not self.targets_drive:
+            return windows_path(target)
+        return self.targets_drive + "\\" + str(target.relative_to(self.targets)).replace("/", "\\")
+
     def leftovers(self) -> list[Path]:
-        return [p for p in self.work.rglob(f"*{PARTIAL_SUFFIX}")]
+        folders = {self.work, self.targets}
+        return [p for folder in folders for p in folder.rglob(f"*{PARTIAL_SUFFIX}")]
 
     def check_final(self) -> list[str]:
         problems = []
@@ -252,6 +275,10 @@ def main() -> int:
     versions = bool(arguments) and arguments[0] == "--versions"
     if versions:
         arguments = arguments[1:]
+    targets, targets_drive = None, ""
+    if arguments[:1] == ["--targets"] and len(arguments) >= 3:
+        targets, targets_drive = Path(arguments[1]).resolve(), arguments[2]
+        arguments = arguments[3:]
     if len(arguments) not in (5, 6):
         print(__doc__, file=sys.stderr)
         return 2
@@ -263,15 +290,18 @@ def main() -> int:
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
 
-    batch = Batch(wine_exec, state, program, work, rng, versions)
+    if targets:
+        for name in ("TA", "TB"):
+            shutil.rmtree(targets / name, ignore_errors=True)
+    batch = Batch(wine_exec, state, program, work, rng, versions, targets, targets_drive)
     section = subprocess.run([wine_exec, state, "cmd", "/c", "echo %COMPUTERNAME%-%USERNAME%"],
                              capture_output=True, text=True, check=True).stdout.strip()
     ini = program / "Copperfold.ini"
     shipped = Path(__file__).resolve().parent.parent / "data" / "Copperfold.ini"
     options = ("|SkipSame=0x0001|KeepDays=0x001E", "|KeepDays=0x001E") if versions else ("", "")
     subprocess.run([sys.executable, str(Path(__file__).with_name("make_demo_ini.py")), str(shipped), str(ini),
-                    section, f"Backup|{windows_path(batch.trees['A'])}|{windows_path(batch.ta)}{options[0]}",
-                    f"Sync|{windows_path(batch.trees['B'])}|{windows_path(batch.tb)}{options[1]}"], check=True)
+                    section, f"Backup|{windows_path(batch.trees['A'])}|{batch.target_path(batch.ta)}{options[0]}",
+                    f"Sync|{windows_path(batch.trees['B'])}|{batch.target_path(batch.tb)}{options[1]}"], check=True)
 
     # How long a whole run takes: the kills fall within that time.
     batch.reset_targets()
@@ -281,7 +311,7 @@ def main() -> int:
     if code != 0 or batch.check_final():
         print(f"the uninterrupted run failed (exit {code}): {errors.strip()} {batch.check_final()[:10]}")
         return 1
-    print(f"kill test{' with versions' if versions else ''}: seed {seed}, "
+    print(f"kill test{' with versions' if versions else ''}{' on ' + targets_drive if targets else ''}: seed {seed}, "
           f"{len(batch.source_a) + len(batch.source_b)} source files, "
           f"a whole run takes {full:.1f} s", flush=True)
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Builds the copy benchmark's source trees (once; kept between runs):
   large/  four files of 256 MiB (1 GiB)
-  small/  20,000 files of 1 to 64 KiB in 400 nested folders (20 folders of 20 subfolders)"""
+  small/  20,000 files of 1 to 64 KiB in 400 nested folders (20 folders of 20 subfolders)
+  fat/    the enclosure drives' tree: fat/small, 2,000 files of 4 to 64 KiB in 40 folders, and
+          fat/large, two files of 128 MiB"""
 import os
 import random
 import sys
@@ -31,6 +33,22 @@ def main() -> int:
                     size = rng.randint(1, 64) << 10
                     (folder / f"f{n:02d}.dat").write_bytes(data[:size])
         (small / "done").touch()
+    fat = root / "fat"
+    if not (root / "fat-done").exists():
+        rng = random.Random(32)
+        data = os.urandom(64 << 10)
+        for folder in range(40):
+            path = fat / "small" / f"dir{folder:02d}"
+            path.mkdir(parents=True, exist_ok=True)
+            for n in range(50):
+                (path / f"f{n:02d}.dat").write_bytes(data[:rng.randint(4, 64) << 10])
+        (fat / "large").mkdir(parents=True, exist_ok=True)
+        block = os.urandom(1 << 20)
+        for n in range(2):
+            with open(fat / "large" / f"file{n}.bin", "wb") as f:
+                for k in range(128):
+                    f.write(block[k:] + block[:k])
+        (root / "fat-done").touch()  # beside the tree: every file of fat/ is the tree's
     # The marker files would be copied too; they are tiny and the same for every tool.
     return 0
 

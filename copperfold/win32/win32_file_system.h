@@ -9,7 +9,8 @@
 // version in place. The times come after the flush: some file systems (exFAT's FUSE driver)
 // stamp a file with the time its buffered data reaches them, over any time set before. A volume
 // that refuses attribute changes altogether gets its copies without them; one that holds FAT's
-// times only gets them brought into its range (1980 to 2107, local time).
+// times only gets them brought into its range (1980 to 2107, local time). The copier is
+// win32_file_copy.cpp; listings, look-ups and removals are win32_file_system.cpp.
 
 #include <cstdint>
 #include <functional>
