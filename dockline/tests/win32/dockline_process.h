@@ -46,9 +46,11 @@ public:
         }
         return found;
     }
+    // The first start in a Wine session also brings up the session's COM and imaging services,
+    // which on a loaded machine has taken more than 20 s; a minute is the limit.
     HWND WaitForWindow() const {
         HWND bar = nullptr;
-        WaitFor([&] { return (bar = Window()) != nullptr; }, std::chrono::seconds(20));
+        WaitFor([&] { return (bar = Window()) != nullptr; }, std::chrono::seconds(60));
         return bar;
     }
     // The exit code, or -1 while it still runs after `limit`.
