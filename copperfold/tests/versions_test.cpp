@@ -10,6 +10,7 @@
 #include "copperfold/core/copy_engine.h"
 #include "copperfold/core/file_times.h"
 #include "copperfold/core/preview.h"
+#include "copperfold/tests/counting_observer.h"
 #include "memory_file_system.h"
 
 namespace copperfold {
@@ -18,30 +19,7 @@ namespace {
 using testing_support::MemoryFileSystem;
 constexpr std::uint64_t kSecond = MemoryFileSystem::kUnitsPerSecond;
 
-// Counts what a run shows: copies, compares, failures and notes.
-class CountingObserver final : public RunObserver {
-public:
-    void SetPathLines(const std::wstring& first, const std::wstring&) override {
-        if (first.starts_with(L"Copy: ")) ++copies;
-    }
-    void SetProgress(int) override {}
-    void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
-    void ShowJobRefused(const JobRecord&, const JobRefusal& reason) override {
-        refusals.push_back(FilledText(reason.text, reason.arguments));
-    }
-    void ShowRunProblem(const RunProblem& problem) override {
-        (problem.failure ? failures : notes).push_back(FilledText(problem.text, problem.arguments));
-    }
-    void FileCompared(const std::wstring& from, const std::wstring&) override { compared.push_back(from); }
-    void EstimatePhase(bool) override {}
-    void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override {}
-    void TotalKnown(std::uint64_t) override {}
-
-    int copies = 0;
-    std::vector<std::uint32_t> errors;
-    std::vector<std::wstring> refusals, failures, notes, compared;
-};
+using testing_support::CountingObserver;
 
 class VersionsTest : public ::testing::Test {
 protected:

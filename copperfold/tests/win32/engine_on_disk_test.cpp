@@ -8,28 +8,13 @@
 
 #include "common/tests/win32/temp_folder.h"
 #include "copperfold/core/copy_engine.h"
+#include "copperfold/tests/counting_observer.h"
 #include "copperfold/win32/win32_file_system.h"
 
 namespace copperfold {
 namespace {
 
-class CountingObserver final : public RunObserver {
-public:
-    void SetPathLines(const std::wstring& first, const std::wstring&) override {
-        if (first.rfind(L"Copy: ", 0) == 0) ++copies;
-    }
-    void SetProgress(int) override {}
-    void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
-    void ShowJobRefused(const JobRecord&, const JobRefusal&) override { ++refused; }
-    void EstimatePhase(bool) override {}
-    void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override {}
-    void TotalKnown(std::uint64_t) override {}
-
-    int copies = 0;
-    int refused = 0;
-    std::vector<std::uint32_t> errors;
-};
+using testing_support::CountingObserver;
 
 class EngineOnDisk : public ::testing::Test {
 protected:

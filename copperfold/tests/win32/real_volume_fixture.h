@@ -25,6 +25,7 @@
 #include "copperfold/core/forwarding_file_system.h"
 #include "copperfold/core/partial_name.h"
 #include "copperfold/core/preflight.h"
+#include "copperfold/tests/counting_observer.h"
 #include "copperfold/win32/win32_file_system.h"
 #include "common/core/ini_file.h"
 
@@ -153,33 +154,12 @@ private:
     std::wstring fileSystem_;
 };
 
-class QuietObserver final : public RunObserver {
-public:
-    void SetPathLines(const std::wstring& first, const std::wstring&) override {
-        if (first.rfind(L"Copy: ", 0) == 0) ++copies;
-    }
-    void SetProgress(int) override {}
-    void ShowCopyError(std::uint32_t error, const std::wstring&, const std::wstring&) override { errors.push_back(error); }
-    void ShowJobRefused(const JobRecord&, const JobRefusal& reason) override {
-        refusals.push_back(FilledText(reason.text, reason.arguments));
-    }
-    void ShowRunProblem(const RunProblem& problem) override {
-        (problem.failure ? failures : notes).push_back(FilledText(problem.text, problem.arguments));
-    }
-    void EstimatePhase(bool) override {}
-    void CopyPhase(bool) override {}
-    void JobStarted(const JobRecord&) override {}
-    void TotalKnown(std::uint64_t) override {}
-
-    int copies = 0;
-    std::vector<std::uint32_t> errors;
-    std::vector<std::wstring> refusals, failures, notes;
-};
+using testing_support::CountingObserver;
 
 // One job run by the engine in this process, as a run nobody watches (it goes on after a failed
 // copy), on `files`.
 struct EngineRun {
-    QuietObserver observer;
+    CountingObserver observer;
     int outcome = -1;  // as the exit status of /run
 };
 EngineRun RunEngine(FileSystem& files, const JobRecord& job) {

@@ -125,7 +125,7 @@ TEST_F(RealVolume, Fat32AFileOf5GiBIsRefusedBeforeAnythingIsWritten) {
     std::printf("Wine reports drive %ls as \"%ls\", free space %s\n", drive.c_str(), reported.fileSystem.c_str(),
                 reported.freeSpaceKnown ? "known" : "unknown");
     NamedVolume files(platform, drive, L"FAT32");
-    QuietObserver observer;
+    CountingObserver observer;
     RunCounters counters;
     JobBatch batch;
     batch.entries[batch.count++] = {source, target, JobType::Backup, {}};
@@ -143,7 +143,7 @@ TEST_F(RealVolume, Fat32ASyncAfterTheHourShiftOfDaylightSavingCopiesNothing) {
     const std::wstring target = DriveFolder(drive, L"shifted");
     Win32FileSystem platform;
     NamedVolume files(platform, drive, L"FAT32");
-    QuietObserver observer;
+    CountingObserver observer;
     RunCounters counters;
     JobBatch batch;
     batch.entries[batch.count++] = {source, target, JobType::Sync, {}};
@@ -155,7 +155,7 @@ TEST_F(RealVolume, Fat32ASyncAfterTheHourShiftOfDaylightSavingCopiesNothing) {
     const std::vector<std::wstring> sourceFiles = FilesBelow(source);
     const std::vector<std::uint64_t> sourceTimes = TimesOf(sourceFiles);
 
-    QuietObserver second;
+    CountingObserver second;
     CopyEngine(files, second, counters).RunJobs(batch, 0ms);
     EXPECT_EQ(second.copies, 0);
     EXPECT_EQ(TimesOf(sourceFiles), sourceTimes);
