@@ -4,6 +4,12 @@
 
 namespace copperfold {
 
+namespace {
+// Up to about a millisecond: longer than a folder's listing or the walk's work on one folder pair
+// takes, so that neither thread blocks between folders of one walk.
+constexpr int kSpinsBetweenFolders = 2000;
+}  // namespace
+
 SideLister::SideLister(FileSystem& files) : fs_(files), thread_([this] { Work(); }) {}
 
 SideLister::~SideLister() {
@@ -18,7 +24,7 @@ void SideLister::Start(const std::wstring& folder) {
 }
 
 bool SideLister::Finish(std::vector<FileEntry>& entries) {
-    done_.Wait();
+    done_.Wait(kSpinsBetweenFolders);
     entries = std::move(entries_);
     entries_.clear();
     return listed_;
@@ -26,7 +32,7 @@ bool SideLister::Finish(std::vector<FileEntry>& entries) {
 
 void SideLister::Work() {
     for (;;) {
-        start_.Wait();
+        start_.Wait(kSpinsBetweenFolders);
         if (quit_.load()) return;
         try {
             listed_ = fs_.List(folder_, entries_);
