@@ -54,7 +54,7 @@ std::uint64_t ListTree(Win32FileSystem& files, const std::wstring& folder) {
     return count;
 }
 
-int ListBoth(const std::wstring& source, const std::wstring& target) {
+int ListBothTrees(const std::wstring& source, const std::wstring& target) {
     Win32FileSystem fileSystem;
     std::uint64_t targetEntries = 0;
     const auto start = std::chrono::steady_clock::now();
@@ -88,7 +88,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring mode = argv[next];
-    if (mode == L"list") return ListBoth(argv[next + 1], argv[next + 2]);
+    if (mode == L"list") return ListBothTrees(argv[next + 1], argv[next + 2]);
     const JobType type = mode == L"backup" ? JobType::Backup : mode == L"sync" ? JobType::Sync : JobType::Restore;
     copperfold::JobBatch batch;
     batch.entries[batch.count] = JobRecord{argv[next + 1], argv[next + 2], type, {}};
