@@ -91,6 +91,19 @@ LRESULT CCustomTreeChildCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM 
         ::InvalidateRect(hwnd, nullptr, FALSE);
         if (wParam == VK_SPACE && ToggleSelectedCheckBox()) return 0;
         break;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        // Shift+F10 asks for the context menu, as the menu key does. Not every platform's
+        // default handling turns it into WM_CONTEXTMENU (Wine does not), so the tree does it on
+        // the press and keeps both halves from the default, which would otherwise also enter the
+        // menu bar on the release (or open the menu a second time).
+        if (wParam == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000)) {
+            if (message == WM_SYSKEYDOWN && !(lParam & (1 << 30))) {  // not the key's auto-repeat
+                ::SendMessageW(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
+            }
+            return 0;
+        }
+        break;
     case WM_CHAR:
         // The space that ticked a check box is not also a search for an item named " ".
         if (wParam == L' ' && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & TVS_CHECKBOXES)) return 0;

@@ -6,6 +6,8 @@
 //     its redrawing is switched off it keeps the picture on the screen as it was;
 //   - a key press repaints the whole tree (a row's columns depend on its state);
 //   - with check boxes, Space ticks or clears the selected item's box, on every platform alike;
+//   - Shift+F10 asks for the context menu (WM_CONTEXTMENU from the keyboard), on every
+//     platform alike;
 //   - its own timers are swallowed;
 //   - a mouse press reaches the tree only on an item's visible part: its icon, expand button
 //     or check box, and its column-0 text (with full-row selection, anything right of the

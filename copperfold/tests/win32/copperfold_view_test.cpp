@@ -312,13 +312,16 @@ TEST_F(CopperfoldViewTest, PreviewShowsWhatExecuteWouldCopyAndWritesNothing) {
     EXPECT_EQ(::GetFileAttributesW(L"M:\\backup\\0\\src0"), INVALID_FILE_ATTRIBUTES) << "the preview wrote";
 }
 
-// The job list's context menu opens the same preview (here from the keyboard: the menu key's
-// message, then P for the item).
+// The job list's context menu opens the same preview, from the keyboard as a user reaches it:
+// Shift+F10 on the job list, then P for the item.
 TEST_F(CopperfoldViewTest, TheJobListsContextMenuOffersThePreview) {
     AddJobs(1);
     Open();
     const HWND jobs = view->JobList().Tree();
     TreeView_SetCheckState(jobs, TreeView_GetRoot(jobs), TRUE);
+    ::SetForegroundWindow(host);
+    ::SetFocus(jobs);
+    ASSERT_EQ(::GetFocus(), jobs);
     std::atomic<bool> menuSeen{false};
     std::thread chooser([&] {
         const auto end = std::chrono::steady_clock::now() + 10s;
@@ -332,11 +335,12 @@ TEST_F(CopperfoldViewTest, TheJobListsContextMenuOffersThePreview) {
         }
     });
     Answerer dialog(L"Preview", PressOk);
-    ::SendMessageW(view->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(jobs), -1);
+    testing_support::PressKey(VK_F10, {VK_SHIFT});
+    const bool previewed = PumpUntil([&] { return dialog.seen.load(); }, 10s);
     chooser.join();
     dialog.Join();
-    EXPECT_TRUE(menuSeen);
-    EXPECT_TRUE(dialog.seen) << "the menu's item opened the preview";
+    EXPECT_TRUE(menuSeen) << "Shift+F10 opened no menu";
+    EXPECT_TRUE(previewed) << "the menu's item opened no preview";
 }
 
 TEST_F(CopperfoldViewTest, ExecuteRunsTheTickedRowsOnly) {
