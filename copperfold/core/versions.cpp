@@ -55,6 +55,13 @@ void CountBelow(FileSystem& files, const std::wstring& folder, VersionFolder& in
     }
 }
 
+// The number a run of the same second adds to its folder's name (" (N)"); 1 without one.
+unsigned SequenceOf(std::wstring_view versionFolderName) {
+    unsigned sequence = 1;
+    if (versionFolderName.size() > 28) Digits(versionFolderName, 27, versionFolderName.size() - 28, sequence);
+    return sequence;
+}
+
 std::wstring Counted(std::uint64_t count, const wchar_t* one, const wchar_t* many) {
     return GroupedNumber(count) + L" " + (count == 1 ? one : many);
 }
@@ -139,7 +146,10 @@ std::vector<SideVersions> ListVersions(FileSystem& files, const JobRecord& job) 
             CountBelow(files, JoinPath(listed.store, entry.name), version);
         }
         std::sort(listed.versions.begin(), listed.versions.end(), [](const VersionFolder& a, const VersionFolder& b) {
-            return a.time != b.time ? a.time < b.time : a.name < b.name;
+            // Runs of one second in the order they ran: " (10)" after " (9)".
+            if (a.time != b.time) return a.time < b.time;
+            const unsigned first = SequenceOf(a.name), second = SequenceOf(b.name);
+            return first != second ? first < second : a.name < b.name;
         });
     }
     return sides;

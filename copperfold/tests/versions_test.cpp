@@ -232,6 +232,18 @@ TEST_F(VersionsTest, ASyncKeepsEachSidesReplacedFilesOnThatSide) {
     EXPECT_TRUE(observer.notes.empty()) << "the two stores are no hidden namesakes of each other";
     EXPECT_EQ(Tree(L"C:\\L\\.copperfold-versions").size(), 1u);
     EXPECT_EQ(Tree(L"E:\\L\\.copperfold-versions").size(), 1u);
+
+    // Runs of one second list in the order they ran, the tenth after the ninth.
+    const std::uint64_t second = FileTimeOfUnixSeconds(1'700'000'000);
+    for (const int sequence : {10, 2, 11, 1, 9}) {
+        fs.AddFile(sides[1].store + L"\\" + VersionFolderName(second, 0, sequence) + L"\\f.txt", "f");
+    }
+    std::vector<std::wstring> order;
+    const std::vector<SideVersions> listed = ListVersions(fs, sync);
+    for (const VersionFolder& version : listed[1].versions) {
+        if (version.time == VersionFolderTime(VersionFolderName(second, 0, 1))) order.push_back(version.name.substr(25));
+    }
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"", L" (2)", L" (9)", L" (10)", L" (11)"}));
 }
 
 // At the start of a job's run its version folders older than its days go, and nothing else: not
