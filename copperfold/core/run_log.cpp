@@ -29,6 +29,8 @@ std::wstring_view TriggerText(RunTrigger trigger) {
         return L"plugging in its drive";
     case RunTrigger::Schedule:
         return L"a schedule";
+    case RunTrigger::VersionsWindow:
+        return L"the Kept Versions window";
     }
     return L"?";
 }

@@ -31,7 +31,7 @@ inline constexpr std::uint64_t kRunLogTrimBytes = 4u << 20;
 inline constexpr std::size_t kRunLogKeptBytes = 2u << 20;
 inline constexpr std::size_t kProblemsKeptInFull = 5;
 
-enum class RunTrigger { Button, Execute, CommandLine, Arrival, Schedule };
+enum class RunTrigger { Button, Execute, CommandLine, Arrival, Schedule, VersionsWindow };
 enum class RunResult { Done, Failed, Cancelled };
 
 struct RunLogEntry {

@@ -419,7 +419,7 @@ void CCopperfoldView::OnExecute() {
     RunBatch(form, *batch);
 }
 
-void CCopperfoldView::RunBatch(HWND owner, const copperfold::JobBatch& batch) {
+void CCopperfoldView::RunBatch(HWND owner, const copperfold::JobBatch& batch, copperfold::RunTrigger trigger) {
     if (runInProgress != 0) return;
     std::optional<copperfold::RunGate::Ticket> ticket;
     if (services.runGate) {
@@ -434,7 +434,7 @@ void CCopperfoldView::RunBatch(HWND owner, const copperfold::JobBatch& batch) {
     }
     runInProgress = 1;
     // Logged like every run; the dialog is reachable through runDialog while it is open.
-    copperfold::RunBatchInDialog(owner, batch, copperfold::RunTrigger::Execute, services.translate, &runDialog);
+    copperfold::RunBatchInDialog(owner, batch, trigger, services.translate, &runDialog);
     runInProgress = 0;
 }
 

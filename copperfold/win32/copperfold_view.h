@@ -27,6 +27,7 @@
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/core/device_scan.h"
 #include "copperfold/core/file_system.h"
+#include "copperfold/core/run_log.h"
 #include "copperfold/core/settings_store.h"
 #include "exec_dialog.h"
 #include "notify_dir_check.h"
@@ -148,7 +149,8 @@ private:
     void OnRemove();
     void OnExecute();
     // Runs a batch in the progress dialog over `owner`, one run at a time (see RunGate).
-    void RunBatch(HWND owner, const copperfold::JobBatch& batch);
+    void RunBatch(HWND owner, const copperfold::JobBatch& batch,
+                  copperfold::RunTrigger trigger = copperfold::RunTrigger::Execute);
     // The ticked rows' jobs as the document holds them, in list order, and (when asked) each one's
     // number in the job file; false (and the user told) when none is ticked.
     bool TickedJobs(copperfold::JobBatch& batch, std::vector<int>* jobNumbers = nullptr);

@@ -242,5 +242,5 @@ void CCopperfoldView::RunVersionRestore(HWND owner, const JobRecord& restore, in
     auto batch = std::make_unique<copperfold::JobBatch>();
     batch->entries[0] = restore;
     batch->count = 1;
-    if (ShowPreview(owner, *batch, {number}, L"&Restore")) RunBatch(owner, *batch);
+    if (ShowPreview(owner, *batch, {number}, L"&Restore")) RunBatch(owner, *batch, copperfold::RunTrigger::VersionsWindow);
 }

@@ -26,6 +26,7 @@
 #include "copperfold/tests/win32/view_fixture.h"
 #include "copperfold/win32/job_options_resource.h"
 #include "copperfold/win32/preview_dialog_resource.h"
+#include "copperfold/win32/run_log_file.h"
 #include "copperfold/win32/versions_dialog_resource.h"
 
 namespace {
@@ -310,6 +311,7 @@ TEST_F(JobOptionsViewTest, TheVersionsDialogListsWhatARunKeptAndRestoresIt) {
     const copperfold::VersionFolder version = kept[0].versions[0];
     EXPECT_EQ(FilesBelow(std::filesystem::path(store) / version.name), first) << "the first files were not kept";
 
+    const std::string logBefore = testing_support::ReadBytes(copperfold::RunLogPath());
     std::wstring listed, folder, preview, okText, cancelText, relisted, newest, oneFilePreview;
     int rowsAfter = 0;
     showVersions([&](HWND dialog) {
@@ -385,6 +387,10 @@ TEST_F(JobOptionsViewTest, TheVersionsDialogListsWhatARunKeptAndRestoresIt) {
     std::erase_if(backedUp, [](const auto& file) { return file.first.starts_with(copperfold::kVersionStoreName); });
     EXPECT_EQ(backedUp, (std::map<std::wstring, std::string>{{L"a.txt", "first a"}, {L"trip\\b.txt", "damaged b"}}))
         << "the version restored whole was not brought back byte for byte, or the one file was not";
+    const std::string log = testing_support::ReadBytes(copperfold::RunLogPath());
+    const std::string restores = log.substr(std::min(logBefore.size(), log.size()));
+    EXPECT_NE(restores.find("started by the Kept Versions window\r\n"), std::string::npos) << restores;
+    EXPECT_EQ(restores.find("started by the Execute command"), std::string::npos) << restores;
 }
 
 }  // namespace
