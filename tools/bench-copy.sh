@@ -75,18 +75,18 @@ echo "=== empty /run (one Backup of an empty folder, 500 ms finishing pause incl
   " goal <= 1 s: $(goal "$t_empty" 1)"
 echo "    (starting and ending a Wine program that does nothing, cmd /c exit: ${t_start} s)"
 
-# One tool's first Backup of the tree into $out/<tool>; prints its seconds (and, for the tools
+# One tool's first Backup of the tree into $dest/<tool>; prints its seconds (and, for the tools
 # that do not flush, the sync after it as "seconds+sync").
 first_backup() {
   local tool=$1 tree=$2 t
   case $tool in
-    cp) t=$(timed cp -r "$trees/$tree" "$out/cp"); echo "$t+$(sync_time)" ;;
-    xcopy) t=$(timed run_wine xcopy /E /I /Q /Y "$(windows_path "$trees/$tree")" "$(windows_path "$out/xcopy")")
+    cp) t=$(timed cp -r "$trees/$tree" "$dest/cp"); echo "$t+$(sync_time)" ;;
+    xcopy) t=$(timed run_wine xcopy /E /I /Q /Y "$(windows_path "$trees/$tree")" "$(windows_path "$dest/xcopy")")
            echo "$t+$(sync_time)" ;;
-    rsync) timed rsync -a "$trees/$tree/" "$out/rsync/" ;;
+    rsync) timed rsync -a "$trees/$tree/" "$dest/rsync/" ;;
     engine) timed run_wine build/windows/copperfold/copy_bench.exe backup \
-              "$(windows_path "$trees/$tree")" "$(windows_path "$out/engine")" ;;
-    e2e) prepare_program "$trees/$tree" "$out/e2e"; timed run_wine "$program/Copperfold.exe" /run ;;
+              "$(windows_path "$trees/$tree")" "$(windows_path "$dest/engine")" ;;
+    e2e) prepare_program "$trees/$tree" "$dest/e2e"; timed run_wine "$program/Copperfold.exe" /run ;;
   esac
 }
 # The order of each round: every tool comes early and late, after different others.
@@ -100,17 +100,25 @@ for tree in large small; do
   echo "=== $tree: $files files, $bytes bytes, $tree_rounds rounds"
   declare -A times=()
   for round in $(seq "$tree_rounds"); do
-    rm -rf "$out"; mkdir -p "$out"
+    # The small tree's copies stay until its last round is over: this disk is ext4 without a
+    # journal, where making a file passes over every inode freed in the last minutes (under Wine
+    # in its server's one thread), so a round right after the removal of the one before's 100,000
+    # files measured that removal, whoever copied. The large tree's few files are removed as
+    # they go (seven rounds of it would not fit).
+    dest="$out/$tree-$round"
+    [ "$tree" = large ] && { rm -rf "$out/$tree-$((round - 1))"; }
+    mkdir -p "$dest"
     for tool in ${orders[$(( (round - 1) % ${#orders[@]} ))]}; do
       times[$tool]+=" $(first_backup "$tool" "$tree")"
     done
     for copy in engine e2e; do
-      [ "$(find "$out/$copy" -type f | wc -l)" -eq "$files" ] || echo "  ($copy copied $(find "$out/$copy" -type f | wc -l) files)"
+      [ "$(find "$dest/$copy" -type f | wc -l)" -eq "$files" ] || echo "  ($copy copied $(find "$dest/$copy" -type f | wc -l) files)"
     done
-    times[rsync_noop]+=" $(timed rsync -a "$trees/$tree/" "$out/rsync/")"
+    times[rsync_noop]+=" $(timed rsync -a "$trees/$tree/" "$dest/rsync/")"
     times[engine_noop]+=" $(timed run_wine build/windows/copperfold/copy_bench.exe sync \
-      "$(windows_path "$trees/$tree")" "$(windows_path "$out/engine/$tree")")"
+      "$(windows_path "$trees/$tree")" "$(windows_path "$dest/engine/$tree")")"
   done
+  rm -rf "$out/$tree"-*
   copies_only() { tr ' ' '\n' | cut -d+ -f1 | tr '\n' ' '; }
   with_sync() { tr ' ' '\n' | grep -v '^$' | awk -F+ '{ printf "%.3f ", $1 + $2 }'; }
   t_cp=$(echo "${times[cp]}" | copies_only | median);       l_cp=$(echo "${times[cp]}" | copies_only)
