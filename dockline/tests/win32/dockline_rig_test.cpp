@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -153,6 +154,32 @@ protected:
         }
         return {};
     }
+
+    // Whether Dockline's notice showed `text` while the watch lived. Read every 10 ms on a thread
+    // of its own: the notice stays about three seconds, and a step that makes it (a rigctl run
+    // that ends after its broadcast) can take longer than that on a loaded machine.
+    class NoticeWatch {
+    public:
+        NoticeWatch(const DocklineProcess& dockline, std::wstring text)
+            : thread_([this, &dockline, wanted = std::move(text)] {
+                  while (!stop_ && !seen_) {
+                      if (NoticeText(dockline) == wanted) seen_ = true;
+                      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                  }
+              }) {}
+        ~NoticeWatch() {
+            stop_ = true;
+            thread_.join();
+        }
+        NoticeWatch(const NoticeWatch&) = delete;
+        NoticeWatch& operator=(const NoticeWatch&) = delete;
+        bool Seen() const { return seen_; }
+
+    private:
+        std::atomic<bool> stop_{false};
+        std::atomic<bool> seen_{false};
+        std::thread thread_;
+    };
 
     testing_support::TempFolder folder;
     std::wstring rigFile;
@@ -336,8 +363,11 @@ TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
     std::filesystem::create_directories(folder.File(L"E"));
     testing_support::WriteBytes(folder.File(L"E\\on-the-enclosure.txt"), "backup");
 
-    ASSERT_EQ(RunRigctl(L"unplug"), 0);
-    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Unplugged"; }));
+    {
+        const NoticeWatch unplugged(dockline, L"Unplugged");
+        ASSERT_EQ(RunRigctl(L"unplug"), 0);
+        EXPECT_TRUE(WaitFor([&] { return unplugged.Seen(); }));
+    }
     ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 1; }));
     EXPECT_EQ(tool.Messages()[0], (std::pair<UINT, WPARAM>{0x0408, e}));
     EXPECT_FALSE(std::filesystem::exists(L"E:\\on-the-enclosure.txt")) << "the letter is gone";
@@ -346,8 +376,11 @@ TEST_F(DocklineOnRig, RigctlPlugAndUnplugReachTheBarAsTheSystemsBroadcasts) {
     // and a click on it brings the bar back.
     ::PostMessageW(bar, WM_USER + 2, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(bar) == FALSE; }));
-    ASSERT_EQ(RunRigctl(L"plug"), 0);
-    EXPECT_TRUE(WaitFor([&] { return NoticeText(dockline) == L"Plugged, in the tray"; }));
+    {
+        const NoticeWatch plugged(dockline, L"Plugged, in the tray");
+        ASSERT_EQ(RunRigctl(L"plug"), 0);
+        EXPECT_TRUE(WaitFor([&] { return plugged.Seen(); }));
+    }
     ASSERT_TRUE(WaitFor([&] { return tool.Messages().size() == 2; }));
     EXPECT_EQ(tool.Messages()[1], (std::pair<UINT, WPARAM>{0x0407, e}));
     common::DeviceTable table{};
