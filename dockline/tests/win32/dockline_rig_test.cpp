@@ -155,9 +155,9 @@ protected:
         return {};
     }
 
-    // Whether Dockline's notice showed `text` while the watch lived. Read every 10 ms on a thread
-    // of its own: the notice stays about three seconds, and a step that makes it (a rigctl run
-    // that ends after its broadcast) can take longer than that on a loaded machine.
+    // Whether Dockline's notice showed `text` while the watch lived, read every 10 ms on a thread
+    // of its own. The notice stays about three seconds, and rigctl sends its broadcast to every
+    // window in turn (each may take up to 5 s to answer), so it can end after the notice has gone.
     class NoticeWatch {
     public:
         NoticeWatch(const DocklineProcess& dockline, std::wstring text)
