@@ -49,7 +49,7 @@ std::uint64_t ListTree(Win32FileSystem& files, const std::wstring& folder) {
     if (!files.List(folder, entries)) return 0;
     std::uint64_t count = entries.size();
     for (const copperfold::FileEntry& entry : entries) {
-        if (entry.IsFolder()) count += ListTree(files, folder + L"\\" + entry.name);
+        if (entry.IsFolder()) count += ListTree(files, copperfold::JoinPath(folder, entry.name));
     }
     return count;
 }
