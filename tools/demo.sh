@@ -2,8 +2,9 @@
 # The demo: builds the Windows programs and, under Wine on a private virtual display, runs a
 # sample batch (a Backup and a Sync) through "Copperfold.exe /run" in the progress dialog,
 # prints what was copied, then starts Copperfold as a user would; saves screenshots of the
-# dialog mid-run, the main window and the About box, of the column trees and the add-job
-# dialog shown on their own, and of a job's options and its kept versions.
+# setup program's pages, the dialog mid-run, the main window and the About box, of the column
+# trees and the add-job dialog shown on their own, of a job's options and its kept versions, and
+# of the uninstaller's first page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -37,13 +38,52 @@ trap 'tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true; unmount_enclo
 export DISPLAY; DISPLAY=$(cat "$state/display")
 run_wine() { tools/wine-exec.sh "$state" "$@"; }
 
-# The suite is installed by its setup program, silently, into the demo's program folder, and
-# runs from there. (Setup takes /D= only unquoted, so that folder's path has no spaces.)
-echo "=== installing the suite with its setup program"
-run_wine build/windows/installer/Copperfold-*-setup.exe /S "/D=Z:${out//\//\\}\\program" 2>/dev/null ||
-  { echo "the setup program failed"; exit 1; }
-
 source tools/x11-windows.sh
+
+# The suite is installed by its setup program into the demo's program folder and runs from
+# there. (Setup takes /D= only unquoted, so that folder's path has no spaces.) It is gone through
+# page by page from the keyboard, as a user would, each page captured: Enter takes each page's
+# default button (I Agree, Install, and Finish with the logon box left unticked). Should a page
+# not come, that setup is ended and a silent one (/S) installs the suite instead.
+echo "=== installing the suite with its setup program"
+setup_program=$(ls build/windows/installer/Copperfold-*-setup.exe)
+install_folder="/D=Z:${out//\//\\}\\program"
+# Whether the window shows the last page: its side panel, our copper picture, is far redder than
+# the grey and white of the other pages.
+shows_last_page() {
+  xwd -id "$1" -silent 2>/dev/null | convert xwd:- -crop 150x250+5+30 +repage -format '%[fx:mean.r-mean.b>0.25]' info: 2>/dev/null
+}
+installed=""
+run_wine "$setup_program" "$install_folder" </dev/null >/dev/null 2>&1 &
+setup=$!
+if page=$(wait_for_window '^Copperfold .* Setup' 60); then
+  capture_painted "$page" "$out/screenshots/setup-license.png"
+  xdotool key Return
+  sleep 1
+  capture_painted "$page" "$out/screenshots/setup-folder.png"
+  xdotool key Return
+  for _ in $(seq 1 240); do
+    [ "$(shows_last_page "$page")" = 1 ] && { installed=1; break; }
+    sleep 0.5
+  done
+  if [ -n "$installed" ]; then
+    capture_painted "$page" "$out/screenshots/setup-finish.png"
+    xdotool key Return
+  fi
+fi
+setup_status=1
+if [ -n "$installed" ]; then
+  for _ in $(seq 1 300); do kill -0 "$setup" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$setup" 2>/dev/null || { setup_status=0; wait "$setup" || setup_status=$?; }
+fi
+if [ "$setup_status" -ne 0 ] || [ ! -f "$out/program/Copperfold.exe" ]; then
+  echo "the setup program's pages did not go through (exit status $setup_status); installing silently"
+  kill "$setup" 2>/dev/null || true
+  run_wine taskkill /f /im "${setup_program##*/}" >/dev/null 2>&1 || true
+  run_wine "$setup_program" /S "$install_folder" 2>/dev/null || { echo "the setup program failed"; exit 1; }
+else
+  echo "installed page by page: the license, the folder, the last page (screenshots taken)"
+fi
 
 # Sample files: documents to back up (with enough small files that the run takes a moment),
 # and a laptop folder to keep in sync with them, holding a newer letter and a file of its own.
@@ -412,6 +452,18 @@ run_wine taskkill /im Dockline.exe >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do kill -0 "$dockline" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$dockline" 2>/dev/null; then echo "Dockline did not close"; exit 1; fi
 run_wine taskkill /im Copperfold.exe >/dev/null 2>&1 || true
+
+# The uninstaller's first page, captured, then cancelled with Escape: the suite stays.
+echo "=== the uninstaller's first page"
+run_wine "$out/program/Uninstall.exe" </dev/null >/dev/null 2>&1 &
+if page=$(wait_for_window '^Copperfold Uninstall' 30); then
+  capture_painted "$page" "$out/screenshots/uninstall-keeps-jobs.png"
+  xdotool key Escape
+  for _ in $(seq 1 100); do xdotool search --name '^Copperfold Uninstall' >/dev/null 2>&1 || break; sleep 0.1; done
+  echo "captured and cancelled; the suite is still installed: $([ -f "$out/program/Copperfold.exe" ] && echo yes || echo no)"
+else
+  echo "the uninstaller did not show its first page"
+fi
 
 if [ -n "$enclosure_fat32" ]; then
   tools/wine-session.sh stop "$state" >/dev/null 2>&1 || true
