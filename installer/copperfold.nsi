@@ -52,8 +52,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT License, ${PUBLISHER}"
 
 !define MUI_ICON "${SOURCE_DIR}/copperfold/win32/copperfold.ico"
 !define MUI_UNICON "${SOURCE_DIR}/copperfold/win32/copperfold.ico"
-; The last page's side panel, our own (tools/make_setup_art.py).
+; The last page's side panel and the uninstaller's tick boxes, our own (tools/make_setup_art.py).
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${SOURCE_DIR}/installer/art/wizard.bmp"
+!define MUI_COMPONENTSPAGE_CHECKBITMAP "${SOURCE_DIR}/installer/art/checks.bmp"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
 

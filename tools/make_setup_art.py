@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
-"""Draws the setup program's picture: the side panel of its last page (and of a first page,
-should it get one), 164 x 314, 24 bits per pixel, as the installer's wizard pages take it.
+"""Draws the setup program's pictures and writes them as the installer's pages take them.
 
-    make_setup_art.py [OUTPUT.bmp]     (default: installer/art/wizard.bmp beside this script's parent)
+    make_setup_art.py [OUTPUT_FOLDER]     (default: installer/art beside this script's parent)
 
-Two folders and the copper arrow of Copperfold's button above the enclosure they go onto, on a
-copper panel; drawn from simple shapes with the helpers and the palette of Dockline's pictures
+wizard.bmp   the side panel of the last page (and of a first page, should it get one),
+             164 x 314, 24 bits per pixel: two folders and the copper arrow of Copperfold's
+             button above the enclosure they go onto, on a copper panel
+checks.bmp   the tick boxes of the uninstaller's list of parts, six of 16 x 16 in a row at 8 bits
+             per pixel (magenta is transparent): the mask, not ticked, ticked, greyed out, and
+             not ticked and ticked that cannot be changed
+
+Drawn from simple shapes with the helpers and the palette of Dockline's pictures
 (tools/make_dockline_art.py). The output is the same on every run.
 """
 
 import os
+import struct
 import sys
 
 from make_dockline_art import (COPPER, COPPER_DARK, ORANGE, ORANGE_LIGHT, PAPER, SLATE, SLATE_LIGHT, Canvas,
@@ -42,12 +48,63 @@ def draw_wizard():
     return c
 
 
+MAGENTA = (255, 0, 255)
+GREY = (160, 160, 160)
+GREY_LIGHT = (200, 200, 200)
+GREY_PALE = (232, 232, 232)
+
+
+def draw_checks():
+    """Pixel by pixel, without smoothing: the boxes are small and the file takes few colours."""
+    pixels = [[MAGENTA] * 96 for _ in range(16)]
+
+    def box(cell, edge, inside, tick):
+        x0 = cell * 16
+        for y in range(1, 15):
+            for x in range(x0 + 1, x0 + 15):
+                border = y in (1, 14) or x in (x0 + 1, x0 + 14)
+                pixels[y][x] = edge if border else inside
+        if tick:
+            # A tick two pixels thick: down from the left, then up to the right.
+            for x, y in [(3, 7), (4, 8), (5, 9), (6, 10), (7, 9), (8, 8), (9, 7), (10, 6), (11, 5), (12, 4)]:
+                for dy in (0, 1):
+                    pixels[y + dy][x0 + x] = tick
+
+    box(1, COPPER_DARK, PAPER, None)
+    box(2, COPPER_DARK, PAPER, COPPER)
+    box(3, GREY, GREY_LIGHT, GREY_PALE)
+    box(4, GREY_LIGHT, PAPER, None)
+    box(5, GREY_LIGHT, PAPER, GREY_LIGHT)
+    return pixels
+
+
+def bmp8_bytes(pixels):
+    """An 8-bit bitmap with the palette of the colours it uses, bottom row first."""
+    height, width = len(pixels), len(pixels[0])
+    palette = sorted({colour for row in pixels for colour in row})
+    assert len(palette) <= 256
+    index = {colour: i for i, colour in enumerate(palette)}
+    row_size = (width + 3) & ~3
+    data = bytearray()
+    for row in reversed(pixels):
+        data += bytes(index[colour] for colour in row) + b"\0" * (row_size - width)
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(data), 2835, 2835, len(palette), len(palette))
+    offset = 14 + len(info) + len(table)
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + table + bytes(data)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "installer", "art", "wizard.bmp")
-    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
-    with open(output, "wb") as f:
-        f.write(bmp24_bytes(draw_wizard()))
+    folder_out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "installer", "art")
+    os.makedirs(folder_out, exist_ok=True)
+    files = {
+        "wizard.bmp": bmp24_bytes(draw_wizard()),
+        "checks.bmp": bmp8_bytes(draw_checks()),
+    }
+    for name, data in files.items():
+        with open(os.path.join(folder_out, name), "wb") as f:
+            f.write(data)
     return 0
 
 
