@@ -220,21 +220,26 @@ def ico_bytes(canvases):
     return out + b"".join(images)
 
 
-def main():
+def write_art(default_folder, files):
+    """Writes the files (name: bytes) into the folder the command line names, or else into
+    default_folder (relative to the project's top folder)."""
     here = os.path.dirname(os.path.abspath(__file__))
-    folder_out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "dockline", "art")
+    folder_out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", default_folder)
     os.makedirs(folder_out, exist_ok=True)
-    files = {
+    for name, data in files.items():
+        with open(os.path.join(folder_out, name), "wb") as f:
+            f.write(data)
+    return 0
+
+
+def main():
+    return write_art(os.path.join("dockline", "art"), {
         "bar.png": png_bytes(draw_bar()),
         "copperfold.png": png_bytes(draw_copperfold()),
         "explorer.png": png_bytes(draw_explorer()),
         "notifier.bmp": bmp24_bytes(draw_notifier()),
         "dockline.ico": ico_bytes([draw_icon(16), draw_icon(32)]),
-    }
-    for name, data in files.items():
-        with open(os.path.join(folder_out, name), "wb") as f:
-            f.write(data)
-    return 0
+    })
 
 
 if __name__ == "__main__":

@@ -19,7 +19,7 @@ import struct
 import sys
 
 from make_dockline_art import (COPPER, COPPER_DARK, ORANGE, ORANGE_LIGHT, PAPER, SLATE, SLATE_LIGHT, Canvas,
-                               bmp24_bytes, circle, folder, polygon, ring, rounded_rect)
+                               bmp24_bytes, circle, folder, polygon, ring, rounded_rect, write_art)
 
 WIDTH, HEIGHT = 164, 314
 
@@ -95,17 +95,10 @@ def bmp8_bytes(pixels):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    folder_out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "installer", "art")
-    os.makedirs(folder_out, exist_ok=True)
-    files = {
+    return write_art(os.path.join("installer", "art"), {
         "wizard.bmp": bmp24_bytes(draw_wizard()),
         "checks.bmp": bmp8_bytes(draw_checks()),
-    }
-    for name, data in files.items():
-        with open(os.path.join(folder_out, name), "wb") as f:
-            f.write(data)
-    return 0
+    })
 
 
 if __name__ == "__main__":
