@@ -523,9 +523,12 @@ protected:
         if (replug) {
             ASSERT_TRUE(AskForDrive(L"remount", base));
         }
+        // In a version folder of its own: one of the same second as the damaged run's is named as
+        // that one with " (2)" after it, so the folder is told by its whole name.
         std::size_t keptInTurn = 0;
+        const std::wstring damagedRunsFolder = store + L"\\" + version + L"\\";
         for (const std::wstring& kept : FilesBelow(store)) {
-            if (kept.find(version) == std::wstring::npos && testing_support::ReadBytes(kept).starts_with("damaged ")) {
+            if (!kept.starts_with(damagedRunsFolder) && testing_support::ReadBytes(kept).starts_with("damaged ")) {
                 ++keptInTurn;
             }
         }
