@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "common/tests/win32/polling_thread.h"
+
 namespace testing_support {
 
 // Looks for a visible dialog titled `caption` until it has answered it with `answer` (on its own
@@ -18,29 +20,20 @@ class DialogAnswer {
 public:
     DialogAnswer(std::wstring caption, std::function<void(HWND)> answer,
                  std::chrono::milliseconds limit = std::chrono::seconds(15))
-        : thread([this, c = std::move(caption), a = std::move(answer), limit] {
-              const auto end = std::chrono::steady_clock::now() + limit;
-              while (!stop && std::chrono::steady_clock::now() < end) {
-                  if (const HWND box = ::FindWindowW(L"#32770", c.c_str()); box && ::IsWindowVisible(box)) {
-                      seen = true;
-                      a(box);
-                      return;
-                  }
-                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-              }
-          }) {}
-    ~DialogAnswer() {
-        stop = true;
-        thread.join();
-    }
-    DialogAnswer(const DialogAnswer&) = delete;
-    DialogAnswer& operator=(const DialogAnswer&) = delete;
+        : poll_(
+              [this, c = std::move(caption), a = std::move(answer)] {
+                  const HWND box = ::FindWindowW(L"#32770", c.c_str());
+                  if (!box || !::IsWindowVisible(box)) return false;
+                  seen = true;
+                  a(box);
+                  return true;
+              },
+              limit) {}
 
     std::atomic<bool> seen{false};
 
 private:
-    std::atomic<bool> stop{false};
-    std::thread thread;
+    PollingThread poll_;  // after `seen`, which its thread sets
 };
 
 inline void PressOk(HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); }

@@ -24,6 +24,7 @@
 #include "common/core/device_table.h"
 #include "common/core/text_codec.h"
 #include "common/tests/win32/component_registration.h"
+#include "common/tests/win32/polling_thread.h"
 #include "common/tests/win32/rigctl_run.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
@@ -161,24 +162,12 @@ protected:
     class NoticeWatch {
     public:
         NoticeWatch(const DocklineProcess& dockline, std::wstring text)
-            : thread_([this, &dockline, wanted = std::move(text)] {
-                  while (!stop_ && !seen_) {
-                      if (NoticeText(dockline) == wanted) seen_ = true;
-                      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                  }
-              }) {}
-        ~NoticeWatch() {
-            stop_ = true;
-            thread_.join();
-        }
-        NoticeWatch(const NoticeWatch&) = delete;
-        NoticeWatch& operator=(const NoticeWatch&) = delete;
-        bool Seen() const { return seen_; }
+            : poll_([&dockline, wanted = std::move(text)] { return NoticeText(dockline) == wanted; },
+                    std::chrono::minutes(10)) {}  // longer than any test takes
+        bool Seen() const { return poll_.Found(); }
 
     private:
-        std::atomic<bool> stop_{false};
-        std::atomic<bool> seen_{false};
-        std::thread thread_;
+        testing_support::PollingThread poll_;
     };
 
     testing_support::TempFolder folder;
