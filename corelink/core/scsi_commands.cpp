@@ -42,6 +42,7 @@ struct Request {
     std::uint8_t* destination = nullptr;     // receives the data area on success
     bool timed = false;                      // times the request itself
     TickSource ticks = nullptr;              // the counter for that; null: the device's clock
+    bool takesShortReply = false;            // a reply of any length is whole (INQUIRY)
 };
 
 struct Outcome {
@@ -49,7 +50,8 @@ struct Outcome {
     std::uint8_t status = 0;
     std::uint32_t lastError = 0;
     std::uint64_t elapsed = 0;
-    bool Good() const { return delivered && status == devio::kScsiStatusGood; }
+    bool endedEarly = false;  // GOOD, but fewer data-in bytes came than the command asked for
+    bool Good() const { return delivered && status == devio::kScsiStatusGood && !endedEarly; }
 };
 
 bool Acceptable(const Request& request) {
@@ -109,6 +111,13 @@ Outcome Exchange(Device& device, DeviceHandle handle, const Request& request) {
     if (request.timed) outcome.elapsed = now() - start;
     std::memcpy(&header, block.get(), sizeof header);
     outcome.status = header.scsiStatus;
+    // The header comes back with the count the device really sent. The bytes it did not send are
+    // the block's zeros, which must not reach the caller as if they were the device's answer.
+    outcome.endedEarly = request.destination != nullptr && !request.takesShortReply &&
+                         header.dataTransferLength < request.length;
+    if (outcome.endedEarly && outcome.delivered && outcome.status == devio::kScsiStatusGood) {
+        device.tracer.Trace(" short reply");
+    }
 
     if (outcome.Good() && request.destination != nullptr && request.length > 0)
         std::memcpy(request.destination, data, request.length);
@@ -280,6 +289,7 @@ int CSTDCMDControl::SendInquiry(Device& device, DeviceHandle handle, std::uint8_
     request.cdb[4] = kInquiryLength;
     request.length = kInquiryLength;
     request.destination = data;
+    request.takesShortReply = true;  // standard data is as long as the device's own
     return Send(device, handle, request);
 }
 

@@ -8,6 +8,9 @@
 // - the request block is built from zero for each command; data to the device is placed in its
 //   data area, data from the device is copied to the caller only on success (a failed command
 //   leaves the caller's buffer as it was);
+// - a data-in reply that ends before the requested length (the header's returned
+//   DataTransferLength is smaller) is a failure even with status GOOD, except INQUIRY, whose
+//   standard data is as long as the device makes it (the bytes that did not come are zero);
 // - more than 65536 data bytes, a READ/WRITE(10) byte count that is not a multiple of 512, or a
 //   missing buffer for a non-zero length is refused: result 0 and no request is sent;
 // - no retries; callers decide about them.

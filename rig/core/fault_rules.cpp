@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::string_view kCheckConditionWord = "check-condition";
 constexpr std::string_view kOutOfMemoryWord = "out-of-memory";
+constexpr std::string_view kShortReplyWord = "short-reply";
 
 std::optional<std::uint8_t> HexDigit(char c) {
     if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
@@ -41,7 +42,10 @@ bool FaultRule::Matches(const std::array<std::uint8_t, 16>& cdb) const {
 
 bool FaultRule::Valid() const {
     if (answer == FaultAnswer::None) return *this == FaultRule{};
-    if (answer != FaultAnswer::CheckCondition && answer != FaultAnswer::OutOfMemory) return false;
+    if (answer != FaultAnswer::CheckCondition && answer != FaultAnswer::OutOfMemory &&
+        answer != FaultAnswer::ShortReply) {
+        return false;
+    }
     if (length == 0 || length > kFaultPatternBytes) return false;
     for (std::size_t i = 0; i < kFaultPatternBytes; ++i) {
         if (i >= length && (mask[i] != 0 || value[i] != 0)) return false;
@@ -56,8 +60,9 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text, std::string& erro
     rule.answer = FaultAnswer::CheckCondition;
     std::string_view rest = text;
     std::string_view word = NextWord(rest);
-    if (word == kCheckConditionWord || word == kOutOfMemoryWord) {
+    if (word == kCheckConditionWord || word == kOutOfMemoryWord || word == kShortReplyWord) {
         if (word == kOutOfMemoryWord) rule.answer = FaultAnswer::OutOfMemory;
+        if (word == kShortReplyWord) rule.answer = FaultAnswer::ShortReply;
         word = NextWord(rest);
     }
     for (; !word.empty(); word = NextWord(rest)) {
@@ -84,7 +89,9 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text, std::string& erro
 }
 
 std::string FormatFaultRule(const FaultRule& rule) {
-    std::string text(rule.answer == FaultAnswer::OutOfMemory ? kOutOfMemoryWord : kCheckConditionWord);
+    std::string text(rule.answer == FaultAnswer::OutOfMemory  ? kOutOfMemoryWord
+                     : rule.answer == FaultAnswer::ShortReply ? kShortReplyWord
+                                                              : kCheckConditionWord);
     for (std::size_t i = 0; i < rule.length && i < kFaultPatternBytes; ++i) {
         char byte[4] = " ..";
         if (rule.mask[i] != 0) std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned>(rule.value[i]));

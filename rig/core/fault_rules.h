@@ -7,6 +7,9 @@
 //   EE 80 00 00 10 00 81 .. .. .. .. 01      CHECK CONDITION, HARDWARE ERROR 4/44/00 (default)
 //   out-of-memory EE 80 .. .. .. .. 87       the device stack throws std::bad_alloc, as an
 //                                            allocation failure inside the calling program would
+//   short-reply EE 95 .. .. .. .. 89         carried out, but a data-in reply ends after the
+//                                            first half of its bytes (status GOOD), as a bridge
+//                                            that stops a transfer early
 //
 // A failed command changes nothing on the device. Rules are part of an enclosure's state: the
 // rig file's `fail` keys give the initial ones, `rigctl RIGFILE fail ...` adds and clears them.
@@ -23,7 +26,7 @@ namespace rig {
 inline constexpr std::size_t kMaxFaultRules = 4;
 inline constexpr std::size_t kFaultPatternBytes = 16;
 
-enum class FaultAnswer : std::uint8_t { None = 0, CheckCondition = 1, OutOfMemory = 2 };
+enum class FaultAnswer : std::uint8_t { None = 0, CheckCondition = 1, OutOfMemory = 2, ShortReply = 3 };
 
 struct FaultRule {
     FaultAnswer answer = FaultAnswer::None;  // None: an unused rule
@@ -40,7 +43,7 @@ struct FaultRule {
 
 using FaultRules = std::array<FaultRule, kMaxFaultRules>;
 
-// "[check-condition|out-of-memory] BYTE..." as above; the empty optional with `error` set for
+// "[check-condition|out-of-memory|short-reply] BYTE..." as above; the empty optional with `error` set for
 // anything else.
 std::optional<FaultRule> ParseFaultRule(std::string_view text, std::string& error);
 // The rule in the form ParseFaultRule reads, e.g. "out-of-memory EE 80 .. 87".

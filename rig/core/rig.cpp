@@ -112,9 +112,12 @@ bool Rig::PassThrough(std::size_t index, const void* input, std::uint32_t inputS
             SparseImage medium(files_, enclosure.imagePath, enclosure.sectorSize, enclosure.sectors);
             std::optional<NandStore> nand;
             if (enclosure.nand.present) nand.emplace(files_, enclosure.nand);
-            answer = fault != nullptr ? CheckCondition(kInternalTargetFailure)
-                                      : ExecuteCommand(enclosure, state, medium, *command, nand ? &*nand : nullptr,
-                                                       [&](const std::string& text) { Report(text); });
+            const bool shortReply = fault != nullptr && fault->answer == FaultAnswer::ShortReply;
+            answer = fault != nullptr && !shortReply
+                         ? CheckCondition(kInternalTargetFailure)
+                         : ExecuteCommand(enclosure, state, medium, *command, nand ? &*nand : nullptr,
+                                          [&](const std::string& text) { Report(text); });
+            if (shortReply) answer.dataIn.resize(answer.dataIn.size() / 2);
             if (cdrom && command->cdb[0] == devio::bridge::kOpInquiry && answer.status == devio::kScsiStatusGood &&
                 !answer.dataIn.empty()) {
                 answer.dataIn[0] = kCdromDeviceType;

@@ -41,8 +41,9 @@ public:
     // rig's files failing (ERROR_IO_DEVICE).
     // `cdrom`: the request came through the enclosure's CD-ROM interface, whose INQUIRY reports
     // peripheral device type 5. A command one of the enclosure's fault rules names is answered
-    // CHECK CONDITION (4/44/00), or throws std::bad_alloc (after the lock is released) when the
-    // rule says out-of-memory.
+    // CHECK CONDITION (4/44/00), throws std::bad_alloc (after the lock is released) when the
+    // rule says out-of-memory, or is carried out with the first half of its data-in reply only
+    // when it says short-reply.
     bool PassThrough(std::size_t index, const void* input, std::uint32_t inputSize, void* output,
                      std::uint32_t outputSize, std::uint32_t& returned, std::uint32_t& lastError,
                      bool cdrom = false);

@@ -18,7 +18,7 @@ constexpr const char* kUsage =
     "usage: rigctl RIGFILE press|release [--enclosure N]\n"
     "       rigctl RIGFILE not-ready on|off [--enclosure N]\n"
     "       rigctl RIGFILE plug|unplug [--enclosure N]\n"
-    "       rigctl RIGFILE fail [out-of-memory] CDB-BYTE... [--enclosure N]\n"
+    "       rigctl RIGFILE fail [out-of-memory|short-reply] CDB-BYTE... [--enclosure N]\n"
     "       rigctl RIGFILE fail off [--enclosure N]\n"
     "       rigctl RIGFILE eject accept|veto|fail [--enclosure N]\n"
     "       rigctl RIGFILE registry\n"
@@ -155,7 +155,7 @@ std::optional<std::uint32_t> ParseAddress(const std::string& text, std::uint32_t
     return static_cast<std::uint32_t>(value);
 }
 
-// "fail off" clears the enclosure's fault rules; "fail [out-of-memory] BYTE..." adds one.
+// "fail off" clears the enclosure's fault rules; "fail [out-of-memory|short-reply] BYTE..." adds one.
 bool ChangeFaults(Rig& machine, std::size_t index, const std::vector<std::string>& words, std::string& error) {
     if (words.size() == 1 && words[0] == "off") {
         return machine.UpdateState(index, [](DeviceState& s) { s.faults = FaultRules{}; }, error);

@@ -427,7 +427,7 @@ private:
         return Fail("unknown key '" + key + "' in [enclosure]");
     }
 
-    // "fail = [out-of-memory] BYTE...": a command the enclosure fails from the start.
+    // "fail = [out-of-memory|short-reply] BYTE...": a command the enclosure fails from the start.
     std::string FailKey(std::string_view value, EnclosureConfig& enclosure) {
         std::string error;
         const auto rule = ParseFaultRule(Unquote(value), error);

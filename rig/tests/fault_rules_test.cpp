@@ -42,6 +42,12 @@ TEST(FaultRule, PatternMatchesTheLeadingCdbBytesWithWildcards) {
     EXPECT_EQ(rig::FormatFaultRule(*memory), "out-of-memory EE 8B");
     EXPECT_TRUE(memory->Valid());
 
+    const auto shortReply = rig::ParseFaultRule("short-reply EE 95 .. .. .. .. 89", error);
+    ASSERT_TRUE(shortReply) << error;
+    EXPECT_EQ(shortReply->answer, rig::FaultAnswer::ShortReply);
+    EXPECT_EQ(rig::FormatFaultRule(*shortReply), "short-reply EE 95 .. .. .. .. 89");
+    EXPECT_TRUE(shortReply->Valid());
+
     for (const char* bad : {"", "out-of-memory", "EE 8", "EE 8BB", "EE xx", "EE 80 .. .. .. .. .. .. .. .. .. .. .. .. .. .. 01",
                             "memory EE"}) {
         SCOPED_TRACE(bad);

@@ -4,6 +4,9 @@
 // removal, and the registry before and after.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "common/core/bridge_protocol.h"
 #include "corelink/core/device_removal.h"
 #include "corelink/core/disk_transfer.h"
 #include "corelink/core/volume_lock.h"
@@ -158,6 +161,44 @@ TEST_F(DiskOnRig, CapacityIsTheReplyInNativeNumbers) {
     EXPECT_EQ(tracer.Joined(),
               "ReadCapacity()| SendReadCapacity()|ReadCapacityEx()| SendReadCapacity()|"
               "ReadCapacity()| SendReadCapacity()|");
+}
+
+// A bridge that ends a data-in transfer early still answers GOOD; the header says how many bytes
+// came. The missing ones must not reach the caller as zeros: a zero button byte reads as a press,
+// zero sectors as data. Only INQUIRY, whose replies are of any length, takes what came.
+TEST_F(DiskOnRig, RepliesThatEndEarlyFailInsteadOfHandingOverZeros) {
+    for (const char* rule : {"EE 80 .. .. .. .. 87", "28", "25", "12"}) {
+        std::vector<std::string> words{"fail", "short-reply"};
+        std::istringstream bytes(rule);
+        for (std::string word; bytes >> word;) words.push_back(word);
+        ASSERT_EQ(Rigctl(words), 0);
+    }
+    ClearLog();
+
+    std::uint8_t button = 0xCC;
+    EXPECT_EQ(ReadButton_USD(*device, handles.data(), kSlot, 1, 0, &button), 0) << "no byte came";
+    EXPECT_EQ(button, 0xCC) << "the caller's byte stays as it was";
+
+    const Bytes sectors = Pattern(4096, 5);
+    ASSERT_EQ(WriteDiskRetry(*device, handles.data(), kSlot, 200, 4096, sectors.data()), 1);
+    Bytes read(4096, 0xAA);
+    EXPECT_EQ(ReadDisk(*device, handles.data(), kSlot, 200, 4096, read.data()), 0);
+    EXPECT_EQ(read, Bytes(4096, 0xAA));
+
+    std::uint32_t lastLba = 1, blockLength = 1;
+    EXPECT_EQ(ReadCapacity(*device, handles.data(), kSlot, &lastLba, &blockLength), 0);
+    EXPECT_EQ(lastLba, 0u);
+    EXPECT_EQ(blockLength, 0u);
+
+    Bytes inquiry(128, 0xAA);
+    ASSERT_EQ(ReadInquery(*device, handles.data(), kSlot, inquiry.data()), 1);
+    EXPECT_EQ(std::string(inquiry.begin() + 36, inquiry.begin() + 40), "QKTR") << "the first half came";
+    EXPECT_EQ(Bytes(inquiry.begin() + 64, inquiry.end()), Bytes(64, 0)) << "what did not come is not stale";
+    EXPECT_EQ(Log().size(), 5u) << "one command each, the write's included";
+
+    ASSERT_EQ(Rigctl({"fail", "off"}), 0);
+    EXPECT_EQ(ReadButton_USD(*device, handles.data(), kSlot, 1, 0, &button), 1);
+    EXPECT_EQ(button & devio::bridge::kButtonReleasedBit, devio::bridge::kButtonReleasedBit);
 }
 
 // Enclosure 0 holds the volumes of E: and F:; the first one found, E:'s, is the one locked.
