@@ -39,6 +39,8 @@ rig/registry_changes_fuzz rig/fuzz/corpus_registry
 rig/state_file_fuzz rig/fuzz/corpus_state
 corelink/core/usb_walk_fuzz corelink/core/fuzz/corpus_usb_walk
 corelink/core/storage_scan_fuzz corelink/core/fuzz/corpus_storage_scan
+corelink/core/flash_table_fuzz corelink/core/fuzz/corpus_flash_table
+corelink/core/flash_maintenance_fuzz corelink/core/fuzz/corpus_flash_maintenance
 copperfold/change_records_fuzz copperfold/fuzz/corpus_change_records
 common/volume_change_fuzz common/fuzz/corpus_volume_change
 dockline/device_table_fuzz dockline/fuzz/corpus_device_table
