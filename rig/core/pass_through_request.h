@@ -24,6 +24,7 @@ struct PassThroughCommand {
 struct PassThroughAnswer {
     std::uint8_t status = devio::kScsiStatusGood;
     std::vector<std::uint8_t> dataIn;  // data-in commands: exactly transferLength bytes when GOOD
+                                       // (fewer only under a short-reply fault rule)
     std::vector<std::uint8_t> sense;   // fixed-format sense data with CHECK CONDITION
 };
 
