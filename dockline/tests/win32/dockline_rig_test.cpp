@@ -189,6 +189,15 @@ TEST_F(DocklineOnRig, PressIsHandedToCopperfoldWithTheDeviceTable) {
     EXPECT_LE(reads.size() - before, 4u);
     for (const int enclosure : reads) EXPECT_EQ(enclosure, 0);
 
+    // A button read whose reply brings no byte is no press (an empty byte would read as one).
+    ASSERT_EQ(Rigctl({"fail", "short-reply", "EE", "80", "..", "..", "..", "..", "87"}), 0);
+    const size_t shortReads = ButtonReads().size();
+    ASSERT_TRUE(WaitFor([&] { return ButtonReads().size() >= shortReads + 2; }, std::chrono::seconds(5)))
+        << "polling goes on (it rests only while a handed-over press runs)";
+    EXPECT_TRUE(copperfold.Copies().empty());
+    EXPECT_EQ(Launches(), 0);
+    ASSERT_EQ(Rigctl({"fail", "off"}), 0);
+
     ASSERT_EQ(Rigctl({"press"}), 0);
     ASSERT_TRUE(WaitFor([&] { return !copperfold.Copies().empty() && !copperfold.Messages().empty(); }));
     const dockline_test::ReceivedCopy copy = copperfold.Copies().front();
