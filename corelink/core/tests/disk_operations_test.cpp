@@ -4,6 +4,7 @@
 // removal, and the registry before and after.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "common/core/bridge_protocol.h"
@@ -199,6 +200,19 @@ TEST_F(DiskOnRig, RepliesThatEndEarlyFailInsteadOfHandingOverZeros) {
     ASSERT_EQ(Rigctl({"fail", "off"}), 0);
     EXPECT_EQ(ReadButton_USD(*device, handles.data(), kSlot, 1, 0, &button), 1);
     EXPECT_EQ(button & devio::bridge::kButtonReleasedBit, devio::bridge::kButtonReleasedBit);
+
+    // A settings change writes back what it read: a firmware piece that came half is never
+    // written over the device's own with zeros.
+    const rig::DeviceState before = State();
+    ASSERT_EQ(Rigctl({"fail", "short-reply", "EE", "80", "00", "00", "10", "00", "81"}), 0);
+    ClearLog();
+    EXPECT_EQ(EnableSuspned_USD(*device, handles.data(), kSlot, 1), 0);
+    const auto log = Log();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const rig::LogRecord& r) { return r.header.dataIn == devio::kDataOut; }),
+              0)
+        << "nothing written";
+    EXPECT_EQ(State().firmware, before.firmware);
+    EXPECT_EQ(State().eeprom, before.eeprom);
 }
 
 // Enclosure 0 holds the volumes of E: and F:; the first one found, E:'s, is the one locked.
