@@ -208,9 +208,8 @@ TEST_F(DiskOnRig, RepliesThatEndEarlyFailInsteadOfHandingOverZeros) {
     ClearLog();
     EXPECT_EQ(EnableSuspned_USD(*device, handles.data(), kSlot, 1), 0);
     const auto log = Log();
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const rig::LogRecord& r) { return r.header.dataIn == devio::kDataOut; }),
-              0)
-        << "nothing written";
+    const auto writes = [](const rig::LogRecord& r) { return r.header.dataIn == devio::kDataOut; };
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), writes), 0) << "nothing written";
     EXPECT_EQ(State().firmware, before.firmware);
     EXPECT_EQ(State().eeprom, before.eeprom);
 }
