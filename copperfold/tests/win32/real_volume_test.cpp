@@ -1,7 +1,8 @@
 // Copies onto real FAT32 and exFAT volumes: the enclosure's drives as users have them. The script
 // copperfold/tests/real_volumes.sh mounts an image formatted by our own Volkern.dll through a FUSE
 // FAT driver and an exFAT image through the exFAT FUSE driver, maps them as drives of the tests'
-// Wine prefix and names them in CF_FAT32_DRIVE and CF_EXFAT_DRIVE; CF_PULLED_DRIVE names a plain
+// Wine prefix and names them in CF_FAT32_DRIVE and CF_EXFAT_DRIVE (and a FAT32 drive of 6 GiB in
+// CF_LARGE_FAT32_DRIVE); CF_PULLED_DRIVE names a plain
 // folder's drive. On request (a file in CF_CONTROL_FOLDER, see the script) it unplugs a drive (its
 // letter goes), plugs it in again, or replugs it (unmounts and mounts it again). CF_TREES_FOLDER
 // holds source trees with names no Windows folder holds. A test whose drive is not named is
@@ -135,6 +136,40 @@ TEST_F(RealVolume, Fat32AFileOf5GiBIsRefusedBeforeAnythingIsWritten) {
               std::wstring::npos);
     EXPECT_EQ(observer.copies, 0);
     EXPECT_FALSE(std::filesystem::exists(target)) << "nothing was written, not even the folder";
+}
+
+// Where the run does not know the drive is FAT (Wine names it "NTFS") the copy itself must fail:
+// the FUSE FAT driver wraps the offsets of a file past 4 GiB to its start and says nothing, so a
+// file of 4 GiB and 8 MiB once replaced the drive's copy with its last 8 MiB, and the run ended
+// as done (on a drive larger than 4 GiB, as every enclosure's is). Its free space is not told here, as on a drive whose facts are unknown, so that the
+// pre-flight lets the job through.
+class UnknownVolumes final : public ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    VolumeFacts Volume(const std::wstring&) override { return {}; }
+};
+
+TEST_F(RealVolume, Fat32AFileOver4GiBFailsItsCopyAndLeavesTheDrivesCopyAsItWas) {
+    DRIVE_OR_SKIP(drive, L"CF_LARGE_FAT32_DRIVE");
+    const std::wstring source = local.File(L"Films");
+    std::filesystem::create_directories(source);
+    testing_support::WriteBytes(source + L"\\a.txt", "small first");
+    MakeSparseFile(source + L"\\film.mkv", (4ull << 30) + (8u << 20));
+    testing_support::WriteBytes(source + L"\\z.txt", "small last");
+    const std::wstring target = DriveFolder(drive, L"films");
+    std::filesystem::create_directories(target + L"\\Films");
+    testing_support::WriteBytes(target + L"\\Films\\film.mkv", "previous version");
+
+    Win32FileSystem platform;
+    UnknownVolumes files(platform);
+    const EngineRun run = RunEngine(files, JobRecord(source, target, JobType::Backup));
+    EXPECT_EQ(run.outcome, 1);
+    EXPECT_EQ(run.observer.errors, std::vector<std::uint32_t>{ERROR_FILE_TOO_LARGE});
+    EXPECT_TRUE(testing_support::ReadBytes(target + L"\\Films\\film.mkv") == "previous version")
+        << "the drive's copy was replaced";
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Films\\a.txt"), "small first") << "the other files are copied";
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Films\\z.txt"), "small last");
+    EXPECT_FALSE(HasPartialFile(target));
 }
 
 TEST_F(RealVolume, Fat32ASyncAfterTheHourShiftOfDaylightSavingCopiesNothing) {
