@@ -124,6 +124,15 @@ echo old >"$linked/deep/old.txt"; echo expired >"$store/2020-01-02 00.00.00 +000
 ln -s "$prune/outside" "$linked/deep/dirlink"; ln -s "$prune/outside.txt" "$linked/filelink.txt"
 ln -s "$prune/outside" "$store/2019-01-01 00.00.00 +0000"
 
+# A source tree on Z: with a link to its own parent folder (Wine shows it as a folder, and a walk
+# that followed it would copy the tree again inside itself until paths could go no deeper) and a
+# link to a folder outside the tree, which is copied as a folder.
+loops="$trees/loops"
+mkdir -p "$loops/Src/docs/sub" "$loops/elsewhere"
+echo top >"$loops/Src/top.txt"; echo deep >"$loops/Src/docs/sub/deep.txt"; echo linked >"$loops/elsewhere/linked.txt"
+ln -s .. "$loops/Src/docs/sub/up"
+ln -s "$loops/elsewhere" "$loops/Src/outside"
+
 windows_path() { echo "Z:${1//\//\\}"; }
 CF_FAT32_DRIVE="${fat32_letter^^}:" CF_LARGE_FAT32_DRIVE="${large_letter^^}:" CF_EXFAT_DRIVE="${exfat_letter^^}:" CF_PULLED_DRIVE="${pulled_letter^^}:" \
   CF_PULLED_FOLDER="$(windows_path "$pulled_dir")" CF_CONTROL_FOLDER="$(windows_path "$control")" \

@@ -72,6 +72,35 @@ TEST_F(RealVolume, OnZRemovingExpiredVersionsNeverGoesThroughALink) {
     EXPECT_EQ(testing_support::ReadBytes(prune + L"\\target\\Src\\a.txt"), "new\n");
 }
 
+// A link in a source on Z: that leads back to a folder above it is not followed (once the run
+// copied the tree into itself until paths ran out, 40 levels deep, and two such links kept it
+// going for ever); it is named once, and the link to a folder outside the tree is copied. A Sync
+// of the same tree with its copy then finds nothing to do either way. real_volumes.sh makes it.
+TEST_F(RealVolume, OnZALinkBackToAFolderAboveIsNotFollowed) {
+    const std::wstring trees = FolderFromEnvironment(L"CF_TREES_FOLDER");
+    if (trees.empty()) GTEST_SKIP() << "CF_TREES_FOLDER names no folder on Z:";
+    const std::wstring source = trees + L"\\loops\\Src";
+    ASSERT_TRUE(std::filesystem::exists(source + L"\\docs\\sub\\up\\sub\\deep.txt")) << "real_volumes.sh makes the tree";
+    const std::wstring target = local.File(L"Loops");
+    Win32FileSystem platform;
+    const EngineRun backup = RunEngine(platform, JobRecord(source, target, JobType::Backup));
+    EXPECT_EQ(backup.outcome, 0) << testing::PrintToString(backup.observer.failures);
+    EXPECT_EQ(backup.observer.copies, 3);
+    EXPECT_EQ(FilesBelow(target).size(), 3u);
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Src\\docs\\sub\\deep.txt"), "deep\n");
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Src\\outside\\linked.txt"), "linked\n");
+    EXPECT_FALSE(std::filesystem::exists(target + L"\\Src\\docs\\sub\\up"));
+    ASSERT_EQ(backup.observer.notes.size(), 1u);
+    EXPECT_NE(backup.observer.notes[0].find(source + L"\\docs\\sub\\up was not copied: it leads back to "),
+              std::wstring::npos) << testing::PrintToString(backup.observer.notes);
+    EXPECT_NE(backup.observer.notes[0].find(L"loops\\Src\\docs, which holds it"), std::wstring::npos);
+
+    const EngineRun sync = RunEngine(platform, JobRecord(source, target + L"\\Src", JobType::Sync));
+    EXPECT_EQ(sync.outcome, 0) << testing::PrintToString(sync.observer.failures);
+    EXPECT_EQ(sync.observer.copies, 0);
+    EXPECT_EQ(sync.observer.notes.size(), 1u);
+}
+
 TEST_F(RealVolume, Fat32KeepsNoAttributesAndTheRunLogSaysSoOnce) {
     DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
     const std::wstring source = local.File(L"Attributes");
