@@ -489,6 +489,7 @@ void CopyEngine::RunJobs(const JobBatch& batch, std::chrono::milliseconds finish
     stopped_ = false;
     volumes_.clear();  // free space changes between runs
     reported_.clear();
+    resolvedFolders_.clear();
     now_ = FileTimeNow();
     offsetMinutes_ = LocalOffsetMinutes(now_);
 

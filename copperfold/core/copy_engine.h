@@ -144,8 +144,16 @@ private:
     };
     // Whether a walk acts on an entry of `own`: not one it skips, nor one that cannot be copied (a
     // name the system refuses, or one that clashes by case in its own or the `other` side's
-    // listing). `report`: the latter are told (once) as failures; the estimates only leave them out.
+    // listing), nor a folder that leads back to one on its way (told as a note).
+    // `report`: these are told (once); the estimates only leave them out.
     bool Takes(const Listed& own, const FileEntry& entry, const Listed* other, bool report);
+    // The folder the subfolder `name` of `folder` resolves to, when that is a folder on the way
+    // to it or holds one: a link to a folder above it, which a walk would follow without end (a
+    // Unix link, that Wine shows as what it points to, or a junction). Empty otherwise.
+    std::wstring LoopTarget(const std::wstring& folder, const std::wstring& name);
+    // The comparable form of the path a folder resolves to, asked once per run and spelling; empty
+    // when the system cannot tell.
+    const std::wstring& ResolvedFolder(const std::wstring& folder);
     // Lists a folder the walk has to read; one that cannot be read is told as a failure, or as
     // the loss of its drive, which stops the job. `mayHaveGone`: a folder a listing showed, which
     // may since have been removed (then there is nothing to read, and nothing to tell).
@@ -260,6 +268,7 @@ private:
     int offsetMinutes_ = 0;               // the local time zone's then
     std::unordered_map<std::wstring, VolumeFacts> volumes_;  // during RunJobs, by upper-cased root
     std::unordered_set<std::wstring> reported_;              // what the run told of, upper-cased
+    std::unordered_map<std::wstring, std::wstring> resolvedFolders_;  // during RunJobs, by folder
     std::uint64_t plannedCopies_ = 0;  // the copies the estimates found to make
     // The job going on: the copies its estimate planned, those started, those that did not
     // succeed, and the drive whose loss stopped it (empty while it goes on).

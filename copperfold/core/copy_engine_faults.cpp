@@ -86,7 +86,46 @@ bool CopyEngine::Takes(const Listed& own, const FileEntry& entry, const Listed* 
         }
         return false;
     }
+    if (entry.IsFolder()) {
+        if (const std::wstring loop = LoopTarget(own.folder, entry.name); !loop.empty()) {
+            if (report) {
+                const std::wstring path = JoinPath(own.folder, entry.name);
+                Report(path, {kLeadsBackText, {path, loop}, 0, false});
+            }
+            return false;
+        }
+    }
     return true;
+}
+
+const std::wstring& CopyEngine::ResolvedFolder(const std::wstring& folder) {
+    static const std::wstring unknown;
+    std::wstring key = folder;
+    while (key.size() > RootLength(key) && key.back() == L'\\') key.pop_back();
+    if (const auto known = resolvedFolders_.find(key); known != resolvedFolders_.end()) return known->second;
+    const std::wstring resolved = fs_.FinalPath(folder);
+    if (resolved.empty()) return unknown;  // asked again: it may exist later in the run
+    return resolvedFolders_.emplace(std::move(key), ComparablePath(resolved)).first->second;
+}
+
+std::wstring CopyEngine::LoopTarget(const std::wstring& folder, const std::wstring& name) {
+    const std::wstring path = JoinPath(folder, name);
+    const std::wstring resolved = ResolvedFolder(path);
+    if (resolved.empty()) return {};
+    // Each folder on the way, from `folder` up to the root, as the system resolves it.
+    std::wstring way = folder;
+    const std::size_t rootLength = RootLength(way);
+    for (;;) {
+        const std::wstring& wayResolved = ResolvedFolder(way);
+        if (!wayResolved.empty() && InsideOrSame(wayResolved, resolved)) {
+            std::wstring target = fs_.FinalPath(path);
+            if (target.starts_with(L"\\\\?\\")) target.erase(0, 4);  // as the user writes it
+            return target.empty() ? path : target;
+        }
+        const std::size_t slash = way.rfind(L'\\');
+        if (way.size() <= rootLength || slash == std::wstring::npos || slash + 1 < rootLength) return {};
+        way.resize(std::max(slash, rootLength));
+    }
 }
 
 bool CopyEngine::ReadFolder(const std::wstring& folder, std::vector<FileEntry>& entries, bool mayHaveGone) {

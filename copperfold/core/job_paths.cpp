@@ -124,12 +124,11 @@ std::wstring ComparablePath(std::wstring_view path) {
     return result;
 }
 
-bool InsideEachOther(std::wstring_view a, std::wstring_view b) {
-    const auto insideOrSame = [](std::wstring_view inner, std::wstring_view outer) {
-        if (inner.size() < outer.size() || inner.substr(0, outer.size()) != outer) return false;
-        return inner.size() == outer.size() || inner[outer.size()] == L'\\';
-    };
-    return insideOrSame(a, b) || insideOrSame(b, a);
+bool InsideOrSame(std::wstring_view inner, std::wstring_view outer) {
+    if (inner.size() < outer.size() || inner.substr(0, outer.size()) != outer) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == L'\\';
 }
+
+bool InsideEachOther(std::wstring_view a, std::wstring_view b) { return InsideOrSame(a, b) || InsideOrSame(b, a); }
 
 }  // namespace copperfold

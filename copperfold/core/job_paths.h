@@ -27,6 +27,9 @@ std::wstring PlatformFullPath(std::wstring_view path);
 // folded, no trailing separator.
 std::wstring ComparablePath(std::wstring_view path);
 
+// True when the comparable path `inner` is `outer` or lies inside it.
+bool InsideOrSame(std::wstring_view inner, std::wstring_view outer);
+
 // True when one comparable path is the other or lies inside it.
 bool InsideEachOther(std::wstring_view a, std::wstring_view b);
 

@@ -36,6 +36,9 @@ inline constexpr std::wstring_view kDriveNotThereText =
 // Notes: pairs a Sync leaves as they are.
 inline constexpr std::wstring_view kFutureTimeText =
     L"%s is dated in the future, so it and %s were left as they are: neither can be taken for the newer file.";
+// Notes: a folder a walk does not go into.
+inline constexpr std::wstring_view kLeadsBackText =
+    L"The folder %s was not copied: it leads back to %s, which holds it, so its copy would never end.";
 // Notes: the kept versions a job's run removed at its start, or could not remove.
 inline constexpr std::wstring_view kVersionsRemovedText =
     L"The kept versions in %s were older than %s days and were removed.";

@@ -5,7 +5,8 @@
 # Formats a 64 MiB FAT32 image with our own Volkern.dll (make_fat32_image.exe, through the
 # library's parameter block) and mounts it with the FUSE FAT driver (fusefat); makes a 64 MiB
 # exFAT image and mounts it from a loop device with the exFAT FUSE driver; maps both, and a plain
-# folder, as drives of the session's prefix; makes source trees with names only a Linux folder
+# folder, as drives of the session's prefix, and a second FAT32 image of 6 GiB (sparse) as a drive
+# larger than 4 GiB (the driver wraps a write past 4 GiB to the file's start only on those); makes source trees with names only a Linux folder
 # holds (names that differ only in case, names with ? * |) and a version store with links in it;
 # runs copperfold_real_volume_tests.exe;
 # and checks both file systems with their fsck afterwards. Without root, /dev/fuse or the drivers
@@ -29,14 +30,15 @@ for tool in fusefat fusermount mount.exfat-fuse mkfs.exfat fsck.exfat fsck.fat l
 done
 
 work="$state/real-volumes"
-fat32_dir="$work/fat32" exfat_dir="$work/exfat" pulled_dir="$work/pulled" control="$work/control" trees="$work/trees"
-fat32_letter=r exfat_letter=s pulled_letter=t
+fat32_dir="$work/fat32" large_dir="$work/large" exfat_dir="$work/exfat" pulled_dir="$work/pulled" control="$work/control" trees="$work/trees"
+fat32_letter=r exfat_letter=s pulled_letter=t large_letter=u
 loop=""
 cleanup() {
   [ -n "${watcher:-}" ] && kill "$watcher" 2>/dev/null && wait "$watcher" 2>/dev/null
   rm -f "$WINEPREFIX/dosdevices/$fat32_letter:" "$WINEPREFIX/dosdevices/$exfat_letter:" \
-        "$WINEPREFIX/dosdevices/$pulled_letter:"
+        "$WINEPREFIX/dosdevices/$pulled_letter:" "$WINEPREFIX/dosdevices/$large_letter:"
   mountpoint -q "$fat32_dir" && fusermount -u "$fat32_dir"
+  mountpoint -q "$large_dir" && fusermount -u "$large_dir"
   mountpoint -q "$exfat_dir" && { fusermount -u "$exfat_dir" 2>/dev/null || umount "$exfat_dir"; }
   [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
   return 0
@@ -44,13 +46,16 @@ cleanup() {
 trap cleanup EXIT
 cleanup
 rm -rf "$work"
-mkdir -p "$fat32_dir" "$exfat_dir" "$pulled_dir" "$control" "$trees"
+mkdir -p "$fat32_dir" "$large_dir" "$exfat_dir" "$pulled_dir" "$control" "$trees"
 
 # FAT32, as our library formats the enclosure's drives: 131072 sectors of 512 bytes.
 image_windows_path=$(winepath -w "$work/fat32.img" 2>/dev/null)
 wine "$bin/make_fat32_image.exe" "$image_windows_path" 131072 ENCLOSURE </dev/null || { echo "Volkern did not format the image"; exit 1; }
 fsck.fat -n "$work/fat32.img" >/dev/null || { echo "the new image fails fsck.fat"; exit 1; }
 fusefat -o rw+ "$work/fat32.img" "$fat32_dir" >/dev/null 2>&1 || skip "fusefat cannot mount here"
+wine "$bin/make_fat32_image.exe" "$(winepath -w "$work/large.img" 2>/dev/null)" 12582912 LARGE </dev/null >/dev/null ||
+  { echo "Volkern did not format the large image"; exit 1; }
+fusefat -o rw+ "$work/large.img" "$large_dir" >/dev/null 2>&1 || skip "fusefat cannot mount here"
 
 truncate -s 64M "$work/exfat.img"
 mkfs.exfat -L ENCLOSURE "$work/exfat.img" >/dev/null || { echo "mkfs.exfat failed"; exit 1; }
@@ -59,11 +64,11 @@ mount.exfat-fuse "$loop" "$exfat_dir" >/dev/null 2>&1 || skip "exfat-fuse cannot
 
 folder_of() {
   case $1 in
-    "$fat32_letter") echo "$fat32_dir" ;; "$exfat_letter") echo "$exfat_dir" ;; "$pulled_letter") echo "$pulled_dir" ;;
+    "$fat32_letter") echo "$fat32_dir" ;; "$large_letter") echo "$large_dir" ;; "$exfat_letter") echo "$exfat_dir" ;; "$pulled_letter") echo "$pulled_dir" ;;
   esac
 }
 plug() { ln -sfn "$(folder_of "$1")" "$WINEPREFIX/dosdevices/$1:"; }
-for letter in "$fat32_letter" "$exfat_letter" "$pulled_letter"; do plug "$letter"; done
+for letter in "$fat32_letter" "$large_letter" "$exfat_letter" "$pulled_letter"; do plug "$letter"; done
 
 # Until no process has the file open any more: the driver of an unmounted volume has ended.
 unused() {
@@ -119,8 +124,17 @@ echo old >"$linked/deep/old.txt"; echo expired >"$store/2020-01-02 00.00.00 +000
 ln -s "$prune/outside" "$linked/deep/dirlink"; ln -s "$prune/outside.txt" "$linked/filelink.txt"
 ln -s "$prune/outside" "$store/2019-01-01 00.00.00 +0000"
 
+# A source tree on Z: with a link to its own parent folder (Wine shows it as a folder, and a walk
+# that followed it would copy the tree again inside itself until paths could go no deeper) and a
+# link to a folder outside the tree, which is copied as a folder.
+loops="$trees/loops"
+mkdir -p "$loops/Src/docs/sub" "$loops/elsewhere"
+echo top >"$loops/Src/top.txt"; echo deep >"$loops/Src/docs/sub/deep.txt"; echo linked >"$loops/elsewhere/linked.txt"
+ln -s .. "$loops/Src/docs/sub/up"
+ln -s "$loops/elsewhere" "$loops/Src/outside"
+
 windows_path() { echo "Z:${1//\//\\}"; }
-CF_FAT32_DRIVE="${fat32_letter^^}:" CF_EXFAT_DRIVE="${exfat_letter^^}:" CF_PULLED_DRIVE="${pulled_letter^^}:" \
+CF_FAT32_DRIVE="${fat32_letter^^}:" CF_LARGE_FAT32_DRIVE="${large_letter^^}:" CF_EXFAT_DRIVE="${exfat_letter^^}:" CF_PULLED_DRIVE="${pulled_letter^^}:" \
   CF_PULLED_FOLDER="$(windows_path "$pulled_dir")" CF_CONTROL_FOLDER="$(windows_path "$control")" \
   CF_TREES_FOLDER="$(windows_path "$trees")" \
   wine "$bin/copperfold_real_volume_tests.exe" </dev/null
@@ -130,6 +144,7 @@ cleanup
 trap - EXIT
 echo "fsck.fat -n on the FAT32 image:"
 fsck.fat -n "$work/fat32.img" || { echo "the FAT32 volume is not clean after the tests"; status=1; }
+fsck.fat -n "$work/large.img" >/dev/null || { echo "the large FAT32 volume is not clean after the tests"; status=1; }
 echo "fsck.exfat -n on the exFAT image:"
 fsck.exfat -n "$work/exfat.img" || { echo "the exFAT volume is not clean after the tests"; status=1; }
 exit $status

@@ -178,6 +178,12 @@ DWORD ReserveSpace(HANDLE file, std::uint64_t size) {
     return error == ERROR_DISK_FULL || error == ERROR_FILE_TOO_LARGE ? error : ERROR_SUCCESS;
 }
 
+// The size the file system gives an open file now; ~0 when it gives none.
+std::uint64_t SizeOf(HANDLE file) {
+    LARGE_INTEGER size;
+    return ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : ~0ull;
+}
+
 struct SourceFile {
     win32::UniqueFile handle;
     FILE_BASIC_INFO basic{};  // times and attributes
@@ -222,6 +228,10 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
         if (!report(size, done, CopyProgressReason::ChunkFinished)) return kErrorRequestAborted;
     }
     if (const DWORD error = writer.Finish()) return error;
+    // A FAT drive cannot hold a file of 4 GiB or more, and where it does not refuse one it may keep
+    // a 32-bit size and offsets and say nothing (the FUSE FAT driver wraps every write past 4 GiB
+    // to the file's start): such a copy is not complete, whatever the writes answered.
+    if (done > kFatLargestFile && SizeOf(output) != done) return ERROR_FILE_TOO_LARGE;
     // The last call always reports a complete file: an empty one has its single chunk, and a
     // source that shrank ends at the bytes it still had.
     if ((size == 0 || done != size) && !report(done, done, CopyProgressReason::ChunkFinished)) {

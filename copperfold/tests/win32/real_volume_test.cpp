@@ -1,7 +1,8 @@
 // Copies onto real FAT32 and exFAT volumes: the enclosure's drives as users have them. The script
 // copperfold/tests/real_volumes.sh mounts an image formatted by our own Volkern.dll through a FUSE
 // FAT driver and an exFAT image through the exFAT FUSE driver, maps them as drives of the tests'
-// Wine prefix and names them in CF_FAT32_DRIVE and CF_EXFAT_DRIVE; CF_PULLED_DRIVE names a plain
+// Wine prefix and names them in CF_FAT32_DRIVE and CF_EXFAT_DRIVE (and a FAT32 drive of 6 GiB in
+// CF_LARGE_FAT32_DRIVE); CF_PULLED_DRIVE names a plain
 // folder's drive. On request (a file in CF_CONTROL_FOLDER, see the script) it unplugs a drive (its
 // letter goes), plugs it in again, or replugs it (unmounts and mounts it again). CF_TREES_FOLDER
 // holds source trees with names no Windows folder holds. A test whose drive is not named is
@@ -71,6 +72,35 @@ TEST_F(RealVolume, OnZRemovingExpiredVersionsNeverGoesThroughALink) {
     EXPECT_EQ(testing_support::ReadBytes(prune + L"\\target\\Src\\a.txt"), "new\n");
 }
 
+// A link in a source on Z: that leads back to a folder above it is not followed (once the run
+// copied the tree into itself until paths ran out, 40 levels deep, and two such links kept it
+// going for ever); it is named once, and the link to a folder outside the tree is copied. A Sync
+// of the same tree with its copy then finds nothing to do either way. real_volumes.sh makes it.
+TEST_F(RealVolume, OnZALinkBackToAFolderAboveIsNotFollowed) {
+    const std::wstring trees = FolderFromEnvironment(L"CF_TREES_FOLDER");
+    if (trees.empty()) GTEST_SKIP() << "CF_TREES_FOLDER names no folder on Z:";
+    const std::wstring source = trees + L"\\loops\\Src";
+    ASSERT_TRUE(std::filesystem::exists(source + L"\\docs\\sub\\up\\sub\\deep.txt")) << "real_volumes.sh makes the tree";
+    const std::wstring target = local.File(L"Loops");
+    Win32FileSystem platform;
+    const EngineRun backup = RunEngine(platform, JobRecord(source, target, JobType::Backup));
+    EXPECT_EQ(backup.outcome, 0) << testing::PrintToString(backup.observer.failures);
+    EXPECT_EQ(backup.observer.copies, 3);
+    EXPECT_EQ(FilesBelow(target).size(), 3u);
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Src\\docs\\sub\\deep.txt"), "deep\n");
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Src\\outside\\linked.txt"), "linked\n");
+    EXPECT_FALSE(std::filesystem::exists(target + L"\\Src\\docs\\sub\\up"));
+    ASSERT_EQ(backup.observer.notes.size(), 1u);
+    EXPECT_NE(backup.observer.notes[0].find(source + L"\\docs\\sub\\up was not copied: it leads back to "),
+              std::wstring::npos) << testing::PrintToString(backup.observer.notes);
+    EXPECT_NE(backup.observer.notes[0].find(L"loops\\Src\\docs, which holds it"), std::wstring::npos);
+
+    const EngineRun sync = RunEngine(platform, JobRecord(source, target + L"\\Src", JobType::Sync));
+    EXPECT_EQ(sync.outcome, 0) << testing::PrintToString(sync.observer.failures);
+    EXPECT_EQ(sync.observer.copies, 0);
+    EXPECT_EQ(sync.observer.notes.size(), 1u);
+}
+
 TEST_F(RealVolume, Fat32KeepsNoAttributesAndTheRunLogSaysSoOnce) {
     DRIVE_OR_SKIP(drive, L"CF_FAT32_DRIVE");
     const std::wstring source = local.File(L"Attributes");
@@ -135,6 +165,40 @@ TEST_F(RealVolume, Fat32AFileOf5GiBIsRefusedBeforeAnythingIsWritten) {
               std::wstring::npos);
     EXPECT_EQ(observer.copies, 0);
     EXPECT_FALSE(std::filesystem::exists(target)) << "nothing was written, not even the folder";
+}
+
+// Where the run does not know the drive is FAT (Wine names it "NTFS") the copy itself must fail:
+// the FUSE FAT driver wraps the offsets of a file past 4 GiB to its start and says nothing, so a
+// file of 4 GiB and 8 MiB once replaced the drive's copy with its last 8 MiB, and the run ended
+// as done (on a drive larger than 4 GiB, as every enclosure's is). Its free space is not told here, as on a drive whose facts are unknown, so that the
+// pre-flight lets the job through.
+class UnknownVolumes final : public ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    VolumeFacts Volume(const std::wstring&) override { return {}; }
+};
+
+TEST_F(RealVolume, Fat32AFileOver4GiBFailsItsCopyAndLeavesTheDrivesCopyAsItWas) {
+    DRIVE_OR_SKIP(drive, L"CF_LARGE_FAT32_DRIVE");
+    const std::wstring source = local.File(L"Films");
+    std::filesystem::create_directories(source);
+    testing_support::WriteBytes(source + L"\\a.txt", "small first");
+    MakeSparseFile(source + L"\\film.mkv", (4ull << 30) + (8u << 20));
+    testing_support::WriteBytes(source + L"\\z.txt", "small last");
+    const std::wstring target = DriveFolder(drive, L"films");
+    std::filesystem::create_directories(target + L"\\Films");
+    testing_support::WriteBytes(target + L"\\Films\\film.mkv", "previous version");
+
+    Win32FileSystem platform;
+    UnknownVolumes files(platform);
+    const EngineRun run = RunEngine(files, JobRecord(source, target, JobType::Backup));
+    EXPECT_EQ(run.outcome, 1);
+    EXPECT_EQ(run.observer.errors, std::vector<std::uint32_t>{ERROR_FILE_TOO_LARGE});
+    EXPECT_TRUE(testing_support::ReadBytes(target + L"\\Films\\film.mkv") == "previous version")
+        << "the drive's copy was replaced";
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Films\\a.txt"), "small first") << "the other files are copied";
+    EXPECT_EQ(testing_support::ReadBytes(target + L"\\Films\\z.txt"), "small last");
+    EXPECT_FALSE(HasPartialFile(target));
 }
 
 TEST_F(RealVolume, Fat32ASyncAfterTheHourShiftOfDaylightSavingCopiesNothing) {
