@@ -260,6 +260,7 @@ private:
         std::vector<std::wstring> tops;       // its folders, by ComparablePath: their version stores are not walked
         std::vector<VersionKeeper> keepers;   // the sides where it keeps the files it replaces
         std::wstring onlyName;                // a restore of one entry: the top of its walk takes that name alone
+        bool leavesOutLinks = false;          // a restore of a version: no link in it is followed
     };
     // The walks' setting for a prepared job.
     CurrentJob SettingFor(const JobRecord& prepared, bool localTimeSide) const;

@@ -8,6 +8,7 @@
 #include "../../common/core/case_fold.h"
 #include "copy_engine.h"
 #include "job_paths.h"
+#include "versions.h"
 
 namespace copperfold {
 namespace {
@@ -71,6 +72,7 @@ JobRefusal CopyEngine::MissingDrive(const JobRecord& prepared) {
 
 bool CopyEngine::Takes(const Listed& own, const FileEntry& entry, const Listed* other, bool report) {
     if (Skipped(entry)) return false;
+    if (current_.leavesOutLinks && (entry.attributes & kAttributeReparsePoint) != 0) return false;
     if (NameRefusedByTheSystem(entry.name)) {
         if (report) {
             const std::wstring path = JoinPath(own.folder, entry.name);

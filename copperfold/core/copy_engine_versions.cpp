@@ -21,6 +21,8 @@ CopyEngine::CurrentJob CopyEngine::SettingFor(const JobRecord& prepared, bool lo
     if (prepared.versionRestore) {
         // It writes into the job's folder on one side, from a version of the store at its top.
         setting.tops.push_back(ComparablePath(prepared.source));
+        // The version lies on a drive anyone may have written to: a link in it may point anywhere.
+        setting.leavesOutLinks = true;
         setting.keepers.emplace_back(prepared.source, now_, offsetMinutes_);
         return setting;
     }
@@ -75,10 +77,20 @@ JobRefusal CopyEngine::MissingVersion(const JobRecord& prepared) {
     const std::wstring store = VersionStorePath(prepared.source);
     const std::wstring& file = prepared.versionRestore->file;
     const std::wstring restored = file.empty() ? prepared.target : JoinPath(prepared.target, file);
-    if (!fs_.LookUp(store, entry) || !IsVersionStore(entry) || !fs_.LookUp(restored, entry)) {
-        return {kVersionGoneText, {restored}};
+    if (!fs_.LookUp(store, entry) || !IsVersionStore(entry)) return {kVersionGoneText, {restored}};
+    // The version's folder, then each part of the file's path down to the file: a link among
+    // them is no kept version (the walk would copy what it points to).
+    std::wstring part = prepared.target;
+    std::size_t next = 0;
+    for (bool top = true;; top = false) {
+        if (!fs_.LookUp(part, entry) || (entry.attributes & kAttributeReparsePoint) != 0 || (top && !entry.IsFolder())) {
+            return {kVersionGoneText, {restored}};
+        }
+        if (next >= file.size()) return {};
+        const std::size_t end = std::min(file.find(L'\\', next), file.size());
+        part = JoinPath(part, std::wstring_view(file).substr(next, end - next));
+        next = end + 1;
     }
-    return {};
 }
 
 }  // namespace copperfold

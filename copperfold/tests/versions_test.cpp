@@ -204,6 +204,56 @@ TEST_F(VersionsTest, AfterADamagedSourceWasBackedUpAVersionRestoreBringsEveryFil
     EXPECT_TRUE(fs.copies.empty());
 }
 
+// The store lies on a drive anyone may have written: a link planted in it (a version that is a
+// link, a folder of a version that is one) is never followed by a restore or its preview, so
+// nothing from where it points is copied into the job's folder; the rest of the version is.
+TEST_F(VersionsTest, ARestoreNeverFollowsALinkPlantedInTheStore) {
+    const JobRecord backup = Job(L"C:\\Photos", L"E:\\Backup", JobType::Backup, 0, 30);
+    const std::wstring store = L"E:\\Backup\\Photos\\.copperfold-versions";
+    const std::wstring real = L"2026-05-01 14.30.05 +0200";
+    const std::wstring linked = L"2026-05-02 09.00.00 +0200";
+    fs.AddFile(L"E:\\Backup\\Photos\\a.jpg", "damaged", 500);
+    fs.AddFile(store + L"\\" + real + L"\\a.jpg", "good", 100);
+    fs.AddFolder(store + L"\\" + real + L"\\Trip", kAttributeReparsePoint);  // seen as what it points to
+    fs.AddFile(store + L"\\" + real + L"\\Trip\\secret.txt", "someone else's");
+    fs.AddFolder(store + L"\\" + linked, kAttributeReparsePoint);
+    fs.AddFile(store + L"\\" + linked + L"\\key.txt", "someone else's");
+
+    const std::vector<SideVersions> listed = ListVersions(fs, backup);
+    ASSERT_EQ(listed.size(), 1u);
+    ASSERT_EQ(listed[0].versions.size(), 1u) << "a version that is a link is not listed";
+    EXPECT_EQ(listed[0].versions[0].files, 1u);
+
+    JobRecord restore;
+    const auto restoreOf = [&](const std::wstring& version, const std::wstring& file) {
+        EXPECT_FALSE(MakeVersionRestore(backup, JobSide::Target, version, file, restore).Refused());
+        JobBatch batch;
+        batch.entries[batch.count++] = restore;
+        return PreviewBatch(fs, batch);
+    };
+    for (const auto& [version, file] : {std::pair{linked, L""}, std::pair{real, L"Trip\\secret.txt"},
+                                        std::pair{real, L"Trip"}}) {
+        const std::vector<JobPreview> preview = restoreOf(version, file);
+        ASSERT_EQ(preview.size(), 1u);
+        EXPECT_NE(preview[0].refusal.find(L"is not there"), std::wstring::npos) << testing::PrintToString(file);
+        Run({restore});
+        ASSERT_EQ(observer.refusals.size(), 1u) << testing::PrintToString(version + L"\\" + file);
+        EXPECT_TRUE(fs.copies.empty()) << testing::PrintToString(fs.copies);
+    }
+    // The whole version: its own file back, the linked folder left out of the count and the copy.
+    const std::vector<JobPreview> preview = restoreOf(real, L"");
+    ASSERT_EQ(preview.size(), 1u);
+    EXPECT_EQ(preview[0].refusal, L"");
+    EXPECT_EQ(preview[0].files, 1u);
+    Run({restore});
+    EXPECT_TRUE(observer.refusals.empty()) << testing::PrintToString(observer.refusals);
+    EXPECT_EQ(fs.copies, (std::vector<std::pair<std::wstring, std::wstring>>{
+                             {store + L"\\" + real + L"\\a.jpg", L"E:\\Backup\\Photos\\a.jpg"}}));
+    EXPECT_EQ(Content(L"E:\\Backup\\Photos\\a.jpg"), "good");
+    EXPECT_EQ(fs.Find(L"E:\\Backup\\Photos\\Trip"), nullptr);
+    EXPECT_EQ(RunOutcomeCode(counters), 0);
+}
+
 // A Sync keeps each side's replaced file on that side; the stores are not walked, so neither
 // travels to the other side, nor do they count as each other's hidden namesakes.
 TEST_F(VersionsTest, ASyncKeepsEachSidesReplacedFilesOnThatSide) {
