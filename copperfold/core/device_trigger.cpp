@@ -34,6 +34,12 @@ bool DeviceRecordChanged(const common::DeviceTable& received, const common::Devi
     return a.modelCode != b.modelCode || a.driveLetterCount != b.driveLetterCount || DevicePath(a) != DevicePath(b);
 }
 
+bool IsDeviceInterfacePath(std::string_view path) {
+    if (!path.starts_with("\\\\?\\") && !path.starts_with("\\\\.\\")) return false;
+    const std::string_view name = path.substr(4);
+    return name.find('#') != std::string_view::npos && name.find_first_of("\\/:") == std::string_view::npos;
+}
+
 bool TargetOnLetters(const JobRecord& job, std::string_view letters) {
     if (job.target.empty() || job.target.front() >= 0x80 || job.target.front() == 0) return false;
     return letters.find(static_cast<char>(job.target.front())) != std::string_view::npos;

@@ -43,6 +43,12 @@ using common::DevicePath;
 // The entry's drive letters: driveLetterCount of them, at most the field's 26.
 using common::DriveLetters;
 
+// Whether a record's device path is one a device's interface can have (\\?\usbstor#disk&...#{...}):
+// the device namespace's prefix, then one name with a '#' in it and no separator or drive colon.
+// Only such a path is ever opened for a record that came from another program: any other (a
+// pipe, a share, a file, a volume) would be opened for whoever sent it.
+bool IsDeviceInterfacePath(std::string_view path);
+
 // True when record `index` differs between the tables in model code, letter count or device
 // path (compared up to the NUL, never past the field).
 bool DeviceRecordChanged(const common::DeviceTable& received, const common::DeviceTable& current, std::size_t index);

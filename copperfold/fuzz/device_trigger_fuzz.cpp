@@ -1,5 +1,6 @@
 // Fuzzes the handling of a copy-data record from an unknown sender: storing it, finding the
-// pressed device, comparing its record with the current table and choosing the jobs.
+// pressed device, comparing its record with the current table, telling whether its path may be
+// opened and choosing the jobs.
 // Input: 8 bytes of dwData, 2 bytes of the claimed size, then the payload.
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)copperfold::DeviceRecordChanged(received.table, current, *index);
     const std::string path = copperfold::DevicePath(received.table.entries[*index]);
     if (path.size() > sizeof received.table.entries[*index].devicePath) std::abort();
+    // A path that may be opened never leaves the device namespace for a pipe, share or file.
+    if (copperfold::IsDeviceInterfacePath(path) && path.find_first_of("\\/:", 4) != std::string::npos) std::abort();
     auto batch = std::make_unique<copperfold::JobBatch>();
     copperfold::BuildDeviceBatch(jobs, std::size(jobs), received.table.entries[*index], *batch);
     for (int i = 0; i < batch->count; ++i) {

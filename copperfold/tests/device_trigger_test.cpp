@@ -87,6 +87,19 @@ TEST(DeviceRecord, PathsAndLettersStayInsideTheirFields) {
     EXPECT_EQ(copperfold::DriveLetters(entry), std::string(26, 'Q'));
 }
 
+// The paths a record from another program may name; only a device's interface is ever opened.
+TEST(DeviceRecord, OnlyADevicesInterfacePathIsOneToOpen) {
+    for (const char* path : {"\\\\?\\usbstor#disk&ven_tovi&prod_usb_enclosure&rev_1.00#0001&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}",
+                             "\\\\.\\scsi#disk&ven_tovi#1#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}"}) {
+        EXPECT_TRUE(copperfold::IsDeviceInterfacePath(path)) << path;
+    }
+    for (const char* path : {"", "\\\\?\\", "\\\\.\\pipe\\probe#1", "\\\\?\\pipe\\probe", "\\\\server\\share\\x#1",
+                             "\\\\?\\UNC\\server\\share#1", "\\\\.\\C:", "\\\\?\\C:\\x#1", "C:\\x#1", "\\\\.\\PhysicalDrive0",
+                             "\\\\?\\GLOBALROOT\\Device\\x#1", "\\\\?\\a#b/c", "//?/usbstor#disk"}) {
+        EXPECT_FALSE(copperfold::IsDeviceInterfacePath(path)) << path;
+    }
+}
+
 TEST(DeviceRecord, ChangesOnModelLetterCountOrPathOnly) {
     DeviceTable current{};
     current.entries[0] = Entry(0, "E", "path-a");

@@ -9,6 +9,7 @@
 
 #include "common/win32/unique_handle.h"
 #include "copperfold/core/device_scan.h"
+#include "copperfold/core/device_trigger.h"
 
 namespace copperfold {
 
@@ -29,7 +30,8 @@ CorelinkSession::~CorelinkSession() {
 }
 
 void CorelinkSession::AcknowledgeButton(std::uint8_t slot, const std::string& devicePath) {
-    if (!component || slot >= deviceHandles.size()) return;
+    // The path comes from a copy-data record: a pipe, share or file it names is never opened.
+    if (!component || slot >= deviceHandles.size() || !IsDeviceInterfacePath(devicePath)) return;
     BYTE state = 0;
     component->OpenDiskPathBySymbolicName(deviceHandles.data(), slot, devicePath.c_str());
     component->ReadButton_USD(deviceHandles.data(), slot, 0, 2, &state);

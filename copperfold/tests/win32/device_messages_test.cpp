@@ -19,6 +19,7 @@
 #include "common/core/text_codec.h"
 #include "common/win32/unique_handle.h"
 #include "copperfold/win32/exec_dialog.h"
+#include "common/tests/win32/component_registration.h"
 #include "common/tests/win32/temp_folder.h"
 #include "common/win32/system_info.h"
 #include "copperfold/core/copperfold_doc.h"
@@ -269,6 +270,38 @@ TEST_F(ButtonTrigger, HostileRecordsNeverReachPastTheirFields) {
     EXPECT_EQ(DialogCounter::Opened(), 1);
     EXPECT_TRUE(Copied(L"backup", L"src1\\src1.txt"));
     EXPECT_EQ(FakeDockline::Resumes(), 3);
+}
+
+// With the device component there, a press is acknowledged on the device its record names; a
+// record from another program that names a pipe (or a share, a file) instead gets its press
+// handled, but the path is never opened for it.
+class ButtonTriggerWithComponent : public ButtonTrigger {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(win32_test::CallComponentRegistration("DllRegisterServer"), S_OK); }
+};
+
+TEST_F(ButtonTriggerWithComponent, APathARecordNamesIsOpenedOnlyWhenItIsADevicesInterface) {
+    const std::wstring pipeName = L"\\\\.\\pipe\\copperfold-test-" + std::to_wstring(::GetCurrentProcessId());
+    const win32::UniqueFile pipe(::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                                    PIPE_TYPE_BYTE, 4, 4096, 4096, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    const win32::UniqueHandle connected(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED waiting{};
+    waiting.hEvent = connected.get();
+    ASSERT_FALSE(::ConnectNamedPipe(pipe.get(), &waiting));
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+
+    auto table = OneEnclosure("QR");
+    for (const std::wstring& path : {pipeName, L"\\\\?\\pipe\\copperfold-test-" + std::to_wstring(::GetCurrentProcessId())}) {
+        std::memset(table.entries[0].devicePath, 0, sizeof table.entries[0].devicePath);
+        const std::string narrow = common::WideToUtf8(path).value_or("");
+        std::memcpy(table.entries[0].devicePath, narrow.data(), narrow.size());
+        FakeDockline::Press(frame, 0, &table, sizeof table);
+    }
+    EXPECT_EQ(FakeDockline::Resumes(), 2) << "each press was handled";
+    EXPECT_EQ(::WaitForSingleObject(connected.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "Copperfold opened the pipe a copy-data record named";
+    ::CancelIo(pipe.get());
 }
 
 TEST_F(ButtonTrigger, VolumeMessagesReplaceTheTableAndReachTheView) {
