@@ -150,7 +150,7 @@ bool CCopperfoldApp::InitInstance(bool inTray) {
     instanceMutex = std::move(instance.handle);
     TakeOverOldJobs(false);
 
-    writeEvent.reset(::CreateEventW(nullptr, TRUE, TRUE, copperfold::kWriteEventName));
+    writeEvent = copperfold::CreateProgramEvent(copperfold::kWriteEventName, true);
     if (!writeEvent) {
         wchar_t message[64];
         std::swprintf(message, 64, L"CreateEvent failed (%lu)\n", ::GetLastError());

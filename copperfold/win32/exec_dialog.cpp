@@ -11,6 +11,7 @@
 #include "copperfold/core/job_binding.h"
 #include "copperfold/core/run_log.h"
 #include "exec_dialog_resource.h"
+#include "shared_mutex.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ CExecDialog::CExecDialog(Translator translator, copperfold::FileSystem& files)
     : Dialog(IDD_EXEC),
       translate(std::move(translator)),
       fileSystem(files),
-      copyFileEvent(::CreateEventW(nullptr, TRUE, TRUE, kCopyFileEventName)) {
+      copyFileEvent(copperfold::CreateProgramEvent(kCopyFileEventName, true)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_ANIMATE_CLASS | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
 }

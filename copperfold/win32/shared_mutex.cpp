@@ -64,4 +64,11 @@ win32::UniqueHandle WaitForRunTurn(const wchar_t* name, void (*waiting)()) {
     }
 }
 
+win32::UniqueHandle CreateProgramEvent(const wchar_t* name, bool signalled) {
+    const BOOL initial = signalled ? TRUE : FALSE;
+    win32::UniqueHandle event(::CreateEventW(nullptr, TRUE, initial, name));
+    if (!event) event.reset(::CreateEventW(nullptr, TRUE, initial, nullptr));
+    return event;
+}
+
 }  // namespace copperfold

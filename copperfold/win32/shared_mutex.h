@@ -32,4 +32,10 @@ NamedMutex CreateSharedMutex(const wchar_t* name, bool initialOwner);
 // calling `waiting` once. Null when it cannot be had at all.
 win32::UniqueHandle WaitForRunTurn(const wchar_t* name, void (*waiting)());
 
+// A manual-reset event under the program's name for it ("WriteEvent", "CopyFileEvent"), or one of
+// this process alone when another program holds that name with what this one cannot use (another
+// kind of object, another user's event): only this process's own threads wait on it, so the
+// name must never stop the program. Null only when the system makes no event at all.
+win32::UniqueHandle CreateProgramEvent(const wchar_t* name, bool signalled);
+
 }  // namespace copperfold

@@ -16,17 +16,21 @@
 #include "common/tests/win32/temp_folder.h"
 #include "copperfold/core/copperfold_doc.h"
 #include "copperfold/tests/win32/control_text.h"
+#include "copperfold/tests/win32/dialog_answer.h"
 #include "copperfold/tests/win32/program_run.h"
 #include "common/version.h"
 #include "common/win32/system_info.h"
+#include "common/win32/unique_handle.h"
 #include "common/win32/version_info.h"
 #include "copperfold/win32/about_dialog.h"
 #include "copperfold/win32/copperfold_app.h"
 #include "copperfold/win32/copperfold_view.h"
 #include "copperfold/win32/copperfold_view_resource.h"
+#include "copperfold/win32/exec_dialog.h"
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/resource.h"
 #include "copperfold/win32/run_gate.h"
+#include "copperfold/win32/win32_file_system.h"
 
 #include <sddl.h>
 
@@ -92,6 +96,26 @@ TEST(CopperfoldStartup, WithoutSettingSectionTheLanguageIsEnglish) {
     ASSERT_TRUE(::GetWindowRect(started.app.MainFrame()->View()->Button(IDC_EXIT_BUTTON), &exitButton));
     EXPECT_GT(bar.bottom - bar.top, 0);
     EXPECT_LE(exitButton.bottom, bar.top);
+}
+
+// "WriteEvent" and "CopyFileEvent" are names any program may hold first, with an object of
+// another kind: the program starts all the same, with events of its own, and no error box.
+TEST(CopperfoldStartup, EventNamesAnotherProgramHoldsDoNotStopTheStart) {
+    TempFolder folder;
+    testing_support::WriteBytes(folder.File(L"Copperfold.ini"), "[ENG]\r\n");
+    const win32::UniqueHandle writeName(::CreateMutexW(nullptr, FALSE, L"WriteEvent"));
+    const win32::UniqueHandle copyName(::CreateMutexW(nullptr, FALSE, L"CopyFileEvent"));
+    ASSERT_TRUE(writeName && copyName);
+    const testing_support::DialogAnswer errorBox(L"Error Message", testing_support::PressOk);
+    StartedApp started(folder);
+    ASSERT_TRUE(started.app.InitInstance()) << "the start gave up";
+    EXPECT_FALSE(errorBox.seen);
+    EXPECT_TRUE(::IsWindowVisible(started.app.MainFrame()->Handle()));
+    ASSERT_NE(started.app.WriteEvent(), nullptr);
+    EXPECT_EQ(::WaitForSingleObject(started.app.WriteEvent(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "made signalled";
+    copperfold::Win32FileSystem files;
+    CExecDialog dialog([](std::wstring_view english, std::wstring_view) { return std::wstring(english); }, files);
+    EXPECT_EQ(::WaitForSingleObject(dialog.CopyFileEvent(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
