@@ -158,8 +158,10 @@ std::vector<SideVersions> ListVersions(FileSystem& files, const JobRecord& job) 
 std::vector<std::wstring> ExpiredVersionFolders(const std::vector<FileEntry>& storeEntries, std::uint64_t now,
                                                 std::uint32_t keepDays) {
     std::vector<std::wstring> expired;
-    const std::uint64_t kept = std::uint64_t{keepDays} * kFileTimeUnitsPerDay;  // no overflow: days < 2^32
-    if (keepDays == 0 || kept >= now) return expired;
+    // Days that reach back before the clock's start keep everything (and days * units would not
+    // fit 64 bits for the largest stored numbers).
+    if (keepDays == 0 || keepDays >= now / kFileTimeUnitsPerDay) return expired;
+    const std::uint64_t kept = std::uint64_t{keepDays} * kFileTimeUnitsPerDay;
     for (const FileEntry& entry : storeEntries) {
         if (!entry.IsFolder() || (entry.attributes & kAttributeReparsePoint) != 0) continue;
         const std::optional<std::uint64_t> time = VersionFolderTime(entry.name);

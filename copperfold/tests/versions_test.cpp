@@ -339,6 +339,13 @@ TEST_F(VersionsTest, OnlyTheJobsVersionFoldersOlderThanItsDaysAreRemoved) {
     EXPECT_EQ(Content(L"E:\\B\\S\\sub\\.copperfold-versions\\" + aged(400) + L"\\mine.txt"), "the user's")
         << "a folder of the store's name below the top is the user's, copied as any other";
 
+    // Days beyond what the clock counts back keep every version: the span in 100 ns units would
+    // not fit 64 bits (21,350,399 days of them wrap round to less than a day).
+    for (const std::uint32_t days : {21'350'399u, 0xFFFF'FFFFu}) {
+        Run({Job(L"C:\\S", L"E:\\B", JobType::Backup, 0, days)});
+        EXPECT_TRUE(fs.removedTrees.empty()) << days;
+    }
+
     // A removal that fails is a note; the run goes on.
     fs.AddFile(store + L"\\" + aged(20) + L"\\a.txt", "locked");
     fs.failRemovalOf = fs.Key(store + L"\\" + aged(20));
