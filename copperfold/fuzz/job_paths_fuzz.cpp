@@ -1,7 +1,8 @@
 // Feeds arbitrary text (UTF-16 units) through what reads job folders from the job file and file
 // names from disk: full-path checks and forms, containment, the temporary-name recognisers, the
 // names of kept versions' folders, the files picked in them and the restores made of them, the
-// number of days typed in the window, and the command line.
+// number of days typed in the window, the command line and the trimming of the run log.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,6 +13,7 @@
 #include "copperfold/core/job_options_text.h"
 #include "copperfold/core/job_paths.h"
 #include "copperfold/core/partial_name.h"
+#include "copperfold/core/run_log.h"
 #include "copperfold/core/versions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -59,6 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     }
     (void)copperfold::PathInVersion(a, b);
+    // The run log as a file of the user's profile may hold anything: its trimmed form is a run's
+    // record and what follows it, or nothing.
+    const std::wstring trimmed = copperfold::TrimRunLog(text, unique % 8, unique % 4096);
+    const std::wstring_view taken = std::wstring_view(trimmed).substr(0, trimmed.size() - std::min<std::size_t>(trimmed.size(), 2));
+    if (!trimmed.empty() && (!trimmed.starts_with(L"Run ") || text.find(taken) == std::wstring::npos)) __builtin_trap();
     (void)copperfold::ParseKeepDays(text);
     (void)copperfold::ParseCommandLine(text);
     return 0;
