@@ -29,6 +29,13 @@ namespace {
 // Between two readings of a job file that another program may be rewriting.
 constexpr DWORD kJobFileSettlePauseMs = 150;
 
+// How long a run from the command line waits for another run to end. Long enough for a first
+// backup of a large disk over USB 2; short enough that a run held up by a hung one (or by a
+// program squatting the mutex's name) ends and says so, instead of holding up every later
+// start of its scheduled task, which the Task Scheduler does not start while one is running.
+constexpr DWORD kHourMs = 60 * 60 * 1000;
+constexpr DWORD kRunTurnLimitMs = 12 * kHourMs;
+
 copperfold::JobFileStamp JobFileStamp(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return {};
@@ -239,10 +246,19 @@ int CCopperfoldApp::RunJobsFromCommandLine(const std::vector<int>& jobNumbers, c
 
     // A run from the command line leaves an open window of the program alone; runs of any
     // origin take turns, so two never copy at once.
-    win32::UniqueHandle runMutex = copperfold::WaitForRunTurn(copperfold::kRunMutexName, [] {
-        ReportCommandLineError(L"Waiting for another Copperfold's run to end (one this program may not look into: "
-                               L"elevated, or another user's)...", true);
-    });
+    copperfold::RunTurn turn =
+        copperfold::WaitForRunTurn(copperfold::kRunMutexName, kRunTurnLimitMs, [](bool holderRefusesUs) {
+            ReportCommandLineError(holderRefusesUs ? L"Waiting for another Copperfold's run to end (one this program may "
+                                                     L"not look into: elevated, or another user's)..."
+                                                   : L"Waiting for another Copperfold's run to end...",
+                                   true);
+        });
+    if (turn.state == copperfold::RunTurn::State::TimedOut) {
+        return RefuseCommandLineRun(L"Another Copperfold's run (or a program holding its name) did not end within " +
+                                        std::to_wstring(kRunTurnLimitMs / kHourMs) + L" hours. No job was run.",
+                                    RunExitCode::CopyFailed, trigger);
+    }
+    const win32::UniqueHandle runMutex = std::move(turn.mutex);
     if (!runMutex) return RefuseCommandLineRun(L"The run mutex could not be created or opened. No job was run.",
                                                RunExitCode::CopyFailed, trigger);
     struct ReleaseOnExit {

@@ -2,12 +2,14 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <string>
 
 namespace copperfold {
 namespace {
 
 constexpr DWORD kDeniedRetryMs = 500;
+constexpr DWORD kQuietWaitMs = 1000;  // a turn that comes within it is not worth a line
 
 // "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;<this user>)"; empty when the user is not known.
 std::wstring UserOnlyDescriptor() {
@@ -48,19 +50,37 @@ NamedMutex CreateSharedMutex(const wchar_t* name, bool initialOwner) {
     return result;
 }
 
-win32::UniqueHandle WaitForRunTurn(const wchar_t* name, void (*waiting)()) {
+RunTurn WaitForRunTurn(const wchar_t* name, DWORD limitMs, void (*waiting)(bool holderRefusesUs)) {
+    const ULONGLONG started = ::GetTickCount64();
+    const auto left = [&]() -> DWORD {
+        const ULONGLONG spent = ::GetTickCount64() - started;
+        return spent >= limitMs ? 0 : static_cast<DWORD>(limitMs - spent);
+    };
     bool told = false;
+    const auto tell = [&](bool holderRefusesUs) {
+        if (!told && waiting && ::GetTickCount64() - started >= kQuietWaitMs) {
+            waiting(holderRefusesUs);
+            told = true;
+        }
+    };
     for (;;) {
         NamedMutex mutex = CreateSharedMutex(name, false);
         if (mutex.handle) {
-            const DWORD taken = ::WaitForSingleObject(mutex.handle.get(), INFINITE);
-            if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) return std::move(mutex.handle);
-            return {};
+            for (;;) {
+                const DWORD slice = told ? left() : std::min(left(), kQuietWaitMs);
+                const DWORD taken = ::WaitForSingleObject(mutex.handle.get(), slice);
+                if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) {
+                    return {RunTurn::State::Taken, std::move(mutex.handle)};
+                }
+                if (taken != WAIT_TIMEOUT) return {};
+                if (left() == 0) return {RunTurn::State::TimedOut, {}};
+                tell(false);
+            }
         }
         if (mutex.state != NamedMutex::State::Denied) return {};
-        if (!told && waiting) waiting();
-        told = true;
-        ::Sleep(kDeniedRetryMs);
+        if (left() == 0) return {RunTurn::State::TimedOut, {}};
+        tell(true);
+        ::Sleep(std::min(left(), kDeniedRetryMs));
     }
 }
 

@@ -28,9 +28,16 @@ struct NamedMutex {
 NamedMutex CreateSharedMutex(const wchar_t* name, bool initialOwner);
 
 // A run's turn from the command line: waits until the run mutex is this process's (an
-// abandoned one counts); while the system refuses the mutex, asks again every half second,
-// calling `waiting` once. Null when it cannot be had at all.
-win32::UniqueHandle WaitForRunTurn(const wchar_t* name, void (*waiting)());
+// abandoned one counts), at most `limitMs`, since whoever holds it (a hung run, another program
+// squatting the name) may never let go. While the system refuses the mutex, asks again every half
+// second. Once the wait has lasted a second, calls `waiting` once, telling whether the holder is
+// one this process may not open (elevated, or another user's).
+struct RunTurn {
+    enum class State { Taken, TimedOut, Failed };
+    State state = State::Failed;
+    win32::UniqueHandle mutex;  // owned by the calling thread when Taken
+};
+RunTurn WaitForRunTurn(const wchar_t* name, DWORD limitMs, void (*waiting)(bool holderRefusesUs));
 
 // A manual-reset event under the program's name for it ("WriteEvent", "CopyFileEvent"), or one of
 // this process alone when another program holds that name with what this one cannot use (another

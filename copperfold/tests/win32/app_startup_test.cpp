@@ -30,6 +30,7 @@
 #include "copperfold/win32/main_frame.h"
 #include "copperfold/win32/resource.h"
 #include "copperfold/win32/run_gate.h"
+#include "copperfold/win32/shared_mutex.h"
 #include "copperfold/win32/win32_file_system.h"
 
 #include <sddl.h>
@@ -424,6 +425,55 @@ TEST(CopperfoldStartup, MutexesThisProgramMayNotOpenAreHeldByAnotherInstance) {
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_TRUE(std::filesystem::exists(copied));
     EXPECT_TRUE(gate.TryEnter().ticket.has_value()) << "the mutex is free again";
+}
+
+
+// A run's turn is waited for only so long, whoever holds it: another run this process may open,
+// or a holder it may not open (elevated, another user's, a squatter), each ends the wait at the
+// limit, told once and told which. A free turn is taken at once and silently.
+std::atomic<int> toldOpenHolder{0};
+std::atomic<int> toldRefusingHolder{0};
+void CountWaitingNotes(bool holderRefusesUs) { ++(holderRefusesUs ? toldRefusingHolder : toldOpenHolder); }
+
+TEST(CopperfoldStartup, ARunWaitsForItsTurnOnlyUntilItsLimit) {
+    using copperfold::RunTurn;
+    using Clock = std::chrono::steady_clock;
+    const wchar_t* const name = L"TOVI Copperfold Run (turn test)";
+    const auto waitedSeconds = [](Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    };
+
+    RunTurn first = copperfold::WaitForRunTurn(name, 2000, CountWaitingNotes);
+    ASSERT_EQ(first.state, RunTurn::State::Taken);
+    ASSERT_TRUE(first.mutex);
+    EXPECT_EQ(toldOpenHolder + toldRefusingHolder, 0) << "a free turn is not worth a line";
+    std::thread second([&] {
+        const Clock::time_point start = Clock::now();
+        const RunTurn turn = copperfold::WaitForRunTurn(name, 1500, CountWaitingNotes);
+        EXPECT_EQ(turn.state, RunTurn::State::TimedOut);
+        EXPECT_FALSE(turn.mutex);
+        EXPECT_GE(waitedSeconds(start), 1.4);
+        EXPECT_LT(waitedSeconds(start), 10.0);
+    });
+    second.join();
+    EXPECT_EQ(toldOpenHolder, 1);
+    ::ReleaseMutex(first.mutex.get());
+    first.mutex.reset();
+
+    RefusingMutex refusing(name);  // the same name, now made anew by a holder that refuses us
+    ASSERT_TRUE(refusing.held);
+    const Clock::time_point start = Clock::now();
+    const RunTurn refused = copperfold::WaitForRunTurn(name, 1500, CountWaitingNotes);
+    EXPECT_EQ(refused.state, RunTurn::State::TimedOut);
+    EXPECT_GE(waitedSeconds(start), 1.4);
+    EXPECT_LT(waitedSeconds(start), 10.0);
+    EXPECT_EQ(toldRefusingHolder, 1);
+    refusing.Release();
+
+    const RunTurn free = copperfold::WaitForRunTurn(name, 1500, CountWaitingNotes);
+    EXPECT_EQ(free.state, RunTurn::State::Taken);
+    EXPECT_EQ(toldOpenHolder + toldRefusingHolder, 2);
+    if (free.mutex) ::ReleaseMutex(free.mutex.get());
 }
 
 }  // namespace
