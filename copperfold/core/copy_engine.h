@@ -149,7 +149,8 @@ private:
     bool Takes(const Listed& own, const FileEntry& entry, const Listed* other, bool report);
     // The folder the subfolder `name` of `folder` resolves to, when that is a folder on the way
     // to it or holds one: a link to a folder above it, which a walk would follow without end (a
-    // Unix link, that Wine shows as what it points to, or a junction). Empty otherwise.
+    // junction, or a Unix link, which Wine lists as a folder with the reparse-point bit). Empty
+    // otherwise.
     std::wstring LoopTarget(const std::wstring& folder, const std::wstring& name);
     // The comparable form of the path a folder resolves to, asked once per run and spelling; empty
     // when the system cannot tell.

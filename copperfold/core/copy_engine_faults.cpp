@@ -88,7 +88,10 @@ bool CopyEngine::Takes(const Listed& own, const FileEntry& entry, const Listed* 
         }
         return false;
     }
-    if (entry.IsFolder()) {
+    // Only a link (a junction, a mounted folder, a Unix link under Wine) can lead back above
+    // itself: a plain subfolder lies inside its parent wherever that resolves to, and its parent
+    // has been through this check, so a walk asks the system about links alone.
+    if (entry.IsFolder() && (entry.attributes & kAttributeReparsePoint) != 0) {
         if (const std::wstring loop = LoopTarget(own.folder, entry.name); !loop.empty()) {
             if (report) {
                 const std::wstring path = JoinPath(own.folder, entry.name);
