@@ -23,6 +23,12 @@ std::wstring RootOf(const std::wstring& path) {
 }  // namespace
 
 bool CopyEngine::CopyFailed(std::uint32_t error, const std::wstring& from, const std::wstring& to) {
+    // Another program was writing the file: nothing was wrong with the copy itself, and the run
+    // goes on (also one that ends at a failed copy); the next run copies the file again.
+    if (error == kErrorSourceChanged) {
+        Report(from, {kChangedWhileCopiedText, {from, to}});
+        return true;
+    }
     const bool driveLost = DriveLost(from) || DriveLost(to);
     if (!driveLost) {
         counters_.copyFailed = true;

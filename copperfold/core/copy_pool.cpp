@@ -49,8 +49,11 @@ void CopyPool::Work(Slot& slot) {
             const std::uint32_t error = counters_.cancelFlag.load() != 0 ? kErrorRequestAborted : CopyOne(copy);
             if (error == 0) continue;
             // A stopped copy stops the run, as on the walk's thread; so does a failed one when
-            // the run ends at its first failure.
-            if (error == kErrorRequestAborted || stopOnFailure_) counters_.cancelFlag = 1;
+            // the run ends at its first failure (a source that changed while it was copied is
+            // no such failure, see CopyEngine::CopyFailed).
+            if (error == kErrorRequestAborted || (stopOnFailure_ && error != kErrorSourceChanged)) {
+                counters_.cancelFlag = 1;
+            }
             slot.unsuccessful.push_back({error, std::move(copy.from), std::move(copy.to)});
         }
         slot.batch.clear();

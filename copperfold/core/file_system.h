@@ -19,6 +19,9 @@ inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorNotAFolder = 267;       // a file where a folder was expected
 inline constexpr std::uint32_t kErrorRequestAborted = 1235;  // a copy stopped by the cancel flag
+// A copy whose source changed (its size or last-write time) while it was read: an error of our
+// own (bit 29 marks codes the system never uses).
+inline constexpr std::uint32_t kErrorSourceChanged = 0x2000'0001;
 
 struct FileEntry {
     std::wstring name;
@@ -80,7 +83,10 @@ public:
     // of the user's is ever written but the destination. Attributes and last-write time are
     // carried over. `progress` is called with StreamSwitch at the start and ChunkFinished after
     // every chunk; the copy stops between chunks when `progress` answers false or `cancel` is
-    // nonzero. Returns 0 or the system error code (kErrorRequestAborted for a stop).
+    // nonzero. A source that another program changed while it was read (its size or last-write
+    // time is not what it was when the copy opened it) gives no copy: its bytes may be part old,
+    // part new, under a time that a later comparison takes for the new file's. Returns 0 or the
+    // system error code (kErrorRequestAborted for a stop, kErrorSourceChanged for such a source).
     virtual std::uint32_t CopyWithProgress(const std::wstring& from, const std::wstring& to, const CopyProgress& progress,
                                    const std::atomic<int>& cancel) = 0;
     // As CopyWithProgress, keeping the file the copy replaces: just before the copy takes the name

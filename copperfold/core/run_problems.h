@@ -26,6 +26,9 @@ inline constexpr std::wstring_view kNamesDifferInCaseText =
     L"copied.";
 inline constexpr std::wstring_view kDriveWentAwayText =
     L"Drive %s went away during this job, so the job was stopped: %s of the %s files it was to copy were not copied.";
+inline constexpr std::wstring_view kChangedWhileCopiedText =
+    L"%s changed while it was being copied (another program was writing it), so its copy was not kept and %s was "
+    L"left as it was. The next run copies it again.";
 inline constexpr std::wstring_view kNoPlaceToKeepText =
     L"%s was not replaced: this job keeps the files it replaces in %s, and that folder could not be made there (a "
     L"file or a link may bear its name).";

@@ -240,6 +240,19 @@ DWORD CopyData(const SourceFile& source, HANDLE output, const ProgressReport& re
     return ERROR_SUCCESS;
 }
 
+// Whether the source is still as the copy found it when it opened it: the same size and
+// last-write time. A program that wrote to it meanwhile may have changed bytes the copy had
+// already read, and the copy, dated with the time it was opened at, would read as the same file
+// as the source within the times' tolerance (2 s) ever after: a later run that copies only
+// changed files, or a Sync, would keep the mixed bytes.
+DWORD UnchangedSinceOpened(const SourceFile& source) {
+    FILE_BASIC_INFO now{};
+    if (!::GetFileInformationByHandleEx(source.handle.get(), FileBasicInfo, &now, sizeof now)) return ::GetLastError();
+    const bool same = now.LastWriteTime.QuadPart == source.basic.LastWriteTime.QuadPart &&
+                      SizeOf(source.handle.get()) == source.size;
+    return same ? ERROR_SUCCESS : kErrorSourceChanged;
+}
+
 bool SetBasicInfo(HANDLE file, FILE_BASIC_INFO basic) {
     return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
@@ -472,7 +485,8 @@ public:
         if (quirks.Has(destination_, VolumeQuirks::kFatTimeRange)) KeepWithinFatRange(basic_);
         if (const DWORD error = part_.Create()) return error;
         NoteWhetherHiddenBitKept(part_.Handle(), destination_, quirks);
-        return CopyData(source, part_.Handle(), report);
+        if (const DWORD error = CopyData(source, part_.Handle(), report)) return error;
+        return UnchangedSinceOpened(source);
     }
 
     DWORD Flush() { return ::FlushFileBuffers(part_.Handle()) ? ERROR_SUCCESS : ::GetLastError(); }
