@@ -260,7 +260,7 @@ protected:
 // would press the button (in German Alt+A, the View menu's letter, used to execute the ticked
 // jobs). Every letter is different, the menu bar's letters open their menus and the buttons'
 // letters still press them.
-TEST_P(MainWindowInEveryLanguage, AltLettersOfTheMenuBarAndTheButtonsAreAllDifferent) {
+TEST_P(MainWindowInEveryLanguage, AltLettersAreAllDifferentAndJobTypesShowWhole) {
     std::vector<std::pair<wchar_t, std::wstring>> marked;
     const HMENU bar = ::GetMenu(frame);
     const int menus = ::GetMenuItemCount(bar);
@@ -272,6 +272,11 @@ TEST_P(MainWindowInEveryLanguage, AltLettersOfTheMenuBarAndTheButtonsAreAllDiffe
     }
     for (const int id : {IDC_ADD_BUTTON, IDC_REMOVE_BUTTON, IDC_EXECUTE_BUTTON, IDC_EXIT_BUTTON}) {
         marked.emplace_back(MnemonicOf(Text(view->Button(id))), Text(view->Button(id)));
+    }
+    // The job list's type column holds every type's name whole ("Wiederherstellung" was cut).
+    for (const wchar_t* type : {L"Backup", L"Sync", L"Restore"}) {
+        const std::wstring shown = app->Translate(type, type);
+        EXPECT_LT(view->JobList().TextWidth(shown), view->JobList().ColumnWidth(2)) << testing::PrintToString(shown);
     }
     for (std::size_t i = 0; i < marked.size(); ++i) {
         EXPECT_NE(marked[i].first, 0) << "no letter in \"" << testing::PrintToString(marked[i].second) << "\"";
