@@ -2,13 +2,16 @@
 
 #include <objbase.h>
 
+#include <utility>
+
 #include "corelink_api.h"
 
 #include "common/win32/system_info.h"
 #include "common/win32/version_info.h"
+#include "copperfold/core/preflight.h"
 #include "resource.h"
 
-CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg(Translator translator) : Dialog(IDD_ABOUTBOX), translate(std::move(translator)) {}
 
 std::wstring CAboutDlg::ProgramVersionText() {
     return L": " + win32::ReadFileVersion(win32::ModulePath());
@@ -34,6 +37,14 @@ std::wstring CAboutDlg::ComponentVersionText() {
 
 bool CAboutDlg::OnInitDialog() {
     SetItemText(IDC_VERSION_TEXT, ProgramVersionText());
-    SetItemText(IDC_SDK_VERSION_TEXT, ComponentVersionText());
+    if (!translate) {
+        SetItemText(IDC_SDK_VERSION_TEXT, ComponentVersionText());
+        return true;
+    }
+    ::SetWindowTextW(Handle(), translate(L"About Copperfold").c_str());
+    SetItemText(IDC_VERSION_LABEL, translate(L"Copperfold, Version"));
+    SetItemText(IDOK, translate(L"OK"));
+    SetItemText(IDC_SDK_VERSION_TEXT,
+                copperfold::FilledText(translate(L"SDK Ver:%s"), {win32::ReadFileVersion(ComponentFile())}));
     return true;
 }

@@ -2,13 +2,17 @@
 // CAboutDlg: the program's version and the version of the device-access component the program
 // uses: the file its class is registered to, else the one in the system folder.
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/win32/dialog.h"
 
 class CAboutDlg : public win32::Dialog {
 public:
-    CAboutDlg();
+    using Translator = std::function<std::wstring(std::wstring_view english)>;
+    // Without a translator every text is English.
+    explicit CAboutDlg(Translator translate = {});
 
     static std::wstring ProgramVersionText();     // ": " and the program's FileVersion
     static std::wstring ComponentVersionText();   // "SDK Ver:" and Corelink.ax's FileVersion
@@ -18,4 +22,7 @@ public:
 
 protected:
     bool OnInitDialog() override;
+
+private:
+    Translator translate;
 };

@@ -3,6 +3,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "common/core/ini_file.h"
 #include "common/win32/system_info.h"
@@ -28,6 +30,7 @@ namespace {
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER;
 constexpr int kButtonWidth = 90;
 constexpr int kDriveColumnMinimum = 100;  // the size and date columns, before they are fitted
+constexpr int kJobTypeColumnMinimum = 80;  // the job list's type, before the column is fitted
 constexpr int kOptionsColumnMinimum = 160;  // the job list's options, before the column is fitted
 constexpr DWORD kDriveTreeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
                                   TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_FULLROWSELECT;  // 0x1237
@@ -242,7 +245,7 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         {deviceTree, IDC_DEVICE_TREE, {middle + 3, 3, width - middle - 6, height - 156}, kDriveTreeStyle,
          {L"Copperfold Device", L"Size", L"Modify Date"}, {200, kDriveColumnMinimum, kDriveColumnMinimum}, {0x800, 1, 0}},
         {jobList, IDC_JOB_LIST, {0, height - 153, width, 117}, kJobListStyle,
-         {L"Source Folder", L"Destination Folder", L"Job Type"}, {220, 220, 80}, {0x800, 0, 0}},
+         {L"Source Folder", L"Destination Folder", L"Job Type"}, {220, 220, kJobTypeColumnMinimum}, {0x800, 0, 0}},
     }};
     for (const TreeSetup& setup : trees) {
         if (const HWND placeholder = ::GetDlgItem(form, setup.id)) setup.tree.BindPlaceholder(placeholder);
@@ -261,6 +264,10 @@ void CCopperfoldView::SetUpTrees(int width, int height) {
         tree->FitColumn(1, kDriveColumnMinimum, copperfold::WidestSizeTexts(digit));
         tree->FitColumn(2, kDriveColumnMinimum, {copperfold::WidestDateText(digit)});
     }
+    // The job type shows whole in every language ("Wiederherstellung" is twice "Backup").
+    std::vector<std::wstring> typeNames;
+    for (const std::wstring_view name : jobTypeNames) typeNames.push_back(Translate(name));
+    jobList.FitColumn(2, kJobTypeColumnMinimum, typeNames);
     // A fourth column of the job list: what a job does beyond its type, as long as it can be.
     jobList.InsertColumn(3, Translate(L"Options"), 0, kOptionsColumnMinimum);
     JobRecord both(L"", L"", JobType::Backup);

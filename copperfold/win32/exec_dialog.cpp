@@ -116,6 +116,17 @@ void CExecDialog::TranslateTexts() {
     texts.cancelQuestion = Translate(L"Do you really want to cancel copy task?");
     texts.promptCaption = Translate(L"Prompt Message");
     for (size_t i = 0; i < texts.jobTypes.size(); ++i) texts.jobTypes[i] = Translate(jobTypeNames[i]);
+    static constexpr std::array<std::wstring_view, 4> labels = {L"Copy:", L"To:", L"Compare:", L"With:"};
+    for (size_t i = 0; i < labels.size(); ++i) {
+        texts.lineLabels[i] = {std::wstring(labels[i]) + L" ", Translate(labels[i]) + L" "};
+    }
+}
+
+std::wstring CExecDialog::ShownLine(const std::wstring& line) const {
+    for (const auto& [english, shown] : texts.lineLabels) {
+        if (!english.empty() && line.starts_with(english)) return shown + line.substr(english.size());
+    }
+    return line;
 }
 
 void CExecDialog::StartWorker() {
@@ -153,8 +164,8 @@ void CExecDialog::OnTimer(UINT_PTR timerId) {
 
 void CExecDialog::ShowPublished() {
     if (const auto lines = published.TakePathLines()) {
-        SetItemText(IDC_PATH_LINE1, lines->first);
-        SetItemText(IDC_PATH_LINE2, lines->second);
+        SetItemText(IDC_PATH_LINE1, ShownLine(lines->first));
+        SetItemText(IDC_PATH_LINE2, ShownLine(lines->second));
     }
     const int position = published.Position();
     if (position != shownPosition) {

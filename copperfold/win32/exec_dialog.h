@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/win32/dialog.h"
@@ -78,7 +79,12 @@ private:
         std::wstring cancelQuestion;
         std::wstring promptCaption;
         std::array<std::wstring, 3> jobTypes;
+        // The labels the engine starts its path lines with ("Copy: "), each with its translation.
+        std::array<std::pair<std::wstring, std::wstring>, 4> lineLabels;
     };
+
+    // A path line as the run's language shows it: its label translated, the path as it is.
+    std::wstring ShownLine(const std::wstring& line) const;
 
     std::wstring Translate(std::wstring_view english) const;
     void ResetControls();

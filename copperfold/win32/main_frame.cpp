@@ -369,7 +369,7 @@ void CMainFrame::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
 void CMainFrame::OnCommand(UINT id) {
     switch (id) {
     case ID_APP_ABOUT: {
-        CAboutDlg about;
+        CAboutDlg about([this](std::wstring_view english) { return app.Translate(english, english); });
         about.DoModal(Handle());
         break;
     }

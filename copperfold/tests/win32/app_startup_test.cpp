@@ -133,6 +133,53 @@ TEST(CopperfoldStartup, MenusFollowTheLanguageSectionAndFallBackToEnglish) {
         EXPECT_EQ(MenuText(menu, 0), shipped.GetString(L"DEU", L"&View", L"?"));
         EXPECT_EQ(MenuText(::GetSubMenu(menu, 1), 0), shipped.GetString(L"DEU", L"&About Copperfold...", L"?"));
         EXPECT_NE(MenuText(menu, 0), L"&View");
+
+        // Help > About: the box in German too, read on another thread while it is shown.
+        std::wstring caption, sdkLine, okText;
+        const HWND frame = started.app.MainFrame()->Handle();
+        std::thread reader([&] {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (std::chrono::steady_clock::now() < end) {
+                // The box the frame owns (earlier tests of this process leave windows of their own).
+                HWND box = frame;
+                ::EnumThreadWindows(
+                    ::GetWindowThreadProcessId(frame, nullptr),
+                    [](HWND window, LPARAM found) {
+                        wchar_t windowClass[16] = {};
+                        ::GetClassNameW(window, windowClass, 16);
+                        HWND& owner = *reinterpret_cast<HWND*>(found);
+                        if (std::wstring(windowClass) != L"#32770" || !::IsWindowVisible(window) ||
+                            ::GetWindow(window, GW_OWNER) != owner) {
+                            return TRUE;
+                        }
+                        owner = window;
+                        return FALSE;
+                    },
+                    reinterpret_cast<LPARAM>(&box));
+                if (box == frame) box = nullptr;
+                if (box) {
+                    wchar_t text[256] = {};
+                    ::GetWindowTextW(box, text, 256);
+                    caption = text;
+                    ::GetDlgItemTextW(box, IDC_SDK_VERSION_TEXT, text, 256);
+                    sdkLine = text;
+                    ::GetDlgItemTextW(box, IDOK, text, 256);
+                    okText = text;
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        // A frame of an earlier test that ended left its quit message, which would end the box's
+        // loop at once.
+        for (MSG quit{}; ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+        ::SendMessageW(frame, WM_COMMAND, ID_APP_ABOUT, 0);
+        reader.join();
+        EXPECT_EQ(caption, shipped.GetString(L"DEU", L"About Copperfold", L"?"));
+        EXPECT_EQ(sdkLine.rfind(L"SDK-Version:", 0), 0u) << testing::PrintToString(sdkLine);
+        EXPECT_EQ(okText, shipped.GetString(L"DEU", L"OK", L"?"));
     }
 
     // A language the file has no section for: menus stay English.

@@ -34,7 +34,8 @@ std::wstring French(std::wstring_view english, std::wstring_view fallback) {
     static const std::map<std::wstring_view, std::wstring_view> texts = {
         {L"Backup", L"Sauvegarde"}, {L"Sync", L"Synchronisation"}, {L"Restore", L"Restauration"},
         {L"&Cancel", L"&Annuler"},  {L"Prompt Message", kQuestionCaption},
-        {L"Do you really want to cancel copy task?", L"Voulez-vous vraiment arrêter la copie ?"}};
+        {L"Do you really want to cancel copy task?", L"Voulez-vous vraiment arrêter la copie ?"},
+        {L"Copy:", L"Copie :"}, {L"To:", L"Vers :"}};
     const auto it = texts.find(english);
     return std::wstring(it == texts.end() ? fallback : it->second);
 }
@@ -181,7 +182,9 @@ TEST_F(ExecDialogTest, CancelAnsweredNoAndEnterLeaveTheRunGoing) {
         EXPECT_EQ(Text(::GetDlgItem(window, IDCANCEL)), L"&Annuler");
         EXPECT_TRUE(WaitFor([&] { return Text(::GetDlgItem(window, IDC_PATH_LINE1)).ends_with(L"big.bin"); }, 2s))
             << "the timer shows the path lines of the file being copied";
-        EXPECT_TRUE(Text(::GetDlgItem(window, IDC_PATH_LINE2)).starts_with(L"To: "));
+        EXPECT_TRUE(Text(::GetDlgItem(window, IDC_PATH_LINE1)).starts_with(L"Copie : "))
+            << "in the run's language";
+        EXPECT_TRUE(Text(::GetDlgItem(window, IDC_PATH_LINE2)).starts_with(L"Vers : "));
         ::PostMessageW(window, WM_COMMAND, IDOK, 0);
         Click(::GetDlgItem(window, IDCANCEL));
         const HWND box = WaitForBox(kQuestionCaption);

@@ -4,11 +4,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <chrono>
+#include <cwctype>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/core/ini_file.h"
@@ -74,7 +78,15 @@ private:
 
 class MainWindowKeyboardTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Start(L""); }
+
+    // Starts the window on two jobs; with a language, in that section of the shipped texts.
+    void Start(const std::wstring& language) {
+        if (!language.empty()) {
+            std::filesystem::copy_file(win32::SiblingPath(win32::ModulePath(), L"Copperfold.ini"),
+                                       folder.File(L"Copperfold.ini"));
+            CIniFile(folder.File(L"Copperfold.ini")).WriteString(L"Setting", L"LANG", language);
+        }
         source = folder.File(L"src");
         std::filesystem::create_directories(source);
         testing_support::WriteBytes(source + L"\\letter.txt", "dear reader");
@@ -228,5 +240,93 @@ TEST_F(MainWindowKeyboardTest, MnemonicsPressTheButtons) {
     Press('X', {VK_MENU});
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(frame); })) << "Alt+X is Exit";
 }
+
+// The letter a text marks with "&" ("&&" is a plain "&"), upper case; 0 without one.
+wchar_t MnemonicOf(const std::wstring& text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != L'&') continue;
+        if (text[i + 1] != L'&') return static_cast<wchar_t>(::towupper(text[i + 1]));
+        ++i;
+    }
+    return 0;
+}
+
+class MainWindowInEveryLanguage : public MainWindowKeyboardTest, public ::testing::WithParamInterface<const wchar_t*> {
+protected:
+    void SetUp() override { Start(GetParam()); }
+};
+
+// The form's buttons take Alt and their letter before the menu bar sees it: a letter both use
+// would press the button (in German Alt+A, the View menu's letter, used to execute the ticked
+// jobs). Every letter is different, the menu bar's letters open their menus and the buttons'
+// letters still press them.
+TEST_P(MainWindowInEveryLanguage, AltLettersAreAllDifferentAndJobTypesShowWhole) {
+    std::vector<std::pair<wchar_t, std::wstring>> marked;
+    const HMENU bar = ::GetMenu(frame);
+    const int menus = ::GetMenuItemCount(bar);
+    ASSERT_EQ(menus, 2);
+    for (int i = 0; i < menus; ++i) {
+        wchar_t text[256] = {};
+        ::GetMenuStringW(bar, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        marked.emplace_back(MnemonicOf(text), text);
+    }
+    for (const int id : {IDC_ADD_BUTTON, IDC_REMOVE_BUTTON, IDC_EXECUTE_BUTTON, IDC_EXIT_BUTTON}) {
+        marked.emplace_back(MnemonicOf(Text(view->Button(id))), Text(view->Button(id)));
+    }
+    // The job list's type column holds every type's name whole ("Wiederherstellung" was cut).
+    for (const wchar_t* type : {L"Backup", L"Sync", L"Restore"}) {
+        const std::wstring shown = app->Translate(type, type);
+        EXPECT_LT(view->JobList().TextWidth(shown), view->JobList().ColumnWidth(2)) << testing::PrintToString(shown);
+    }
+    for (std::size_t i = 0; i < marked.size(); ++i) {
+        EXPECT_NE(marked[i].first, 0) << "no letter in \"" << testing::PrintToString(marked[i].second) << "\"";
+        for (std::size_t j = i + 1; j < marked.size(); ++j) {
+            EXPECT_NE(marked[i].first, marked[j].first)
+                << testing::PrintToString(marked[i].second) << " and " << testing::PrintToString(marked[j].second);
+        }
+    }
+
+    for (int i = 0; i < menus; ++i) {
+        // The menu's loop runs inside the window's own handling of the key: a watcher closes it.
+        // Its loop (or a button's message box) runs inside the window's handling of the key: a
+        // watcher closes it.
+        std::atomic<bool> opened{false}, boxShown{false};
+        std::thread watcher([&] {
+            const auto end = std::chrono::steady_clock::now() + 5s;
+            while (std::chrono::steady_clock::now() < end) {
+                if (const HWND popup = ::FindWindowW(L"#32768", nullptr); popup && ::IsWindowVisible(popup)) {
+                    opened = true;
+                    std::this_thread::sleep_for(100ms);
+                    Press(VK_ESCAPE);
+                    Press(VK_ESCAPE);
+                    return;
+                }
+                if (const HWND box = ::FindWindowW(L"#32770", nullptr);
+                    box && ::IsWindowVisible(box) && ::GetForegroundWindow() == box) {
+                    boxShown = true;
+                    std::this_thread::sleep_for(50ms);
+                    Press(VK_RETURN);
+                    return;
+                }
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+        const auto& [letter, title] = marked[static_cast<std::size_t>(i)];
+        Press(LOBYTE(::VkKeyScanW(static_cast<wchar_t>(::towlower(letter)))), {VK_MENU});
+        PumpUntil([&] { return opened.load() || boxShown.load(); });
+        Pump(300ms);
+        watcher.join();
+        EXPECT_TRUE(opened) << "Alt+" << static_cast<char>(letter) << " opens " << testing::PrintToString(title);
+        EXPECT_FALSE(boxShown) << "Alt+" << static_cast<char>(letter) << " pressed a button";
+        Pump(100ms);
+    }
+    Press(LOBYTE(::VkKeyScanW(static_cast<wchar_t>(::towlower(marked.back().first)))), {VK_MENU});
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(frame); })) << "the Exit button's letter ends the program";
+}
+
+INSTANTIATE_TEST_SUITE_P(ShippedLanguages, MainWindowInEveryLanguage, ::testing::Values(L"ENG", L"DEU", L"FRA"),
+                         [](const testing::TestParamInfo<const wchar_t*>& language) {
+                             return std::string(language.param, language.param + 3);
+                         });
 
 }  // namespace
