@@ -350,9 +350,9 @@ int CopyEngine::CopyFolder(const std::wstring& from, const std::wstring& to, Job
             ShowCompared(fromPath, toPath, entry.size);
             continue;
         }
-        if (existing) fs_.SetAttributes(toPath, entry.attributes & ~(kAttributeReadOnly | kAttributeHidden));
         std::wstring keepAs;
         if (existing && !existing->IsFolder() && !PlaceToKeep(toPath, keepAs)) continue;
+        if (existing) ClearBitsInTheWay(toPath, existing->attributes, entry.attributes, !keepAs.empty());
         const std::uint64_t size = std::max(entry.size, existing ? existing->size : 0);
         if (!StartCopy(fromPath, toPath, keepAs, size, CopyLine(fromPath), ToLine(toPath))) break;
     }
@@ -396,12 +396,20 @@ bool CopyEngine::SyncFile(const std::wstring& fromPath, const std::wstring& toPa
     const bool back = step == PairAction::CopyBack;
     const std::wstring& copySource = back ? toPath : fromPath;
     const std::wstring& copyDest = back ? fromPath : toPath;
-    // What is about to be overwritten takes the from side's attributes, less read-only and hidden.
-    if (toExists) fs_.SetAttributes(copyDest, from.attributes & ~(kAttributeReadOnly | kAttributeHidden));
     std::wstring keepAs;
     if ((back || (toExists && !to.IsFolder())) && !PlaceToKeep(copyDest, keepAs)) return true;
+    if (toExists) ClearBitsInTheWay(copyDest, back ? from.attributes : to.attributes, from.attributes, !keepAs.empty());
     const std::uint64_t size = std::max(from.size, toExists ? to.size : 0);
     return StartCopy(copySource, copyDest, keepAs, size, CopyLine(copySource), ToLine(copyDest));
+}
+
+void CopyEngine::ClearBitsInTheWay(const std::wstring& path, std::uint32_t current, std::uint32_t incoming, bool kept) {
+    constexpr std::uint32_t kInTheWay = kAttributeReadOnly | kAttributeHidden;
+    if (kept) {
+        if ((current & kAttributeHidden) != 0) fs_.SetAttributes(path, current & ~kAttributeHidden);
+    } else if ((current & kInTheWay) != 0) {
+        fs_.SetAttributes(path, incoming & ~kInTheWay);
+    }
 }
 
 int CopyEngine::CopyMissingBack(const std::wstring& sourceFolder, const std::wstring& targetFolder) {

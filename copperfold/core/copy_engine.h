@@ -203,6 +203,12 @@ private:
     // `replaced` if any (which frees nothing when it is kept as a version).
     void PlanCopy(const std::wstring& named, const std::wstring& destination, std::uint64_t size,
                   const FileEntry* replaced, VolumeNeeds* into);
+    // Before the file at `path` (its attributes `current`) is replaced, the bits that stand in the
+    // way go. Replaced for good, it takes the attributes of the file replacing it (`incoming`) less
+    // read-only and hidden. Kept as a version (`kept`), it keeps its own, read-only included, less
+    // hidden: a hidden file is never listed, so its version could not be restored. A file with
+    // neither bit is left alone (no request): the copy gives the new file its attributes.
+    void ClearBitsInTheWay(const std::wstring& path, std::uint32_t current, std::uint32_t incoming, bool kept);
     // Whether the job going on keeps the file a copy onto `destination` replaces.
     bool KeepsReplaced(const std::wstring& destination) const;
     // Where the file at `destination` is kept when a copy replaces it: empty when the job keeps

@@ -123,6 +123,7 @@ TEST_F(VersionsTest, AfterADamagedSourceWasBackedUpAVersionRestoreBringsEveryFil
     const std::wstring store = copies + L"\\.copperfold-versions";
     EXPECT_EQ(Tree(copies), good);
     EXPECT_EQ(fs.Find(store), nullptr) << "nothing was replaced: no store";
+    ASSERT_TRUE(fs.SetAttributes(copies + L"\\a.jpg", kAttributeReadOnly | kAttributeHidden));  // by the user
 
     std::map<std::wstring, std::string> damaged;
     for (const auto& [file, content] : good) {
@@ -144,6 +145,9 @@ TEST_F(VersionsTest, AfterADamagedSourceWasBackedUpAVersionRestoreBringsEveryFil
     EXPECT_EQ(fs.keptAs.size(), 3u);
     ASSERT_NE(fs.Find(store), nullptr);
     EXPECT_NE(fs.Find(store)->attributes & kAttributeHidden, 0u) << "hidden where the drive allows";
+    constexpr std::uint32_t kBits = kAttributeReadOnly | kAttributeHidden;
+    EXPECT_EQ(fs.Find(store + L"\\" + before.name + L"\\a.jpg")->attributes & kBits, kAttributeReadOnly)
+        << "a kept file keeps its read-only bit; hidden goes, or no listing would show it to a restore";
     for (const auto& [file, content] : damaged) EXPECT_EQ(Content(copies + L"\\" + file), content);
 
     // A repeat copies nothing and keeps nothing; the store is no file of the job's.
@@ -169,6 +173,7 @@ TEST_F(VersionsTest, AfterADamagedSourceWasBackedUpAVersionRestoreBringsEveryFil
     Run({restore});
     EXPECT_TRUE(observer.refusals.empty()) << testing::PrintToString(observer.refusals);
     for (const auto& [file, content] : good) EXPECT_EQ(Content(copies + L"\\" + file), content) << testing::PrintToString(file);
+    EXPECT_EQ(fs.Find(copies + L"\\a.jpg")->attributes & kBits, kAttributeReadOnly) << "back with its bit";
     const std::vector<SideVersions> twice = ListVersions(fs, backup);
     ASSERT_EQ(twice[0].versions.size(), 2u);
     EXPECT_EQ(twice[0].versions[0].name, before.name) << "the restored version stays";

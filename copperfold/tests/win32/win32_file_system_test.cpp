@@ -445,9 +445,13 @@ TEST_F(Win32FileSystemTest, ACopyKeepingTheReplacedFileMovesItAsideByARename) {
     EXPECT_EQ(ReadBytes(temp.File(L"dest")), "previous version");
     EXPECT_EQ(Names(temp.Path()), (std::vector<std::wstring>{L"dest", L"kept", L"source"})) << "no temporary file";
 
-    EXPECT_EQ(keep(temp.File(L"kept\\dest")), 0u);
+    ASSERT_TRUE(::SetFileAttributesW(temp.File(L"dest").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(keep(temp.File(L"kept\\dest")), 0u) << "a read-only file is moved aside as it is";
     EXPECT_EQ(ReadBytes(temp.File(L"dest")), Content(3 * kChunk + 5));
     EXPECT_EQ(ReadBytes(temp.File(L"kept\\dest")), "previous version");
+    EXPECT_EQ(Info(temp.File(L"kept\\dest")).dwFileAttributes & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Info(temp.File(L"dest")).dwFileAttributes & FILE_ATTRIBUTE_READONLY, 0u) << "the source's attributes";
+    ::SetFileAttributesW(temp.File(L"kept\\dest").c_str(), FILE_ATTRIBUTE_NORMAL);
     const auto kept = Info(temp.File(L"kept\\dest")).ftLastWriteTime;
     EXPECT_EQ((std::uint64_t{kept.dwHighDateTime} << 32) | kept.dwLowDateTime, kOld) << "moved, not copied";
     EXPECT_EQ(keep(temp.File(L"kept\\again")), 0u);
