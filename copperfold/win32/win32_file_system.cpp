@@ -94,12 +94,6 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
                                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// Removes the entry at `path`, the folder with all in it, without ever going through a link:
-// opened as itself (FILE_FLAG_OPEN_REPARSE_POINT), a link, junction or other reparse point is
-// removed alone. Where the system opens what a link points to instead (Wine shows a Unix
-// symbolic link as its target, and removes the target when asked to remove it), the entry's path
-// as the system resolves it differs from the one it has in its folder (`resolved`, when known),
-// and it is left in place. Returns 0, or the error of the first entry that stayed.
 // The names in an open folder, read through its handle (a listing by name would have to open the
 // folder again, which the system refuses while we hold it for its removal).
 DWORD NamesIn(HANDLE folder, std::vector<std::wstring>& names) {
