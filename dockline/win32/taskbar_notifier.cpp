@@ -1,5 +1,7 @@
 #include "taskbar_notifier.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr wchar_t kNotifierClass[] = L"DocklineNotice";
@@ -31,15 +33,41 @@ bool CTaskbarNotifier::LoadSkin(UINT resourceId) {
 
 void CTaskbarNotifier::ChooseFonts() {
     const HDC screen = ::GetDC(nullptr);
-    const int height = -::MulDiv(90, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
+    fullHeight_ = ::MulDiv(90, ::GetDeviceCaps(screen, LOGPIXELSY), 720);  // 9 points
     ::ReleaseDC(nullptr, screen);
+    MakeFonts(fullHeight_);
+}
+
+void CTaskbarNotifier::MakeFonts(int height) {
     LOGFONTW font{};
-    font.lfHeight = height;
+    font.lfHeight = -height;
     font.lfWeight = FW_NORMAL;
     wcscpy_s(font.lfFaceName, L"Arial");
     normalFont_.reset(::CreateFontIndirectW(&font));
     font.lfUnderline = TRUE;
     hoverFont_.reset(::CreateFontIndirectW(&font));
+    fontHeight_ = height;
+}
+
+// The text's lines must fit the text area: a long translation, or the larger font of a screen
+// of more dots per inch (the skin keeps its pixels), takes a smaller font, down to two thirds of
+// 9 points or to 8 pixels, whichever is smaller (the longest shipped texts need 8 at 96 DPI).
+void CTaskbarNotifier::FitFontsTo(const std::wstring& text) {
+    if (fullHeight_ <= 0) return;
+    const int width = textRect_.right - textRect_.left;
+    const int room = textRect_.bottom - textRect_.top;
+    const HDC screen = ::GetDC(nullptr);
+    int height = fullHeight_;
+    for (const int smallest = std::max(1, std::min(fullHeight_ * 2 / 3, 8)); height > smallest; --height) {
+        MakeFonts(height);
+        const HGDIOBJ previous = ::SelectObject(screen, normalFont_.get());
+        RECT measured{0, 0, width, room};
+        ::DrawTextW(screen, text.c_str(), -1, &measured, DT_CENTER | DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+        ::SelectObject(screen, previous);
+        if (measured.bottom - measured.top <= room && measured.right - measured.left <= width) break;
+    }
+    ::ReleaseDC(nullptr, screen);
+    if (height != fontHeight_) MakeFonts(height);
 }
 
 void CTaskbarNotifier::SetTextColors(COLORREF normal, COLORREF hover) {
@@ -56,6 +84,7 @@ void CTaskbarNotifier::PlaceAt(const dockline::Point& position) {
 void CTaskbarNotifier::ShowNotice(const std::wstring& text) {
     text_ = text;
     ::SetWindowTextW(Handle(), text_.c_str());  // what screen readers and tests read
+    FitFontsTo(text_);
     appearTime_ = 300;
     stayTime_ = 2500;
     disappearTime_ = 300;

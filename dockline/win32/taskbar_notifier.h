@@ -32,6 +32,8 @@ public:
     SIZE SkinSize() const { return {skinWidth_, skinHeight_}; }
     RECT TextRect() const { return textRect_; }
     int AppearDelay() const { return appearDelay_; }
+    // The height in pixels of the font the notice is drawn with.
+    int FontHeight() const { return fontHeight_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -41,10 +43,14 @@ private:
     void PlaceAt(const dockline::Point& position);
     void Paint();
     void TrackMouse();
+    void MakeFonts(int height);
+    void FitFontsTo(const std::wstring& text);
 
     HWND owner_ = nullptr;
     win32::UniqueGdiObject normalFont_;
     win32::UniqueGdiObject hoverFont_;
+    int fullHeight_ = 0;  // 9 points on this screen
+    int fontHeight_ = 0;
     COLORREF normalColor_ = 0xB59285;
     COLORREF hoverColor_ = 0x6A240A;
     HCURSOR handCursor_ = nullptr;

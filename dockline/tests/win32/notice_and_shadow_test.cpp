@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "dockline/win32/resource.h"
@@ -82,6 +83,46 @@ TEST_F(Notice, ClickIsReportedToTheOwnerAndLeavesTheNotice) {
     wchar_t title[64] = {};
     ::GetWindowTextW(notifier.Handle(), title, 64);
     EXPECT_STREQ(title, L"Click me");
+}
+
+// Every shipped notice, in every language, fits the dialog's text area: a long one takes a smaller
+// font (the skin keeps its pixels at any DPI), a short one the full 9 points.
+TEST_F(Notice, EveryShippedNoticeFitsItsTextArea) {
+    const SIZE skin = notifier.SkinSize();
+    const RECT area{10, 40, skin.cx - 10, skin.cy - 25};  // as the bar sets it
+    notifier.SetTextRect(area);
+    wchar_t module[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring ini = module;
+    ini = ini.substr(0, ini.find_last_of(L'\\') + 1) + L"Dockline.ini";
+    const HDC screen = ::GetDC(nullptr);
+    const int full = ::MulDiv(90, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
+    notifier.ShowNotice(L"Short");
+    EXPECT_EQ(notifier.FontHeight(), full);
+    int checked = 0;
+    for (const wchar_t* language : {L"ENG", L"DEU", L"FRA"}) {
+        for (const wchar_t* key : {L"Device Insert1", L"Device Insert2", L"Device Removed2"}) {
+            wchar_t text[512] = {};
+            if (::GetPrivateProfileStringW(language, key, L"", text, 512, ini.c_str()) == 0) continue;
+            notifier.ShowNotice(text);
+            LOGFONTW font{};
+            font.lfHeight = -notifier.FontHeight();
+            wcscpy_s(font.lfFaceName, L"Arial");
+            const HFONT measuring = ::CreateFontIndirectW(&font);
+            const HGDIOBJ previous = ::SelectObject(screen, measuring);
+            RECT measured{0, 0, area.right - area.left, 0};
+            ::DrawTextW(screen, text, -1, &measured, DT_CENTER | DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+            ::SelectObject(screen, previous);
+            ::DeleteObject(measuring);
+            EXPECT_LE(measured.bottom, area.bottom - area.top) << language << L" " << key << L" at " << notifier.FontHeight();
+            EXPECT_LE(measured.right, area.right - area.left) << language << L" " << key;
+            EXPECT_GE(notifier.FontHeight(), std::min(full * 2 / 3, 8));
+            ++checked;
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    notifier.HideNotice();
+    EXPECT_EQ(checked, 9) << "three notices in three languages, beside the test";
 }
 
 TEST(Shadow, FollowsItsWindowAndHidesWithIt) {
