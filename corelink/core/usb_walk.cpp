@@ -35,7 +35,6 @@ constexpr devio::Guid kUsbHostControllerClass{
 
 constexpr std::uint32_t kConnectionInfoSize = 365;  // the fixed part and room for 30 pipes
 constexpr std::uint32_t kMaxNameReply = 8192;       // a bound on what a name request may ask for
-constexpr std::uint8_t kMaxTier = static_cast<std::uint8_t>(devio::kPortChainTiers);
 constexpr int kNameAttemptsBeforeGivingUp = 3;      // a hub's port walk ends after more than this
 constexpr std::uint8_t kMassStorageClass = 8;
 constexpr std::uint16_t kStringRequestLength = 255;
@@ -51,20 +50,6 @@ std::string Hex(unsigned value) {
     char text[16];
     std::snprintf(text, sizeof text, "%x", value);
     return text;
-}
-
-// A fixed text field's content up to its NUL (or its end).
-template <std::size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-    return std::string_view(field, strnlen(field, N));
-}
-
-// Copies `text` into a fixed field, cut so that the NUL always fits; the rest is zeroed.
-template <std::size_t N>
-void SetField(char (&field)[N], std::string_view text) {
-    const std::size_t length = std::min(text.size(), N - 1);
-    std::memset(field, 0, N);
-    std::memcpy(field, text.data(), length);
 }
 
 std::string Lower(std::string_view text) {
@@ -143,6 +128,8 @@ bool ReadWideName(Device& device, DeviceHandle handle, std::uint32_t code, bool 
     return true;
 }
 
+}  // namespace
+
 bool ReadConnectionName(Device& device, DeviceHandle handle, std::uint32_t code, std::uint32_t port,
                         std::string& name) {
     return ReadWideName(device, handle, code, true, port, devio::kConnectionNameFixedSize, 4,
@@ -169,6 +156,8 @@ bool ReadConnection(Device& device, DeviceHandle handle, std::uint32_t port,
     return answer.delivered;
 }
 
+namespace {
+
 // A descriptor request; the reply (request header included) in `buffer`, its length returned,
 // 0 when the request failed.
 std::uint32_t ReadDescriptor(Device& device, DeviceHandle handle, std::uint32_t port, std::uint16_t value,
@@ -186,6 +175,8 @@ std::uint32_t ReadDescriptor(Device& device, DeviceHandle handle, std::uint32_t 
 }
 
 constexpr std::uint32_t kRequestSize = sizeof(devio::UsbDescriptorRequest);
+
+}  // namespace
 
 // The configuration descriptor with everything after it: the 9-byte probe must come back whole
 // with a total length above 8, then the full read must agree with that total length.
@@ -218,6 +209,8 @@ bool FirstInterfaceIsMassStorage(const std::vector<std::uint8_t>& data) {
     }
     return false;
 }
+
+namespace {
 
 // A string descriptor reply counts when it is a string descriptor whose length agrees with the
 // reply and is even.
@@ -400,11 +393,6 @@ struct Walk {
     DeviceListEntry& Current() { return state.entryCount < capacity ? list[state.entryCount] : spare; }
 };
 
-struct HubResult {
-    bool readable = false;
-    std::uint32_t error = 0;
-};
-
 // Tier `tier` of a record's port chain: the hub walked there, its port count, the port taken.
 void SetChainTier(DeviceListEntry& record, std::uint8_t tier, std::uint8_t hub, std::uint32_t portCount,
                   std::uint32_t port) {
@@ -560,6 +548,8 @@ HubResult WalkHub(Walk& walk, const std::string& path, std::uint32_t singlePort)
     return {true, result};
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- the hub list
 
 // The hub interfaces, with the root hub of every host controller that is not among them.
@@ -586,6 +576,8 @@ std::vector<std::string> HubPaths(Device& device) {
     return paths;
 }
 
+namespace {
+
 constexpr std::string_view kRootHub20Prefix = "\\\\?\\usb#root_hub20#";
 
 bool IsRootHubForScan(const std::string& path, bool usb30Only) {
@@ -598,10 +590,14 @@ bool IsRootHubForScan(const std::string& path, bool usb30Only) {
     return false;
 }
 
+}  // namespace
+
 bool IsRootHubForHubScan(const std::string& path) {
     return path.starts_with(kRootHub20Prefix) || Contains(path, "#root_hub30") || Contains(path, "norvane_root_hub") ||
            Contains(path, "pci#");
 }
+
+namespace {
 
 // ---------------------------------------------------------------- polling
 
@@ -680,87 +676,6 @@ bool SameDriverKey(const DeviceListEntry& a, const DeviceListEntry& b) {
     return FieldText(a.driverKeyName) == FieldText(b.driverKeyName);
 }
 
-// ---------------------------------------------------------------- the hub scan
-
-struct HubWalk {
-    Device& device;
-    WalkState& state;
-    HubListRecord* list;
-    std::size_t capacity;
-};
-
-constexpr int kHubNameAttempts = 8;  // the hub scan's bound on one hub name's reads
-
-bool ReadHubNameBounded(Device& device, DeviceHandle handle, std::uint32_t port, std::string& name) {
-    for (int attempt = 0; attempt < kHubNameAttempts; ++attempt) {
-        if (ReadConnectionName(device, handle, devio::kIoctlUsbGetNodeConnectionName, port, name)) return true;
-    }
-    return false;
-}
-
-HubResult WalkHubForList(HubWalk& walk, const std::string& path, std::uint32_t singlePort, HubListRecord* own,
-                         std::uint8_t tier);
-
-void FillHubRecord(HubListRecord& record, const std::string& parentPath, std::uint8_t portCount, std::uint32_t port,
-                   const devio::UsbNodeConnectionInformationEx& info) {
-    SetField(record.parentHubPath, parentPath);
-    record.parentPortCount = portCount;
-    record.parentPort = static_cast<std::uint8_t>(port);
-    record.connectionStatus = static_cast<std::uint8_t>(info.ConnectionStatus);
-    record.connectionSpeed = info.Speed;
-}
-
-// A connected port in the hub scan: a maker's hub gets the next record and is walked; a
-// mass-storage device takes its slot in the record of the hub being walked (ports 1 to 4).
-void HubScanPort(HubWalk& walk, DeviceHandle handle, const std::string& path, std::uint8_t portCount,
-                 std::uint32_t port, const devio::UsbNodeConnectionInformationEx& info, HubListRecord* own,
-                 std::uint8_t tier) {
-    if (info.DeviceIsHub != 0) {
-        std::string name;
-        if (info.DeviceDescriptor.idVendor != makerVendorId || walk.state.entryCount >= walk.capacity) return;
-        if (!ReadHubNameBounded(walk.device, handle, port, name)) return;
-        HubListRecord& record = walk.list[walk.state.entryCount++];
-        FillHubRecord(record, path, portCount, port, info);
-        SetField(record.hubPath, "\\\\.\\" + name);
-        record.vendorId = info.DeviceDescriptor.idVendor;
-        record.productId = info.DeviceDescriptor.idProduct;
-        // Hubs below the fifth tier are not walked.
-        if (tier < kMaxTier) WalkHubForList(walk, std::string(FieldText(record.hubPath)), 0, &record, tier + 1);
-        return;
-    }
-    std::vector<std::uint8_t> configuration;
-    if (own == nullptr || port < 1 || port > 4) return;
-    if (!ReadConfiguration(walk.device, handle, port, configuration) || !FirstInterfaceIsMassStorage(configuration)) {
-        return;
-    }
-    std::uint8_t* slot = own->massStoragePorts[port - 1];
-    slot[0] = portCount;
-    slot[1] = static_cast<std::uint8_t>(port);
-    slot[2] = static_cast<std::uint8_t>(info.ConnectionStatus);
-    slot[3] = info.Speed;
-    slot[4] = 0;
-}
-
-HubResult WalkHubForList(HubWalk& walk, const std::string& path, std::uint32_t singlePort, HubListRecord* own,
-                         std::uint8_t tier) {
-    Device& device = walk.device;
-    OpenedDevice hub(device.stack, path, devio::kGenericWrite, devio::kShareWrite);
-    if (!hub.Valid()) return {false, hub.Error()};
-    std::uint8_t portCount = 0;
-    if (!ReadNodeInformation(device, hub.Handle(), portCount)) return {false, devio::kErrorGenFailure};
-    const std::uint32_t first = singlePort != 0 ? singlePort : 1;
-    const std::uint32_t last = singlePort != 0 ? singlePort : portCount;
-    std::uint32_t result = 0;
-    for (std::uint32_t port = first; port <= last; ++port) {
-        devio::UsbNodeConnectionInformationEx info{};
-        std::uint32_t error = 0;
-        if (!ReadConnection(device, hub.Handle(), port, info, error)) result = error;
-        if (info.ConnectionStatus == 0) continue;
-        HubScanPort(walk, hub.Handle(), path, portCount, port, info, own, tier);
-    }
-    return {true, result};
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- the operations
@@ -818,40 +733,6 @@ int PollingSingleUSBPortEx(Device& device, WalkState& state, DeviceListEntry& en
         }
     }
     return answered;
-}
-
-int ScanHub(Device& device, WalkState& state, HubListRecord* list) {
-    device.tracer.Trace("ScanHub()");
-    state.entryCount = 0;
-    std::memset(static_cast<void*>(list), 0, sizeof(HubListRecord) * devio::kHubListRecords);
-    HubWalk walk{device, state, list, devio::kHubListRecords};
-    std::uint32_t result = 0;
-    for (const std::string& path : HubPaths(device)) {
-        if (!IsRootHubForHubScan(path)) continue;
-        result = WalkHubForList(walk, path, 0, nullptr, 1).error;
-    }
-    device.tracer.Trace("ScanHub_End()");
-    return result == 0 ? 1 : 0;
-}
-
-int PollingHubPort(Device& device, WalkState& state, HubListRecord& record) {
-    device.tracer.Trace("PollingHubPort()");
-    HubListRecord fresh{};
-    state.entryCount = 0;
-    HubWalk walk{device, state, &fresh, 1};
-    const HubResult result =
-        WalkHubForList(walk, std::string(FieldText(record.parentHubPath)), record.parentPort, nullptr, 1);
-    if (fresh.connectionStatus != record.connectionStatus || !result.readable) {
-        record.connectionStatus = fresh.connectionStatus;
-        record.changed = 1;
-        fresh.changed = 1;
-        if (!result.readable) {
-            record.connectionStatus = 0;
-            return 0;
-        }
-    }
-    if (record.connectionStatus != 0) record = fresh;
-    return 1;
 }
 
 }  // namespace corelink
