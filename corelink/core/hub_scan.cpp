@@ -14,8 +14,6 @@ namespace {
 using devio::DeviceHandle;
 using devio::HubListRecord;
 
-// ---------------------------------------------------------------- the hub scan
-
 struct HubWalk {
     Device& device;
     WalkState& state;
